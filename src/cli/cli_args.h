@@ -1,0 +1,34 @@
+#pragma once
+// Argument reading shared by the commands of tabulo-cli.
+#include <QStringList>
+#include <stdexcept>
+
+class TADOConnection;
+
+// A usage error: exit status 2.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+class CliArgs {
+public:
+    explicit CliArgs(QStringList args) : args_(std::move(args)) {}
+    // Removes and returns the value of --name (nullopt-like empty + found=false when absent).
+    bool take(const QString& name, QString& value);
+    bool flag(const QString& name);
+    QString positional(const char* what); // the next positional argument; usage error when missing
+    void finish() const;                  // usage error on anything left over
+    const QStringList& rest() const { return args_; }
+
+private:
+    QStringList args_;
+};
+
+struct CliContext {
+    TADOConnection* connection = nullptr;
+    CliArgs args;
+};
+
+int CmdTables(CliContext& ctx);
+int CmdSchema(CliContext& ctx);
+int CmdOpen(CliContext& ctx);

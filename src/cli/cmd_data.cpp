@@ -1,0 +1,73 @@
+// The commands that read data: tables, schema, open.
+#include "cli_args.h"
+#include "connection.h"
+#include "copy_writer.h"
+#include "exceptions.h"
+#include "query.h"
+#include "schema_rowsets.h"
+
+#include <QRegularExpression>
+#include <cstdio>
+
+int CmdTables(CliContext& ctx) {
+    bool views = ctx.args.flag("--views"), both = ctx.args.flag("--both");
+    QString mask;
+    bool hasMask = ctx.args.take("--exclude", mask);
+    ctx.args.finish();
+    TADOQuery q;
+    ctx.connection->OpenSchema(siTables, {}, q);
+    TField* name = q.FieldByName("TABLE_NAME");
+    TField* type = q.FieldByName("TABLE_TYPE");
+    QRegularExpression exclude(QRegularExpression::wildcardToRegularExpression(mask),
+                               QRegularExpression::CaseInsensitiveOption);
+    QStringList names;
+    for (int i = 0; i < q.RecordCount(); ++i) {
+        QString t = q.valueAt(type, i).toString(), n = q.valueAt(name, i).toString();
+        bool take = both ? (t == "TABLE" || t == "VIEW") : (views ? t == "VIEW" : t == "TABLE");
+        if (take && !(hasMask && exclude.match(n).hasMatch())) names << n;
+    }
+    names.sort(Qt::CaseInsensitive);
+    for (const QString& n : names) std::printf("%s\n", n.toUtf8().constData());
+    return 0;
+}
+
+int CmdSchema(CliContext& ctx) {
+    QString kindText = ctx.args.positional("schema KIND");
+    ctx.args.finish();
+    int kind;
+    if (!SchemaKindFromText(kindText, kind)) throw UsageError(("unknown schema kind " + kindText).toStdString());
+    TADOQuery q;
+    ctx.connection->OpenSchema(kind, {}, q);
+    CopyWriter(stdout).write(q);
+    return 0;
+}
+
+int CmdOpen(CliContext& ctx) {
+    QString table = ctx.args.positional("TABLE");
+    QString top, sql, filter, sort;
+    bool hasTop = ctx.args.take("--top", top);
+    bool hasSql = ctx.args.take("--sql", sql);
+    bool hasFilter = ctx.args.take("--filter", filter);
+    bool hasSort = ctx.args.take("--sort", sort);
+    ctx.args.finish();
+    int n = 0;
+    if (hasTop) {
+        bool ok;
+        n = top.toInt(&ok);
+        if (!ok || n < 0) throw UsageError("--top takes a whole number of rows");
+    }
+    const Dialect& d = ctx.connection->dialect();
+    TADOQuery q(ctx.connection);
+    q.ReadOnly = true;
+    if (hasSql) q.SQL = sql;
+    else if (hasTop) q.SQL = d.selectTop(d.quoteIdentifier(table), n);
+    else q.SQL = QStringLiteral("SELECT * FROM %1").arg(d.quoteIdentifier(table));
+    q.Open();
+    if (hasFilter) {
+        q.setFilter(filter);
+        q.setFiltered(true);
+    }
+    if (hasSort) q.setSort(sort);
+    CopyWriter(stdout).write(q);
+    return 0;
+}

@@ -1,0 +1,127 @@
+#include "copy_writer.h"
+
+#include "dataset.h"
+#include "float_text.h"
+
+#include <charconv>
+
+void CopyWriter::flush() {
+    if (!buf_.empty()) std::fwrite(buf_.data(), 1, buf_.size(), out_);
+    buf_.clear();
+}
+
+void CopyWriter::put(const char* p, size_t n) {
+    buf_.append(p, n);
+    if (buf_.size() > (1 << 20)) flush();
+}
+
+void CopyWriter::putEscaped(const char* p, size_t n) {
+    size_t start = 0;
+    for (size_t i = 0; i < n; ++i) {
+        char c = p[i];
+        const char* esc = c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\r' ? "\\r" : c == '\n' ? "\\n" : nullptr;
+        if (!esc) continue;
+        buf_.append(p + start, i - start);
+        buf_.append(esc, 2);
+        start = i + 1;
+    }
+    buf_.append(p + start, n - start);
+    if (buf_.size() > (1 << 20)) flush();
+}
+
+namespace {
+char* two(char* p, int v) {
+    *p++ = char('0' + v / 10);
+    *p++ = char('0' + v % 10);
+    return p;
+}
+
+// "yyyy-mm-dd", "hh:nn:ss" or both, from milliseconds since 1899-12-30.
+size_t formatDate(int64_t ms, TFieldType type, char* out) {
+    char* p = out;
+    if (type != ftTime) {
+        QDate d = dtconv::ToDate(ms);
+        int y = d.year();
+        if (y < 0) *p++ = '-', y = -y;
+        p = two(p, y / 100 % 100);
+        p = two(p, y % 100);
+        *p++ = '-';
+        p = two(p, d.month());
+        *p++ = '-';
+        p = two(p, d.day());
+    }
+    if (type != ftDate) {
+        if (type != ftTime) *p++ = ' ';
+        int64_t t = ((ms % dtconv::kMsPerDay) + dtconv::kMsPerDay) % dtconv::kMsPerDay / 1000;
+        p = two(p, int(t / 3600));
+        *p++ = ':';
+        p = two(p, int(t / 60 % 60));
+        *p++ = ':';
+        p = two(p, int(t % 60));
+    }
+    return size_t(p - out);
+}
+} // namespace
+
+void CopyWriter::write(const TDataSet& ds) {
+    std::vector<const TField*> fields;
+    for (int i = 0; i < ds.FieldCount(); ++i)
+        if (ds.Fields(i)->Visible) fields.push_back(ds.Fields(i));
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i) put("\t", 1);
+        QByteArray n = fields[i]->FieldName.toUtf8();
+        putEscaped(n.constData(), size_t(n.size()));
+    }
+    put("\n", 1);
+    const ColumnStore& store = ds.store();
+    const TextArena& arena = store.arena();
+    char num[64];
+    static const char hex[] = "0123456789abcdef";
+    for (uint32_t row : ds.view()) {
+        for (size_t i = 0; i < fields.size(); ++i) {
+            if (i) buf_ += '\t';
+            const TField* f = fields[i];
+            if (f->column() < 0) {
+                QVariant v = ds.valueOfRow(f, row);
+                if (!v.isValid()) buf_.append("\\N");
+                else {
+                    QByteArray u = f->formatValue(v).toUtf8();
+                    putEscaped(u.constData(), size_t(u.size()));
+                }
+                continue;
+            }
+            const Column& c = store.column(size_t(f->column()));
+            if (c.isNull(row)) {
+                buf_.append("\\N");
+                continue;
+            }
+            switch (c.kind()) {
+            case StorageKind::Int: {
+                auto r = std::to_chars(num, num + sizeof num, c.intAt(row));
+                buf_.append(num, size_t(r.ptr - num));
+                break;
+            }
+            case StorageKind::Float: buf_ += FloatGeneral15(c.floatAt(row)); break;
+            case StorageKind::Bool: buf_ += c.intAt(row) ? '1' : '0'; break;
+            case StorageKind::DateTime: buf_.append(num, formatDate(c.intAt(row), f->DataType, num)); break;
+            case StorageKind::Text: {
+                std::string_view s = c.bytesAt(row, arena);
+                putEscaped(s.data(), s.size());
+                break;
+            }
+            case StorageKind::Bytes: {
+                std::string_view s = c.bytesAt(row, arena);
+                buf_.append("\\\\x");
+                for (unsigned char b : s) {
+                    buf_ += hex[b >> 4];
+                    buf_ += hex[b & 15];
+                }
+                break;
+            }
+            }
+        }
+        buf_ += '\n';
+        if (buf_.size() > (1 << 20)) flush();
+    }
+    flush();
+}

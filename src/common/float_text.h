@@ -1,0 +1,8 @@
+#pragma once
+// Floats as text in the general form with up to 15 significant digits and "." whatever the locale:
+// 1234.5, 0.0001, 1E-5, 1.23456789012346E18.
+#include <QString>
+#include <string>
+
+std::string FloatGeneral15(double v);
+inline QString FloatGeneral15Q(double v) { return QString::fromStdString(FloatGeneral15(v)); }

@@ -1,0 +1,322 @@
+#include "column_store.h"
+
+#include "exceptions.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace dtconv {
+namespace {
+const QDate kEpoch(1899, 12, 30);
+}
+int64_t FromDate(const QDate& d) { return kEpoch.daysTo(d) * kMsPerDay; }
+int64_t FromTime(const QTime& t) { return t.msecsSinceStartOfDay(); }
+int64_t FromDateTime(const QDateTime& dt) { return FromDate(dt.date()) + FromTime(dt.time()); }
+QDate ToDate(int64_t ms) {
+    int64_t days = ms >= 0 ? ms / kMsPerDay : -((-ms + kMsPerDay - 1) / kMsPerDay);
+    return kEpoch.addDays(days);
+}
+QTime ToTime(int64_t ms) {
+    int64_t r = ms % kMsPerDay;
+    if (r < 0) r += kMsPerDay;
+    return QTime::fromMSecsSinceStartOfDay(int(r));
+}
+QDateTime ToDateTime(int64_t ms) { return QDateTime(ToDate(ms), ToTime(ms)); }
+int64_t FromDays(double days) { return int64_t(std::llround(days * double(kMsPerDay))); }
+
+static bool num(std::string_view s, size_t& i, int digits, int& out) {
+    if (i + digits > s.size()) return false;
+    int v = 0;
+    for (int k = 0; k < digits; ++k) {
+        char c = s[i + k];
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+    }
+    i += digits;
+    out = v;
+    return true;
+}
+
+static bool parseTime(std::string_view s, size_t& i, int64_t& ms) {
+    int h, m, sec = 0, milli = 0;
+    if (!num(s, i, 2, h) || i >= s.size() || s[i] != ':') return false;
+    ++i;
+    if (!num(s, i, 2, m)) return false;
+    if (i < s.size() && s[i] == ':') {
+        ++i;
+        if (!num(s, i, 2, sec)) return false;
+        if (i < s.size() && s[i] == '.') {
+            ++i;
+            int frac = 0, digits = 0;
+            while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+                if (digits < 3) frac = frac * 10 + (s[i] - '0'), ++digits;
+                ++i;
+            }
+            while (digits < 3) frac *= 10, ++digits;
+            milli = frac;
+        }
+    }
+    if (h > 23 || m > 59 || sec > 59) return false;
+    ms = ((int64_t(h) * 60 + m) * 60 + sec) * 1000 + milli;
+    return true;
+}
+
+bool Parse(std::string_view s, TFieldType type, int64_t& ms) {
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    size_t i = 0;
+    int y, mo, d;
+    if (s.size() >= 10 && s[4] == '-') {
+        if (!num(s, i, 4, y) || s[i++] != '-' || !num(s, i, 2, mo) || s[i++] != '-' || !num(s, i, 2, d))
+            return false;
+        QDate date(y, mo, d);
+        if (!date.isValid()) return false;
+        ms = FromDate(date);
+        if (i == s.size()) return true;
+        if (s[i] != ' ' && s[i] != 'T') return false;
+        ++i;
+        int64_t t;
+        if (!parseTime(s, i, t)) return false;
+        // Time-zone suffixes ("Z", "+01:00") are ignored: values are shown as stored.
+        ms += t;
+        return true;
+    }
+    int64_t t;
+    if (!parseTime(s, i, t)) return false;
+    ms = t;
+    (void)type;
+    return i == s.size() || s[i] == 'Z' || s[i] == '+' || s[i] == '-';
+}
+} // namespace dtconv
+
+namespace {
+constexpr size_t kChunk = size_t(4) << 20;
+}
+
+uint64_t TextArena::add(const char* data, size_t size) {
+    if (size > capacity_ - used_ || chunks_.empty()) {
+        size_t cap = size > kChunk / 4 ? size : kChunk;
+        if (size > 0xffffffffu) throw EDatabaseError(QStringLiteral("Value too large"));
+        chunks_.emplace_back(new char[cap]);
+        used_ = 0;
+        capacity_ = cap;
+    }
+    uint64_t handle = (uint64_t(chunks_.size() - 1) << 32) | used_;
+    std::memcpy(chunks_.back().get() + used_, data, size);
+    used_ += size;
+    total_ += size;
+    // A value that got a chunk of its own closes it, so small values keep filling big chunks.
+    if (capacity_ == size && size != kChunk) used_ = capacity_;
+    return handle;
+}
+
+void TextArena::clear() {
+    chunks_.clear();
+    used_ = capacity_ = total_ = 0;
+}
+
+void Column::reserve(size_t n) {
+    nulls_.reserve((n + 63) / 64);
+    switch (kind_) {
+    case StorageKind::Float: floats_.reserve(n); break;
+    case StorageKind::Text: case StorageKind::Bytes: pos_.reserve(n); lens_.reserve(n); break;
+    default: ints_.reserve(n);
+    }
+}
+
+void Column::grow() {
+    if ((size_ & 63) == 0) nulls_.push_back(0);
+    ++size_;
+}
+
+void Column::appendNull() {
+    size_t row = size_;
+    grow();
+    markNull(row, true);
+    switch (kind_) {
+    case StorageKind::Float: floats_.push_back(0); break;
+    case StorageKind::Text: case StorageKind::Bytes: pos_.push_back(0); lens_.push_back(0); break;
+    default: ints_.push_back(0);
+    }
+}
+
+void Column::appendInt(int64_t v) {
+    grow();
+    ints_.push_back(v);
+}
+
+void Column::appendFloat(double v) {
+    grow();
+    floats_.push_back(v);
+}
+
+void Column::appendBytes(std::string_view v, TextArena& arena) {
+    grow();
+    pos_.push_back(v.empty() ? 0 : arena.add(v.data(), v.size()));
+    lens_.push_back(uint32_t(v.size()));
+}
+
+void Column::setNull(size_t row) { markNull(row, true); }
+void Column::setInt(size_t row, int64_t v) {
+    markNull(row, false);
+    ints_[row] = v;
+}
+void Column::setFloat(size_t row, double v) {
+    markNull(row, false);
+    floats_[row] = v;
+}
+void Column::setBytes(size_t row, std::string_view v, TextArena& arena) {
+    markNull(row, false);
+    // The old bytes stay in the arena until the dataset is reloaded; edits are rare next to loads.
+    pos_[row] = v.empty() ? 0 : arena.add(v.data(), v.size());
+    lens_[row] = uint32_t(v.size());
+}
+
+void ColumnStore::clear() {
+    columns_.clear();
+    arena_.clear();
+    rows_ = 0;
+}
+
+QVariant ColumnStore::value(size_t col, uint32_t row, TFieldType type) const {
+    const Column& c = columns_[col];
+    if (c.isNull(row)) return QVariant();
+    switch (c.kind()) {
+    case StorageKind::Int: return QVariant(qlonglong(c.intAt(row)));
+    case StorageKind::Float: return QVariant(c.floatAt(row));
+    case StorageKind::Bool: return QVariant(c.intAt(row) != 0);
+    case StorageKind::DateTime:
+        if (type == ftDate) return QVariant(dtconv::ToDate(c.intAt(row)));
+        if (type == ftTime) return QVariant(dtconv::ToTime(c.intAt(row)));
+        return QVariant(dtconv::ToDateTime(c.intAt(row)));
+    case StorageKind::Text: {
+        std::string_view s = c.bytesAt(row, arena_);
+        return QVariant(QString::fromUtf8(s.data(), qsizetype(s.size())));
+    }
+    case StorageKind::Bytes: {
+        std::string_view s = c.bytesAt(row, arena_);
+        return QVariant(QByteArray(s.data(), qsizetype(s.size())));
+    }
+    }
+    return QVariant();
+}
+
+bool ConvertForStorage(const QVariant& v, TFieldType type, QVariant& out) {
+    if (!v.isValid() || v.isNull()) {
+        out = QVariant();
+        return true;
+    }
+    bool ok = true;
+    switch (StorageOf(type)) {
+    case StorageKind::Int: {
+        qlonglong i;
+        if (v.typeId() == QMetaType::Double) {
+            double d = v.toDouble();
+            ok = std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 9.2e18;
+            i = qlonglong(d);
+        } else if (v.typeId() == QMetaType::Bool) {
+            i = v.toBool();
+        } else {
+            i = v.toString().trimmed().toLongLong(&ok);
+            if (!ok) {
+                double d = v.toString().trimmed().toDouble(&ok);
+                ok = ok && d == std::floor(d) && std::fabs(d) < 9.2e18;
+                i = qlonglong(d);
+            }
+        }
+        out = qlonglong(i);
+        return ok;
+    }
+    case StorageKind::Float: {
+        double d = v.typeId() == QMetaType::QString ? v.toString().trimmed().toDouble(&ok) : v.toDouble(&ok);
+        out = d;
+        return ok;
+    }
+    case StorageKind::Bool: {
+        if (v.typeId() == QMetaType::QString) {
+            QString s = v.toString().trimmed().toLower();
+            if (s == "true" || s == "1" || s == "yes" || s == "t" || s == "y") out = true;
+            else if (s == "false" || s == "0" || s == "no" || s == "f" || s == "n") out = false;
+            else return false;
+            return true;
+        }
+        out = v.toBool();
+        return true;
+    }
+    case StorageKind::DateTime: {
+        int64_t ms;
+        switch (v.typeId()) {
+        case QMetaType::QDateTime: ms = dtconv::FromDateTime(v.toDateTime()); break;
+        case QMetaType::QDate: ms = dtconv::FromDate(v.toDate()); break;
+        case QMetaType::QTime: ms = dtconv::FromTime(v.toTime()); break;
+        case QMetaType::Double: case QMetaType::Int: case QMetaType::LongLong:
+            ms = dtconv::FromDays(v.toDouble());
+            break;
+        default: {
+            QByteArray u = v.toString().trimmed().toUtf8();
+            if (!dtconv::Parse(std::string_view(u.constData(), size_t(u.size())), type, ms)) return false;
+        }
+        }
+        if (type == ftDate) ms -= ((ms % dtconv::kMsPerDay) + dtconv::kMsPerDay) % dtconv::kMsPerDay;
+        if (type == ftTime) ms = dtconv::FromTime(dtconv::ToTime(ms));
+        out = qlonglong(ms);
+        return true;
+    }
+    case StorageKind::Text:
+        out = v.toString();
+        return true;
+    case StorageKind::Bytes:
+        out = v.typeId() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toUtf8();
+        return true;
+    }
+    return false;
+}
+
+void ColumnStore::setValue(size_t col, uint32_t row, const QVariant& v, TFieldType type) {
+    QVariant s;
+    if (!ConvertForStorage(v, type, s))
+        throw EDatabaseError(QStringLiteral("'%1' is not a valid %2 value").arg(v.toString(), FieldTypeName(type)));
+    Column& c = columns_[col];
+    if (!s.isValid()) {
+        c.setNull(row);
+        return;
+    }
+    switch (c.kind()) {
+    case StorageKind::Int: case StorageKind::DateTime: c.setInt(row, s.toLongLong()); break;
+    case StorageKind::Bool: c.setInt(row, s.toBool() ? 1 : 0); break;
+    case StorageKind::Float: c.setFloat(row, s.toDouble()); break;
+    case StorageKind::Text: {
+        QByteArray u = s.toString().toUtf8();
+        c.setBytes(row, std::string_view(u.constData(), size_t(u.size())), arena_);
+        break;
+    }
+    case StorageKind::Bytes: {
+        QByteArray b = s.toByteArray();
+        c.setBytes(row, std::string_view(b.constData(), size_t(b.size())), arena_);
+        break;
+    }
+    }
+}
+
+void ColumnStore::appendRow(const std::vector<QVariant>& values, const std::vector<TFieldType>& types) {
+    for (size_t i = 0; i < columns_.size(); ++i) {
+        Column& c = columns_[i];
+        // Append a null first, then set: one conversion path for loads and edits.
+        c.appendNull();
+        setValue(i, rows_, i < values.size() ? values[i] : QVariant(), types[i]);
+    }
+    ++rows_;
+}
+
+size_t ColumnStore::memoryBytes() const {
+    size_t n = arena_.bytes();
+    for (const Column& c : columns_) {
+        switch (c.kind()) {
+        case StorageKind::Float: n += c.size() * 8; break;
+        case StorageKind::Text: case StorageKind::Bytes: n += c.size() * 12; break;
+        default: n += c.size() * 8;
+        }
+        n += c.size() / 8;
+    }
+    return n;
+}

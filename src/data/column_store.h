@@ -1,0 +1,114 @@
+#pragma once
+// Rows in memory as typed columns: one vector per column, a null bitmap, strings and bytes in an arena.
+// Ten million rows of ten columns take a few times their raw size, not one heap object per cell.
+#include "field_types.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QVariant>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+// Date-times are milliseconds since 1899-12-30 00:00 (the day-count epoch of date serials);
+// a date is its midnight, a time is that day's moment.
+namespace dtconv {
+constexpr int64_t kMsPerDay = 86400000;
+int64_t FromDateTime(const QDateTime& dt);
+int64_t FromDate(const QDate& d);
+int64_t FromTime(const QTime& t);
+QDateTime ToDateTime(int64_t ms);
+QDate ToDate(int64_t ms);
+QTime ToTime(int64_t ms);
+inline double ToDays(int64_t ms) { return double(ms) / double(kMsPerDay); }
+int64_t FromDays(double days);
+// Parses ISO-like texts ("yyyy-mm-dd", "yyyy-mm-dd hh:nn:ss[.zzz]", "hh:nn[:ss]", "yyyy-mm-ddThh:nn:ss").
+bool Parse(std::string_view text, TFieldType type, int64_t& ms);
+} // namespace dtconv
+
+// Append-only byte storage in large chunks: no reallocation copies while rows stream in.
+class TextArena {
+public:
+    uint64_t add(const char* data, size_t size);
+    std::string_view get(uint64_t handle, uint32_t size) const {
+        return {chunks_[handle >> 32].get() + (handle & 0xffffffffu), size};
+    }
+    size_t bytes() const { return total_; }
+    void clear();
+
+private:
+    std::vector<std::unique_ptr<char[]>> chunks_;
+    size_t used_ = 0, capacity_ = 0, total_ = 0;
+};
+
+class Column {
+public:
+    explicit Column(StorageKind kind) : kind_(kind) {}
+    StorageKind kind() const { return kind_; }
+    size_t size() const { return size_; }
+    void reserve(size_t n);
+
+    bool isNull(size_t row) const { return (nulls_[row >> 6] >> (row & 63)) & 1; }
+    int64_t intAt(size_t row) const { return ints_[row]; } // Int, Bool, DateTime
+    double floatAt(size_t row) const { return floats_[row]; }
+    std::string_view bytesAt(size_t row, const TextArena& arena) const {
+        return lens_[row] ? arena.get(pos_[row], lens_[row]) : std::string_view();
+    }
+
+    void appendNull();
+    void appendInt(int64_t v);
+    void appendFloat(double v);
+    void appendBytes(std::string_view v, TextArena& arena);
+
+    void setNull(size_t row);
+    void setInt(size_t row, int64_t v);
+    void setFloat(size_t row, double v);
+    void setBytes(size_t row, std::string_view v, TextArena& arena);
+
+private:
+    void grow();
+    void markNull(size_t row, bool null) {
+        uint64_t bit = uint64_t(1) << (row & 63);
+        nulls_[row >> 6] = null ? (nulls_[row >> 6] | bit) : (nulls_[row >> 6] & ~bit);
+    }
+
+    StorageKind kind_;
+    size_t size_ = 0;
+    std::vector<uint64_t> nulls_;
+    std::vector<int64_t> ints_;
+    std::vector<double> floats_;
+    std::vector<uint64_t> pos_;
+    std::vector<uint32_t> lens_;
+};
+
+class ColumnStore {
+public:
+    void clear();
+    void addColumn(StorageKind kind) { columns_.emplace_back(kind); }
+    size_t columnCount() const { return columns_.size(); }
+    Column& column(size_t i) { return columns_[i]; }
+    const Column& column(size_t i) const { return columns_[i]; }
+    TextArena& arena() { return arena_; }
+    const TextArena& arena() const { return arena_; }
+    uint32_t rowCount() const { return rows_; }
+    // Called after every column got one more value.
+    void commitRow() { ++rows_; }
+
+    // The cell as a variant typed by the field type (null: an invalid QVariant of no type).
+    QVariant value(size_t col, uint32_t row, TFieldType type) const;
+    // Stores a variant converted to the column's kind; throws EDatabaseError when it cannot convert.
+    void setValue(size_t col, uint32_t row, const QVariant& v, TFieldType type);
+    // Appends one row of values (one per column).
+    void appendRow(const std::vector<QVariant>& values, const std::vector<TFieldType>& types);
+
+    size_t memoryBytes() const;
+
+private:
+    std::vector<Column> columns_;
+    TextArena arena_;
+    uint32_t rows_ = 0;
+};
+
+// Converts a variant to the storage form of a field type. Returns false when it cannot.
+bool ConvertForStorage(const QVariant& v, TFieldType type, QVariant& out);

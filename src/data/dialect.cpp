@@ -1,0 +1,47 @@
+#include "dialect.h"
+
+QString Dialect::name() const {
+    switch (kind_) {
+    case DialectKind::MSSQL: return QStringLiteral("mssql");
+    case DialectKind::SQLite: return QStringLiteral("sqlite");
+    case DialectKind::PostgreSQL: return QStringLiteral("postgresql");
+    }
+    return {};
+}
+
+bool Dialect::fromName(const QString& name, DialectKind& kind) {
+    QString n = name.toLower();
+    if (n == "mssql" || n == "sqlserver") kind = DialectKind::MSSQL;
+    else if (n == "sqlite") kind = DialectKind::SQLite;
+    else if (n == "postgresql" || n == "postgres" || n == "pg") kind = DialectKind::PostgreSQL;
+    else return false;
+    return true;
+}
+
+QString Dialect::quoteIdentifier(const QString& name) const {
+    if (kind_ == DialectKind::MSSQL) return '[' + QString(name).replace(']', QLatin1String("]]")) + ']';
+    return '"' + QString(name).replace('"', QLatin1String("\"\"")) + '"';
+}
+
+QString Dialect::selectTop(const QString& quotedTable, int n) const {
+    if (kind_ == DialectKind::MSSQL) return QStringLiteral("SELECT TOP %1 * FROM %2").arg(n).arg(quotedTable);
+    return QStringLiteral("SELECT * FROM %1 LIMIT %2").arg(quotedTable).arg(n);
+}
+
+QString Dialect::countRows(const QString& quotedTable) const {
+    return QStringLiteral("SELECT Count(*) FROM %1").arg(quotedTable);
+}
+
+QString Dialect::dateTimeLiteral(const QString& isoText) const {
+    switch (kind_) {
+    case DialectKind::MSSQL: return QStringLiteral("CONVERT(DATETIME, '%1', 102)").arg(isoText);
+    case DialectKind::PostgreSQL: return QStringLiteral("TIMESTAMP '%1'").arg(isoText);
+    case DialectKind::SQLite: return QStringLiteral("'%1'").arg(isoText);
+    }
+    return {};
+}
+
+QString Dialect::booleanLiteral(bool v) const {
+    if (kind_ == DialectKind::PostgreSQL) return v ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    return v ? QStringLiteral("1") : QStringLiteral("0");
+}

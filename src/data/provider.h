@@ -1,0 +1,59 @@
+#pragma once
+// A provider executes statements for a connection: one class per kind of database behind this interface.
+#include "column_store.h"
+#include "dialect.h"
+
+#include <QStringList>
+#include <QVariantList>
+#include <vector>
+
+struct ColumnDesc {
+    QString name;
+    TFieldType type = ftWideString;
+    int size = 0;
+    bool required = false;
+    bool readOnly = false;
+    bool autoIncrement = false;
+    bool key = false;
+    QString baseTable, baseColumn;
+};
+
+// Receives a result set: the columns first, then rows appended straight into the returned store.
+class ResultSink {
+public:
+    virtual ~ResultSink() = default;
+    virtual ColumnStore& begin(const std::vector<ColumnDesc>& columns) = 0;
+    // A column whose values did not fit its type was turned into text.
+    virtual void columnRetyped(size_t column, TFieldType type) = 0;
+};
+
+class Provider {
+public:
+    virtual ~Provider() = default;
+    virtual QString name() const = 0;
+    virtual void open() = 0;
+    virtual void close() = 0;
+    virtual bool connected() const = 0;
+    virtual const Dialect& dialect() const = 0;
+    virtual QString defaultDatabase() const = 0;
+
+    // Runs a statement that returns rows.
+    virtual void query(const QString& sql, const QVariantList& params, ResultSink& sink) = 0;
+    // Runs one statement; returns the rows it changed (-1 when the database cannot tell).
+    virtual qint64 execute(const QString& sql, const QVariantList& params) = 0;
+    // Runs a script of several statements; returns the rows changed by all of them.
+    virtual qint64 executeBatch(const QString& sql) = 0;
+    // Opens a schema rowset; raises "not supported" for kinds the provider cannot answer.
+    virtual void openSchema(int kind, const QVariantList& restrictions, ResultSink& sink) = 0;
+    // Primary-key columns of a table, in key order (empty when it has none).
+    virtual QStringList primaryKey(const QString& table) = 0;
+    // The value the database generated for an auto-increment key of the last insert.
+    virtual QVariant lastInsertId() = 0;
+
+    virtual void beginTrans() = 0;
+    virtual void commitTrans() = 0;
+    virtual void rollbackTrans() = 0;
+
+    int commandTimeout = 30;    // seconds
+    int connectionTimeout = 15; // seconds
+};

@@ -1,0 +1,170 @@
+#include "query.h"
+
+#include "connection.h"
+#include "exceptions.h"
+
+#include <QSet>
+
+Provider& TADOQuery::provider() const {
+    if (!Connection) throw EDatabaseError(QStringLiteral("Missing Connection or ConnectionString"));
+    return Connection->provider();
+}
+
+void TADOQuery::setSchema(int kind, const QVariantList& restrictions) {
+    schemaKind_ = kind;
+    restrictions_ = restrictions;
+}
+
+ColumnStore& TADOQuery::begin(const std::vector<ColumnDesc>& columns) {
+    dataFields_.clear();
+    QSet<QString> used;
+    for (const ColumnDesc& d : columns) {
+        // Duplicate names (a join's two "id" columns) get a number, as every field needs its own name.
+        QString name = d.name;
+        for (int n = 1; used.contains(name.toLower()); ++n) name = d.name + '_' + QString::number(n);
+        used.insert(name.toLower());
+        TField* f = addDataField(name, d.type, d.size);
+        f->Required = d.required;
+        f->ReadOnly = d.readOnly;
+        f->IsKey = d.key;
+        f->AutoIncrement = d.autoIncrement;
+        f->BaseTable = d.baseTable;
+        f->BaseColumn = d.baseColumn;
+        if (!d.baseTable.isEmpty()) f->Origin = d.baseTable + '.' + d.baseColumn;
+        dataFields_.push_back(f);
+    }
+    return mutableStore();
+}
+
+void TADOQuery::columnRetyped(size_t column, TFieldType type) {
+    dataFields_[column]->DataType = type;
+    dataFields_[column]->Alignment = Qt::AlignLeft;
+}
+
+void TADOQuery::doOpen() {
+    Provider& p = provider();
+    updateTable_.clear();
+    keyColumns_.clear();
+    if (schemaKind_ >= 0) {
+        p.openSchema(schemaKind_, restrictions_, *this);
+        return;
+    }
+    p.query(SQL, Parameters, *this);
+    // Edits go to the one table every base column comes from.
+    QSet<QString> tables;
+    for (TField* f : dataFields_)
+        if (!f->BaseTable.isEmpty()) tables.insert(f->BaseTable);
+    if (tables.size() == 1) {
+        updateTable_ = *tables.begin();
+        QStringList keys = p.primaryKey(updateTable_);
+        bool allPresent = !keys.isEmpty();
+        for (const QString& k : keys) {
+            bool found = false;
+            for (TField* f : dataFields_)
+                found |= f->BaseTable == updateTable_ && f->BaseColumn.compare(k, Qt::CaseInsensitive) == 0;
+            allPresent &= found;
+        }
+        if (allPresent) keyColumns_ = keys;
+    }
+}
+
+qint64 TADOQuery::ExecSQL() {
+    RowsAffected = provider().execute(SQL, Parameters);
+    return RowsAffected;
+}
+
+void TADOQuery::checkWritable() const {
+    if (updateTable_.isEmpty())
+        throw EDatabaseError(QStringLiteral("Cannot update: the rows do not come from a single table"));
+}
+
+QString TADOQuery::whereOf(uint32_t rowId, QVariantList& params) const {
+    const Dialect& d = provider().dialect();
+    QStringList parts;
+    for (TField* f : dataFields_) {
+        if (f->BaseTable != updateTable_) continue;
+        bool isKey = false;
+        for (const QString& k : keyColumns_) isKey |= f->BaseColumn.compare(k, Qt::CaseInsensitive) == 0;
+        // Without a primary key the row is found by all its original values.
+        if (!keyColumns_.isEmpty() && !isKey) continue;
+        QVariant v = store().value(size_t(f->column()), rowId, f->DataType);
+        if (!v.isValid()) {
+            parts << d.quoteIdentifier(f->BaseColumn) + QStringLiteral(" IS NULL");
+        } else {
+            parts << d.quoteIdentifier(f->BaseColumn) + QStringLiteral(" = ?");
+            params << v;
+        }
+    }
+    return parts.join(QLatin1String(" AND "));
+}
+
+void TADOQuery::writeOne(const QString& sql, const QVariantList& params) {
+    bool own = !Connection->InTransaction();
+    if (own) Connection->BeginTrans();
+    try {
+        qint64 n = provider().execute(sql, params);
+        if (n != 1) {
+            throw EDatabaseError(n == 0 ? QStringLiteral("The record was not found: it was changed or deleted by another user")
+                                        : QStringLiteral("The change would affect %1 records; nothing was changed").arg(n));
+        }
+        if (own) Connection->CommitTrans();
+    } catch (...) {
+        if (own) {
+            try {
+                Connection->RollbackTrans();
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+}
+
+void TADOQuery::writeUpdate(uint32_t rowId, const std::vector<QVariant>& values, const std::vector<bool>& changed) {
+    checkWritable();
+    const Dialect& d = provider().dialect();
+    QStringList sets;
+    QVariantList params;
+    for (TField* f : dataFields_) {
+        size_t c = size_t(f->column());
+        if (!changed[c]) continue;
+        if (f->BaseTable != updateTable_ || f->ReadOnly)
+            throw EDatabaseError(QStringLiteral("Field '%1' cannot be modified").arg(f->FieldName));
+        sets << d.quoteIdentifier(f->BaseColumn) + QStringLiteral(" = ?");
+        params << values[c];
+    }
+    if (sets.isEmpty()) return;
+    QString where = whereOf(rowId, params);
+    writeOne(QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(d.quoteIdentifier(updateTable_), sets.join(", "), where), params);
+}
+
+void TADOQuery::writeInsert(std::vector<QVariant>& values) {
+    checkWritable();
+    const Dialect& d = provider().dialect();
+    QStringList cols, marks;
+    QVariantList params;
+    TField* autoField = nullptr;
+    for (TField* f : dataFields_) {
+        size_t c = size_t(f->column());
+        if (f->BaseTable != updateTable_) continue;
+        if (f->AutoIncrement && !values[c].isValid()) {
+            autoField = f;
+            continue;
+        }
+        if (!values[c].isValid()) continue; // leave the database's default
+        cols << d.quoteIdentifier(f->BaseColumn);
+        marks << QStringLiteral("?");
+        params << values[c];
+    }
+    QString sql = cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(d.quoteIdentifier(updateTable_))
+                                 : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                       .arg(d.quoteIdentifier(updateTable_), cols.join(", "), marks.join(", "));
+    writeOne(sql, params);
+    if (autoField) values[size_t(autoField->column())] = provider().lastInsertId();
+}
+
+void TADOQuery::writeDelete(uint32_t rowId) {
+    checkWritable();
+    QVariantList params;
+    QString where = whereOf(rowId, params);
+    writeOne(QStringLiteral("DELETE FROM %1 WHERE %2").arg(provider().dialect().quoteIdentifier(updateTable_), where), params);
+}

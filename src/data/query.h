@@ -1,0 +1,47 @@
+#pragma once
+// A dataset filled by a statement (or a schema rowset) over a connection; edits are written back
+// with parameterised statements to the one table the rows come from.
+#include "dataset.h"
+#include "provider.h"
+
+class TADOConnection;
+
+class TADOQuery : public TDataSet, private ResultSink {
+public:
+    TADOQuery() = default;
+    explicit TADOQuery(TADOConnection* connection) : Connection(connection) {}
+
+    TADOConnection* Connection = nullptr;
+    QString SQL;
+    QVariantList Parameters;
+    qint64 RowsAffected = -1;
+
+    // Runs SQL that returns no rows; returns the rows changed.
+    qint64 ExecSQL();
+    // The next Open reads a schema rowset instead of SQL (kind < 0: back to SQL).
+    void setSchema(int kind, const QVariantList& restrictions);
+    // The table edits are written to (empty when the rows do not come from one table).
+    QString updateTable() const { return updateTable_; }
+
+protected:
+    void doOpen() override;
+    void writeUpdate(uint32_t rowId, const std::vector<QVariant>& values, const std::vector<bool>& changed) override;
+    void writeInsert(std::vector<QVariant>& values) override;
+    void writeDelete(uint32_t rowId) override;
+
+private:
+    ColumnStore& begin(const std::vector<ColumnDesc>& columns) override;
+    void columnRetyped(size_t column, TFieldType type) override;
+    Provider& provider() const;
+    void checkWritable() const;
+    // "WHERE ..." locating a stored row by key (or all original values), with its parameters.
+    QString whereOf(uint32_t rowId, QVariantList& params) const;
+    // Runs a write that must change exactly one row; undoes it otherwise.
+    void writeOne(const QString& sql, const QVariantList& params);
+
+    int schemaKind_ = -1;
+    QVariantList restrictions_;
+    QString updateTable_;
+    QStringList keyColumns_; // base column names of the table's primary key
+    std::vector<TField*> dataFields_; // by store column
+};

@@ -1,0 +1,498 @@
+#include "sqlite_provider.h"
+
+#include "exceptions.h"
+#include "schema_rowsets.h"
+
+#include <QFileInfo>
+#include <cmath>
+#include <sqlite3.h>
+
+namespace {
+struct Stmt {
+    sqlite3_stmt* st = nullptr;
+    ~Stmt() { sqlite3_finalize(st); }
+};
+
+std::string_view textOf(sqlite3_stmt* st, int i) {
+    const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+    return {p ? p : "", size_t(sqlite3_column_bytes(st, i))};
+}
+
+// SQLite keeps dates as text, Julian day numbers (REAL) or Unix seconds (INTEGER).
+bool dateOf(sqlite3_stmt* st, int i, TFieldType type, int64_t& ms) {
+    switch (sqlite3_column_type(st, i)) {
+    case SQLITE_FLOAT: ms = dtconv::FromDays(sqlite3_column_double(st, i) - 2415018.5); return true;
+    case SQLITE_INTEGER: ms = sqlite3_column_int64(st, i) * 1000 + int64_t(25569) * dtconv::kMsPerDay; return true;
+    default: return dtconv::Parse(textOf(st, i), type, ms);
+    }
+}
+
+bool boolOf(sqlite3_stmt* st, int i, int64_t& v) {
+    int t = sqlite3_column_type(st, i);
+    if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
+        v = sqlite3_column_double(st, i) != 0;
+        return true;
+    }
+    std::string_view s = textOf(st, i);
+    if (s == "1" || s == "true" || s == "TRUE" || s == "True" || s == "t") v = 1;
+    else if (s == "0" || s == "false" || s == "FALSE" || s == "False" || s == "f") v = 0;
+    else return false;
+    return true;
+}
+
+TFieldType typeOfValue(int sqliteType) {
+    switch (sqliteType) {
+    case SQLITE_INTEGER: return ftLargeint;
+    case SQLITE_FLOAT: return ftFloat;
+    case SQLITE_BLOB: return ftBlob;
+    default: return ftWideString;
+    }
+}
+
+// Rebuilds a column as text when a value does not fit its declared type, so no value is lost.
+void retypeToText(ColumnStore& store, size_t c, TFieldType oldType, uint32_t rows) {
+    Column text(StorageKind::Text);
+    for (uint32_t r = 0; r < rows; ++r) {
+        QVariant v = store.value(c, r, oldType);
+        if (!v.isValid()) {
+            text.appendNull();
+            continue;
+        }
+        QString s;
+        switch (StorageOf(oldType)) {
+        case StorageKind::Float: s = QString::number(v.toDouble(), 'g', 17); break;
+        case StorageKind::DateTime:
+            s = oldType == ftDate ? v.toDate().toString(Qt::ISODate)
+                : oldType == ftTime ? v.toTime().toString(QStringLiteral("HH:mm:ss"))
+                                    : v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            break;
+        case StorageKind::Bool: s = v.toBool() ? QStringLiteral("1") : QStringLiteral("0"); break;
+        default: s = v.toString();
+        }
+        QByteArray u = s.toUtf8();
+        text.appendBytes(std::string_view(u.constData(), size_t(u.size())), store.arena());
+    }
+    store.column(c) = std::move(text);
+}
+} // namespace
+
+SqliteProvider::SqliteProvider(const QString& path, bool readOnly) : path_(path), readOnly_(readOnly) {}
+SqliteProvider::~SqliteProvider() { close(); }
+
+void SqliteProvider::fail(const QString& context) const {
+    QString msg = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("no connection");
+    throw EDatabaseError(context.isEmpty() ? msg : context + ": " + msg);
+}
+
+void SqliteProvider::open() {
+    if (db_) return;
+    if (path_ != ":memory:" && !QFileInfo::exists(path_))
+        throw EDatabaseError(QStringLiteral("Database file \"%1\" does not exist").arg(path_));
+    int flags = (readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_URI;
+    int rc = sqlite3_open_v2(path_.toUtf8().constData(), &db_, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        QString msg = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("out of memory");
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw EDatabaseError(QStringLiteral("Cannot open database \"%1\": %2").arg(path_, msg));
+    }
+    sqlite3_busy_timeout(db_, connectionTimeout * 1000);
+    // A file that is not a database is found now, not at the first query.
+    Stmt s;
+    if (sqlite3_prepare_v2(db_, "SELECT count(*) FROM sqlite_master", -1, &s.st, nullptr) != SQLITE_OK ||
+        sqlite3_step(s.st) != SQLITE_ROW) {
+        QString msg = QString::fromUtf8(sqlite3_errmsg(db_));
+        sqlite3_finalize(s.st);
+        s.st = nullptr;
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw EDatabaseError(QStringLiteral("Cannot open database \"%1\": %2").arg(path_, msg));
+    }
+}
+
+void SqliteProvider::close() {
+    if (db_) sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+void SqliteProvider::check() {
+    if (!db_) throw EDatabaseError(QStringLiteral("Connection is closed"));
+}
+
+void SqliteProvider::bind(sqlite3_stmt* st, const QVariantList& params) {
+    for (int i = 0; i < params.size(); ++i) {
+        const QVariant& v = params[i];
+        int rc;
+        int p = i + 1;
+        if (!v.isValid() || v.isNull()) rc = sqlite3_bind_null(st, p);
+        else switch (v.typeId()) {
+            case QMetaType::Bool: rc = sqlite3_bind_int(st, p, v.toBool()); break;
+            case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt: case QMetaType::ULongLong:
+                rc = sqlite3_bind_int64(st, p, v.toLongLong());
+                break;
+            case QMetaType::Double: case QMetaType::Float: rc = sqlite3_bind_double(st, p, v.toDouble()); break;
+            case QMetaType::QByteArray: {
+                QByteArray b = v.toByteArray();
+                rc = sqlite3_bind_blob64(st, p, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
+                break;
+            }
+            case QMetaType::QDate: {
+                QByteArray u = v.toDate().toString(Qt::ISODate).toUtf8();
+                rc = sqlite3_bind_text64(st, p, u.constData(), sqlite3_uint64(u.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+                break;
+            }
+            case QMetaType::QTime: {
+                QByteArray u = v.toTime().toString(QStringLiteral("HH:mm:ss")).toUtf8();
+                rc = sqlite3_bind_text64(st, p, u.constData(), sqlite3_uint64(u.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+                break;
+            }
+            case QMetaType::QDateTime: {
+                QDateTime dt = v.toDateTime();
+                QByteArray u = dt.toString(dt.time().msec() ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")
+                                                            : QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
+                rc = sqlite3_bind_text64(st, p, u.constData(), sqlite3_uint64(u.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+                break;
+            }
+            default: {
+                QByteArray u = v.toString().toUtf8();
+                rc = sqlite3_bind_text64(st, p, u.constData(), sqlite3_uint64(u.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+            }
+            }
+        if (rc != SQLITE_OK) fail(QStringLiteral("Parameter %1").arg(p));
+    }
+}
+
+sqlite3_stmt* SqliteProvider::prepare(const QString& sql, const QVariantList& params) {
+    check();
+    sqlite3_stmt* st = nullptr;
+    QByteArray u = sql.toUtf8();
+    if (sqlite3_prepare_v2(db_, u.constData(), int(u.size()), &st, nullptr) != SQLITE_OK) fail(QString());
+    if (!st) throw EDatabaseError(QStringLiteral("The command text is empty"));
+    try {
+        bind(st, params);
+    } catch (...) {
+        sqlite3_finalize(st);
+        throw;
+    }
+    return st;
+}
+
+TFieldType SqliteProvider::TypeOfDeclared(const QString& declared, int* size) {
+    QString t = declared.trimmed().toUpper();
+    if (size) {
+        *size = 0;
+        qsizetype open = t.indexOf('(');
+        if (open >= 0) *size = t.mid(open + 1, t.indexOf(')') - open - 1).section(',', 0, 0).trimmed().toInt();
+    }
+    QString base = t.section('(', 0, 0).trimmed();
+    if (base.isEmpty()) return ftUnknown;
+    if (base == "BOOL" || base == "BOOLEAN" || base == "BIT") return ftBoolean;
+    if (base == "DATE") return ftDate;
+    if (base == "TIME") return ftTime;
+    if (base.startsWith("DATETIME") || base.startsWith("TIMESTAMP")) return ftDateTime;
+    if (base == "MONEY" || base == "SMALLMONEY" || base == "CURRENCY") return ftCurrency;
+    if (base == "DECIMAL" || base == "NUMERIC") return ftBCD;
+    if (base == "GUID" || base == "UNIQUEIDENTIFIER" || base == "UUID") return ftGuid;
+    if (base == "MEMO" || base == "NTEXT" || base == "CLOB" || base == "NCLOB" || base == "LONGTEXT" ||
+        base == "MEDIUMTEXT" || base == "LONG VARCHAR")
+        return ftWideMemo;
+    if (base == "TINYINT") return ftShortint;
+    if (base == "SMALLINT" || base == "INT2") return ftSmallint;
+    if (base == "BIGINT" || base == "INT8") return ftLargeint;
+    // SQLite's affinity rules, in their order.
+    if (base.contains("INT")) return ftInteger;
+    if (base.contains("CHAR") || base.contains("CLOB") || base.contains("TEXT")) return ftWideString;
+    if (base.contains("BLOB") || base == "IMAGE" || base.contains("BINARY")) return ftBlob;
+    if (base.contains("REAL") || base.contains("FLOA") || base.contains("DOUB")) return ftFloat;
+    return ftFloat; // NUMERIC affinity
+}
+
+void SqliteProvider::query(const QString& sql, const QVariantList& params, ResultSink& sink) {
+    Stmt s;
+    s.st = prepare(sql, params);
+    sqlite3_stmt* st = s.st;
+    const int n = sqlite3_column_count(st);
+    int rc = sqlite3_step(st);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) fail(QString());
+    std::vector<ColumnDesc> cols(static_cast<size_t>(n));
+    std::vector<TFieldType> types(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        ColumnDesc& d = cols[size_t(i)];
+        d.name = QString::fromUtf8(sqlite3_column_name(st, i));
+        const char* decl = sqlite3_column_decltype(st, i);
+        d.type = TypeOfDeclared(QString::fromUtf8(decl ? decl : ""), &d.size);
+        if (d.type == ftUnknown)
+            d.type = rc == SQLITE_ROW ? typeOfValue(sqlite3_column_type(st, i)) : ftWideString;
+        const char* table = sqlite3_column_table_name(st, i);
+        const char* origin = sqlite3_column_origin_name(st, i);
+        if (table && origin) {
+            d.baseTable = QString::fromUtf8(table);
+            d.baseColumn = QString::fromUtf8(origin);
+            const char* dt = nullptr;
+            const char* coll = nullptr;
+            int notNull = 0, pk = 0, autoinc = 0;
+            if (sqlite3_table_column_metadata(db_, sqlite3_column_database_name(st, i), table, origin, &dt, &coll,
+                                              &notNull, &pk, &autoinc) == SQLITE_OK) {
+                d.required = notNull;
+                d.key = pk;
+                // INTEGER PRIMARY KEY is the row id: the database fills it when it is left empty.
+                if (pk && d.type == ftInteger && QString::fromUtf8(dt).trimmed().toUpper() == "INTEGER" &&
+                    primaryKey(d.baseTable).size() == 1) {
+                    d.type = ftAutoInc;
+                    d.autoIncrement = true;
+                    d.required = false;
+                }
+            }
+        } else {
+            d.readOnly = true;
+        }
+        types[size_t(i)] = d.type;
+    }
+    ColumnStore& store = sink.begin(cols);
+    std::vector<Column*> columns(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) columns[size_t(i)] = &store.column(size_t(i));
+    TextArena& arena = store.arena();
+    uint32_t rows = 0;
+    while (rc == SQLITE_ROW) {
+        for (int i = 0; i < n; ++i) {
+            Column& c = *columns[size_t(i)];
+            int vt = sqlite3_column_type(st, i);
+            if (vt == SQLITE_NULL) {
+                c.appendNull();
+                continue;
+            }
+            bool ok = true;
+            switch (c.kind()) {
+            case StorageKind::Int:
+                if (vt == SQLITE_INTEGER) c.appendInt(sqlite3_column_int64(st, i));
+                else if (vt == SQLITE_FLOAT && std::floor(sqlite3_column_double(st, i)) == sqlite3_column_double(st, i))
+                    c.appendInt(int64_t(sqlite3_column_double(st, i)));
+                else ok = false;
+                break;
+            case StorageKind::Float:
+                if (vt == SQLITE_INTEGER || vt == SQLITE_FLOAT) c.appendFloat(sqlite3_column_double(st, i));
+                else ok = false;
+                break;
+            case StorageKind::Bool: {
+                int64_t b;
+                if ((ok = boolOf(st, i, b))) c.appendInt(b);
+                break;
+            }
+            case StorageKind::DateTime: {
+                int64_t ms;
+                if ((ok = dateOf(st, i, types[size_t(i)], ms))) {
+                    if (types[size_t(i)] == ftDate && ms % dtconv::kMsPerDay) ok = false;
+                    else c.appendInt(ms);
+                }
+                break;
+            }
+            case StorageKind::Text: c.appendBytes(textOf(st, i), arena); break;
+            case StorageKind::Bytes: {
+                const char* p = static_cast<const char*>(sqlite3_column_blob(st, i));
+                c.appendBytes(std::string_view(p ? p : "", size_t(sqlite3_column_bytes(st, i))), arena);
+                break;
+            }
+            }
+            if (!ok) {
+                // The value does not fit the declared type: keep it as text rather than lose it.
+                retypeToText(store, size_t(i), types[size_t(i)], rows);
+                types[size_t(i)] = ftWideString;
+                sink.columnRetyped(size_t(i), ftWideString);
+                c.appendBytes(textOf(st, i), arena);
+            }
+        }
+        store.commitRow();
+        ++rows;
+        rc = sqlite3_step(st);
+    }
+    if (rc != SQLITE_DONE) fail(QString());
+}
+
+qint64 SqliteProvider::execute(const QString& sql, const QVariantList& params) {
+    Stmt s;
+    s.st = prepare(sql, params);
+    sqlite3_int64 before = sqlite3_total_changes64(db_);
+    int rc;
+    while ((rc = sqlite3_step(s.st)) == SQLITE_ROW) {
+    }
+    if (rc != SQLITE_DONE) fail(QString());
+    return sqlite3_total_changes64(db_) - before;
+}
+
+qint64 SqliteProvider::executeBatch(const QString& sql) {
+    check();
+    QByteArray u = sql.toUtf8();
+    const char* p = u.constData();
+    const char* end = p + u.size();
+    qint64 total = 0;
+    while (p < end) {
+        Stmt s;
+        const char* tail = nullptr;
+        if (sqlite3_prepare_v2(db_, p, int(end - p), &s.st, &tail) != SQLITE_OK) fail(QString());
+        p = tail;
+        if (!s.st) continue; // blank or comment
+        sqlite3_int64 before = sqlite3_total_changes64(db_);
+        int rc;
+        while ((rc = sqlite3_step(s.st)) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE) fail(QString());
+        total += sqlite3_total_changes64(db_) - before;
+    }
+    return total;
+}
+
+QStringList SqliteProvider::primaryKey(const QString& table) {
+    check();
+    Stmt s;
+    s.st = prepare(QStringLiteral("SELECT name, pk FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk"), {table});
+    QStringList keys;
+    while (sqlite3_step(s.st) == SQLITE_ROW) keys << QString::fromUtf8(textOf(s.st, 0).data(), qsizetype(textOf(s.st, 0).size()));
+    return keys;
+}
+
+QVariant SqliteProvider::lastInsertId() {
+    check();
+    return qlonglong(sqlite3_last_insert_rowid(db_));
+}
+
+void SqliteProvider::beginTrans() { executeBatch(QStringLiteral("BEGIN")); }
+void SqliteProvider::commitTrans() { executeBatch(QStringLiteral("COMMIT")); }
+void SqliteProvider::rollbackTrans() { executeBatch(QStringLiteral("ROLLBACK")); }
+
+namespace {
+QString str(sqlite3_stmt* st, int i) {
+    if (sqlite3_column_type(st, i) == SQLITE_NULL) return QString();
+    std::string_view s = textOf(st, i);
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+} // namespace
+
+void SqliteProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink) {
+    check();
+    auto rows = [&](const QString& sql, const QVariantList& params, auto&& each) {
+        Stmt s;
+        s.st = prepare(sql, params);
+        int rc;
+        while ((rc = sqlite3_step(s.st)) == SQLITE_ROW) each(s.st);
+        if (rc != SQLITE_DONE) fail(QString());
+    };
+    // Tables and views of the main database, with their rowset type.
+    auto objects = [&](auto&& each) {
+        rows(QStringLiteral("SELECT name, type, sql FROM sqlite_master WHERE type IN ('table','view') ORDER BY name"), {},
+             [&](sqlite3_stmt* st) {
+                 QString name = str(st, 0), type = str(st, 1);
+                 QString rowsetType = type == "view" ? QStringLiteral("VIEW")
+                                      : name.startsWith(QLatin1String("sqlite_")) ? QStringLiteral("SYSTEM TABLE")
+                                                                                  : QStringLiteral("TABLE");
+                 each(name, rowsetType, str(st, 2));
+             });
+    };
+    const QString cat = QStringLiteral("main");
+    switch (kind) {
+    case siCatalogs: {
+        RowsetWriter w(sink, kind);
+        rows(QStringLiteral("SELECT name, file FROM pragma_database_list"), {},
+             [&](sqlite3_stmt* st) { if (RestrictionMatches(r, 0, str(st, 0))) w.add({str(st, 0), str(st, 1)}); });
+        return;
+    }
+    case siTables: {
+        RowsetWriter w(sink, kind);
+        objects([&](const QString& name, const QString& type, const QString&) {
+            if (RestrictionMatches(r, 2, name) && RestrictionMatches(r, 3, type))
+                w.add({cat, QVariant(), name, type, QVariant(), QVariant(), QVariant(), QVariant(), QVariant()});
+        });
+        return;
+    }
+    case siViews: {
+        RowsetWriter w(sink, kind);
+        objects([&](const QString& name, const QString& type, const QString& sql) {
+            if (type == "VIEW" && RestrictionMatches(r, 2, name))
+                w.add({cat, QVariant(), name, sql, false, false, QVariant()});
+        });
+        return;
+    }
+    case siColumns: case siPrimaryKeys: case siForeignKeys: case siIndexes: case siStatistics: {
+        RowsetWriter w(sink, kind);
+        QStringList names;
+        int nameRestriction = kind == siForeignKeys ? 6 : 2;
+        objects([&](const QString& name, const QString& type, const QString&) {
+            if (RestrictionMatches(r, nameRestriction, name) && (kind == siColumns || type != "VIEW")) names << name;
+        });
+        for (const QString& t : names) {
+            if (kind == siColumns) {
+                rows(QStringLiteral("SELECT cid, name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?)"), {t},
+                     [&](sqlite3_stmt* st) {
+                         if (!RestrictionMatches(r, 3, str(st, 1))) return;
+                         int size = 0;
+                         TFieldType ft = TypeOfDeclared(str(st, 2), &size);
+                         if (ft == ftUnknown) ft = ftWideString;
+                         bool hasDefault = sqlite3_column_type(st, 4) != SQLITE_NULL;
+                         w.add({cat, QVariant(), t, str(st, 1), sqlite3_column_int(st, 0) + 1, hasDefault,
+                                hasDefault ? QVariant(str(st, 4)) : QVariant(), sqlite3_column_int(st, 3) == 0,
+                                OleDbType(ft), str(st, 2), size > 0 ? QVariant(size) : QVariant(), QVariant(),
+                                QVariant(), QVariant()});
+                     });
+            } else if (kind == siPrimaryKeys) {
+                rows(QStringLiteral("SELECT name, pk FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk"), {t},
+                     [&](sqlite3_stmt* st) {
+                         w.add({cat, QVariant(), t, str(st, 0), sqlite3_column_int(st, 1), "PK_" + t});
+                     });
+            } else if (kind == siForeignKeys) {
+                rows(QStringLiteral("SELECT id, seq, \"table\", \"from\", \"to\", on_update, on_delete "
+                                    "FROM pragma_foreign_key_list(?) ORDER BY id, seq"), {t},
+                     [&](sqlite3_stmt* st) {
+                         QString pkTable = str(st, 2);
+                         if (!RestrictionMatches(r, 2, pkTable)) return;
+                         QString to = str(st, 4);
+                         if (to.isEmpty()) {
+                             // A reference to the parent's primary key names no column.
+                             QStringList pk = primaryKey(pkTable);
+                             int seq = sqlite3_column_int(st, 1);
+                             to = seq < pk.size() ? pk[seq] : QString();
+                         }
+                         w.add({cat, QVariant(), pkTable, to, cat, QVariant(), t, str(st, 3),
+                                sqlite3_column_int(st, 1) + 1, str(st, 5), str(st, 6), QVariant(),
+                                QStringLiteral("FK_%1_%2").arg(t).arg(sqlite3_column_int(st, 0))});
+                     });
+            } else if (kind == siIndexes) {
+                struct Idx { QString name; bool unique, pk; };
+                std::vector<Idx> idx;
+                rows(QStringLiteral("SELECT name, \"unique\", origin FROM pragma_index_list(?)"), {t},
+                     [&](sqlite3_stmt* st) { idx.push_back({str(st, 0), sqlite3_column_int(st, 1) != 0, str(st, 2) == "pk"}); });
+                for (const Idx& i : idx) {
+                    if (!RestrictionMatches(r, 4, i.name)) continue;
+                    rows(QStringLiteral("SELECT seqno, name, desc FROM pragma_index_xinfo(?) WHERE key = 1"), {i.name},
+                         [&](sqlite3_stmt* st) {
+                             w.add({cat, QVariant(), t, cat, QVariant(), i.name, i.pk, i.unique, false,
+                                    sqlite3_column_int(st, 0) + 1, str(st, 1), sqlite3_column_int(st, 2) ? 2 : 1,
+                                    QVariant()});
+                         });
+                }
+            } else {
+                Dialect d(DialectKind::SQLite);
+                rows(QStringLiteral("SELECT count(*) FROM %1").arg(d.quoteIdentifier(t)), {},
+                     [&](sqlite3_stmt* st) { w.add({cat, QVariant(), t, qlonglong(sqlite3_column_int64(st, 0))}); });
+            }
+        }
+        return;
+    }
+    case siProviderTypes: {
+        RowsetWriter w(sink, kind);
+        struct T { const char* name; TFieldType type; qlonglong size; const char* prefix; bool cs; };
+        const T types[] = {{"INTEGER", ftLargeint, 19, nullptr, false}, {"REAL", ftFloat, 15, nullptr, false},
+                           {"TEXT", ftWideString, 1000000000, "'", true}, {"BLOB", ftBlob, 1000000000, "X'", false},
+                           {"NUMERIC", ftBCD, 15, nullptr, false}, {"BOOLEAN", ftBoolean, 1, nullptr, false},
+                           {"DATE", ftDate, 10, "'", false}, {"TIME", ftTime, 8, "'", false},
+                           {"DATETIME", ftDateTime, 23, "'", false}};
+        for (const T& t : types)
+            if (r.isEmpty() || !r[0].isValid() || r[0].toInt() == OleDbType(t.type))
+                w.add({t.name, OleDbType(t.type), t.size, t.prefix ? QVariant(t.prefix) : QVariant(),
+                       t.prefix ? QVariant(t.prefix[0] == 'X' ? "'" : t.prefix) : QVariant(), QVariant(), true, t.cs,
+                       4, QVariant(), false, t.type == ftLargeint, t.name, QVariant(), QVariant(),
+                       t.type == ftWideString || t.type == ftBlob, true});
+        return;
+    }
+    default:
+        SchemaNotSupported(kind, name());
+    }
+}

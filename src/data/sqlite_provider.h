@@ -1,0 +1,43 @@
+#pragma once
+// The embedded default: SQLite through its C API.
+#include "provider.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+class SqliteProvider : public Provider {
+public:
+    explicit SqliteProvider(const QString& path, bool readOnly = false);
+    ~SqliteProvider() override;
+
+    QString name() const override { return QStringLiteral("SQLite"); }
+    void open() override;
+    void close() override;
+    bool connected() const override { return db_ != nullptr; }
+    const Dialect& dialect() const override { return dialect_; }
+    QString defaultDatabase() const override { return QStringLiteral("main"); }
+    void query(const QString& sql, const QVariantList& params, ResultSink& sink) override;
+    qint64 execute(const QString& sql, const QVariantList& params) override;
+    qint64 executeBatch(const QString& sql) override;
+    void openSchema(int kind, const QVariantList& restrictions, ResultSink& sink) override;
+    QStringList primaryKey(const QString& table) override;
+    QVariant lastInsertId() override;
+    void beginTrans() override;
+    void commitTrans() override;
+    void rollbackTrans() override;
+
+    sqlite3* handle() const { return db_; }
+    // The field type a declared column type maps to (SQLite's affinity rules plus the known names).
+    static TFieldType TypeOfDeclared(const QString& declared, int* size = nullptr);
+
+private:
+    [[noreturn]] void fail(const QString& context) const;
+    sqlite3_stmt* prepare(const QString& sql, const QVariantList& params);
+    void bind(sqlite3_stmt* st, const QVariantList& params);
+    void check();
+
+    QString path_;
+    bool readOnly_;
+    sqlite3* db_ = nullptr;
+    Dialect dialect_{DialectKind::SQLite};
+};

@@ -1,0 +1,194 @@
+#include "view_sort.h"
+
+#include "exceptions.h"
+
+#include <QCollator>
+#include <QCollatorSortKey>
+#include <algorithm>
+#include <optional>
+
+std::vector<SortKey> ParseSortText(const TDataSet& ds, const QString& text) {
+    std::vector<SortKey> keys;
+    // Split at commas outside brackets.
+    QStringList items;
+    QString cur;
+    bool inBracket = false;
+    for (QChar c : text) {
+        if (c == '[') inBracket = true;
+        else if (c == ']') inBracket = false;
+        if (c == ',' && !inBracket) {
+            items << cur;
+            cur.clear();
+        } else {
+            cur += c;
+        }
+    }
+    items << cur;
+    for (QString item : items) {
+        item = item.trimmed();
+        if (item.isEmpty()) continue;
+        bool desc = false;
+        if (item.endsWith(QLatin1String(" DESC"), Qt::CaseInsensitive)) {
+            desc = true;
+            item.chop(5);
+        } else if (item.endsWith(QLatin1String(" ASC"), Qt::CaseInsensitive)) {
+            item.chop(4);
+        }
+        item = item.trimmed();
+        if (item.startsWith('[') && item.endsWith(']')) item = item.mid(1, item.size() - 2);
+        const TField* f = ds.FindField(item);
+        if (!f) throw EDatabaseError(QStringLiteral("Sort: field '%1' not found").arg(item));
+        keys.push_back({f, desc});
+    }
+    return keys;
+}
+
+namespace {
+// A per-row comparison of one key; returns <0, 0, >0 for rows a, b (NULLs first, ascending).
+struct KeyCompare {
+    const Column* col = nullptr;
+    const TDataSet* ds = nullptr;
+    const TField* field = nullptr;
+    StorageKind kind;
+    bool desc;
+    std::vector<QCollatorSortKey> textKeys; // by row id, for text
+    std::vector<int32_t> textRank;          // by row id: rank of the text among distinct values
+
+    int compare(uint32_t a, uint32_t b) const {
+        int r;
+        if (col) {
+            bool na = col->isNull(a), nb = col->isNull(b);
+            if (na || nb) r = na == nb ? 0 : (na ? -1 : 1);
+            else switch (kind) {
+                case StorageKind::Float: {
+                    double x = col->floatAt(a), y = col->floatAt(b);
+                    r = x < y ? -1 : (x > y ? 1 : 0);
+                    break;
+                }
+                case StorageKind::Text: r = textRank[a] - textRank[b]; r = r < 0 ? -1 : (r > 0 ? 1 : 0); break;
+                case StorageKind::Bytes: {
+                    const TextArena& ar = ds->store().arena();
+                    int c = col->bytesAt(a, ar).compare(col->bytesAt(b, ar));
+                    r = c < 0 ? -1 : (c > 0 ? 1 : 0);
+                    break;
+                }
+                default: {
+                    int64_t x = col->intAt(a), y = col->intAt(b);
+                    r = x < y ? -1 : (x > y ? 1 : 0);
+                }
+                }
+        } else {
+            QVariant x = ds->valueOfRow(field, a), y = ds->valueOfRow(field, b);
+            if (!x.isValid() || !y.isValid()) r = x.isValid() == y.isValid() ? 0 : (x.isValid() ? 1 : -1);
+            else {
+                QPartialOrdering o = QVariant::compare(x, y);
+                r = o == QPartialOrdering::Less ? -1 : (o == QPartialOrdering::Greater ? 1 : 0);
+            }
+        }
+        return desc ? -r : r;
+    }
+};
+
+// Ranks the texts of a column: each distinct text gets its position in collation order, so the sort
+// itself compares integers. Collation keys are built once per distinct text, not per comparison.
+void rankTexts(const TDataSet& ds, const Column& col, const std::vector<uint32_t>& rows,
+               std::vector<int32_t>& rank) {
+    const TextArena& ar = ds.store().arena();
+    QCollator coll;
+    coll.setCaseSensitivity(Qt::CaseInsensitive);
+    rank.assign(ds.store().rowCount(), 0);
+    // Distinct texts by exact bytes.
+    std::vector<std::pair<std::string_view, uint32_t>> byText;
+    byText.reserve(rows.size());
+    for (uint32_t r : rows)
+        if (!col.isNull(r)) byText.emplace_back(col.bytesAt(r, ar), r);
+    std::sort(byText.begin(), byText.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string_view> distinct;
+    std::vector<uint32_t> distinctOf(byText.size());
+    for (size_t i = 0; i < byText.size(); ++i) {
+        if (i == 0 || byText[i].first != byText[i - 1].first) distinct.push_back(byText[i].first);
+        distinctOf[i] = uint32_t(distinct.size() - 1);
+    }
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(distinct.size());
+    for (std::string_view s : distinct) keys.push_back(coll.sortKey(QString::fromUtf8(s.data(), qsizetype(s.size()))));
+    std::vector<uint32_t> order(distinct.size());
+    for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return keys[a].compare(keys[b]) < 0; });
+    // Equal collation keys (e.g. "abc" and "ABC") share a rank.
+    std::vector<int32_t> rankOf(distinct.size());
+    int32_t next = 0;
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (i > 0 && keys[order[i]].compare(keys[order[i - 1]]) != 0) ++next;
+        rankOf[order[i]] = next;
+    }
+    for (size_t i = 0; i < byText.size(); ++i) rank[byText[i].second] = rankOf[distinctOf[i]];
+}
+} // namespace
+
+void SortView(const TDataSet& ds, const std::vector<SortKey>& keys, std::vector<uint32_t>& rows) {
+    if (keys.empty()) return;
+    std::vector<KeyCompare> cmps(keys.size());
+    for (size_t i = 0; i < keys.size(); ++i) {
+        KeyCompare& k = cmps[i];
+        k.ds = &ds;
+        k.field = keys[i].field;
+        k.desc = keys[i].descending;
+        if (k.field->column() >= 0) {
+            k.col = &ds.store().column(size_t(k.field->column()));
+            k.kind = k.col->kind();
+            if (k.kind == StorageKind::Text) rankTexts(ds, *k.col, rows, k.textRank);
+        }
+    }
+    std::stable_sort(rows.begin(), rows.end(), [&](uint32_t a, uint32_t b) {
+        for (const KeyCompare& k : cmps) {
+            int r = k.compare(a, b);
+            if (r) return r < 0;
+        }
+        return false;
+    });
+}
+
+RowMatcher::RowMatcher(const TDataSet& ds, const TField* field, const QVariant& value, int options)
+    : ds_(ds), field_(field), partial_(options & loPartialKey), caseInsensitive_(options & loCaseInsensitive) {
+    null_ = !value.isValid() || value.isNull();
+    if (null_) return;
+    if (field->column() < 0 || StorageOf(field->DataType) == StorageKind::Text) {
+        QString s = value.toString();
+        utf8_ = s.toUtf8();
+        folded_ = s.toCaseFolded();
+        return;
+    }
+    if (!ConvertForStorage(value, field->DataType, stored_))
+        throw EDatabaseError(QStringLiteral("'%1' is not a valid value for field '%2'").arg(value.toString(), field->FieldName));
+}
+
+bool RowMatcher::matches(uint32_t row) const {
+    if (field_->column() < 0) {
+        QVariant v = ds_.valueOfRow(field_, row);
+        if (null_) return !v.isValid();
+        QString s = v.toString();
+        if (caseInsensitive_) s = s.toCaseFolded();
+        const QString& want = caseInsensitive_ ? folded_ : QString::fromUtf8(utf8_);
+        return partial_ ? s.startsWith(want) : s == want;
+    }
+    const Column& col = ds_.store().column(size_t(field_->column()));
+    if (col.isNull(row)) return null_;
+    if (null_) return false;
+    switch (col.kind()) {
+    case StorageKind::Text: {
+        std::string_view s = col.bytesAt(row, ds_.store().arena());
+        std::string_view w(utf8_.constData(), size_t(utf8_.size()));
+        if (!caseInsensitive_) return partial_ ? s.substr(0, w.size()) == w : s == w;
+        QString t = QString::fromUtf8(s.data(), qsizetype(s.size())).toCaseFolded();
+        return partial_ ? t.startsWith(folded_) : t == folded_;
+    }
+    case StorageKind::Float: return col.floatAt(row) == stored_.toDouble();
+    case StorageKind::Bool: return (col.intAt(row) != 0) == stored_.toBool();
+    case StorageKind::Bytes: {
+        QByteArray b = stored_.toByteArray();
+        return col.bytesAt(row, ds_.store().arena()) == std::string_view(b.constData(), size_t(b.size()));
+    }
+    default: return col.intAt(row) == stored_.toLongLong();
+    }
+}

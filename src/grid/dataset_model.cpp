@@ -1,0 +1,113 @@
+#include "dataset_model.h"
+
+#include "comp_config.h"
+#include "exceptions.h"
+#include "messages.h"
+
+DataSetModel::DataSetModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+DataSetModel::~DataSetModel() {
+    if (ds_) ds_->removeObserver(this);
+}
+
+void DataSetModel::setDataSet(TDataSet* ds) {
+    beginResetModel();
+    if (ds_) ds_->removeObserver(this);
+    ds_ = ds;
+    if (ds_) ds_->addObserver(this);
+    rebuildColumns();
+    endResetModel();
+}
+
+void DataSetModel::rebuildColumns() {
+    columns_.clear();
+    if (!ds_) return;
+    for (int i = 0; i < ds_->FieldCount(); ++i)
+        if (ds_->Fields(i)->Visible) columns_.push_back(ds_->Fields(i));
+}
+
+int DataSetModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid() || !ds_ || !ds_->Active()) return 0;
+    return ds_->RecordCount();
+}
+
+int DataSetModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(columns_.size());
+}
+
+QVariant DataSetModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || !ds_ || index.row() >= ds_->RecordCount()) return QVariant();
+    TField* f = columns_[size_t(index.column())];
+    switch (role) {
+    case Qt::DisplayRole: {
+        QVariant v = (ds_->State() == dsEdit && index.row() == ds_->currentPosition()) ? ds_->currentValue(f)
+                                                                                        : ds_->valueAt(f, index.row());
+        if (StorageOf(f->DataType) == StorageKind::Bytes && !IsMemoField(*f) && v.isValid())
+            return QStringLiteral("(BLOB)");
+        QString s = f->formatValue(v);
+        if (s.contains('\n') || s.contains('\r'))
+            s.replace(QLatin1String("\r\n"), VemoCompConfig().kDBGridCfg.CellSingleLineEOLSeparator)
+                .replace('\n', VemoCompConfig().kDBGridCfg.CellSingleLineEOLSeparator)
+                .replace('\r', VemoCompConfig().kDBGridCfg.CellSingleLineEOLSeparator);
+        return s;
+    }
+    case Qt::EditRole: return f->formatValue(ds_->valueAt(f, index.row()));
+    case Qt::TextAlignmentRole: return QVariant::fromValue(f->Alignment | Qt::AlignVCenter);
+    default: return QVariant();
+    }
+}
+
+QVariant DataSetModel::headerData(int section, Qt::Orientation o, int role) const {
+    if (role != Qt::DisplayRole) return QVariant();
+    if (o == Qt::Horizontal) return section < int(columns_.size()) ? columns_[size_t(section)]->DisplayLabel() : QVariant();
+    return section + 1;
+}
+
+Qt::ItemFlags DataSetModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags fl = QAbstractTableModel::flags(index);
+    if (index.isValid() && ds_ && !ds_->ReadOnly) {
+        TField* f = columns_[size_t(index.column())];
+        if (!f->ReadOnly && f->column() >= 0 && StorageOf(f->DataType) != StorageKind::Bytes) fl |= Qt::ItemIsEditable;
+    }
+    return fl;
+}
+
+bool DataSetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole || !ds_) return false;
+    TField* f = columns_[size_t(index.column())];
+    try {
+        ds_->setRecNo(index.row() + 1);
+        ds_->Edit();
+        f->setAsString(value.toString());
+        ds_->Post();
+        return true;
+    } catch (const std::exception& e) {
+        ds_->Cancel();
+        ShowException(QStringLiteral("Error: Cannot save record."), e);
+        return false;
+    }
+}
+
+void DataSetModel::dataSetEvent(TDataSet&, DataEvent ev, int row) {
+    switch (ev) {
+    case DataEvent::LayoutChanged:
+    case DataEvent::DataSetChanged:
+        beginResetModel();
+        rebuildColumns();
+        endResetModel();
+        break;
+    case DataEvent::RecordChanged:
+        if (row >= 0 && row < rowCount()) emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+        break;
+    case DataEvent::RowInserted:
+        beginInsertRows({}, row, row);
+        endInsertRows();
+        break;
+    case DataEvent::RowRemoved:
+        beginRemoveRows({}, row, row);
+        endRemoveRows();
+        break;
+    case DataEvent::Scrolled: emit currentRowChanged(row); break;
+    case DataEvent::StateChanged: break;
+    }
+}

@@ -1,0 +1,19 @@
+#include "test_util.h"
+
+#include <QDir>
+#include <QProcess>
+#include <stdexcept>
+
+QString MakeSqliteDb(const QString& path, const QString& sql) {
+    QProcess p;
+    p.start(QStringLiteral("sqlite3"), {QStringLiteral("-bail"), path});
+    p.waitForStarted();
+    p.write(sql.toUtf8());
+    p.closeWriteChannel();
+    p.waitForFinished();
+    if (p.exitCode() != 0) throw std::runtime_error(("sqlite3 failed: " + p.readAllStandardError()).toStdString());
+    return path;
+}
+
+QString SourceDir() { return QStringLiteral(TABULO_SOURCE_DIR); }
+QString ProgramDir() { return QStringLiteral(TABULO_PROGRAM_DIR); }

@@ -1,0 +1,21 @@
+#pragma once
+// Small helpers shared by the test suites.
+#include <QString>
+#include <QTemporaryDir>
+
+// A temporary folder that lives as long as the test.
+class TempDir {
+public:
+    TempDir() { dir_.setAutoRemove(true); }
+    QString path(const QString& name = QString()) const { return name.isEmpty() ? dir_.path() : dir_.filePath(name); }
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Creates a SQLite database file from SQL (through the sqlite3 C API); returns its path.
+QString MakeSqliteDb(const QString& path, const QString& sql);
+
+// The source tree and the program folder of the build.
+QString SourceDir();
+QString ProgramDir();
