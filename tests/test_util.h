@@ -19,3 +19,9 @@ QString MakeSqliteDb(const QString& path, const QString& sql);
 // The source tree and the program folder of the build.
 QString SourceDir();
 QString ProgramDir();
+
+// Readable Qt values in GoogleTest messages.
+#include <QStringList>
+#include <ostream>
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '[' << l.join(", ").toStdString() << ']'; }

@@ -51,7 +51,6 @@ struct KeyCompare {
     const TField* field = nullptr;
     StorageKind kind;
     bool desc;
-    std::vector<QCollatorSortKey> textKeys; // by row id, for text
     std::vector<int32_t> textRank;          // by row id: rank of the text among distinct values
 
     int compare(uint32_t a, uint32_t b) const {
@@ -111,7 +110,9 @@ void rankTexts(const TDataSet& ds, const Column& col, const std::vector<uint32_t
     }
     std::vector<QCollatorSortKey> keys;
     keys.reserve(distinct.size());
-    for (std::string_view s : distinct) keys.push_back(coll.sortKey(QString::fromUtf8(s.data(), qsizetype(s.size()))));
+    // Folding first keeps the order case-insensitive also where the collator ignores the setting (C locale).
+    for (std::string_view s : distinct)
+        keys.push_back(coll.sortKey(QString::fromUtf8(s.data(), qsizetype(s.size())).toCaseFolded()));
     std::vector<uint32_t> order(distinct.size());
     for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
     std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return keys[a].compare(keys[b]) < 0; });
