@@ -1,0 +1,114 @@
+// tabulo-cli as scripts use it: exact COPY text, exit statuses, messages on stderr.
+#include "test_util.h"
+
+#include <QDir>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+namespace {
+struct CliRun {
+    int status;
+    QString out, err;
+};
+
+CliRun cli(const QStringList& args) {
+    QProcess p;
+    p.start(QDir(ProgramDir()).filePath("tabulo-cli"), args);
+    p.waitForFinished(60000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+const char* kDb = R"(
+CREATE TABLE "t x" (id INTEGER PRIMARY KEY, txt TEXT, f REAL, d DATE, tm TIME, dt DATETIME, b BOOLEAN, bin BLOB, big BIGINT);
+INSERT INTO "t x" VALUES (1, 'tab	in, back\slash', 1234.5, '2024-02-29', '13:14:15', '2024-02-29 01:02:03', 1, X'00FF10', 9007199254740993);
+INSERT INTO "t x" VALUES (2, 'two
+lines' || char(13), 0.1, NULL, NULL, NULL, 0, NULL, -1);
+INSERT INTO "t x" VALUES (3, NULL, 1e20, '1899-12-30', '00:00:00', '2000-01-01 00:00:00', NULL, X'', 0);
+CREATE TABLE other (a INTEGER);
+CREATE TABLE tmp_one (a INTEGER);
+CREATE VIEW v AS SELECT id FROM "t x";
+)";
+} // namespace
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        MakeSqliteDb(dir.path("db.sqlite"), kDb);
+        conn = "Provider=SQLite;Data Source=" + dir.path("db.sqlite");
+    }
+    TempDir dir;
+    QString conn;
+};
+
+TEST_F(CliTest, OpenWritesExactCopyText) {
+    CliRun r = cli({"--connect", conn, "open", "t x"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out,
+              "id\ttxt\tf\td\ttm\tdt\tb\tbin\tbig\n"
+              "1\ttab\\tin, back\\\\slash\t1234.5\t2024-02-29\t13:14:15\t2024-02-29 01:02:03\t1\t\\\\x00ff10\t9007199254740993\n"
+              "2\ttwo\\nlines\\r\t0.1\t\\N\t\\N\t\\N\t0\t\\N\t-1\n"
+              "3\t\\N\t1E20\t1899-12-30\t00:00:00\t2000-01-01 00:00:00\t\\N\t\\\\x\t0\n");
+}
+
+TEST_F(CliTest, OpenOptions) {
+    struct Case { QStringList args; QString out; };
+    const Case cases[] = {
+        {{"--top", "1", "--sql", "SELECT id FROM \"t x\" ORDER BY id DESC"}, "id\n3\n2\n1\n"}, // --sql wins
+        {{"--top", "2"}, "id\n1\n2\n"},
+        {{"--filter", "f < 2000"}, "id\n1\n2\n"},
+        {{"--sort", "f DESC"}, "id\n3\n1\n2\n"},
+        {{"--filter", "b = NULL OR id = 2", "--sort", "id DESC"}, "id\n3\n2\n"},
+    };
+    for (const Case& c : cases) {
+        QStringList args = {"--connect", conn, "open", "t x"};
+        args += c.args;
+        CliRun r = cli(args);
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        QString idOnly;
+        for (const QString& line : r.out.split('\n', Qt::SkipEmptyParts)) idOnly += line.section('\t', 0, 0) + '\n';
+        EXPECT_EQ(idOnly, c.out) << c.args.join(' ').toStdString();
+    }
+}
+
+TEST_F(CliTest, TablesAndSchema) {
+    EXPECT_EQ(cli({"--connect", conn, "tables"}).out, "other\nt x\ntmp_one\n");
+    EXPECT_EQ(cli({"--connect", conn, "tables", "--views"}).out, "v\n");
+    EXPECT_EQ(cli({"--connect", conn, "tables", "--both", "--exclude", "T*"}).out, "other\nv\n");
+    CliRun s = cli({"--connect", conn, "schema", "siPrimaryKeys"});
+    EXPECT_EQ(s.status, 0);
+    EXPECT_TRUE(s.out.startsWith("TABLE_CATALOG\tTABLE_SCHEMA\tTABLE_NAME\tCOLUMN_NAME\tORDINAL\tPK_NAME\n"));
+    EXPECT_TRUE(s.out.contains("main\t\\N\tt x\tid\t1\t"));
+    EXPECT_EQ(cli({"--connect", conn, "schema", "20"}).status, 0);
+}
+
+TEST_F(CliTest, ErrorsAndUsage) {
+    struct Case { QStringList args; int status; QString err; };
+    const Case cases[] = {
+        {{}, 2, "usage"},
+        {{"--connect", conn}, 2, "missing COMMAND"},
+        {{"--connect", conn, "frobnicate"}, 2, "unknown command frobnicate"},
+        {{"tables"}, 2, "give exactly one of --udl FILE and --connect STRING"},
+        {{"--connect", conn, "open"}, 2, "missing TABLE"},
+        {{"--connect", conn, "open", "t x", "--top", "many"}, 2, "--top takes a whole number"},
+        {{"--connect", conn, "schema", "siNothing"}, 2, "unknown schema kind siNothing"},
+        {{"--connect", conn, "schema", "siAsserts"}, 1, "not supported"},
+        {{"--connect", conn, "open", "missing"}, 1, "no such table: missing"},
+        {{"--connect", conn, "open", "t x", "--filter", "id = 'x"}, 1, "missing closing apostrophe"},
+        {{"--udl", "/nonexistent/x.udl", "tables"}, 1, "/nonexistent/x.udl"},
+        {{"--connect", "Provider=Nope;Password=hush", "tables"}, 1, "Provider \"Nope\" is not supported"},
+    };
+    for (const Case& c : cases) {
+        CliRun r = cli(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args.join(' ').toStdString() << ": " << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(c.err)) << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains("hush"));
+    }
+}
+
+TEST(CliDemo, DemoDatabaseOpens) {
+    CliRun r = cli({"--udl", QDir(ProgramDir()).filePath("Connections/Demo.udl"), "open", "Order Details", "--top", "5"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(lines.size(), 6);
+    EXPECT_EQ(lines[0], "OrderID\tProductID\tUnitPrice\tQuantity\tDiscount");
+}
