@@ -11,9 +11,14 @@ QString MakeSqliteDb(const QString& path, const QString& sql) {
     p.write(sql.toUtf8());
     p.closeWriteChannel();
     p.waitForFinished();
-    if (p.exitCode() != 0) throw std::runtime_error(("sqlite3 failed: " + p.readAllStandardError()).toStdString());
+    if (p.exitCode() != 0)
+        throw std::runtime_error(("sqlite3 failed: " + p.readAllStandardError()).toStdString());
     return path;
 }
 
-QString SourceDir() { return QStringLiteral(TABULO_SOURCE_DIR); }
-QString ProgramDir() { return QStringLiteral(TABULO_PROGRAM_DIR); }
+QString SourceDir() {
+    return QStringLiteral(TABULO_SOURCE_DIR);
+}
+QString ProgramDir() {
+    return QStringLiteral(TABULO_PROGRAM_DIR);
+}

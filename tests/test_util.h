@@ -7,7 +7,9 @@
 class TempDir {
 public:
     TempDir() { dir_.setAutoRemove(true); }
-    QString path(const QString& name = QString()) const { return name.isEmpty() ? dir_.path() : dir_.filePath(name); }
+    QString path(const QString& name = QString()) const {
+        return name.isEmpty() ? dir_.path() : dir_.filePath(name);
+    }
 
 private:
     QTemporaryDir dir_;
@@ -23,5 +25,9 @@ QString ProgramDir();
 // Readable Qt values in GoogleTest messages.
 #include <QStringList>
 #include <ostream>
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '[' << l.join(", ").toStdString() << ']'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& l, std::ostream* os) {
+    *os << '[' << l.join(", ").toStdString() << ']';
+}

@@ -9,7 +9,9 @@ bool CliArgs::take(const QString& name, QString& value) {
     return true;
 }
 
-bool CliArgs::flag(const QString& name) { return args_.removeOne(name); }
+bool CliArgs::flag(const QString& name) {
+    return args_.removeOne(name);
+}
 
 QString CliArgs::positional(const char* what) {
     for (qsizetype i = 0; i < args_.size(); ++i)

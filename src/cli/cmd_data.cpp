@@ -27,7 +27,8 @@ int CmdTables(CliContext& ctx) {
         if (take && !(hasMask && exclude.match(n).hasMatch())) names << n;
     }
     names.sort(Qt::CaseInsensitive);
-    for (const QString& n : names) std::printf("%s\n", n.toUtf8().constData());
+    for (const QString& n : names)
+        std::printf("%s\n", n.toUtf8().constData());
     return 0;
 }
 
@@ -35,7 +36,8 @@ int CmdSchema(CliContext& ctx) {
     QString kindText = ctx.args.positional("schema KIND");
     ctx.args.finish();
     int kind;
-    if (!SchemaKindFromText(kindText, kind)) throw UsageError(("unknown schema kind " + kindText).toStdString());
+    if (!SchemaKindFromText(kindText, kind))
+        throw UsageError(("unknown schema kind " + kindText).toStdString());
     TADOQuery q;
     ctx.connection->OpenSchema(kind, {}, q);
     CopyWriter(stdout).write(q);
@@ -59,9 +61,12 @@ int CmdOpen(CliContext& ctx) {
     const Dialect& d = ctx.connection->dialect();
     TADOQuery q(ctx.connection);
     q.ReadOnly = true;
-    if (hasSql) q.SQL = sql;
-    else if (hasTop) q.SQL = d.selectTop(d.quoteIdentifier(table), n);
-    else q.SQL = QStringLiteral("SELECT * FROM %1").arg(d.quoteIdentifier(table));
+    if (hasSql)
+        q.SQL = sql;
+    else if (hasTop)
+        q.SQL = d.selectTop(d.quoteIdentifier(table), n);
+    else
+        q.SQL = QStringLiteral("SELECT * FROM %1").arg(d.quoteIdentifier(table));
     q.Open();
     if (hasFilter) {
         q.setFilter(filter);

@@ -19,7 +19,11 @@ void CopyWriter::putEscaped(const char* p, size_t n) {
     size_t start = 0;
     for (size_t i = 0; i < n; ++i) {
         char c = p[i];
-        const char* esc = c == '\\' ? "\\\\" : c == '\t' ? "\\t" : c == '\r' ? "\\r" : c == '\n' ? "\\n" : nullptr;
+        const char* esc = c == '\\'   ? "\\\\"
+                          : c == '\t' ? "\\t"
+                          : c == '\r' ? "\\r"
+                          : c == '\n' ? "\\n"
+                                      : nullptr;
         if (!esc) continue;
         buf_.append(p + start, i - start);
         buf_.append(esc, 2);
@@ -83,7 +87,8 @@ void CopyWriter::write(const TDataSet& ds) {
             const TField* f = fields[i];
             if (f->column() < 0) {
                 QVariant v = ds.valueOfRow(f, row);
-                if (!v.isValid()) buf_.append("\\N");
+                if (!v.isValid())
+                    buf_.append("\\N");
                 else {
                     QByteArray u = f->formatValue(v).toUtf8();
                     putEscaped(u.constData(), size_t(u.size()));
@@ -101,9 +106,15 @@ void CopyWriter::write(const TDataSet& ds) {
                 buf_.append(num, size_t(r.ptr - num));
                 break;
             }
-            case StorageKind::Float: buf_ += FloatGeneral15(c.floatAt(row)); break;
-            case StorageKind::Bool: buf_ += c.intAt(row) ? '1' : '0'; break;
-            case StorageKind::DateTime: buf_.append(num, formatDate(c.intAt(row), f->DataType, num)); break;
+            case StorageKind::Float:
+                buf_ += FloatGeneral15(c.floatAt(row));
+                break;
+            case StorageKind::Bool:
+                buf_ += c.intAt(row) ? '1' : '0';
+                break;
+            case StorageKind::DateTime:
+                buf_.append(num, formatDate(c.intAt(row), f->DataType, num));
+                break;
             case StorageKind::Text: {
                 std::string_view s = c.bytesAt(row, arena);
                 putEscaped(s.data(), s.size());

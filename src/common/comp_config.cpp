@@ -19,7 +19,9 @@ const QString& DefaultReservedKeywords() {
     return words;
 }
 
-TVemoCompConfig::TVemoCompConfig() { kDBToolCfg.SQLScript_ReservedKeywords = DefaultReservedKeywords(); }
+TVemoCompConfig::TVemoCompConfig() {
+    kDBToolCfg.SQLScript_ReservedKeywords = DefaultReservedKeywords();
+}
 
 TVemoCompConfig& VemoCompConfig() {
     static TVemoCompConfig config;

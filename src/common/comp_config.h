@@ -21,7 +21,7 @@ struct TkDBFilterCfg {
     QString SQLLikeOperator = QStringLiteral("LIKE");
     QString NullEqualStr = QStringLiteral("=");
     QString NotNullEqualStr = QStringLiteral("<>");
-    QString DateFormat;                     // empty: the system's short date format
+    QString DateFormat; // empty: the system's short date format
     QString BooleanString[2] = {QStringLiteral("false"), QStringLiteral("true")};
     QChar TableQuoteStart = '[';
     QChar TableQuoteStop = ']';
@@ -52,7 +52,7 @@ struct TVemoCompConfig {
     TkDBFilterCfg kDBFilterCfg;
     TkDBGridCfg kDBGridCfg;
     TPropSaveFile* Global_PropSaveFile = nullptr; // the default settings store
-    bool DontStoreFieldDependentSettings = false;  // switched on by the main window
+    bool DontStoreFieldDependentSettings = false; // switched on by the main window
     TVemoCompConfig();
 };
 

@@ -5,4 +5,10 @@
 #include <string>
 
 std::string FloatGeneral15(double v);
-inline QString FloatGeneral15Q(double v) { return QString::fromStdString(FloatGeneral15(v)); }
+// The same form written into a buffer of at least kFloatGeneral15Max characters; returns its end.
+// For loops over many values (no allocation).
+constexpr int kFloatGeneral15Max = 32;
+char* FloatGeneral15To(char* first, double v);
+inline QString FloatGeneral15Q(double v) {
+    return QString::fromStdString(FloatGeneral15(v));
+}

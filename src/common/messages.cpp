@@ -40,7 +40,9 @@ ConsoleMessages g_console;
 IMessages* g_messages = &g_console;
 } // namespace
 
-IMessages& Messages() { return *g_messages; }
+IMessages& Messages() {
+    return *g_messages;
+}
 
 IMessages* SetMessages(IMessages* messages) {
     IMessages* prev = g_messages;

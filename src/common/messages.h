@@ -16,7 +16,8 @@ public:
     // Yes / No, or Yes / No / Cancel with withCancel.
     virtual MsgAnswer question(const QString& text, bool withCancel = false) = 0;
     // A question with a bold heading above the text.
-    virtual MsgAnswer questionHeading(const QString& heading, const QString& text, bool withCancel = false) = 0;
+    virtual MsgAnswer questionHeading(const QString& heading, const QString& text,
+                                      bool withCancel = false) = 0;
     // Returns false on Cancel; value holds the initial value and receives the answer.
     virtual bool inputBox(const QString& caption, const QString& prompt, QString& value) = 0;
     // After a warning beep: heading, then "Error description:", a line break and the message.

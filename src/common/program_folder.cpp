@@ -9,7 +9,9 @@ namespace {
 QString g_folder;
 }
 
-void SetProgramFolder(const QString& folder) { g_folder = folder; }
+void SetProgramFolder(const QString& folder) {
+    g_folder = folder;
+}
 
 QString ProgramFolder() {
     if (!g_folder.isEmpty()) return g_folder;

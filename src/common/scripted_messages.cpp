@@ -1,8 +1,14 @@
 #include "scripted_messages.h"
 
-void ScriptedMessages::information(const QString& text) { shown.push_back({"information", {}, text}); }
-void ScriptedMessages::warning(const QString& text) { shown.push_back({"warning", {}, text}); }
-void ScriptedMessages::error(const QString& text) { shown.push_back({"error", {}, text}); }
+void ScriptedMessages::information(const QString& text) {
+    shown.push_back({"information", {}, text});
+}
+void ScriptedMessages::warning(const QString& text) {
+    shown.push_back({"warning", {}, text});
+}
+void ScriptedMessages::error(const QString& text) {
+    shown.push_back({"error", {}, text});
+}
 
 MsgAnswer ScriptedMessages::next(bool withCancel) {
     if (answers.empty()) return withCancel ? MsgAnswer::Cancel : MsgAnswer::No;

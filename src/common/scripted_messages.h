@@ -15,8 +15,8 @@ public:
         QString text;
     };
     std::vector<Shown> shown;
-    std::deque<MsgAnswer> answers;               // for questions; No (or Cancel) when empty
-    std::deque<std::optional<QString>> inputs;   // for input boxes; nullopt or empty queue = Cancel
+    std::deque<MsgAnswer> answers;             // for questions; No (or Cancel) when empty
+    std::deque<std::optional<QString>> inputs; // for input boxes; nullopt or empty queue = Cancel
 
     void information(const QString& text) override;
     void warning(const QString& text) override;

@@ -10,9 +10,15 @@ namespace dtconv {
 namespace {
 const QDate kEpoch(1899, 12, 30);
 }
-int64_t FromDate(const QDate& d) { return kEpoch.daysTo(d) * kMsPerDay; }
-int64_t FromTime(const QTime& t) { return t.msecsSinceStartOfDay(); }
-int64_t FromDateTime(const QDateTime& dt) { return FromDate(dt.date()) + FromTime(dt.time()); }
+int64_t FromDate(const QDate& d) {
+    return kEpoch.daysTo(d) * kMsPerDay;
+}
+int64_t FromTime(const QTime& t) {
+    return t.msecsSinceStartOfDay();
+}
+int64_t FromDateTime(const QDateTime& dt) {
+    return FromDate(dt.date()) + FromTime(dt.time());
+}
 QDate ToDate(int64_t ms) {
     int64_t days = ms >= 0 ? ms / kMsPerDay : -((-ms + kMsPerDay - 1) / kMsPerDay);
     return kEpoch.addDays(days);
@@ -22,8 +28,12 @@ QTime ToTime(int64_t ms) {
     if (r < 0) r += kMsPerDay;
     return QTime::fromMSecsSinceStartOfDay(int(r));
 }
-QDateTime ToDateTime(int64_t ms) { return QDateTime(ToDate(ms), ToTime(ms)); }
-int64_t FromDays(double days) { return int64_t(std::llround(days * double(kMsPerDay))); }
+QDateTime ToDateTime(int64_t ms) {
+    return QDateTime(ToDate(ms), ToTime(ms));
+}
+int64_t FromDays(double days) {
+    return int64_t(std::llround(days * double(kMsPerDay)));
+}
 
 static bool num(std::string_view s, size_t& i, int digits, int& out) {
     if (i + digits > s.size()) return false;
@@ -53,7 +63,8 @@ static bool parseTime(std::string_view s, size_t& i, int64_t& ms) {
                 if (digits < 3) frac = frac * 10 + (s[i] - '0'), ++digits;
                 ++i;
             }
-            while (digits < 3) frac *= 10, ++digits;
+            while (digits < 3)
+                frac *= 10, ++digits;
             milli = frac;
         }
     }
@@ -63,7 +74,8 @@ static bool parseTime(std::string_view s, size_t& i, int64_t& ms) {
 }
 
 bool Parse(std::string_view s, TFieldType type, int64_t& ms) {
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    while (!s.empty() && s.back() == ' ')
+        s.remove_suffix(1);
     size_t i = 0;
     int y, mo, d;
     if (s.size() >= 10 && s[4] == '-') {
@@ -118,9 +130,16 @@ void TextArena::clear() {
 void Column::reserve(size_t n) {
     nulls_.reserve((n + 63) / 64);
     switch (kind_) {
-    case StorageKind::Float: floats_.reserve(n); break;
-    case StorageKind::Text: case StorageKind::Bytes: pos_.reserve(n); lens_.reserve(n); break;
-    default: ints_.reserve(n);
+    case StorageKind::Float:
+        floats_.reserve(n);
+        break;
+    case StorageKind::Text:
+    case StorageKind::Bytes:
+        pos_.reserve(n);
+        lens_.reserve(n);
+        break;
+    default:
+        ints_.reserve(n);
     }
 }
 
@@ -134,9 +153,16 @@ void Column::appendNull() {
     grow();
     markNull(row, true);
     switch (kind_) {
-    case StorageKind::Float: floats_.push_back(0); break;
-    case StorageKind::Text: case StorageKind::Bytes: pos_.push_back(0); lens_.push_back(0); break;
-    default: ints_.push_back(0);
+    case StorageKind::Float:
+        floats_.push_back(0);
+        break;
+    case StorageKind::Text:
+    case StorageKind::Bytes:
+        pos_.push_back(0);
+        lens_.push_back(0);
+        break;
+    default:
+        ints_.push_back(0);
     }
 }
 
@@ -156,7 +182,9 @@ void Column::appendBytes(std::string_view v, TextArena& arena) {
     lens_.push_back(uint32_t(v.size()));
 }
 
-void Column::setNull(size_t row) { markNull(row, true); }
+void Column::setNull(size_t row) {
+    markNull(row, true);
+}
 void Column::setInt(size_t row, int64_t v) {
     markNull(row, false);
     ints_[row] = v;
@@ -182,9 +210,12 @@ QVariant ColumnStore::value(size_t col, uint32_t row, TFieldType type) const {
     const Column& c = columns_[col];
     if (c.isNull(row)) return QVariant();
     switch (c.kind()) {
-    case StorageKind::Int: return QVariant(qlonglong(c.intAt(row)));
-    case StorageKind::Float: return QVariant(c.floatAt(row));
-    case StorageKind::Bool: return QVariant(c.intAt(row) != 0);
+    case StorageKind::Int:
+        return QVariant(qlonglong(c.intAt(row)));
+    case StorageKind::Float:
+        return QVariant(c.floatAt(row));
+    case StorageKind::Bool:
+        return QVariant(c.intAt(row) != 0);
     case StorageKind::DateTime:
         if (type == ftDate) return QVariant(dtconv::ToDate(c.intAt(row)));
         if (type == ftTime) return QVariant(dtconv::ToTime(c.intAt(row)));
@@ -235,9 +266,12 @@ bool ConvertForStorage(const QVariant& v, TFieldType type, QVariant& out) {
     case StorageKind::Bool: {
         if (v.typeId() == QMetaType::QString) {
             QString s = v.toString().trimmed().toLower();
-            if (s == "true" || s == "1" || s == "yes" || s == "t" || s == "y") out = true;
-            else if (s == "false" || s == "0" || s == "no" || s == "f" || s == "n") out = false;
-            else return false;
+            if (s == "true" || s == "1" || s == "yes" || s == "t" || s == "y")
+                out = true;
+            else if (s == "false" || s == "0" || s == "no" || s == "f" || s == "n")
+                out = false;
+            else
+                return false;
             return true;
         }
         out = v.toBool();
@@ -246,10 +280,18 @@ bool ConvertForStorage(const QVariant& v, TFieldType type, QVariant& out) {
     case StorageKind::DateTime: {
         int64_t ms;
         switch (v.typeId()) {
-        case QMetaType::QDateTime: ms = dtconv::FromDateTime(v.toDateTime()); break;
-        case QMetaType::QDate: ms = dtconv::FromDate(v.toDate()); break;
-        case QMetaType::QTime: ms = dtconv::FromTime(v.toTime()); break;
-        case QMetaType::Double: case QMetaType::Int: case QMetaType::LongLong:
+        case QMetaType::QDateTime:
+            ms = dtconv::FromDateTime(v.toDateTime());
+            break;
+        case QMetaType::QDate:
+            ms = dtconv::FromDate(v.toDate());
+            break;
+        case QMetaType::QTime:
+            ms = dtconv::FromTime(v.toTime());
+            break;
+        case QMetaType::Double:
+        case QMetaType::Int:
+        case QMetaType::LongLong:
             ms = dtconv::FromDays(v.toDouble());
             break;
         default: {
@@ -275,16 +317,24 @@ bool ConvertForStorage(const QVariant& v, TFieldType type, QVariant& out) {
 void ColumnStore::setValue(size_t col, uint32_t row, const QVariant& v, TFieldType type) {
     QVariant s;
     if (!ConvertForStorage(v, type, s))
-        throw EDatabaseError(QStringLiteral("'%1' is not a valid %2 value").arg(v.toString(), FieldTypeName(type)));
+        throw EDatabaseError(
+            QStringLiteral("'%1' is not a valid %2 value").arg(v.toString(), FieldTypeName(type)));
     Column& c = columns_[col];
     if (!s.isValid()) {
         c.setNull(row);
         return;
     }
     switch (c.kind()) {
-    case StorageKind::Int: case StorageKind::DateTime: c.setInt(row, s.toLongLong()); break;
-    case StorageKind::Bool: c.setInt(row, s.toBool() ? 1 : 0); break;
-    case StorageKind::Float: c.setFloat(row, s.toDouble()); break;
+    case StorageKind::Int:
+    case StorageKind::DateTime:
+        c.setInt(row, s.toLongLong());
+        break;
+    case StorageKind::Bool:
+        c.setInt(row, s.toBool() ? 1 : 0);
+        break;
+    case StorageKind::Float:
+        c.setFloat(row, s.toDouble());
+        break;
     case StorageKind::Text: {
         QByteArray u = s.toString().toUtf8();
         c.setBytes(row, std::string_view(u.constData(), size_t(u.size())), arena_);
@@ -312,9 +362,15 @@ size_t ColumnStore::memoryBytes() const {
     size_t n = arena_.bytes();
     for (const Column& c : columns_) {
         switch (c.kind()) {
-        case StorageKind::Float: n += c.size() * 8; break;
-        case StorageKind::Text: case StorageKind::Bytes: n += c.size() * 12; break;
-        default: n += c.size() * 8;
+        case StorageKind::Float:
+            n += c.size() * 8;
+            break;
+        case StorageKind::Text:
+        case StorageKind::Bytes:
+            n += c.size() * 12;
+            break;
+        default:
+            n += c.size() * 8;
         }
         n += c.size() / 8;
     }

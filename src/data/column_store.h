@@ -21,7 +21,9 @@ int64_t FromTime(const QTime& t);
 QDateTime ToDateTime(int64_t ms);
 QDate ToDate(int64_t ms);
 QTime ToTime(int64_t ms);
-inline double ToDays(int64_t ms) { return double(ms) / double(kMsPerDay); }
+inline double ToDays(int64_t ms) {
+    return double(ms) / double(kMsPerDay);
+}
 int64_t FromDays(double days);
 // Parses ISO-like texts ("yyyy-mm-dd", "yyyy-mm-dd hh:nn:ss[.zzz]", "hh:nn[:ss]", "yyyy-mm-ddThh:nn:ss").
 bool Parse(std::string_view text, TFieldType type, int64_t& ms);

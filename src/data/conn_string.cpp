@@ -6,7 +6,8 @@ InitString InitString::parse(const QString& text) {
     InitString out;
     qsizetype i = 0, n = text.size();
     while (i < n) {
-        while (i < n && (text[i].isSpace() || text[i] == ';')) ++i;
+        while (i < n && (text[i].isSpace() || text[i] == ';'))
+            ++i;
         if (i >= n) break;
         qsizetype eq = text.indexOf('=', i);
         if (eq < 0) {
@@ -15,7 +16,8 @@ InitString InitString::parse(const QString& text) {
         }
         QString key = text.mid(i, eq - i).trimmed();
         i = eq + 1;
-        while (i < n && text[i] == ' ') ++i;
+        while (i < n && text[i] == ' ')
+            ++i;
         QString value;
         if (i < n && (text[i] == '"' || text[i] == '\'' || text[i] == '{')) {
             QChar close = text[i] == '{' ? QChar('}') : text[i];
@@ -32,7 +34,8 @@ InitString InitString::parse(const QString& text) {
                 }
                 value += text[i++];
             }
-            while (i < n && text[i] != ';') ++i;
+            while (i < n && text[i] != ';')
+                ++i;
         } else {
             qsizetype semi = text.indexOf(';', i);
             if (semi < 0) semi = n;

@@ -7,7 +7,9 @@
 #include <algorithm>
 
 TADOConnection::TADOConnection() = default;
-TADOConnection::~TADOConnection() { Close(); }
+TADOConnection::~TADOConnection() {
+    Close();
+}
 
 void TADOConnection::Open() {
     if (Connected()) return;
@@ -25,16 +27,22 @@ void TADOConnection::Close() {
     inTransaction_ = false;
 }
 
-bool TADOConnection::Connected() const { return provider_ && provider_->connected(); }
+bool TADOConnection::Connected() const {
+    return provider_ && provider_->connected();
+}
 
 Provider& TADOConnection::provider() const {
     if (!Connected()) throw EDatabaseError(QStringLiteral("Connection is not open"));
     return *provider_;
 }
 
-const Dialect& TADOConnection::dialect() const { return provider().dialect(); }
+const Dialect& TADOConnection::dialect() const {
+    return provider().dialect();
+}
 
-QString TADOConnection::DefaultDatabase() const { return Connected() ? provider_->defaultDatabase() : QString(); }
+QString TADOConnection::DefaultDatabase() const {
+    return Connected() ? provider_->defaultDatabase() : QString();
+}
 
 void TADOConnection::GetTableNames(QStringList& list, bool systemTables) {
     TADOQuery q;
@@ -44,9 +52,11 @@ void TADOConnection::GetTableNames(QStringList& list, bool systemTables) {
     TField* type = q.FieldByName(QStringLiteral("TABLE_TYPE"));
     for (int i = 0; i < q.RecordCount(); ++i) {
         QString t = q.valueAt(type, i).toString();
-        if (t == "TABLE" || t == "VIEW" || (systemTables && t == "SYSTEM TABLE")) list << q.valueAt(name, i).toString();
+        if (t == "TABLE" || t == "VIEW" || (systemTables && t == "SYSTEM TABLE"))
+            list << q.valueAt(name, i).toString();
     }
-    std::sort(list.begin(), list.end(), [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    std::sort(list.begin(), list.end(),
+              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
 }
 
 void TADOConnection::OpenSchema(int kind, const QVariantList& restrictions, TADOQuery& target) {

@@ -10,7 +10,8 @@ TDataSet::TDataSet() = default;
 TDataSet::~TDataSet() = default;
 
 void TDataSet::checkActive() const {
-    if (state_ == dsInactive) throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    if (state_ == dsInactive)
+        throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
 }
 
 void TDataSet::notify(DataEvent ev, int row) {
@@ -18,7 +19,8 @@ void TDataSet::notify(DataEvent ev, int row) {
         if (ev != DataEvent::Scrolled) pendingNotify_ = true;
         return;
     }
-    for (IDataSetObserver* o : std::vector<IDataSetObserver*>(observers_)) o->dataSetEvent(*this, ev, row);
+    for (IDataSetObserver* o : std::vector<IDataSetObserver*>(observers_))
+        o->dataSetEvent(*this, ev, row);
 }
 
 void TDataSet::addObserver(IDataSetObserver* o) {
@@ -29,7 +31,9 @@ void TDataSet::removeObserver(IDataSetObserver* o) {
     observers_.erase(std::remove(observers_.begin(), observers_.end(), o), observers_.end());
 }
 
-void TDataSet::DisableControls() { ++disableCount_; }
+void TDataSet::DisableControls() {
+    ++disableCount_;
+}
 
 void TDataSet::EnableControls() {
     if (disableCount_ == 0) return;
@@ -112,7 +116,8 @@ void TDataSet::Close() {
         if (f->FieldKind == fkData) f.reset();
     fields_.erase(std::remove(fields_.begin(), fields_.end(), nullptr), fields_.end());
     order_.clear();
-    for (auto& f : fields_) order_.push_back(f.get());
+    for (auto& f : fields_)
+        order_.push_back(f.get());
     columnTypes_.clear();
     pos_ = -1;
     bof_ = eof_ = true;
@@ -122,7 +127,12 @@ void TDataSet::Close() {
 void TDataSet::Requery() {
     CheckBrowseMode();
     // Keep the fields' display settings across the reload.
-    struct Saved { QString name, label; bool visible; int width, tag, index; QString format; };
+    struct Saved {
+        QString name, label;
+        bool visible;
+        int width, tag, index;
+        QString format;
+    };
     std::vector<Saved> saved;
     for (TField* f : order_)
         saved.push_back({f->FieldName, f->DisplayLabel(), f->Visible, f->DisplayWidth(), f->Tag, f->Index(),
@@ -176,11 +186,13 @@ QVariant TDataSet::valueOfRow(const TField* f, uint32_t rowId) const {
     if (f->FieldKind == fkLookup && f->LookupDataSet) {
         QStringList keys = f->KeyFields.split(';');
         QVariantList vals;
-        for (const QString& k : keys) vals << valueOfRow(FieldByName(k.trimmed()), rowId);
+        for (const QString& k : keys)
+            vals << valueOfRow(FieldByName(k.trimmed()), rowId);
         TDataSet* lk = f->LookupDataSet;
         QStringList lkeys = f->LookupKeyFields.split(';');
         std::vector<TField*> lfields;
-        for (const QString& k : lkeys) lfields.push_back(lk->FieldByName(k.trimmed()));
+        for (const QString& k : lkeys)
+            lfields.push_back(lk->FieldByName(k.trimmed()));
         TField* result = lk->FieldByName(f->LookupResultField);
         for (int p = 0; p < lk->RecordCount(); ++p) {
             bool all = true;
@@ -226,9 +238,15 @@ void TDataSet::setCurrentValue(const TField* f, const QVariant& v) {
     QVariant typed = v;
     if (stored.isValid()) {
         switch (StorageOf(f->DataType)) {
-        case StorageKind::Int: typed = stored.toLongLong(); break;
-        case StorageKind::Float: typed = stored.toDouble(); break;
-        case StorageKind::Bool: typed = stored.toBool(); break;
+        case StorageKind::Int:
+            typed = stored.toLongLong();
+            break;
+        case StorageKind::Float:
+            typed = stored.toDouble();
+            break;
+        case StorageKind::Bool:
+            typed = stored.toBool();
+            break;
         case StorageKind::DateTime: {
             qint64 ms = stored.toLongLong();
             typed = f->DataType == ftDate   ? QVariant(dtconv::ToDate(ms))
@@ -236,8 +254,12 @@ void TDataSet::setCurrentValue(const TField* f, const QVariant& v) {
                                             : QVariant(dtconv::ToDateTime(ms));
             break;
         }
-        case StorageKind::Text: typed = stored.toString(); break;
-        case StorageKind::Bytes: typed = stored.toByteArray(); break;
+        case StorageKind::Text:
+            typed = stored.toString();
+            break;
+        case StorageKind::Bytes:
+            typed = stored.toByteArray();
+            break;
         }
     } else {
         typed = QVariant();
@@ -297,8 +319,12 @@ int TDataSet::MoveBy(int distance) {
     return moved;
 }
 
-void TDataSet::Next() { MoveBy(1); }
-void TDataSet::Prior() { MoveBy(-1); }
+void TDataSet::Next() {
+    MoveBy(1);
+}
+void TDataSet::Prior() {
+    MoveBy(-1);
+}
 
 int TDataSet::RecNo() const {
     if (state_ == dsInsert || pos_ < 0) return 0;
@@ -317,7 +343,8 @@ void TDataSet::setRecNo(int recNo) {
 int TDataSet::positionOfRow(uint32_t rowId) const {
     if (reverse_.empty() && !view_.empty()) {
         reverse_.assign(store_.rowCount(), -1);
-        for (size_t i = 0; i < view_.size(); ++i) reverse_[view_[i]] = int(i);
+        for (size_t i = 0; i < view_.size(); ++i)
+            reverse_[view_[i]] = int(i);
     }
     return rowId < reverse_.size() ? reverse_[rowId] : -1;
 }
@@ -352,9 +379,11 @@ bool TDataSet::Locate(const QString& keyFields, const QVariant& keyValues, int o
     checkActive();
     CheckBrowseMode();
     QStringList names = keyFields.split(';', Qt::SkipEmptyParts);
-    QVariantList values = keyValues.typeId() == QMetaType::QVariantList ? keyValues.toList() : QVariantList{keyValues};
+    QVariantList values =
+        keyValues.typeId() == QMetaType::QVariantList ? keyValues.toList() : QVariantList{keyValues};
     if (names.size() != values.size())
-        throw EDatabaseError(QStringLiteral("Locate: %1 fields but %2 values").arg(names.size()).arg(values.size()));
+        throw EDatabaseError(
+            QStringLiteral("Locate: %1 fields but %2 values").arg(names.size()).arg(values.size()));
     std::vector<RowMatcher> matchers;
     for (qsizetype i = 0; i < names.size(); ++i)
         matchers.emplace_back(*this, FieldByName(names[i].trimmed()), values[i], options);
@@ -407,7 +436,8 @@ void TDataSet::setFilter(const QString& text) {
     if (Active() && filtered_) {
         // Compile first: a rejected text leaves the old filter in place.
         std::unique_ptr<FilterProgram> p =
-            text.trimmed().isEmpty() ? nullptr : FilterProgram::compile(text, *this, FilterOptions & foCaseInsensitive);
+            text.trimmed().isEmpty() ? nullptr
+                                     : FilterProgram::compile(text, *this, FilterOptions & foCaseInsensitive);
         filterText_ = text;
         filter_ = std::move(p);
         refreshView();
@@ -537,7 +567,8 @@ void TDataSet::Delete() {
         return;
     }
     if (state_ == dsEdit) Cancel();
-    if (view_.empty()) throw EDatabaseError(QStringLiteral("Cannot perform this operation on an empty dataset"));
+    if (view_.empty())
+        throw EDatabaseError(QStringLiteral("Cannot perform this operation on an empty dataset"));
     if (ReadOnly) throw EDatabaseError(QStringLiteral("Cannot modify a read-only dataset"));
     if (BeforeDelete) BeforeDelete(*this);
     uint32_t row = view_[size_t(pos_)];

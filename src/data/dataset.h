@@ -52,7 +52,7 @@ public:
     // --- fields
     int FieldCount() const { return int(order_.size()); }
     TField* Fields(int i) const { return order_[size_t(i)]; }
-    TField* FindField(const QString& name) const; // case-insensitive; nullptr when missing
+    TField* FindField(const QString& name) const;   // case-insensitive; nullptr when missing
     TField* FieldByName(const QString& name) const; // raises when missing
     QVariant FieldValue(const QString& name) const { return FieldByName(name)->AsVariant(); }
     void moveField(TField* f, int index);
@@ -80,7 +80,7 @@ public:
     void FreeBookmark(TBookmark) {}
     bool BookmarkValid(TBookmark bm) const;
     int CompareBookmarks(TBookmark a, TBookmark b) const; // by view order
-    int positionOfRow(uint32_t rowId) const;             // -1 when not in the view
+    int positionOfRow(uint32_t rowId) const;              // -1 when not in the view
 
     // Names joined by ";", values one variant or a QVariantList. Searches from the first record.
     bool Locate(const QString& keyFields, const QVariant& keyValues, int options = 0);
@@ -103,18 +103,18 @@ public:
 
     // --- filter and sort
     QString Filter() const { return filterText_; }
-    void setFilter(const QString& text);   // compiles at once when filtering is on; raises on bad text
+    void setFilter(const QString& text); // compiles at once when filtering is on; raises on bad text
     bool Filtered() const { return filtered_; }
     void setFiltered(bool on);
-    int FilterOptions = 0;                // foCaseInsensitive
+    int FilterOptions = 0; // foCaseInsensitive
     QString Sort() const { return sortText_; }
-    void setSort(const QString& text);    // "A,[B C] DESC"; empty restores the fetched order
+    void setSort(const QString& text); // "A,[B C] DESC"; empty restores the fetched order
     // Re-applies filter and sort (edited rows move to their places).
     void refreshView();
 
     // --- events
-    std::function<void(TDataSet&)> BeforeScroll, AfterScroll, AfterOpen, BeforeDelete, BeforePost,
-        AfterPost, BeforeClose;
+    std::function<void(TDataSet&)> BeforeScroll, AfterScroll, AfterOpen, BeforeDelete, BeforePost, AfterPost,
+        BeforeClose;
 
     void addObserver(IDataSetObserver* o);
     void removeObserver(IDataSetObserver* o);
@@ -169,8 +169,8 @@ private:
     std::vector<QVariant> buffer_; // edit buffer, one per data field column
     std::vector<bool> changed_;
     bool modified_ = false;
-    int insertAt_ = -1;   // view position the inserted row will take
-    int savedPos_ = -1;   // position before Insert/Append, for Cancel
+    int insertAt_ = -1; // view position the inserted row will take
+    int savedPos_ = -1; // position before Insert/Append, for Cancel
     int disableCount_ = 0;
     bool pendingNotify_ = false;
     QString filterText_;

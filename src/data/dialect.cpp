@@ -2,19 +2,26 @@
 
 QString Dialect::name() const {
     switch (kind_) {
-    case DialectKind::MSSQL: return QStringLiteral("mssql");
-    case DialectKind::SQLite: return QStringLiteral("sqlite");
-    case DialectKind::PostgreSQL: return QStringLiteral("postgresql");
+    case DialectKind::MSSQL:
+        return QStringLiteral("mssql");
+    case DialectKind::SQLite:
+        return QStringLiteral("sqlite");
+    case DialectKind::PostgreSQL:
+        return QStringLiteral("postgresql");
     }
     return {};
 }
 
 bool Dialect::fromName(const QString& name, DialectKind& kind) {
     QString n = name.toLower();
-    if (n == "mssql" || n == "sqlserver") kind = DialectKind::MSSQL;
-    else if (n == "sqlite") kind = DialectKind::SQLite;
-    else if (n == "postgresql" || n == "postgres" || n == "pg") kind = DialectKind::PostgreSQL;
-    else return false;
+    if (n == "mssql" || n == "sqlserver")
+        kind = DialectKind::MSSQL;
+    else if (n == "sqlite")
+        kind = DialectKind::SQLite;
+    else if (n == "postgresql" || n == "postgres" || n == "pg")
+        kind = DialectKind::PostgreSQL;
+    else
+        return false;
     return true;
 }
 
@@ -34,9 +41,12 @@ QString Dialect::countRows(const QString& quotedTable) const {
 
 QString Dialect::dateTimeLiteral(const QString& isoText) const {
     switch (kind_) {
-    case DialectKind::MSSQL: return QStringLiteral("CONVERT(DATETIME, '%1', 102)").arg(isoText);
-    case DialectKind::PostgreSQL: return QStringLiteral("TIMESTAMP '%1'").arg(isoText);
-    case DialectKind::SQLite: return QStringLiteral("'%1'").arg(isoText);
+    case DialectKind::MSSQL:
+        return QStringLiteral("CONVERT(DATETIME, '%1', 102)").arg(isoText);
+    case DialectKind::PostgreSQL:
+        return QStringLiteral("TIMESTAMP '%1'").arg(isoText);
+    case DialectKind::SQLite:
+        return QStringLiteral("'%1'").arg(isoText);
     }
     return {};
 }

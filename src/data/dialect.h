@@ -9,7 +9,7 @@ class Dialect {
 public:
     explicit Dialect(DialectKind kind) : kind_(kind) {}
     DialectKind kind() const { return kind_; }
-    QString name() const;                        // "mssql", "sqlite", "postgresql"
+    QString name() const; // "mssql", "sqlite", "postgresql"
     static bool fromName(const QString& name, DialectKind& kind);
 
     // Always-quoted identifier: [a]]b] or "a""b".

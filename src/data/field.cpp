@@ -18,18 +18,30 @@ int TField::DisplayWidth() const {
     case StorageKind::Text:
         if (IsMemoType(DataType)) return 10;
         return Size > 0 ? Size : 20;
-    case StorageKind::Bool: return 5;
-    case StorageKind::DateTime: return DataType == ftDate ? 10 : (DataType == ftTime ? 8 : 19);
-    case StorageKind::Bytes: return 10;
-    default: return 10;
+    case StorageKind::Bool:
+        return 5;
+    case StorageKind::DateTime:
+        return DataType == ftDate ? 10 : (DataType == ftTime ? 8 : 19);
+    case StorageKind::Bytes:
+        return 10;
+    default:
+        return 10;
     }
 }
 
-int TField::Index() const { return dataSet_->fieldPosition(this); }
-void TField::setIndex(int index) { dataSet_->moveField(this, index); }
+int TField::Index() const {
+    return dataSet_->fieldPosition(this);
+}
+void TField::setIndex(int index) {
+    dataSet_->moveField(this, index);
+}
 
-bool TField::IsNull() const { return !dataSet_->currentValue(this).isValid(); }
-QVariant TField::AsVariant() const { return dataSet_->currentValue(this); }
+bool TField::IsNull() const {
+    return !dataSet_->currentValue(this).isValid();
+}
+QVariant TField::AsVariant() const {
+    return dataSet_->currentValue(this);
+}
 
 namespace {
 // Converts a picture such as "dd.mm.yyyy hh:nn:ss" to Qt's date-time format.
@@ -38,15 +50,23 @@ QString qtDateFormat(const QString& f) {
     for (qsizetype i = 0; i < f.size();) {
         QChar c = f[i].toLower();
         qsizetype n = 1;
-        while (i + n < f.size() && f[i + n].toLower() == c) ++n;
+        while (i + n < f.size() && f[i + n].toLower() == c)
+            ++n;
         QString run = f.mid(i, n);
-        if (c == 'n') out += QString(n >= 2 ? 2 : 1, 'm');
-        else if (c == 'm') out += QString(n >= 4 ? 4 : n, 'M');
-        else if (c == 'y') out += n <= 2 ? QStringLiteral("yy") : QStringLiteral("yyyy");
-        else if (c == 'd' || c == 'h' || c == 's') out += QString(std::min<qsizetype>(n, c == 'd' ? 4 : 2), c);
-        else if (c == 'z') out += QStringLiteral("zzz");
-        else if (c.isLetter()) out += '\'' + run + '\'';
-        else out += run;
+        if (c == 'n')
+            out += QString(n >= 2 ? 2 : 1, 'm');
+        else if (c == 'm')
+            out += QString(n >= 4 ? 4 : n, 'M');
+        else if (c == 'y')
+            out += n <= 2 ? QStringLiteral("yy") : QStringLiteral("yyyy");
+        else if (c == 'd' || c == 'h' || c == 's')
+            out += QString(std::min<qsizetype>(n, c == 'd' ? 4 : 2), c);
+        else if (c == 'z')
+            out += QStringLiteral("zzz");
+        else if (c.isLetter())
+            out += '\'' + run + '\'';
+        else
+            out += run;
         i += n;
     }
     return out;
@@ -59,21 +79,26 @@ QString formatNumber(double v, const QString& picture) {
     int minDec = 0, maxDec = 0;
     if (dot >= 0)
         for (qsizetype i = dot + 1; i < pic.size(); ++i) {
-            if (pic[i] == '0') ++minDec, ++maxDec;
-            else if (pic[i] == '#') ++maxDec;
-            else break;
+            if (pic[i] == '0')
+                ++minDec, ++maxDec;
+            else if (pic[i] == '#')
+                ++maxDec;
+            else
+                break;
         }
     bool group = pic.left(dot < 0 ? pic.size() : dot).contains(',');
     QString s = QString::number(v, 'f', maxDec);
     if (maxDec > minDec) {
-        while (s.contains('.') && s.endsWith('0') && s.size() - s.indexOf('.') - 1 > minDec) s.chop(1);
+        while (s.contains('.') && s.endsWith('0') && s.size() - s.indexOf('.') - 1 > minDec)
+            s.chop(1);
         if (s.endsWith('.')) s.chop(1);
     }
     if (group) {
         qsizetype intEnd = s.indexOf('.');
         if (intEnd < 0) intEnd = s.size();
         qsizetype start = s.startsWith('-') ? 1 : 0;
-        for (qsizetype p = intEnd - 3; p > start; p -= 3) s.insert(p, ',');
+        for (qsizetype p = intEnd - 3; p > start; p -= 3)
+            s.insert(p, ',');
     }
     QLocale loc;
     if (loc.decimalPoint() != QLatin1String(".") || loc.groupSeparator() != QLatin1String(",")) {
@@ -96,7 +121,8 @@ QString TField::formatValue(const QVariant& v) const {
         if (dp != QLatin1String(".")) s.replace('.', dp);
         return s;
     }
-    case StorageKind::Bool: return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case StorageKind::Bool:
+        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     case StorageKind::DateTime: {
         if (!DisplayFormat.isEmpty()) {
             QString f = qtDateFormat(DisplayFormat);
@@ -107,9 +133,11 @@ QString TField::formatValue(const QVariant& v) const {
         if (DataType == ftDate) return v.toDate().toString(Qt::ISODate);
         if (DataType == ftTime) return v.toTime().toString(QStringLiteral("HH:mm:ss"));
         QDateTime dt = v.toDateTime();
-        return dt.toString(dt.time().msec() ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz") : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        return dt.toString(dt.time().msec() ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")
+                                            : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     }
-    case StorageKind::Text: return v.toString();
+    case StorageKind::Text:
+        return v.toString();
     case StorageKind::Bytes:
         return IsMemoField(*this) ? QString::fromUtf8(v.toByteArray()) : QString::fromLatin1(v.toByteArray());
     }
@@ -155,7 +183,8 @@ double TField::AsFloat() const {
     }
     bool ok;
     double d = v.toDouble(&ok);
-    if (!ok) throw EDatabaseError(QStringLiteral("'%1' is not a valid floating point value").arg(v.toString()));
+    if (!ok)
+        throw EDatabaseError(QStringLiteral("'%1' is not a valid floating point value").arg(v.toString()));
     return d;
 }
 
@@ -190,25 +219,31 @@ void TField::setAsVariant(const QVariant& v) {
 
 void TField::setAsString(const QString& s) {
     // An empty text clears every field but a string.
-    if (s.isEmpty() && !IsStringType(DataType) && !IsMemoType(DataType)) setAsVariant(QVariant());
-    else setAsVariant(s);
+    if (s.isEmpty() && !IsStringType(DataType) && !IsMemoType(DataType))
+        setAsVariant(QVariant());
+    else
+        setAsVariant(s);
 }
 
 void TField::LoadFromFile(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) throw EDatabaseError(QStringLiteral("Cannot open file \"%1\".").arg(path));
+    if (!f.open(QIODevice::ReadOnly))
+        throw EDatabaseError(QStringLiteral("Cannot open file \"%1\".").arg(path));
     setAsVariant(f.readAll());
 }
 
 void TField::SaveToFile(const QString& path) const {
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) throw EDatabaseError(QStringLiteral("Cannot create file \"%1\".").arg(path));
+    if (!f.open(QIODevice::WriteOnly))
+        throw EDatabaseError(QStringLiteral("Cannot create file \"%1\".").arg(path));
     f.write(AsBytes());
 }
 
 // ---- categories
 
-bool IsPlainField(const TField& f) { return IsPlainType(f.DataType); }
+bool IsPlainField(const TField& f) {
+    return IsPlainType(f.DataType);
+}
 
 bool IsMemoField(const TField& f) {
     if (IsMemoType(f.DataType)) return true;
@@ -223,8 +258,18 @@ bool IsGraphicField(const TField& f) {
     return b.startsWith("BM") || b.startsWith("\x89PNG") || b.startsWith("\xFF\xD8") || b.startsWith("GIF8");
 }
 
-bool IsDateTimeField(const TField& f) { return IsDateTimeType(f.DataType); }
-bool IsQuotedTextField(const TField& f) { return IsQuotedTextType(f.DataType); }
-bool IsDataField(const TField& f) { return f.FieldKind == fkData; }
-bool IsNumericField(const TField& f) { return IsNumericType(f.DataType); }
-bool IsBooleanField(const TField& f) { return f.DataType == ftBoolean; }
+bool IsDateTimeField(const TField& f) {
+    return IsDateTimeType(f.DataType);
+}
+bool IsQuotedTextField(const TField& f) {
+    return IsQuotedTextType(f.DataType);
+}
+bool IsDataField(const TField& f) {
+    return f.FieldKind == fkData;
+}
+bool IsNumericField(const TField& f) {
+    return IsNumericType(f.DataType);
+}
+bool IsBooleanField(const TField& f) {
+    return f.DataType == ftBoolean;
+}

@@ -17,16 +17,16 @@ public:
     int column() const { return column_; } // the store column (-1 for calculated and lookup fields)
 
     QString FieldName;
-    QString Origin;       // "table.column" of the base column, when known
-    QString BaseTable;    // base table and column, used to write edits back
+    QString Origin;    // "table.column" of the base column, when known
+    QString BaseTable; // base table and column, used to write edits back
     QString BaseColumn;
     TFieldType DataType;
-    int Size;             // characters of a string, bytes of binary; 0 = not known
-    int Precision = 0;    // digits of BCD values
+    int Size;          // characters of a string, bytes of binary; 0 = not known
+    int Precision = 0; // digits of BCD values
     bool Visible = true;
     bool ReadOnly = false;
     bool Required = false;
-    bool IsKey = false;   // part of the base table's primary key
+    bool IsKey = false; // part of the base table's primary key
     bool AutoIncrement = false;
     int Tag = 0;
     TFieldKind FieldKind = fkData;

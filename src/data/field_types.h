@@ -3,10 +3,39 @@
 #include <cstdint>
 
 enum TFieldType : uint8_t {
-    ftUnknown, ftString, ftSmallint, ftInteger, ftWord, ftBoolean, ftFloat, ftCurrency, ftBCD,
-    ftDate, ftTime, ftDateTime, ftBytes, ftVarBytes, ftAutoInc, ftBlob, ftMemo, ftGraphic, ftFmtMemo,
-    ftTypedBinary, ftFixedChar, ftWideString, ftLargeint, ftGuid, ftTimeStamp, ftFMTBcd,
-    ftFixedWideChar, ftWideMemo, ftLongWord, ftShortint, ftByte, ftExtended, ftSingle
+    ftUnknown,
+    ftString,
+    ftSmallint,
+    ftInteger,
+    ftWord,
+    ftBoolean,
+    ftFloat,
+    ftCurrency,
+    ftBCD,
+    ftDate,
+    ftTime,
+    ftDateTime,
+    ftBytes,
+    ftVarBytes,
+    ftAutoInc,
+    ftBlob,
+    ftMemo,
+    ftGraphic,
+    ftFmtMemo,
+    ftTypedBinary,
+    ftFixedChar,
+    ftWideString,
+    ftLargeint,
+    ftGuid,
+    ftTimeStamp,
+    ftFMTBcd,
+    ftFixedWideChar,
+    ftWideMemo,
+    ftLongWord,
+    ftShortint,
+    ftByte,
+    ftExtended,
+    ftSingle
 };
 
 // How a column is held in memory.

@@ -16,7 +16,9 @@ bool isAscii(std::string_view s) {
     return true;
 }
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
+}
 
 bool equalsAsciiCI(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -60,7 +62,8 @@ struct LikePattern {
         const std::string& first = segs.front();
         const std::string& last = segs.back();
         if (s.size() < first.size() + last.size()) return false;
-        if (ci ? !equalsAsciiCI(s.substr(0, first.size()), first) : s.substr(0, first.size()) != first) return false;
+        if (ci ? !equalsAsciiCI(s.substr(0, first.size()), first) : s.substr(0, first.size()) != first)
+            return false;
         std::string_view tail = s.substr(s.size() - last.size());
         if (ci ? !equalsAsciiCI(tail, last) : tail != last) return false;
         size_t pos = first.size();
@@ -83,7 +86,7 @@ struct FilterProgram::Node {
     const TField* field = nullptr;
     const Column* col = nullptr;
     Op op = Op::Eq;
-    bool negate = false;   // IS NOT NULL
+    bool negate = false; // IS NOT NULL
     bool constValue = false;
     bool ci = false;
     bool litNull = false;
@@ -91,8 +94,8 @@ struct FilterProgram::Node {
     int64_t litInt = 0;
     double litFloat = 0;
     bool litIsInt = false;
-    std::string litText;   // UTF-8 (case-folded when ci)
-    QString litQ;          // text for non-ASCII or non-store comparisons
+    std::string litText; // UTF-8 (case-folded when ci)
+    QString litQ;        // text for non-ASCII or non-store comparisons
     LikePattern like;
     LikePattern likeFolded;
 
@@ -104,13 +107,20 @@ struct FilterProgram::Node {
 namespace {
 template <typename T> bool cmp(Op op, T x, T y) {
     switch (op) {
-    case Op::Eq: return x == y;
-    case Op::Ne: return x != y;
-    case Op::Lt: return x < y;
-    case Op::Gt: return x > y;
-    case Op::Le: return x <= y;
-    case Op::Ge: return x >= y;
-    default: return false;
+    case Op::Eq:
+        return x == y;
+    case Op::Ne:
+        return x != y;
+    case Op::Lt:
+        return x < y;
+    case Op::Gt:
+        return x > y;
+    case Op::Le:
+        return x <= y;
+    case Op::Ge:
+        return x >= y;
+    default:
+        return false;
     }
 }
 } // namespace
@@ -123,8 +133,10 @@ bool FilterProgram::Node::evalText(std::string_view s) const {
     }
     if (ci && (op == Op::Eq || op == Op::Ne)) {
         bool eq;
-        if (isAscii(s) && isAscii(litText)) eq = equalsAsciiCI(s, litText);
-        else eq = QString::fromUtf8(s.data(), qsizetype(s.size())).toCaseFolded() == litQ;
+        if (isAscii(s) && isAscii(litText))
+            eq = equalsAsciiCI(s, litText);
+        else
+            eq = QString::fromUtf8(s.data(), qsizetype(s.size())).toCaseFolded() == litQ;
         return op == Op::Eq ? eq : !eq;
     }
     return cmp(op, s, std::string_view(litText));
@@ -139,10 +151,14 @@ bool FilterProgram::Node::evalVariant(const QVariant& v) const {
 
 bool FilterProgram::Node::eval(uint32_t row) const {
     switch (kind) {
-    case And: return a->eval(row) && b->eval(row);
-    case Or: return a->eval(row) || b->eval(row);
-    case Not: return !a->eval(row);
-    case Const: return constValue;
+    case And:
+        return a->eval(row) && b->eval(row);
+    case Or:
+        return a->eval(row) || b->eval(row);
+    case Not:
+        return !a->eval(row);
+    case Const:
+        return constValue;
     case IsNull: {
         bool isNull = col ? col->isNull(row) : !ds->valueOfRow(field, row).isValid();
         return negate ? !isNull : isNull;
@@ -159,7 +175,8 @@ bool FilterProgram::Node::eval(uint32_t row) const {
     }
     if (litNull) return op == Op::Ne;
     switch (kind2) {
-    case StorageKind::Text: case StorageKind::Bytes:
+    case StorageKind::Text:
+    case StorageKind::Bytes:
         return evalText(col->bytesAt(row, ds->store().arena()));
     case StorageKind::Float:
         return cmp(op, col->floatAt(row), litFloat);
@@ -185,10 +202,12 @@ private:
     using NodeP = std::unique_ptr<FilterProgram::Node>;
 
     [[noreturn]] void fail(const QString& what, qsizetype at = -1) const {
-        throw EDatabaseError(QStringLiteral("Filter error at position %1: %2").arg((at < 0 ? i_ : at) + 1).arg(what));
+        throw EDatabaseError(
+            QStringLiteral("Filter error at position %1: %2").arg((at < 0 ? i_ : at) + 1).arg(what));
     }
     void skip() {
-        while (i_ < s_.size() && s_[i_].isSpace()) ++i_;
+        while (i_ < s_.size() && s_[i_].isSpace())
+            ++i_;
     }
     bool keyword(const char* kw) {
         skip();
@@ -208,12 +227,14 @@ private:
     }
     NodeP parseOr() {
         NodeP n = parseAnd();
-        while (keyword("OR")) n = binary(FilterProgram::Node::Or, std::move(n), parseAnd());
+        while (keyword("OR"))
+            n = binary(FilterProgram::Node::Or, std::move(n), parseAnd());
         return n;
     }
     NodeP parseAnd() {
         NodeP n = parseNot();
-        while (keyword("AND")) n = binary(FilterProgram::Node::And, std::move(n), parseNot());
+        while (keyword("AND"))
+            n = binary(FilterProgram::Node::And, std::move(n), parseNot());
         return n;
     }
     NodeP parseNot() {
@@ -247,7 +268,8 @@ private:
             return name;
         }
         static const QString stops = QStringLiteral("()<>='[");
-        while (i_ < s_.size() && !s_[i_].isSpace() && !stops.contains(s_[i_])) name += s_[i_++];
+        while (i_ < s_.size() && !s_[i_].isSpace() && !stops.contains(s_[i_]))
+            name += s_[i_++];
         if (name.isEmpty()) fail(QStringLiteral("field name expected"));
         return name;
     }
@@ -284,14 +306,22 @@ private:
     void parseOp(FilterProgram::Node& n) {
         skip();
         auto two = [&](const char* t) { return s_.mid(i_, 2) == QLatin1String(t); };
-        if (two("<>")) n.op = Op::Ne, i_ += 2;
-        else if (two("<=")) n.op = Op::Le, i_ += 2;
-        else if (two(">=")) n.op = Op::Ge, i_ += 2;
-        else if (i_ < s_.size() && s_[i_] == '=') n.op = Op::Eq, ++i_;
-        else if (i_ < s_.size() && s_[i_] == '<') n.op = Op::Lt, ++i_;
-        else if (i_ < s_.size() && s_[i_] == '>') n.op = Op::Gt, ++i_;
-        else if (keyword("LIKE")) n.op = Op::Like;
-        else fail(QStringLiteral("operator expected"));
+        if (two("<>"))
+            n.op = Op::Ne, i_ += 2;
+        else if (two("<="))
+            n.op = Op::Le, i_ += 2;
+        else if (two(">="))
+            n.op = Op::Ge, i_ += 2;
+        else if (i_ < s_.size() && s_[i_] == '=')
+            n.op = Op::Eq, ++i_;
+        else if (i_ < s_.size() && s_[i_] == '<')
+            n.op = Op::Lt, ++i_;
+        else if (i_ < s_.size() && s_[i_] == '>')
+            n.op = Op::Gt, ++i_;
+        else if (keyword("LIKE"))
+            n.op = Op::Like;
+        else
+            fail(QStringLiteral("operator expected"));
     }
 
     // Reads the literal and converts it to the field's type once.
@@ -328,8 +358,9 @@ private:
         } else if (c.isDigit() || c == '-' || c == '+' || c == '.') {
             qsizetype start = i_;
             ++i_;
-            while (i_ < s_.size() && (s_[i_].isDigit() || s_[i_] == '.' || s_[i_] == 'e' || s_[i_] == 'E' ||
-                                      ((s_[i_] == '-' || s_[i_] == '+') && (s_[i_ - 1] == 'e' || s_[i_ - 1] == 'E'))))
+            while (i_ < s_.size() &&
+                   (s_[i_].isDigit() || s_[i_] == '.' || s_[i_] == 'e' || s_[i_] == 'E' ||
+                    ((s_[i_] == '-' || s_[i_] == '+') && (s_[i_ - 1] == 'e' || s_[i_ - 1] == 'E'))))
                 ++i_;
             text = s_.mid(start, i_ - start);
             kind = Num;
@@ -338,11 +369,14 @@ private:
         } else {
             const auto& words = VemoCompConfig().kDBFilterCfg.BooleanString;
             qsizetype start = i_;
-            while (i_ < s_.size() && (s_[i_].isLetterOrNumber() || s_[i_] == '_')) ++i_;
+            while (i_ < s_.size() && (s_[i_].isLetterOrNumber() || s_[i_] == '_'))
+                ++i_;
             QString w = s_.mid(start, i_ - start);
-            if (w.compare(words[1], Qt::CaseInsensitive) == 0 || w.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+            if (w.compare(words[1], Qt::CaseInsensitive) == 0 ||
+                w.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
                 kind = Bool, boolValue = true;
-            else if (w.compare(words[0], Qt::CaseInsensitive) == 0 || w.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+            else if (w.compare(words[0], Qt::CaseInsensitive) == 0 ||
+                     w.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
                 kind = Bool, boolValue = false;
             else
                 fail(QStringLiteral("value expected"), at);
@@ -365,7 +399,9 @@ private:
         StorageKind sk = n.col ? n.col->kind() : StorageKind::Text;
         n.kind2 = sk;
         if (n.op == Op::Like || sk == StorageKind::Text || sk == StorageKind::Bytes) {
-            n.kind2 = n.op == Op::Like && sk != StorageKind::Text && sk != StorageKind::Bytes ? sk : StorageKind::Text;
+            n.kind2 = n.op == Op::Like && sk != StorageKind::Text && sk != StorageKind::Bytes
+                          ? sk
+                          : StorageKind::Text;
             if (n.op == Op::Like) {
                 n.like.build(text);
                 n.likeFolded.build(text.toCaseFolded());
@@ -378,7 +414,8 @@ private:
             fail(QStringLiteral("'%1' is not a valid value for field '%2'").arg(text, f->FieldName), at);
         };
         switch (sk) {
-        case StorageKind::Int: case StorageKind::Float: {
+        case StorageKind::Int:
+        case StorageKind::Float: {
             bool ok;
             double d = text.toDouble(&ok);
             if (!ok) bad();
@@ -402,7 +439,8 @@ private:
             n.litIsInt = true;
             break;
         }
-        default: break;
+        default:
+            break;
         }
     }
 
@@ -414,7 +452,8 @@ private:
         QLocale loc = QLocale::system();
         QStringList dateFormats;
         if (!fmt.isEmpty()) dateFormats << fmt;
-        dateFormats << loc.dateFormat(QLocale::ShortFormat) << QStringLiteral("d.M.yyyy") << QStringLiteral("M/d/yyyy");
+        dateFormats << loc.dateFormat(QLocale::ShortFormat) << QStringLiteral("d.M.yyyy")
+                    << QStringLiteral("M/d/yyyy");
         QString t = text.trimmed();
         QString datePart = t.section(' ', 0, 0), timePart = t.section(' ', 1);
         for (const QString& df : dateFormats) {
@@ -441,10 +480,13 @@ private:
 
 FilterProgram::~FilterProgram() = default;
 
-std::unique_ptr<FilterProgram> FilterProgram::compile(const QString& text, const TDataSet& ds, bool caseInsensitive) {
+std::unique_ptr<FilterProgram> FilterProgram::compile(const QString& text, const TDataSet& ds,
+                                                      bool caseInsensitive) {
     std::unique_ptr<FilterProgram> p(new FilterProgram);
     p->root_ = Parser(text, ds, caseInsensitive).parse();
     return p;
 }
 
-bool FilterProgram::matches(uint32_t rowId) const { return root_->eval(rowId); }
+bool FilterProgram::matches(uint32_t rowId) const {
+    return root_->eval(rowId);
+}

@@ -14,7 +14,8 @@ public:
     struct Node;
     ~FilterProgram();
     // Raises EDatabaseError naming the position (1-based) of what does not compile.
-    static std::unique_ptr<FilterProgram> compile(const QString& text, const TDataSet& ds, bool caseInsensitive);
+    static std::unique_ptr<FilterProgram> compile(const QString& text, const TDataSet& ds,
+                                                  bool caseInsensitive);
     bool matches(uint32_t rowId) const;
 
 private:

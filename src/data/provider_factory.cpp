@@ -12,17 +12,21 @@ std::unique_ptr<Provider> fromInitString(const QString& text, const QString& bas
     InitString s = InitString::parse(text);
     QString provider = s.value(QStringLiteral("Provider")).trimmed();
     if (provider.isEmpty() && !s.has(QStringLiteral("Driver")) && !s.has(QStringLiteral("DSN")))
-        throw EDatabaseError(QStringLiteral("The connection string names no provider: \"%1\"").arg(MaskPasswords(text)));
+        throw EDatabaseError(
+            QStringLiteral("The connection string names no provider: \"%1\"").arg(MaskPasswords(text)));
     QString p = provider.toLower();
     if (p == "sqlite" || p.startsWith("sqlite.")) {
         QString source = s.value(QStringLiteral("Data Source"));
-        if (source.isEmpty()) throw EDatabaseError(QStringLiteral("The SQLite connection names no Data Source"));
+        if (source.isEmpty())
+            throw EDatabaseError(QStringLiteral("The SQLite connection names no Data Source"));
         if (source != ":memory:" && QFileInfo(source).isRelative() && !baseDir.isEmpty())
             source = QDir(baseDir).filePath(source);
-        bool readOnly = s.value(QStringLiteral("Mode")).compare(QLatin1String("Read"), Qt::CaseInsensitive) == 0;
+        bool readOnly =
+            s.value(QStringLiteral("Mode")).compare(QLatin1String("Read"), Qt::CaseInsensitive) == 0;
         return std::make_unique<SqliteProvider>(source, readOnly);
     }
-    throw EDatabaseError(QStringLiteral("Provider \"%1\" is not supported").arg(provider.isEmpty() ? QStringLiteral("MSDASQL") : provider));
+    throw EDatabaseError(QStringLiteral("Provider \"%1\" is not supported")
+                             .arg(provider.isEmpty() ? QStringLiteral("MSDASQL") : provider));
 }
 } // namespace
 

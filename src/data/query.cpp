@@ -21,7 +21,8 @@ ColumnStore& TADOQuery::begin(const std::vector<ColumnDesc>& columns) {
     for (const ColumnDesc& d : columns) {
         // Duplicate names (a join's two "id" columns) get a number, as every field needs its own name.
         QString name = d.name;
-        for (int n = 1; used.contains(name.toLower()); ++n) name = d.name + '_' + QString::number(n);
+        for (int n = 1; used.contains(name.toLower()); ++n)
+            name = d.name + '_' + QString::number(n);
         used.insert(name.toLower());
         TField* f = addDataField(name, d.type, d.size);
         f->Required = d.required;
@@ -84,7 +85,8 @@ QString TADOQuery::whereOf(uint32_t rowId, QVariantList& params) const {
     for (TField* f : dataFields_) {
         if (f->BaseTable != updateTable_) continue;
         bool isKey = false;
-        for (const QString& k : keyColumns_) isKey |= f->BaseColumn.compare(k, Qt::CaseInsensitive) == 0;
+        for (const QString& k : keyColumns_)
+            isKey |= f->BaseColumn.compare(k, Qt::CaseInsensitive) == 0;
         // Without a primary key the row is found by all its original values.
         if (!keyColumns_.isEmpty() && !isKey) continue;
         QVariant v = store().value(size_t(f->column()), rowId, f->DataType);
@@ -104,8 +106,9 @@ void TADOQuery::writeOne(const QString& sql, const QVariantList& params) {
     try {
         qint64 n = provider().execute(sql, params);
         if (n != 1) {
-            throw EDatabaseError(n == 0 ? QStringLiteral("The record was not found: it was changed or deleted by another user")
-                                        : QStringLiteral("The change would affect %1 records; nothing was changed").arg(n));
+            throw EDatabaseError(
+                n == 0 ? QStringLiteral("The record was not found: it was changed or deleted by another user")
+                       : QStringLiteral("The change would affect %1 records; nothing was changed").arg(n));
         }
         if (own) Connection->CommitTrans();
     } catch (...) {
@@ -119,7 +122,8 @@ void TADOQuery::writeOne(const QString& sql, const QVariantList& params) {
     }
 }
 
-void TADOQuery::writeUpdate(uint32_t rowId, const std::vector<QVariant>& values, const std::vector<bool>& changed) {
+void TADOQuery::writeUpdate(uint32_t rowId, const std::vector<QVariant>& values,
+                            const std::vector<bool>& changed) {
     checkWritable();
     const Dialect& d = provider().dialect();
     QStringList sets;
@@ -134,7 +138,9 @@ void TADOQuery::writeUpdate(uint32_t rowId, const std::vector<QVariant>& values,
     }
     if (sets.isEmpty()) return;
     QString where = whereOf(rowId, params);
-    writeOne(QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(d.quoteIdentifier(updateTable_), sets.join(", "), where), params);
+    writeOne(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                 .arg(d.quoteIdentifier(updateTable_), sets.join(", "), where),
+             params);
 }
 
 void TADOQuery::writeInsert(std::vector<QVariant>& values) {
@@ -155,9 +161,10 @@ void TADOQuery::writeInsert(std::vector<QVariant>& values) {
         marks << QStringLiteral("?");
         params << values[c];
     }
-    QString sql = cols.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(d.quoteIdentifier(updateTable_))
-                                 : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                       .arg(d.quoteIdentifier(updateTable_), cols.join(", "), marks.join(", "));
+    QString sql = cols.isEmpty()
+                      ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(d.quoteIdentifier(updateTable_))
+                      : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                            .arg(d.quoteIdentifier(updateTable_), cols.join(", "), marks.join(", "));
     writeOne(sql, params);
     if (autoField) values[size_t(autoField->column())] = provider().lastInsertId();
 }
@@ -166,5 +173,7 @@ void TADOQuery::writeDelete(uint32_t rowId) {
     checkWritable();
     QVariantList params;
     QString where = whereOf(rowId, params);
-    writeOne(QStringLiteral("DELETE FROM %1 WHERE %2").arg(provider().dialect().quoteIdentifier(updateTable_), where), params);
+    writeOne(QStringLiteral("DELETE FROM %1 WHERE %2")
+                 .arg(provider().dialect().quoteIdentifier(updateTable_), where),
+             params);
 }

@@ -25,7 +25,8 @@ public:
 
 protected:
     void doOpen() override;
-    void writeUpdate(uint32_t rowId, const std::vector<QVariant>& values, const std::vector<bool>& changed) override;
+    void writeUpdate(uint32_t rowId, const std::vector<QVariant>& values,
+                     const std::vector<bool>& changed) override;
     void writeInsert(std::vector<QVariant>& values) override;
     void writeDelete(uint32_t rowId) override;
 
@@ -42,6 +43,6 @@ private:
     int schemaKind_ = -1;
     QVariantList restrictions_;
     QString updateTable_;
-    QStringList keyColumns_; // base column names of the table's primary key
+    QStringList keyColumns_;          // base column names of the table's primary key
     std::vector<TField*> dataFields_; // by store column
 };

@@ -21,9 +21,14 @@ std::string_view textOf(sqlite3_stmt* st, int i) {
 // SQLite keeps dates as text, Julian day numbers (REAL) or Unix seconds (INTEGER).
 bool dateOf(sqlite3_stmt* st, int i, TFieldType type, int64_t& ms) {
     switch (sqlite3_column_type(st, i)) {
-    case SQLITE_FLOAT: ms = dtconv::FromDays(sqlite3_column_double(st, i) - 2415018.5); return true;
-    case SQLITE_INTEGER: ms = sqlite3_column_int64(st, i) * 1000 + int64_t(25569) * dtconv::kMsPerDay; return true;
-    default: return dtconv::Parse(textOf(st, i), type, ms);
+    case SQLITE_FLOAT:
+        ms = dtconv::FromDays(sqlite3_column_double(st, i) - 2415018.5);
+        return true;
+    case SQLITE_INTEGER:
+        ms = sqlite3_column_int64(st, i) * 1000 + int64_t(25569) * dtconv::kMsPerDay;
+        return true;
+    default:
+        return dtconv::Parse(textOf(st, i), type, ms);
     }
 }
 
@@ -34,18 +39,25 @@ bool boolOf(sqlite3_stmt* st, int i, int64_t& v) {
         return true;
     }
     std::string_view s = textOf(st, i);
-    if (s == "1" || s == "true" || s == "TRUE" || s == "True" || s == "t") v = 1;
-    else if (s == "0" || s == "false" || s == "FALSE" || s == "False" || s == "f") v = 0;
-    else return false;
+    if (s == "1" || s == "true" || s == "TRUE" || s == "True" || s == "t")
+        v = 1;
+    else if (s == "0" || s == "false" || s == "FALSE" || s == "False" || s == "f")
+        v = 0;
+    else
+        return false;
     return true;
 }
 
 TFieldType typeOfValue(int sqliteType) {
     switch (sqliteType) {
-    case SQLITE_INTEGER: return ftLargeint;
-    case SQLITE_FLOAT: return ftFloat;
-    case SQLITE_BLOB: return ftBlob;
-    default: return ftWideString;
+    case SQLITE_INTEGER:
+        return ftLargeint;
+    case SQLITE_FLOAT:
+        return ftFloat;
+    case SQLITE_BLOB:
+        return ftBlob;
+    default:
+        return ftWideString;
     }
 }
 
@@ -60,14 +72,19 @@ void retypeToText(ColumnStore& store, size_t c, TFieldType oldType, uint32_t row
         }
         QString s;
         switch (StorageOf(oldType)) {
-        case StorageKind::Float: s = QString::number(v.toDouble(), 'g', 17); break;
+        case StorageKind::Float:
+            s = QString::number(v.toDouble(), 'g', 17);
+            break;
         case StorageKind::DateTime:
-            s = oldType == ftDate ? v.toDate().toString(Qt::ISODate)
+            s = oldType == ftDate   ? v.toDate().toString(Qt::ISODate)
                 : oldType == ftTime ? v.toTime().toString(QStringLiteral("HH:mm:ss"))
                                     : v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
             break;
-        case StorageKind::Bool: s = v.toBool() ? QStringLiteral("1") : QStringLiteral("0"); break;
-        default: s = v.toString();
+        case StorageKind::Bool:
+            s = v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+            break;
+        default:
+            s = v.toString();
         }
         QByteArray u = s.toUtf8();
         text.appendBytes(std::string_view(u.constData(), size_t(u.size())), store.arena());
@@ -77,7 +94,9 @@ void retypeToText(ColumnStore& store, size_t c, TFieldType oldType, uint32_t row
 } // namespace
 
 SqliteProvider::SqliteProvider(const QString& path, bool readOnly) : path_(path), readOnly_(readOnly) {}
-SqliteProvider::~SqliteProvider() { close(); }
+SqliteProvider::~SqliteProvider() {
+    close();
+}
 
 void SqliteProvider::fail(const QString& context) const {
     QString msg = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("no connection");
@@ -124,13 +143,23 @@ void SqliteProvider::bind(sqlite3_stmt* st, const QVariantList& params) {
         const QVariant& v = params[i];
         int rc;
         int p = i + 1;
-        if (!v.isValid() || v.isNull()) rc = sqlite3_bind_null(st, p);
-        else switch (v.typeId()) {
-            case QMetaType::Bool: rc = sqlite3_bind_int(st, p, v.toBool()); break;
-            case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt: case QMetaType::ULongLong:
+        if (!v.isValid() || v.isNull())
+            rc = sqlite3_bind_null(st, p);
+        else
+            switch (v.typeId()) {
+            case QMetaType::Bool:
+                rc = sqlite3_bind_int(st, p, v.toBool());
+                break;
+            case QMetaType::Int:
+            case QMetaType::LongLong:
+            case QMetaType::UInt:
+            case QMetaType::ULongLong:
                 rc = sqlite3_bind_int64(st, p, v.toLongLong());
                 break;
-            case QMetaType::Double: case QMetaType::Float: rc = sqlite3_bind_double(st, p, v.toDouble()); break;
+            case QMetaType::Double:
+            case QMetaType::Float:
+                rc = sqlite3_bind_double(st, p, v.toDouble());
+                break;
             case QMetaType::QByteArray: {
                 QByteArray b = v.toByteArray();
                 rc = sqlite3_bind_blob64(st, p, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
@@ -138,24 +167,29 @@ void SqliteProvider::bind(sqlite3_stmt* st, const QVariantList& params) {
             }
             case QMetaType::QDate: {
                 QByteArray u = v.toDate().toString(Qt::ISODate).toUtf8();
-                rc = sqlite3_bind_text64(st, p, u.constData(), sqlite3_uint64(u.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+                rc = sqlite3_bind_text64(st, p, u.constData(), sqlite3_uint64(u.size()), SQLITE_TRANSIENT,
+                                         SQLITE_UTF8);
                 break;
             }
             case QMetaType::QTime: {
                 QByteArray u = v.toTime().toString(QStringLiteral("HH:mm:ss")).toUtf8();
-                rc = sqlite3_bind_text64(st, p, u.constData(), sqlite3_uint64(u.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+                rc = sqlite3_bind_text64(st, p, u.constData(), sqlite3_uint64(u.size()), SQLITE_TRANSIENT,
+                                         SQLITE_UTF8);
                 break;
             }
             case QMetaType::QDateTime: {
                 QDateTime dt = v.toDateTime();
                 QByteArray u = dt.toString(dt.time().msec() ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")
-                                                            : QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
-                rc = sqlite3_bind_text64(st, p, u.constData(), sqlite3_uint64(u.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+                                                            : QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                                   .toUtf8();
+                rc = sqlite3_bind_text64(st, p, u.constData(), sqlite3_uint64(u.size()), SQLITE_TRANSIENT,
+                                         SQLITE_UTF8);
                 break;
             }
             default: {
                 QByteArray u = v.toString().toUtf8();
-                rc = sqlite3_bind_text64(st, p, u.constData(), sqlite3_uint64(u.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
+                rc = sqlite3_bind_text64(st, p, u.constData(), sqlite3_uint64(u.size()), SQLITE_TRANSIENT,
+                                         SQLITE_UTF8);
             }
             }
         if (rc != SQLITE_OK) fail(QStringLiteral("Parameter %1").arg(p));
@@ -182,7 +216,8 @@ TFieldType SqliteProvider::TypeOfDeclared(const QString& declared, int* size) {
     if (size) {
         *size = 0;
         qsizetype open = t.indexOf('(');
-        if (open >= 0) *size = t.mid(open + 1, t.indexOf(')') - open - 1).section(',', 0, 0).trimmed().toInt();
+        if (open >= 0)
+            *size = t.mid(open + 1, t.indexOf(')') - open - 1).section(',', 0, 0).trimmed().toInt();
     }
     QString base = t.section('(', 0, 0).trimmed();
     if (base.isEmpty()) return ftUnknown;
@@ -231,8 +266,8 @@ void SqliteProvider::query(const QString& sql, const QVariantList& params, Resul
             const char* dt = nullptr;
             const char* coll = nullptr;
             int notNull = 0, pk = 0, autoinc = 0;
-            if (sqlite3_table_column_metadata(db_, sqlite3_column_database_name(st, i), table, origin, &dt, &coll,
-                                              &notNull, &pk, &autoinc) == SQLITE_OK) {
+            if (sqlite3_table_column_metadata(db_, sqlite3_column_database_name(st, i), table, origin, &dt,
+                                              &coll, &notNull, &pk, &autoinc) == SQLITE_OK) {
                 d.required = notNull;
                 d.key = pk;
                 // INTEGER PRIMARY KEY is the row id: the database fills it when it is left empty.
@@ -250,7 +285,8 @@ void SqliteProvider::query(const QString& sql, const QVariantList& params, Resul
     }
     ColumnStore& store = sink.begin(cols);
     std::vector<Column*> columns(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) columns[size_t(i)] = &store.column(size_t(i));
+    for (int i = 0; i < n; ++i)
+        columns[size_t(i)] = &store.column(size_t(i));
     TextArena& arena = store.arena();
     uint32_t rows = 0;
     while (rc == SQLITE_ROW) {
@@ -264,14 +300,19 @@ void SqliteProvider::query(const QString& sql, const QVariantList& params, Resul
             bool ok = true;
             switch (c.kind()) {
             case StorageKind::Int:
-                if (vt == SQLITE_INTEGER) c.appendInt(sqlite3_column_int64(st, i));
-                else if (vt == SQLITE_FLOAT && std::floor(sqlite3_column_double(st, i)) == sqlite3_column_double(st, i))
+                if (vt == SQLITE_INTEGER)
+                    c.appendInt(sqlite3_column_int64(st, i));
+                else if (vt == SQLITE_FLOAT &&
+                         std::floor(sqlite3_column_double(st, i)) == sqlite3_column_double(st, i))
                     c.appendInt(int64_t(sqlite3_column_double(st, i)));
-                else ok = false;
+                else
+                    ok = false;
                 break;
             case StorageKind::Float:
-                if (vt == SQLITE_INTEGER || vt == SQLITE_FLOAT) c.appendFloat(sqlite3_column_double(st, i));
-                else ok = false;
+                if (vt == SQLITE_INTEGER || vt == SQLITE_FLOAT)
+                    c.appendFloat(sqlite3_column_double(st, i));
+                else
+                    ok = false;
                 break;
             case StorageKind::Bool: {
                 int64_t b;
@@ -281,12 +322,16 @@ void SqliteProvider::query(const QString& sql, const QVariantList& params, Resul
             case StorageKind::DateTime: {
                 int64_t ms;
                 if ((ok = dateOf(st, i, types[size_t(i)], ms))) {
-                    if (types[size_t(i)] == ftDate && ms % dtconv::kMsPerDay) ok = false;
-                    else c.appendInt(ms);
+                    if (types[size_t(i)] == ftDate && ms % dtconv::kMsPerDay)
+                        ok = false;
+                    else
+                        c.appendInt(ms);
                 }
                 break;
             }
-            case StorageKind::Text: c.appendBytes(textOf(st, i), arena); break;
+            case StorageKind::Text:
+                c.appendBytes(textOf(st, i), arena);
+                break;
             case StorageKind::Bytes: {
                 const char* p = static_cast<const char*>(sqlite3_column_blob(st, i));
                 c.appendBytes(std::string_view(p ? p : "", size_t(sqlite3_column_bytes(st, i))), arena);
@@ -344,9 +389,11 @@ qint64 SqliteProvider::executeBatch(const QString& sql) {
 QStringList SqliteProvider::primaryKey(const QString& table) {
     check();
     Stmt s;
-    s.st = prepare(QStringLiteral("SELECT name, pk FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk"), {table});
+    s.st = prepare(QStringLiteral("SELECT name, pk FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk"),
+                   {table});
     QStringList keys;
-    while (sqlite3_step(s.st) == SQLITE_ROW) keys << QString::fromUtf8(textOf(s.st, 0).data(), qsizetype(textOf(s.st, 0).size()));
+    while (sqlite3_step(s.st) == SQLITE_ROW)
+        keys << QString::fromUtf8(textOf(s.st, 0).data(), qsizetype(textOf(s.st, 0).size()));
     return keys;
 }
 
@@ -355,9 +402,15 @@ QVariant SqliteProvider::lastInsertId() {
     return qlonglong(sqlite3_last_insert_rowid(db_));
 }
 
-void SqliteProvider::beginTrans() { executeBatch(QStringLiteral("BEGIN")); }
-void SqliteProvider::commitTrans() { executeBatch(QStringLiteral("COMMIT")); }
-void SqliteProvider::rollbackTrans() { executeBatch(QStringLiteral("ROLLBACK")); }
+void SqliteProvider::beginTrans() {
+    executeBatch(QStringLiteral("BEGIN"));
+}
+void SqliteProvider::commitTrans() {
+    executeBatch(QStringLiteral("COMMIT"));
+}
+void SqliteProvider::rollbackTrans() {
+    executeBatch(QStringLiteral("ROLLBACK"));
+}
 
 namespace {
 QString str(sqlite3_stmt* st, int i) {
@@ -373,17 +426,20 @@ void SqliteProvider::openSchema(int kind, const QVariantList& r, ResultSink& sin
         Stmt s;
         s.st = prepare(sql, params);
         int rc;
-        while ((rc = sqlite3_step(s.st)) == SQLITE_ROW) each(s.st);
+        while ((rc = sqlite3_step(s.st)) == SQLITE_ROW)
+            each(s.st);
         if (rc != SQLITE_DONE) fail(QString());
     };
     // Tables and views of the main database, with their rowset type.
     auto objects = [&](auto&& each) {
-        rows(QStringLiteral("SELECT name, type, sql FROM sqlite_master WHERE type IN ('table','view') ORDER BY name"), {},
-             [&](sqlite3_stmt* st) {
+        rows(QStringLiteral(
+                 "SELECT name, type, sql FROM sqlite_master WHERE type IN ('table','view') ORDER BY name"),
+             {}, [&](sqlite3_stmt* st) {
                  QString name = str(st, 0), type = str(st, 1);
                  QString rowsetType = type == "view" ? QStringLiteral("VIEW")
-                                      : name.startsWith(QLatin1String("sqlite_")) ? QStringLiteral("SYSTEM TABLE")
-                                                                                  : QStringLiteral("TABLE");
+                                      : name.startsWith(QLatin1String("sqlite_"))
+                                          ? QStringLiteral("SYSTEM TABLE")
+                                          : QStringLiteral("TABLE");
                  each(name, rowsetType, str(st, 2));
              });
     };
@@ -391,15 +447,17 @@ void SqliteProvider::openSchema(int kind, const QVariantList& r, ResultSink& sin
     switch (kind) {
     case siCatalogs: {
         RowsetWriter w(sink, kind);
-        rows(QStringLiteral("SELECT name, file FROM pragma_database_list"), {},
-             [&](sqlite3_stmt* st) { if (RestrictionMatches(r, 0, str(st, 0))) w.add({str(st, 0), str(st, 1)}); });
+        rows(QStringLiteral("SELECT name, file FROM pragma_database_list"), {}, [&](sqlite3_stmt* st) {
+            if (RestrictionMatches(r, 0, str(st, 0))) w.add({str(st, 0), str(st, 1)});
+        });
         return;
     }
     case siTables: {
         RowsetWriter w(sink, kind);
         objects([&](const QString& name, const QString& type, const QString&) {
             if (RestrictionMatches(r, 2, name) && RestrictionMatches(r, 3, type))
-                w.add({cat, QVariant(), name, type, QVariant(), QVariant(), QVariant(), QVariant(), QVariant()});
+                w.add({cat, QVariant(), name, type, QVariant(), QVariant(), QVariant(), QVariant(),
+                       QVariant()});
         });
         return;
     }
@@ -411,36 +469,42 @@ void SqliteProvider::openSchema(int kind, const QVariantList& r, ResultSink& sin
         });
         return;
     }
-    case siColumns: case siPrimaryKeys: case siForeignKeys: case siIndexes: case siStatistics: {
+    case siColumns:
+    case siPrimaryKeys:
+    case siForeignKeys:
+    case siIndexes:
+    case siStatistics: {
         RowsetWriter w(sink, kind);
         QStringList names;
         int nameRestriction = kind == siForeignKeys ? 6 : 2;
         objects([&](const QString& name, const QString& type, const QString&) {
-            if (RestrictionMatches(r, nameRestriction, name) && (kind == siColumns || type != "VIEW")) names << name;
+            if (RestrictionMatches(r, nameRestriction, name) && (kind == siColumns || type != "VIEW"))
+                names << name;
         });
         for (const QString& t : names) {
             if (kind == siColumns) {
-                rows(QStringLiteral("SELECT cid, name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?)"), {t},
-                     [&](sqlite3_stmt* st) {
+                rows(QStringLiteral(
+                         "SELECT cid, name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?)"),
+                     {t}, [&](sqlite3_stmt* st) {
                          if (!RestrictionMatches(r, 3, str(st, 1))) return;
                          int size = 0;
                          TFieldType ft = TypeOfDeclared(str(st, 2), &size);
                          if (ft == ftUnknown) ft = ftWideString;
                          bool hasDefault = sqlite3_column_type(st, 4) != SQLITE_NULL;
                          w.add({cat, QVariant(), t, str(st, 1), sqlite3_column_int(st, 0) + 1, hasDefault,
-                                hasDefault ? QVariant(str(st, 4)) : QVariant(), sqlite3_column_int(st, 3) == 0,
-                                OleDbType(ft), str(st, 2), size > 0 ? QVariant(size) : QVariant(), QVariant(),
-                                QVariant(), QVariant()});
+                                hasDefault ? QVariant(str(st, 4)) : QVariant(),
+                                sqlite3_column_int(st, 3) == 0, OleDbType(ft), str(st, 2),
+                                size > 0 ? QVariant(size) : QVariant(), QVariant(), QVariant(), QVariant()});
                      });
             } else if (kind == siPrimaryKeys) {
-                rows(QStringLiteral("SELECT name, pk FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk"), {t},
-                     [&](sqlite3_stmt* st) {
+                rows(QStringLiteral("SELECT name, pk FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk"),
+                     {t}, [&](sqlite3_stmt* st) {
                          w.add({cat, QVariant(), t, str(st, 0), sqlite3_column_int(st, 1), "PK_" + t});
                      });
             } else if (kind == siForeignKeys) {
                 rows(QStringLiteral("SELECT id, seq, \"table\", \"from\", \"to\", on_update, on_delete "
-                                    "FROM pragma_foreign_key_list(?) ORDER BY id, seq"), {t},
-                     [&](sqlite3_stmt* st) {
+                                    "FROM pragma_foreign_key_list(?) ORDER BY id, seq"),
+                     {t}, [&](sqlite3_stmt* st) {
                          QString pkTable = str(st, 2);
                          if (!RestrictionMatches(r, 2, pkTable)) return;
                          QString to = str(st, 4);
@@ -455,40 +519,57 @@ void SqliteProvider::openSchema(int kind, const QVariantList& r, ResultSink& sin
                                 QStringLiteral("FK_%1_%2").arg(t).arg(sqlite3_column_int(st, 0))});
                      });
             } else if (kind == siIndexes) {
-                struct Idx { QString name; bool unique, pk; };
+                struct Idx {
+                    QString name;
+                    bool unique, pk;
+                };
                 std::vector<Idx> idx;
                 rows(QStringLiteral("SELECT name, \"unique\", origin FROM pragma_index_list(?)"), {t},
-                     [&](sqlite3_stmt* st) { idx.push_back({str(st, 0), sqlite3_column_int(st, 1) != 0, str(st, 2) == "pk"}); });
+                     [&](sqlite3_stmt* st) {
+                         idx.push_back({str(st, 0), sqlite3_column_int(st, 1) != 0, str(st, 2) == "pk"});
+                     });
                 for (const Idx& i : idx) {
                     if (!RestrictionMatches(r, 4, i.name)) continue;
-                    rows(QStringLiteral("SELECT seqno, name, desc FROM pragma_index_xinfo(?) WHERE key = 1"), {i.name},
-                         [&](sqlite3_stmt* st) {
+                    rows(QStringLiteral("SELECT seqno, name, desc FROM pragma_index_xinfo(?) WHERE key = 1"),
+                         {i.name}, [&](sqlite3_stmt* st) {
                              w.add({cat, QVariant(), t, cat, QVariant(), i.name, i.pk, i.unique, false,
-                                    sqlite3_column_int(st, 0) + 1, str(st, 1), sqlite3_column_int(st, 2) ? 2 : 1,
-                                    QVariant()});
+                                    sqlite3_column_int(st, 0) + 1, str(st, 1),
+                                    sqlite3_column_int(st, 2) ? 2 : 1, QVariant()});
                          });
                 }
             } else {
                 Dialect d(DialectKind::SQLite);
                 rows(QStringLiteral("SELECT count(*) FROM %1").arg(d.quoteIdentifier(t)), {},
-                     [&](sqlite3_stmt* st) { w.add({cat, QVariant(), t, qlonglong(sqlite3_column_int64(st, 0))}); });
+                     [&](sqlite3_stmt* st) {
+                         w.add({cat, QVariant(), t, qlonglong(sqlite3_column_int64(st, 0))});
+                     });
             }
         }
         return;
     }
     case siProviderTypes: {
         RowsetWriter w(sink, kind);
-        struct T { const char* name; TFieldType type; qlonglong size; const char* prefix; bool cs; };
-        const T types[] = {{"INTEGER", ftLargeint, 19, nullptr, false}, {"REAL", ftFloat, 15, nullptr, false},
-                           {"TEXT", ftWideString, 1000000000, "'", true}, {"BLOB", ftBlob, 1000000000, "X'", false},
-                           {"NUMERIC", ftBCD, 15, nullptr, false}, {"BOOLEAN", ftBoolean, 1, nullptr, false},
-                           {"DATE", ftDate, 10, "'", false}, {"TIME", ftTime, 8, "'", false},
+        struct T {
+            const char* name;
+            TFieldType type;
+            qlonglong size;
+            const char* prefix;
+            bool cs;
+        };
+        const T types[] = {{"INTEGER", ftLargeint, 19, nullptr, false},
+                           {"REAL", ftFloat, 15, nullptr, false},
+                           {"TEXT", ftWideString, 1000000000, "'", true},
+                           {"BLOB", ftBlob, 1000000000, "X'", false},
+                           {"NUMERIC", ftBCD, 15, nullptr, false},
+                           {"BOOLEAN", ftBoolean, 1, nullptr, false},
+                           {"DATE", ftDate, 10, "'", false},
+                           {"TIME", ftTime, 8, "'", false},
                            {"DATETIME", ftDateTime, 23, "'", false}};
         for (const T& t : types)
             if (r.isEmpty() || !r[0].isValid() || r[0].toInt() == OleDbType(t.type))
                 w.add({t.name, OleDbType(t.type), t.size, t.prefix ? QVariant(t.prefix) : QVariant(),
-                       t.prefix ? QVariant(t.prefix[0] == 'X' ? "'" : t.prefix) : QVariant(), QVariant(), true, t.cs,
-                       4, QVariant(), false, t.type == ftLargeint, t.name, QVariant(), QVariant(),
+                       t.prefix ? QVariant(t.prefix[0] == 'X' ? "'" : t.prefix) : QVariant(), QVariant(),
+                       true, t.cs, 4, QVariant(), false, t.type == ftLargeint, t.name, QVariant(), QVariant(),
                        t.type == ftWideString || t.type == ftBlob, true});
         return;
     }

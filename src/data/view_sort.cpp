@@ -6,6 +6,7 @@
 #include <QCollatorSortKey>
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
 
 std::vector<SortKey> ParseSortText(const TDataSet& ds, const QString& text) {
     std::vector<SortKey> keys;
@@ -14,8 +15,10 @@ std::vector<SortKey> ParseSortText(const TDataSet& ds, const QString& text) {
     QString cur;
     bool inBracket = false;
     for (QChar c : text) {
-        if (c == '[') inBracket = true;
-        else if (c == ']') inBracket = false;
+        if (c == '[')
+            inBracket = true;
+        else if (c == ']')
+            inBracket = false;
         if (c == ',' && !inBracket) {
             items << cur;
             cur.clear();
@@ -51,20 +54,25 @@ struct KeyCompare {
     const TField* field = nullptr;
     StorageKind kind;
     bool desc;
-    std::vector<int32_t> textRank;          // by row id: rank of the text among distinct values
+    std::vector<int32_t> textRank; // by row id: rank of the text among distinct values
 
     int compare(uint32_t a, uint32_t b) const {
         int r;
         if (col) {
             bool na = col->isNull(a), nb = col->isNull(b);
-            if (na || nb) r = na == nb ? 0 : (na ? -1 : 1);
-            else switch (kind) {
+            if (na || nb)
+                r = na == nb ? 0 : (na ? -1 : 1);
+            else
+                switch (kind) {
                 case StorageKind::Float: {
                     double x = col->floatAt(a), y = col->floatAt(b);
                     r = x < y ? -1 : (x > y ? 1 : 0);
                     break;
                 }
-                case StorageKind::Text: r = textRank[a] - textRank[b]; r = r < 0 ? -1 : (r > 0 ? 1 : 0); break;
+                case StorageKind::Text:
+                    r = textRank[a] - textRank[b];
+                    r = r < 0 ? -1 : (r > 0 ? 1 : 0);
+                    break;
                 case StorageKind::Bytes: {
                     const TextArena& ar = ds->store().arena();
                     int c = col->bytesAt(a, ar).compare(col->bytesAt(b, ar));
@@ -78,7 +86,8 @@ struct KeyCompare {
                 }
         } else {
             QVariant x = ds->valueOfRow(field, a), y = ds->valueOfRow(field, b);
-            if (!x.isValid() || !y.isValid()) r = x.isValid() == y.isValid() ? 0 : (x.isValid() ? 1 : -1);
+            if (!x.isValid() || !y.isValid())
+                r = x.isValid() == y.isValid() ? 0 : (x.isValid() ? 1 : -1);
             else {
                 QPartialOrdering o = QVariant::compare(x, y);
                 r = o == QPartialOrdering::Less ? -1 : (o == QPartialOrdering::Greater ? 1 : 0);
@@ -96,17 +105,16 @@ void rankTexts(const TDataSet& ds, const Column& col, const std::vector<uint32_t
     QCollator coll;
     coll.setCaseSensitivity(Qt::CaseInsensitive);
     rank.assign(ds.store().rowCount(), 0);
-    // Distinct texts by exact bytes.
-    std::vector<std::pair<std::string_view, uint32_t>> byText;
-    byText.reserve(rows.size());
-    for (uint32_t r : rows)
-        if (!col.isNull(r)) byText.emplace_back(col.bytesAt(r, ar), r);
-    std::sort(byText.begin(), byText.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    // Distinct texts by exact bytes: each gets one collation key, however often it occurs.
+    std::unordered_map<std::string_view, uint32_t> index;
+    index.reserve(rows.size() / 4 + 16);
     std::vector<std::string_view> distinct;
-    std::vector<uint32_t> distinctOf(byText.size());
-    for (size_t i = 0; i < byText.size(); ++i) {
-        if (i == 0 || byText[i].first != byText[i - 1].first) distinct.push_back(byText[i].first);
-        distinctOf[i] = uint32_t(distinct.size() - 1);
+    std::vector<uint32_t> distinctOf(ds.store().rowCount(), 0);
+    for (uint32_t r : rows) {
+        if (col.isNull(r)) continue;
+        auto [it, added] = index.try_emplace(col.bytesAt(r, ar), uint32_t(distinct.size()));
+        if (added) distinct.push_back(it->first);
+        distinctOf[r] = it->second;
     }
     std::vector<QCollatorSortKey> keys;
     keys.reserve(distinct.size());
@@ -114,8 +122,10 @@ void rankTexts(const TDataSet& ds, const Column& col, const std::vector<uint32_t
     for (std::string_view s : distinct)
         keys.push_back(coll.sortKey(QString::fromUtf8(s.data(), qsizetype(s.size())).toCaseFolded()));
     std::vector<uint32_t> order(distinct.size());
-    for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return keys[a].compare(keys[b]) < 0; });
+    for (uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](uint32_t a, uint32_t b) { return keys[a].compare(keys[b]) < 0; });
     // Equal collation keys (e.g. "abc" and "ABC") share a rank.
     std::vector<int32_t> rankOf(distinct.size());
     int32_t next = 0;
@@ -123,7 +133,38 @@ void rankTexts(const TDataSet& ds, const Column& col, const std::vector<uint32_t
         if (i > 0 && keys[order[i]].compare(keys[order[i - 1]]) != 0) ++next;
         rankOf[order[i]] = next;
     }
-    for (size_t i = 0; i < byText.size(); ++i) rank[byText[i].second] = rankOf[distinctOf[i]];
+    for (uint32_t r : rows)
+        if (!col.isNull(r)) rank[r] = rankOf[distinctOf[r]];
+}
+
+// One stored key: NULLs first (last when descending), equal keys in fetch order.
+template <typename Key>
+void sortByOneKey(std::vector<uint32_t>& rows, const Column& col, bool desc,
+                  Key (*keyOf)(const Column&, uint32_t, const void*), const void* ctx) {
+    std::vector<uint32_t> nulls;
+    std::vector<std::pair<Key, uint32_t>> keyed;
+    keyed.reserve(rows.size());
+    for (uint32_t r : rows) {
+        if (col.isNull(r))
+            nulls.push_back(r);
+        else
+            keyed.emplace_back(keyOf(col, r, ctx), r);
+    }
+    if (desc)
+        std::stable_sort(keyed.begin(), keyed.end(),
+                         [](const auto& a, const auto& b) { return b.first < a.first; });
+    else
+        std::stable_sort(keyed.begin(), keyed.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    size_t i = 0;
+    if (!desc)
+        for (uint32_t r : nulls)
+            rows[i++] = r;
+    for (const auto& k : keyed)
+        rows[i++] = k.second;
+    if (desc)
+        for (uint32_t r : nulls)
+            rows[i++] = r;
 }
 } // namespace
 
@@ -141,6 +182,32 @@ void SortView(const TDataSet& ds, const std::vector<SortKey>& keys, std::vector<
             if (k.kind == StorageKind::Text) rankTexts(ds, *k.col, rows, k.textRank);
         }
     }
+    if (cmps.size() == 1 && cmps[0].col) {
+        // The common case, one stored column: sort (key, row) pairs, which stays in the cache.
+        const KeyCompare& k = cmps[0];
+        switch (k.kind) {
+        case StorageKind::Float:
+            sortByOneKey<double>(
+                rows, *k.col, k.desc, [](const Column& c, uint32_t r, const void*) { return c.floatAt(r); },
+                nullptr);
+            return;
+        case StorageKind::Text:
+            sortByOneKey<int64_t>(
+                rows, *k.col, k.desc,
+                [](const Column&, uint32_t r, const void* ranks) {
+                    return int64_t((*static_cast<const std::vector<int32_t>*>(ranks))[r]);
+                },
+                &k.textRank);
+            return;
+        case StorageKind::Bytes:
+            break;
+        default:
+            sortByOneKey<int64_t>(
+                rows, *k.col, k.desc, [](const Column& c, uint32_t r, const void*) { return c.intAt(r); },
+                nullptr);
+            return;
+        }
+    }
     std::stable_sort(rows.begin(), rows.end(), [&](uint32_t a, uint32_t b) {
         for (const KeyCompare& k : cmps) {
             int r = k.compare(a, b);
@@ -151,7 +218,8 @@ void SortView(const TDataSet& ds, const std::vector<SortKey>& keys, std::vector<
 }
 
 RowMatcher::RowMatcher(const TDataSet& ds, const TField* field, const QVariant& value, int options)
-    : ds_(ds), field_(field), partial_(options & loPartialKey), caseInsensitive_(options & loCaseInsensitive) {
+    : ds_(ds), field_(field), partial_(options & loPartialKey),
+      caseInsensitive_(options & loCaseInsensitive) {
     null_ = !value.isValid() || value.isNull();
     if (null_) return;
     if (field->column() < 0 || StorageOf(field->DataType) == StorageKind::Text) {
@@ -161,7 +229,8 @@ RowMatcher::RowMatcher(const TDataSet& ds, const TField* field, const QVariant& 
         return;
     }
     if (!ConvertForStorage(value, field->DataType, stored_))
-        throw EDatabaseError(QStringLiteral("'%1' is not a valid value for field '%2'").arg(value.toString(), field->FieldName));
+        throw EDatabaseError(QStringLiteral("'%1' is not a valid value for field '%2'")
+                                 .arg(value.toString(), field->FieldName));
 }
 
 bool RowMatcher::matches(uint32_t row) const {
@@ -184,12 +253,15 @@ bool RowMatcher::matches(uint32_t row) const {
         QString t = QString::fromUtf8(s.data(), qsizetype(s.size())).toCaseFolded();
         return partial_ ? t.startsWith(folded_) : t == folded_;
     }
-    case StorageKind::Float: return col.floatAt(row) == stored_.toDouble();
-    case StorageKind::Bool: return (col.intAt(row) != 0) == stored_.toBool();
+    case StorageKind::Float:
+        return col.floatAt(row) == stored_.toDouble();
+    case StorageKind::Bool:
+        return (col.intAt(row) != 0) == stored_.toBool();
     case StorageKind::Bytes: {
         QByteArray b = stored_.toByteArray();
         return col.bytesAt(row, ds_.store().arena()) == std::string_view(b.constData(), size_t(b.size()));
     }
-    default: return col.intAt(row) == stored_.toLongLong();
+    default:
+        return col.intAt(row) == stored_.toLongLong();
     }
 }

@@ -24,7 +24,7 @@ private:
     const TField* field_;
     bool null_ = false;
     bool partial_, caseInsensitive_;
-    QVariant stored_;   // the value in storage form
-    QByteArray utf8_;   // text values
-    QString folded_;    // case-folded text for case-insensitive matches
+    QVariant stored_; // the value in storage form
+    QByteArray utf8_; // text values
+    QString folded_;  // case-folded text for case-insensitive matches
 };

@@ -40,8 +40,9 @@ QVariant DataSetModel::data(const QModelIndex& index, int role) const {
     TField* f = columns_[size_t(index.column())];
     switch (role) {
     case Qt::DisplayRole: {
-        QVariant v = (ds_->State() == dsEdit && index.row() == ds_->currentPosition()) ? ds_->currentValue(f)
-                                                                                        : ds_->valueAt(f, index.row());
+        QVariant v = (ds_->State() == dsEdit && index.row() == ds_->currentPosition())
+                         ? ds_->currentValue(f)
+                         : ds_->valueAt(f, index.row());
         if (StorageOf(f->DataType) == StorageKind::Bytes && !IsMemoField(*f) && v.isValid())
             return QStringLiteral("(BLOB)");
         QString s = f->formatValue(v);
@@ -51,15 +52,19 @@ QVariant DataSetModel::data(const QModelIndex& index, int role) const {
                 .replace('\r', VemoCompConfig().kDBGridCfg.CellSingleLineEOLSeparator);
         return s;
     }
-    case Qt::EditRole: return f->formatValue(ds_->valueAt(f, index.row()));
-    case Qt::TextAlignmentRole: return QVariant::fromValue(f->Alignment | Qt::AlignVCenter);
-    default: return QVariant();
+    case Qt::EditRole:
+        return f->formatValue(ds_->valueAt(f, index.row()));
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(f->Alignment | Qt::AlignVCenter);
+    default:
+        return QVariant();
     }
 }
 
 QVariant DataSetModel::headerData(int section, Qt::Orientation o, int role) const {
     if (role != Qt::DisplayRole) return QVariant();
-    if (o == Qt::Horizontal) return section < int(columns_.size()) ? columns_[size_t(section)]->DisplayLabel() : QVariant();
+    if (o == Qt::Horizontal)
+        return section < int(columns_.size()) ? columns_[size_t(section)]->DisplayLabel() : QVariant();
     return section + 1;
 }
 
@@ -67,7 +72,8 @@ Qt::ItemFlags DataSetModel::flags(const QModelIndex& index) const {
     Qt::ItemFlags fl = QAbstractTableModel::flags(index);
     if (index.isValid() && ds_ && !ds_->ReadOnly) {
         TField* f = columns_[size_t(index.column())];
-        if (!f->ReadOnly && f->column() >= 0 && StorageOf(f->DataType) != StorageKind::Bytes) fl |= Qt::ItemIsEditable;
+        if (!f->ReadOnly && f->column() >= 0 && StorageOf(f->DataType) != StorageKind::Bytes)
+            fl |= Qt::ItemIsEditable;
     }
     return fl;
 }
@@ -107,7 +113,10 @@ void DataSetModel::dataSetEvent(TDataSet&, DataEvent ev, int row) {
         beginRemoveRows({}, row, row);
         endRemoveRows();
         break;
-    case DataEvent::Scrolled: emit currentRowChanged(row); break;
-    case DataEvent::StateChanged: break;
+    case DataEvent::Scrolled:
+        emit currentRowChanged(row);
+        break;
+    case DataEvent::StateChanged:
+        break;
     }
 }

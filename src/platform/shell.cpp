@@ -19,12 +19,23 @@ bool realShell(ShellVerb verb, const QString& path) {
     return QProcess::startDetached(lp, {path});
 }
 
-bool run(ShellVerb verb, const QString& path) { return g_handler ? g_handler(verb, path) : realShell(verb, path); }
+bool run(ShellVerb verb, const QString& path) {
+    return g_handler ? g_handler(verb, path) : realShell(verb, path);
+}
 } // namespace
 
-void SetShellHandler(ShellHandler handler) { g_handler = std::move(handler); }
-bool ShellOpen(const QString& path) { return run(ShellVerb::Open, path); }
-bool ShellPrint(const QString& path) { return run(ShellVerb::Print, path); }
+void SetShellHandler(ShellHandler handler) {
+    g_handler = std::move(handler);
+}
+bool ShellOpen(const QString& path) {
+    return run(ShellVerb::Open, path);
+}
+bool ShellPrint(const QString& path) {
+    return run(ShellVerb::Print, path);
+}
+bool ShellOpenUrl(const QUrl& url) {
+    return g_handler ? g_handler(ShellVerb::Open, url.toString()) : QDesktopServices::openUrl(url);
+}
 
 bool DoActionAfter(const QString& path, TActionAfter action) {
     switch (action) {

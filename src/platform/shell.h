@@ -3,6 +3,7 @@
 #include "action_after.h"
 
 #include <QString>
+#include <QUrl>
 #include <functional>
 
 enum class ShellVerb { Open, Print };
@@ -10,6 +11,9 @@ enum class ShellVerb { Open, Print };
 // Returns true when the request was handed over; does not wait for the application.
 bool ShellOpen(const QString& path);
 bool ShellPrint(const QString& path);
+// Opens a web or mail address with the user's browser or mail program. Through the test handler
+// it arrives as ShellVerb::Open with the address as text.
+bool ShellOpenUrl(const QUrl& url);
 
 // Tests replace the shell so nothing is started; nullptr restores the real one.
 using ShellHandler = std::function<bool(ShellVerb, const QString& path)>;

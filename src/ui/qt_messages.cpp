@@ -12,15 +12,20 @@
 #include <QWidget>
 
 namespace {
-QWidget* activeWindow() { return QApplication::activeWindow(); }
+QWidget* activeWindow() {
+    return QApplication::activeWindow();
+}
 
 MsgAnswer ask(QMessageBox& box, bool withCancel) {
     box.setStandardButtons(withCancel ? QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel
                                       : QMessageBox::Yes | QMessageBox::No);
     switch (box.exec()) {
-    case QMessageBox::Yes: return MsgAnswer::Yes;
-    case QMessageBox::No: return MsgAnswer::No;
-    default: return MsgAnswer::Cancel;
+    case QMessageBox::Yes:
+        return MsgAnswer::Yes;
+    case QMessageBox::No:
+        return MsgAnswer::No;
+    default:
+        return MsgAnswer::Cancel;
     }
 }
 } // namespace
@@ -28,17 +33,22 @@ MsgAnswer ask(QMessageBox& box, bool withCancel) {
 void QtMessages::information(const QString& text) {
     QMessageBox::information(activeWindow(), QStringLiteral("Information"), text);
 }
-void QtMessages::warning(const QString& text) { QMessageBox::warning(activeWindow(), QStringLiteral("Warning"), text); }
-void QtMessages::error(const QString& text) { QMessageBox::critical(activeWindow(), QStringLiteral("Error"), text); }
+void QtMessages::warning(const QString& text) {
+    QMessageBox::warning(activeWindow(), QStringLiteral("Warning"), text);
+}
+void QtMessages::error(const QString& text) {
+    QMessageBox::critical(activeWindow(), QStringLiteral("Error"), text);
+}
 
 MsgAnswer QtMessages::question(const QString& text, bool withCancel) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::NoButton, activeWindow());
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::NoButton,
+                    activeWindow());
     return ask(box, withCancel);
 }
 
 MsgAnswer QtMessages::questionHeading(const QString& heading, const QString& text, bool withCancel) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), "<b>" + heading.toHtmlEscaped() + "</b>",
-                    QMessageBox::NoButton, activeWindow());
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
+                    "<b>" + heading.toHtmlEscaped() + "</b>", QMessageBox::NoButton, activeWindow());
     box.setInformativeText(text);
     return ask(box, withCancel);
 }
@@ -84,9 +94,12 @@ public:
     std::function<void()> onAbort;
 };
 
-QtProgress::~QtProgress() { delete window_; }
+QtProgress::~QtProgress() {
+    delete window_;
+}
 
-void QtProgress::update(const QString& text, int percent, const std::function<void()>& onAbort, QObject* over) {
+void QtProgress::update(const QString& text, int percent, const std::function<void()>& onAbort,
+                        QObject* over) {
     if (text.isEmpty()) {
         if (window_) window_->hide();
         QCoreApplication::processEvents();

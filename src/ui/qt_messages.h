@@ -20,7 +20,8 @@ class ProgressDialog;
 class QtProgress : public IProgress {
 public:
     ~QtProgress() override;
-    void update(const QString& text, int percent, const std::function<void()>& onAbort, QObject* over) override;
+    void update(const QString& text, int percent, const std::function<void()>& onAbort,
+                QObject* over) override;
 
 private:
     ProgressDialog* window_ = nullptr;

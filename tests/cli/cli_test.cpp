@@ -15,7 +15,8 @@ CliRun cli(const QStringList& args) {
     QProcess p;
     p.start(QDir(ProgramDir()).filePath("tabulo-cli"), args);
     p.waitForFinished(60000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
 }
 
 const char* kDb = R"(
@@ -43,15 +44,18 @@ protected:
 TEST_F(CliTest, OpenWritesExactCopyText) {
     CliRun r = cli({"--connect", conn, "open", "t x"});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out,
-              "id\ttxt\tf\td\ttm\tdt\tb\tbin\tbig\n"
-              "1\ttab\\tin, back\\\\slash\t1234.5\t2024-02-29\t13:14:15\t2024-02-29 01:02:03\t1\t\\\\x00ff10\t9007199254740993\n"
-              "2\ttwo\\nlines\\r\t0.1\t\\N\t\\N\t\\N\t0\t\\N\t-1\n"
-              "3\t\\N\t1E20\t1899-12-30\t00:00:00\t2000-01-01 00:00:00\t\\N\t\\\\x\t0\n");
+    EXPECT_EQ(r.out, "id\ttxt\tf\td\ttm\tdt\tb\tbin\tbig\n"
+                     "1\ttab\\tin, back\\\\slash\t1234.5\t2024-02-29\t13:14:15\t2024-02-29 "
+                     "01:02:03\t1\t\\\\x00ff10\t9007199254740993\n"
+                     "2\ttwo\\nlines\\r\t0.1\t\\N\t\\N\t\\N\t0\t\\N\t-1\n"
+                     "3\t\\N\t1E20\t1899-12-30\t00:00:00\t2000-01-01 00:00:00\t\\N\t\\\\x\t0\n");
 }
 
 TEST_F(CliTest, OpenOptions) {
-    struct Case { QStringList args; QString out; };
+    struct Case {
+        QStringList args;
+        QString out;
+    };
     const Case cases[] = {
         {{"--top", "1", "--sql", "SELECT id FROM \"t x\" ORDER BY id DESC"}, "id\n3\n2\n1\n"}, // --sql wins
         {{"--top", "2"}, "id\n1\n2\n"},
@@ -65,7 +69,8 @@ TEST_F(CliTest, OpenOptions) {
         CliRun r = cli(args);
         EXPECT_EQ(r.status, 0) << r.err.toStdString();
         QString idOnly;
-        for (const QString& line : r.out.split('\n', Qt::SkipEmptyParts)) idOnly += line.section('\t', 0, 0) + '\n';
+        for (const QString& line : r.out.split('\n', Qt::SkipEmptyParts))
+            idOnly += line.section('\t', 0, 0) + '\n';
         EXPECT_EQ(idOnly, c.out) << c.args.join(' ').toStdString();
     }
 }
@@ -82,7 +87,11 @@ TEST_F(CliTest, TablesAndSchema) {
 }
 
 TEST_F(CliTest, ErrorsAndUsage) {
-    struct Case { QStringList args; int status; QString err; };
+    struct Case {
+        QStringList args;
+        int status;
+        QString err;
+    };
     const Case cases[] = {
         {{}, 2, "usage"},
         {{"--connect", conn}, 2, "missing COMMAND"},
@@ -106,7 +115,8 @@ TEST_F(CliTest, ErrorsAndUsage) {
 }
 
 TEST(CliDemo, DemoDatabaseOpens) {
-    CliRun r = cli({"--udl", QDir(ProgramDir()).filePath("Connections/Demo.udl"), "open", "Order Details", "--top", "5"});
+    CliRun r = cli({"--udl", QDir(ProgramDir()).filePath("Connections/Demo.udl"), "open", "Order Details",
+                    "--top", "5"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
     EXPECT_EQ(lines.size(), 6);

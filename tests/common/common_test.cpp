@@ -20,12 +20,24 @@ TEST(CompConfig, ReservedWordsAndDefaults) {
 }
 
 TEST(FloatText, GeneralFormWith15Digits) {
-    struct Case { double v; const char* text; } cases[] = {
-        {1234.5, "1234.5"}, {0, "0"}, {-0.0, "0"}, {0.1, "0.1"}, {1.0 / 3, "0.333333333333333"},
-        {1e-5, "1E-5"}, {0.0001, "0.0001"}, {1234567890123456789.0, "1.23456789012346E18"},
-        {-2.5e20, "-2.5E20"}, {100, "100"}, {123456789012345.0, "123456789012345"},
+    struct Case {
+        double v;
+        const char* text;
+    } cases[] = {
+        {1234.5, "1234.5"},
+        {0, "0"},
+        {-0.0, "0"},
+        {0.1, "0.1"},
+        {1.0 / 3, "0.333333333333333"},
+        {1e-5, "1E-5"},
+        {0.0001, "0.0001"},
+        {1234567890123456789.0, "1.23456789012346E18"},
+        {-2.5e20, "-2.5E20"},
+        {100, "100"},
+        {123456789012345.0, "123456789012345"},
     };
-    for (const Case& c : cases) EXPECT_EQ(FloatGeneral15(c.v), c.text) << c.text;
+    for (const Case& c : cases)
+        EXPECT_EQ(FloatGeneral15(c.v), c.text) << c.text;
 }
 
 TEST(Messages, ExceptionBoxAndScriptedAnswers) {

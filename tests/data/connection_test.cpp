@@ -39,7 +39,8 @@ QString errorOf(const std::function<void()>& fn) {
 
 QStringList column(TDataSet& ds, const QString& field) {
     QStringList out;
-    for (int i = 0; i < ds.RecordCount(); ++i) out << ds.valueAt(ds.FieldByName(field), i).toString();
+    for (int i = 0; i < ds.RecordCount(); ++i)
+        out << ds.valueAt(ds.FieldByName(field), i).toString();
     return out;
 }
 } // namespace
@@ -49,8 +50,12 @@ TEST(ConnectionFiles, ReadInEveryEncoding) {
     const QString init = "Provider=SQLite;Data Source=shop.sqlite";
     QString body = "[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n" + init + "\r\n";
     QByteArray utf16("\xFF\xFE", 2);
-    for (QChar c : body) utf16.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
-    struct Case { const char* name; QByteArray bytes; } cases[] = {
+    for (QChar c : body)
+        utf16.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
         {"utf16.udl", utf16},
         {"utf8bom.udl", "\xEF\xBB\xBF" + body.toUtf8()},
         {"ascii.udl", body.toLatin1()},
@@ -77,7 +82,10 @@ TEST(ConnectionFiles, ErrorsNameTheFile) {
     writeFile(dir.path("missingdb.udl"), "Provider=SQLite;Data Source=nothere.sqlite");
     writeFile(dir.path("notdb.sqlite"), "this is plain text, not a database file at all..............");
     writeFile(dir.path("notdb.udl"), "Provider=SQLite;Data Source=notdb.sqlite");
-    struct Case { QString conn; QStringList expected; } cases[] = {
+    struct Case {
+        QString conn;
+        QStringList expected;
+    } cases[] = {
         {"FILE NAME=" + dir.path("none.udl"), {"Connection file", "none.udl", "does not exist"}},
         {"FILE NAME=" + dir.path("empty.udl"), {"empty.udl", "holds no connection"}},
         {"FILE NAME=" + dir.path("junk.udl"), {"junk.udl", "this is not a connection"}},
@@ -90,7 +98,8 @@ TEST(ConnectionFiles, ErrorsNameTheFile) {
         TADOConnection con;
         con.ConnectionString = c.conn;
         QString msg = errorOf([&] { con.Open(); });
-        for (const QString& part : c.expected) EXPECT_TRUE(msg.contains(part)) << msg.toStdString();
+        for (const QString& part : c.expected)
+            EXPECT_TRUE(msg.contains(part)) << msg.toStdString();
         EXPECT_FALSE(msg.contains("secret")) << msg.toStdString();
         EXPECT_FALSE(con.Connected());
     }
@@ -174,7 +183,8 @@ TEST_F(SchemaTest, ColumnsKeysIndexes) {
 TEST_F(SchemaTest, UnsupportedKindsRaise) {
     for (int kind : {siAsserts, siCheckConstraints, siProcedures, siCubes, siProviderSpecific}) {
         QString msg = errorOf([&] { con.OpenSchema(kind, {}, q); });
-        EXPECT_EQ(msg, QString("Schema %1 is not supported by the SQLite provider").arg(SchemaKindName(kind)));
+        EXPECT_EQ(msg,
+                  QString("Schema %1 is not supported by the SQLite provider").arg(SchemaKindName(kind)));
     }
     int kind = -1;
     EXPECT_TRUE(SchemaKindFromText("SITABLES", kind));
@@ -202,7 +212,8 @@ TEST_F(SchemaTest, ScanRestoresPositionAndControls) {
 
     EXPECT_FALSE(ScanDataset(&q, true, false, false, [&](int recNo, bool& stop) { stop = recNo == 2; }));
     EXPECT_EQ(q.RecNo(), 2);
-    EXPECT_THROW(ScanDataset(&q, true, true, true, [&](int, bool&) { throw EDatabaseError("boom"); }), EDatabaseError);
+    EXPECT_THROW(ScanDataset(&q, true, true, true, [&](int, bool&) { throw EDatabaseError("boom"); }),
+                 EDatabaseError);
     EXPECT_FALSE(q.ControlsDisabled());
     EXPECT_TRUE(bool(q.AfterScroll));
     EXPECT_TRUE(ScanDataset(nullptr, true, true, true, [](int, bool&) {}));

@@ -77,7 +77,8 @@ TEST_P(DataSetCases, FieldTypesFromTheDatabase) {
     EXPECT_TRUE(IsNumericType(q.FieldByName("Unit Price")->DataType)); // names match case-insensitively
     EXPECT_EQ(q.FindField("nothing"), nullptr);
     EXPECT_THROW(q.FieldByName("nothing"), EDatabaseError);
-    EXPECT_EQ(column(q, "seen"), QStringList({"2024-01-02 10:00:00", "-", "2023-06-30 23:59:59", "2022-02-02 02:02:02", "-", "-"}));
+    EXPECT_EQ(column(q, "seen"), QStringList({"2024-01-02 10:00:00", "-", "2023-06-30 23:59:59",
+                                              "2022-02-02 02:02:02", "-", "-"}));
     EXPECT_EQ(column(q, "born")[4], "2000-02-29");
     EXPECT_EQ(q.FieldByName("notes")->IsNull(), false);
 }
@@ -87,7 +88,8 @@ TEST_P(DataSetCases, Navigation) {
     EXPECT_EQ(q.RecNo(), 1);
     EXPECT_TRUE(q.Bof());
     QStringList seen;
-    for (q.First(); !q.Eof(); q.Next()) seen << q.FieldByName("name")->AsString();
+    for (q.First(); !q.Eof(); q.Next())
+        seen << q.FieldByName("name")->AsString();
     EXPECT_EQ(seen, QStringList({"Anna", "bob", "Cyril", "Dana", "eva", "Anna"}));
     EXPECT_EQ(q.RecNo(), 6);
     q.Last();
@@ -121,7 +123,12 @@ TEST_P(DataSetCases, BookmarksSurviveSortAndFilter) {
 }
 
 TEST_P(DataSetCases, Locate) {
-    struct Case { const char* fields; QVariant values; int options; int found; };
+    struct Case {
+        const char* fields;
+        QVariant values;
+        int options;
+        int found;
+    };
     const Case cases[] = {
         {"name", "Cyril", 0, 3},
         {"name", "cyril", 0, 0},
@@ -129,9 +136,9 @@ TEST_P(DataSetCases, Locate) {
         {"name", "Cy", loPartialKey, 3},
         {"name", "E", loPartialKey | loCaseInsensitive, 5},
         {"name;city", QVariantList{"Anna", "Ostrava"}, 0, 6},
-        {"city", QVariant(), 0, 4},                 // NULL finds the NULL
+        {"city", QVariant(), 0, 4}, // NULL finds the NULL
         {"score", 2.5, 0, 1},
-        {"score", "3.75", 0, 2},                   // text converted to the field's type
+        {"score", "3.75", 0, 2}, // text converted to the field's type
         {"born", QDate(1985, 1, 1), 0, 4},
         {"active", false, 0, 2},
     };
@@ -145,7 +152,11 @@ TEST_P(DataSetCases, Locate) {
 }
 
 TEST_P(DataSetCases, Filters) {
-    struct Case { const char* filter; const char* ids; bool caseInsensitive = false; };
+    struct Case {
+        const char* filter;
+        const char* ids;
+        bool caseInsensitive = false;
+    };
     const Case cases[] = {
         {"city = 'Praha'", "1,3"},
         {"[city] = 'praha'", ""},
@@ -153,7 +164,7 @@ TEST_P(DataSetCases, Filters) {
         {"city = NULL", "4"},
         {"city <> NULL", "1,2,3,5,6"},
         {"city IS NOT NULL AND NOT city = 'Brno'", "1,3,6"},
-        {"city <> 'Brno'", "1,3,6"},               // NULL is not different from anything
+        {"city <> 'Brno'", "1,3,6"}, // NULL is not different from anything
         {"score > 2.5", "2,5"},
         {"score >= 2.5", "1,2,5,6"},
         {"score < NULL", ""},
@@ -163,7 +174,7 @@ TEST_P(DataSetCases, Filters) {
         {"name LIKE '%a'", "1,4,5,6"},
         {"name LIKE '*y*'", "3"},
         {"name LIKE 'a*'", "1,6", true},
-        {"notes LIKE '*line2'", "3"},              // wildcards match across line breaks
+        {"notes LIKE '*line2'", "3"}, // wildcards match across line breaks
         {"born >= #1985-01-01#", "2,4,5"},
         {"born < '1990-01-01'", "1,4,6"},
         {"seen > '2023-01-01'", "1,3"},
@@ -172,7 +183,7 @@ TEST_P(DataSetCases, Filters) {
         {"(city='Praha' OR city='Brno') AND active=true", "1,3,5"},
         {"NOT (city = 'Praha' OR city = 'Brno')", "4,6"},
         {"[unit price] > 10", "1,3,5"},
-        {"Unit price > 10", ""},                   // a bare name stops at the blank: no such field
+        {"Unit price > 10", ""}, // a bare name stops at the blank: no such field
         {"notes = 'O''Brien'", "4"},
         {"notes = ''", "5"},
     };
@@ -194,7 +205,10 @@ TEST_P(DataSetCases, MalformedFilterKeepsTheOldOne) {
     q.setFilter("city = 'Brno'");
     q.setFiltered(true);
     ASSERT_EQ(q.RecordCount(), 2);
-    struct Case { const char* filter; const char* message; };
+    struct Case {
+        const char* filter;
+        const char* message;
+    };
     const Case cases[] = {
         {"city = 'Praha", "position 8: missing closing apostrophe"},
         {"nosuch = 1", "position 1: field 'nosuch' not found"},
@@ -218,16 +232,19 @@ TEST_P(DataSetCases, MalformedFilterKeepsTheOldOne) {
 }
 
 TEST_P(DataSetCases, Sort) {
-    struct Case { const char* sort; const char* ids; };
+    struct Case {
+        const char* sort;
+        const char* ids;
+    };
     const Case cases[] = {
-        {"name", "1,6,2,3,4,5"},                 // case-insensitive; stable for the two Annas
+        {"name", "1,6,2,3,4,5"}, // case-insensitive; stable for the two Annas
         {"name DESC", "5,4,3,2,1,6"},
-        {"city, name", "4,2,5,6,1,3"},            // NULL first
+        {"city, name", "4,2,5,6,1,3"}, // NULL first
         {"city DESC, id DESC", "3,1,6,5,2,4"},
         {"score", "3,4,1,6,2,5"},
         {"born DESC", "5,2,4,1,6,3"},
         {"[unit price]", "4,6,2,1,3,5"},
-        {"", "1,2,3,4,5,6"},                     // empty restores the fetched order
+        {"", "1,2,3,4,5,6"}, // empty restores the fetched order
     };
     for (const Case& c : cases) {
         q.setSort(c.sort);
@@ -353,9 +370,8 @@ TEST_P(DataSetCases, ReadOnlyAndComputedColumnsRefuseEdits) {
     EXPECT_THROW(q.Edit(), EDatabaseError);
 }
 
-INSTANTIATE_TEST_SUITE_P(Providers, DataSetCases, ::testing::ValuesIn(ProviderNames()),
-                         [](const auto& info) {
-                             QString n = info.param;
-                             return n.replace('-', '_').toStdString();
-                         });
+INSTANTIATE_TEST_SUITE_P(Providers, DataSetCases, ::testing::ValuesIn(ProviderNames()), [](const auto& info) {
+    QString n = info.param;
+    return n.replace('-', '_').toStdString();
+});
 } // namespace

@@ -14,13 +14,15 @@ QString tempFolder() {
 
 std::vector<ProviderFixture> make() {
     std::vector<ProviderFixture> list;
-    list.push_back({"sqlite",
-                    [](const QString& sql) {
-                        QString path = QDir(tempFolder()).filePath(QUuid::createUuid().toString(QUuid::Id128) + ".sqlite");
-                        MakeSqliteDb(path, sql);
-                        return QStringLiteral("Provider=SQLite;Data Source=") + path;
-                    },
-                    {}});
+    list.push_back(
+        {"sqlite",
+         [](const QString& sql) {
+             QString path =
+                 QDir(tempFolder()).filePath(QUuid::createUuid().toString(QUuid::Id128) + ".sqlite");
+             MakeSqliteDb(path, sql);
+             return QStringLiteral("Provider=SQLite;Data Source=") + path;
+         },
+         {}});
     return list;
 }
 } // namespace
@@ -32,7 +34,8 @@ const std::vector<ProviderFixture>& Providers() {
 
 std::vector<QString> ProviderNames() {
     std::vector<QString> names;
-    for (const ProviderFixture& p : Providers()) names.push_back(p.name);
+    for (const ProviderFixture& p : Providers())
+        names.push_back(p.name);
     return names;
 }
 

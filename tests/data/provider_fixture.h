@@ -7,9 +7,10 @@
 #include <vector>
 
 struct ProviderFixture {
-    QString name;                                       // "sqlite", "sqlite-odbc", "postgresql-odbc"
-    std::function<QString(const QString& sql)> create;  // runs the SQL in a new database; returns the connection string
-    QString unavailable;                                // why it cannot run here (empty: available)
+    QString name; // "sqlite", "sqlite-odbc", "postgresql-odbc"
+    std::function<QString(const QString& sql)>
+        create;          // runs the SQL in a new database; returns the connection string
+    QString unavailable; // why it cannot run here (empty: available)
 };
 
 const std::vector<ProviderFixture>& Providers();

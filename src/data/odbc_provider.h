@@ -1,0 +1,65 @@
+#pragma once
+// Every server with an ODBC driver, through the unixODBC C API. Result sets stream into the column
+// store through bound column buffers fetched in blocks; catalog functions answer the schema rowsets.
+#include "odbc_api.h"
+#include "provider.h"
+
+#include <QHash>
+#include <functional>
+#include <optional>
+
+class OdbcProvider : public Provider {
+public:
+    // connectString: an ODBC connection string ("Driver={...};Server=...;" or "DSN=...").
+    // dialect: the SQL dialect when the caller knows it; otherwise the driver's DBMS name decides.
+    explicit OdbcProvider(const QString& connectString, std::optional<DialectKind> dialect = {});
+    ~OdbcProvider() override;
+
+    QString name() const override { return QStringLiteral("ODBC"); }
+    void open() override;
+    void close() override;
+    bool connected() const override { return connected_; }
+    const Dialect& dialect() const override { return dialect_; }
+    QString defaultDatabase() const override;
+    void query(const QString& sql, const QVariantList& params, ResultSink& sink) override;
+    qint64 execute(const QString& sql, const QVariantList& params) override;
+    qint64 executeBatch(const QString& sql) override;
+    void openSchema(int kind, const QVariantList& restrictions, ResultSink& sink) override;
+    QStringList primaryKey(const QString& table) override;
+    QVariant lastInsertId() override;
+    void beginTrans() override;
+    void commitTrans() override;
+    void rollbackTrans() override;
+
+    // The DBMS name the driver reports ("PostgreSQL", "Microsoft SQL Server", "SQLite").
+    QString dbmsName() const { return dbms_; }
+    // The dialect a DBMS name stands for (unknown names: none).
+    static std::optional<DialectKind> DialectOfDbms(const QString& dbmsName);
+
+private:
+    struct Params;
+    struct Catalog;
+    void check() const;
+    odbc::Handle statement();
+    // Runs sql on st (prepared and bound when there are parameters); returns the SQLRETURN.
+    SQLRETURN run(odbc::Handle& st, const QString& sql, const QVariantList& params, Params& buffers);
+    void bind(odbc::Handle& st, const QVariantList& params, Params& buffers);
+    // Sums the rows affected over every result of an executed statement.
+    qint64 rowsAffected(odbc::Handle& st);
+    void fetch(odbc::Handle& st, ResultSink& sink);
+    // A catalog function's rows, read whole (the statement is closed before the next call).
+    Catalog catalog(int kind, const char* function, const std::function<SQLRETURN(SQLHSTMT)>& call);
+    void setAutoCommit(bool on);
+    // The error text of a failed call, with the password of the connection string never shown.
+    [[noreturn]] void fail(const odbc::Handle& h, const QString& context) const;
+
+    QString connectString_;
+    std::optional<DialectKind> dialectHint_;
+    odbc::Handle env_, dbc_;
+    bool connected_ = false;
+    Dialect dialect_{DialectKind::MSSQL};
+    QString dbms_, database_;
+    SQLUINTEGER getDataExtensions_ = 0;
+    bool oneActiveStatement_ = false; // the driver allows one result set at a time (TDS)
+    QHash<QString, QStringList> keys_; // primary keys by table, for one query's columns
+};

@@ -1,0 +1,22 @@
+#pragma once
+// How ODBC SQL types become field types, and the C type and buffer each field type is fetched with.
+#include "field_types.h"
+
+#include <QString>
+#include <sql.h>
+#include <sqlext.h>
+
+// The field type of a result column or catalog entry. typeName is the driver's own name ("money").
+TFieldType OdbcFieldType(SQLSMALLINT sqlType, SQLULEN columnSize, bool isUnsigned, const QString& typeName);
+
+struct OdbcFetchType {
+    SQLSMALLINT cType;
+    SQLLEN width; // bytes of one value in a bound buffer (0: read in pieces with SQLGetData)
+};
+// Text and binary wider than these (or of unknown size) are read in pieces rather than bound.
+constexpr SQLULEN kMaxBoundChars = 4000;
+constexpr SQLULEN kMaxBoundBytes = 8000;
+OdbcFetchType OdbcFetchTypeOf(TFieldType type, SQLULEN columnSize);
+
+// Days since 1899-12-30 of a proleptic Gregorian date.
+int64_t OdbcDaySerial(int year, unsigned month, unsigned day);
