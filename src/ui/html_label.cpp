@@ -29,6 +29,7 @@ TkHTMLLabel::TkHTMLLabel(const QString& caption, QWidget* parent) : QLabel(capti
 
 void TkHTMLLabel::init() {
     setTextFormat(Qt::PlainText);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop); // the markup is laid out from the top
     setMouseTracking(true);
     hintManaged_ = toolTip().isEmpty();
 }

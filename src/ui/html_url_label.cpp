@@ -19,9 +19,6 @@ TkURLLabel::TkURLLabel(const QString& caption, QWidget* parent) : QLabel(caption
 void TkURLLabel::init() {
     setTextFormat(Qt::PlainText);
     setCursor(Qt::PointingHandCursor);
-    QFont f = font();
-    f.setUnderline(true);
-    setFont(f); // so the size hint measures what is drawn
 }
 
 QColor TkURLLabel::FontColor() const {
@@ -62,7 +59,9 @@ void TkURLLabel::paintEvent(QPaintEvent*) {
     const QRect r = contentsRect();
     const int flags = int(QStyle::visualAlignment(layoutDirection(), alignment())) |
                       (showAccelChar_ ? Qt::TextShowMnemonic : 0) | (wordWrap() ? Qt::TextWordWrap : 0);
-    painter.setFont(font());
+    QFont f = font(); // underlined here, so the label keeps following its parent's font
+    f.setUnderline(true);
+    painter.setFont(f);
     if (isEnabled()) {
         painter.setPen(hot_ ? HotColor() : FontColor());
         painter.drawText(r, flags, text());

@@ -345,7 +345,6 @@ TEST(HtmlLabelPainting, TagColoursBackgroundsShadowAndDisabled) {
     QWidget host;
     TkHTMLLabel* l = makeLabel(host, "<B><COLOR=#E00000>XXXX</COLOR> <BGCOLOR=#00E000>YY</BGCOLOR></B>");
     QImage img = render(*l);
-    img.save(QDir::temp().filePath("tabulo_html_label.png"));
     EXPECT_GT(tinted(img, 'r'), 20);
     EXPECT_GT(tinted(img, 'g'), 50);
     EXPECT_EQ(tinted(img, 'b'), 0);
