@@ -23,12 +23,9 @@ HtmlLayout layoutCell(const QString& text, const HtmlCellStyle& s, const QRect& 
 
 void HtmlCellRenderer::Draw(QPainter& painter, const QRect& rect, const QString& text,
                             const HtmlCellStyle& s) {
-    HtmlLayout layout = layoutCell(text, s, rect, painter.device());
+    const HtmlLayout layout = layoutCell(text, s, rect, painter.device());
     const int first = int(anchors_.size());
-    for (HtmlVisualLine& line : layout.lines)
-        for (HtmlPiece& piece : line.pieces)
-            if (piece.anchor >= 0) piece.anchor += first;
-    for (TAnchorInfo& a : layout.anchors) {
+    for (TAnchorInfo a : layout.anchors) {
         a.Rect = a.Rect.intersected(rect); // only the visible part answers the mouse
         anchors_.push_back(a);
     }
@@ -36,7 +33,7 @@ void HtmlCellRenderer::Draw(QPainter& painter, const QRect& rect, const QString&
     HtmlPaintColors c = HtmlPaintColorsFor(s.palette, s.enabled);
     c.text = s.fontColor.isValid() ? s.fontColor : s.palette.color(QPalette::Active, QPalette::Text);
     c.anchor = s.anchorColor;
-    c.hotAnchor = hot_;
+    c.hotAnchor = hot_ - first; // the layout counts its own anchors from 0
     painter.save();
     painter.setClipRect(rect, Qt::IntersectClip);
     PaintHtmlLayout(painter, layout, c);

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QStyle>
+#include <algorithm>
 
 namespace {
 constexpr int kUnbounded = 1 << 20;
@@ -262,8 +263,8 @@ void TkHTMLLabel::setHot(int index) {
     if (index == hotAnchor_) return;
     const int old = hotAnchor_;
     hotAnchor_ = index;
-    for (int i : {old, index})
-        if (i >= 0 && i < int(layout_.anchors.size()))
+    for (int i = 0; i < int(layout_.anchors.size()); ++i)
+        if (SameHtmlLink(layout_, i, old) || SameHtmlLink(layout_, i, index))
             update(layout_.anchors[size_t(i)].Rect.adjusted(-1, -1, 1, 1));
 }
 

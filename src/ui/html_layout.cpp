@@ -16,6 +16,12 @@ int QtHtmlMetrics::ascent(const QFont& font) const {
     return QFontMetrics(font, device_).ascent();
 }
 
+bool SameHtmlLink(const HtmlLayout& layout, int a, int b) {
+    const int n = int(layout.anchorLinks.size());
+    return a >= 0 && b >= 0 && a < n && b < n &&
+           layout.anchorLinks[size_t(a)] == layout.anchorLinks[size_t(b)];
+}
+
 int AnchorAt(const std::vector<TAnchorInfo>& anchors, const QPoint& pos) {
     for (size_t i = 0; i < anchors.size(); ++i) {
         const QRect& r = anchors[i].Rect;
@@ -168,6 +174,7 @@ private:
         link_ = target;
         style_.font.setUnderline(true);
         style_.ink = HtmlInk::Link;
+        ++links_;
         style_.anchor = addAnchor();
     }
 
@@ -178,6 +185,7 @@ private:
 
     int addAnchor() {
         out_.anchors.push_back({link_.LinkType, link_.LinkName, QRect()});
+        out_.anchorLinks.push_back(links_ - 1);
         return int(out_.anchors.size()) - 1;
     }
 
@@ -291,6 +299,7 @@ private:
     Style style_;
     Style beforeLink_;
     bool linkOpen_ = false;
+    int links_ = 0; // links opened so far
     HtmlLinkTarget link_;
     QColor background_;
     std::vector<Placed> placed_;

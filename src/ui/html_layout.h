@@ -64,6 +64,9 @@ struct HtmlVisualLine {
 struct HtmlLayout {
     std::vector<HtmlVisualLine> lines;
     std::vector<TAnchorInfo> anchors;
+    // For each anchor, the link of the text it belongs to: a link that goes on over a line break
+    // has an anchor on every visual line, and all of them turn hot together.
+    std::vector<int> anchorLinks;
     // What auto size gives: the widest visual line plus the margins, and all lines' height.
     QSize size;
 };
@@ -78,6 +81,9 @@ struct HtmlLayoutOptions {
 };
 
 HtmlLayout LayoutHtml(const QString& prepared, const HtmlLayoutOptions& options, const IHtmlMetrics& metrics);
+
+// Whether two anchors belong to the same link of the text.
+bool SameHtmlLink(const HtmlLayout& layout, int a, int b);
 
 // The first link whose rectangle holds the point strictly inside its edges, or -1.
 int AnchorAt(const std::vector<TAnchorInfo>& anchors, const QPoint& pos);

@@ -24,13 +24,13 @@ HtmlPaintColors HtmlPaintColorsFor(const QPalette& palette, bool enabled) {
 
 namespace {
 
-QColor inkOf(const HtmlPiece& p, const HtmlPaintColors& c) {
+QColor inkOf(const HtmlPiece& p, const HtmlLayout& layout, const HtmlPaintColors& c) {
     switch (p.ink) {
     case HtmlInk::Tag:
         return p.color;
     case HtmlInk::Link:
         if (c.anchor.isValid()) return c.anchor;
-        return p.anchor == c.hotAnchor ? c.hotLink : c.link;
+        return SameHtmlLink(layout, p.anchor, c.hotAnchor) ? c.hotLink : c.link;
     case HtmlInk::Label:
         break;
     }
@@ -38,11 +38,11 @@ QColor inkOf(const HtmlPiece& p, const HtmlPaintColors& c) {
 }
 
 // A plain colour means the colours from tags are not applied (shadow and disabled copies).
-void drawLine(QPainter& painter, const HtmlVisualLine& line, const HtmlPaintColors& c, const QColor& plain,
-              int offset) {
+void drawLine(QPainter& painter, const HtmlLayout& layout, const HtmlVisualLine& line,
+              const HtmlPaintColors& c, const QColor& plain, int offset) {
     for (const HtmlPiece& p : line.pieces) {
         painter.setFont(p.font);
-        painter.setPen(plain.isValid() ? plain : inkOf(p, c));
+        painter.setPen(plain.isValid() ? plain : inkOf(p, layout, c));
         painter.drawText(QPoint(p.rect.left() + offset, p.baseline + offset), p.text);
     }
 }
@@ -56,8 +56,9 @@ void PaintHtmlLayout(QPainter& painter, const HtmlLayout& layout, const HtmlPain
         if (c.enabled)
             for (const HtmlPiece& p : line.pieces)
                 if (p.background.isValid()) painter.fillRect(p.rect, p.background);
-        if (!c.enabled || c.text3D) drawLine(painter, line, c, c.enabled ? c.shadow : c.light, c.shadowSize);
-        drawLine(painter, line, c, c.enabled ? QColor() : c.dark, 0);
+        if (!c.enabled || c.text3D)
+            drawLine(painter, layout, line, c, c.enabled ? c.shadow : c.light, c.shadowSize);
+        drawLine(painter, layout, line, c, c.enabled ? QColor() : c.dark, 0);
     }
     painter.restore();
 }

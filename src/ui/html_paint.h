@@ -18,7 +18,7 @@ struct HtmlPaintColors {
     bool enabled = true;
     bool text3D = false;
     int shadowSize = 1;
-    int hotAnchor = -1; // index of the link under the mouse
+    int hotAnchor = -1; // index of the anchor under the mouse; its whole link is drawn hot
 };
 
 // The platform colours: text, links, shadow and the button edges from the palette.

@@ -298,6 +298,25 @@ TEST(HtmlCellRenderer, LinksAreReportedAndNeverOpened) {
     EXPECT_GT(r.Measure("<VAR>v</VAR>", style).width(), r.Measure("v", style).width());
 }
 
+TEST(HtmlCellRenderer, HotLinkCountsAcrossCells) {
+    HtmlCellRenderer r;
+    HtmlCellStyle style;
+    style.font = QFont("Sans", 16, QFont::Bold);
+    style.palette.setColor(QPalette::Link, QColor(220, 0, 0));
+    style.palette.setColor(QPalette::Highlight, QColor(0, 0, 220));
+    r.SetHotAnchor(1); // the link of the second cell
+    QImage img(200, 60, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    r.Draw(p, QRect(0, 0, 200, 30), "<A NAME=a>XXXX</A>", style);
+    r.Draw(p, QRect(0, 30, 200, 30), "<A NAME=b>XXXX</A>", style);
+    p.end();
+    EXPECT_GT(tinted(img.copy(0, 0, 200, 30), 'r'), 20);
+    EXPECT_EQ(tinted(img.copy(0, 0, 200, 30), 'b'), 0);
+    EXPECT_GT(tinted(img.copy(0, 30, 200, 30), 'b'), 20);
+    EXPECT_EQ(tinted(img.copy(0, 30, 200, 30), 'r'), 0);
+}
+
 TEST(HtmlUrlLabel, HintFollowsCommandAndClickOpensIt) {
     ShellRecorder shell;
     ScopedScriptedMessages msgs;

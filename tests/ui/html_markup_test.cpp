@@ -243,6 +243,12 @@ TEST(HtmlLayout, WrappedLinkGoesOnWithARectangleOnEachLine) {
     EXPECT_EQ(describeAnchors(l), "NAME=n,NAME=n");
     EXPECT_EQ(l.anchors[0].Rect, QRect(13, 1, 18, 14));
     EXPECT_EQ(l.anchors[1].Rect, QRect(1, 15, 18, 14));
+    // Both parts are one link: hovering either turns the whole link hot.
+    EXPECT_TRUE(SameHtmlLink(l, 0, 1));
+
+    const HtmlLayout two = layOut("<A a>1</A><A b>2</A>");
+    EXPECT_FALSE(SameHtmlLink(two, 0, 1));
+    EXPECT_FALSE(SameHtmlLink(two, 0, -1));
 }
 
 TEST(HtmlLayout, LinkRectangleCoversAllItsPieces) {
