@@ -1,0 +1,10 @@
+#pragma once
+// One zlib stream (RFC 1950 wrapper) holding a whole file.
+#include <QByteArray>
+
+// Compresses at zlib's default level.
+QByteArray ZlibCompress(const QByteArray& data);
+// Inflates one complete stream that fills all of data; false when the bytes are not exactly that.
+bool ZlibInflate(const QByteArray& data, QByteArray& out);
+// Whether data starts with a valid zlib header (cheap test before a full inflate).
+bool LooksLikeZlib(const QByteArray& data);
