@@ -1,24 +1,34 @@
 // tabulo-cli: the engines for batch work and measuring, without windows.
 #include "cli_args.h"
+#include "cmd_report.h"
 #include "connection.h"
 #include "conn_string.h"
 #include "exceptions.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 
 namespace {
 const char* kUsage =
     "usage: tabulo-cli (--udl FILE | --connect STRING) COMMAND [ARGS]\n"
     "  tables [--views | --both] [--exclude MASK]\n"
     "  schema KIND\n"
-    "  open TABLE [--top N] [--sql SELECT] [--filter TEXT] [--sort FIELDS]\n";
+    "  open TABLE [--top N] [--sql SELECT] [--filter TEXT] [--sort FIELDS]\n"
+    "tabulo-cli words NUMBER [--lang en|cs] [--currency short|long|TEXT]   (English by default)\n"
+    "tabulo-cli barcode TYPE DATA --out FILE.png [--checksum | --no-checksum] [--width N]\n"
+    "  TYPE: Code_2_5_interleaved, Code_2_5_industrial, Code_2_5_matrix, Code39, Code39Extended,\n"
+    "  Code128A, Code128B, Code128C, Code93, Code93Extended, CodeMSI, CodePostNet, CodeCodabar,\n"
+    "  CodeEAN8, CodeEAN13, CodeEANAuto, CodeUPC_A, CodeUPC_E0, CodeUPC_E1, CodeUPC_Supp2,\n"
+    "  CodeUPC_Supp5, CodeEAN128A, CodeEAN128B, CodeEAN128C\n";
 
 struct Command {
     int (*run)(CliContext&);
     bool needsConnection;
+    bool needsGui = false; // draws text: fonts need a GUI application
 };
 
 const std::map<QString, Command>& commands() {
@@ -26,14 +36,31 @@ const std::map<QString, Command>& commands() {
         {"tables", {CmdTables, true}},
         {"schema", {CmdSchema, true}},
         {"open", {CmdOpen, true}},
+        {"words", {CmdWords, false}},
+        {"barcode", {CmdBarcode, false, true}},
     };
     return table;
+}
+// A GUI application (on the offscreen platform unless another is asked for, so no display is
+// needed) for the commands that draw; the others start faster without one.
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QString a = QString::fromLocal8Bit(argv[i]);
+        if (a == "--udl" || a == "--connect") ++i;
+        else if (!a.startsWith("--")) {
+            auto it = commands().find(a);
+            if (it == commands().end() || !it->second.needsGui) break;
+            if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+            return std::make_unique<QGuiApplication>(argc, argv);
+        }
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
 }
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
+    QStringList args = app->arguments().mid(1);
     if (args.isEmpty() || args.contains("--help") || args.contains("-h")) {
         std::fputs(kUsage, args.isEmpty() ? stderr : stdout);
         return args.isEmpty() ? 2 : 0;

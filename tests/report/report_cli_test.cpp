@@ -1,0 +1,103 @@
+// tabulo-cli words and barcode: output, files, exit statuses.
+#include "test_util.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+namespace {
+struct CliRun {
+    int status;
+    QString out, err;
+};
+
+CliRun cli(const QStringList& args) {
+    QProcess p;
+    p.start(QDir(ProgramDir()).filePath("tabulo-cli"), args);
+    p.waitForFinished(60000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+} // namespace
+
+TEST(ReportCli, Words) {
+    struct Case {
+        QStringList args;
+        int status;
+        QString out;
+    };
+    const Case cases[] = {
+        {{"words", "1234.56", "--currency", "short"},
+         0,
+         "One Thousand Two Hundred Thirty Four Dollars Fifty Six Cents\n"},
+        {{"words", "-3"}, 0, "minus Three\n"},
+        {{"words", "2", "--lang", "cs", "--currency", "short"}, 0, QString::fromUtf8("dvě koruny\n")},
+        {{"words", "19.5", "--currency", "EUR"}, 0, "Nineteen EUR Fifty Cents\n"},
+        {{"words", "1e15"}, 1, ""},
+        {{"words", "12,5"}, 2, ""},
+        {{"words", "1", "--lang", "de"}, 2, ""},
+        {{"words"}, 2, ""},
+    };
+    for (const Case& c : cases) {
+        CliRun r = cli(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args.join(' ').toStdString() << ": " << r.err.toStdString();
+        EXPECT_EQ(r.out, c.out);
+    }
+    EXPECT_TRUE(cli({"words", "1e15"}).err.endsWith("tabulo-cli: Number out of range\n"));
+}
+
+TEST(ReportCli, BarcodeWritesAPng) {
+    TempDir dir;
+    const QString png = dir.path("ean.png");
+    CliRun r = cli({"barcode", "CodeEAN13", "400638133393", "--out", png});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "4006381333931\n");
+    QImage image(png);
+    ASSERT_FALSE(image.isNull());
+
+    // --no-checksum takes the check digit as given; --width chooses the module width.
+    r = cli({"barcode", "codeean13", "4006381333931", "--no-checksum", "--width", "300", "--out", png});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_GT(QImage(png).width(), image.width());
+    // The report's automatic EAN choice keeps a right check digit.
+    r = cli({"barcode", "CodeEANAuto", "96385074", "--out", png});
+    EXPECT_EQ(r.out, "96385074\n");
+}
+
+TEST(ReportCli, BarcodeErrors) {
+    TempDir dir;
+    const QString png = dir.path("x.png");
+    struct Case {
+        QStringList args;
+        int status;
+        QString err;
+    };
+    const Case cases[] = {
+        {{"barcode", "CodeEAN13", "4006381333931", "--checksum", "--out", png},
+         1,
+         "tabulo-cli: Invalid length for barcode \"EAN13\" (must be 12 digits, current "
+         "\"4006381333931\").\n"},
+        {{"barcode", "Code39", "abc", "--out", png},
+         1,
+         "tabulo-cli: Character \"a\" at position 1 cannot be encoded in Code39.\n"},
+        {{"barcode", "CodeEANAuto", "96385075", "--out", png},
+         1,
+         "tabulo-cli: Invalid check digit for barcode \"EAN8\" (must be 4, current \"96385075\").\n"},
+        {{"barcode", "Code39", "A", "--out", dir.path("missing/x.png")},
+         1,
+         "tabulo-cli: Cannot write file \"" + dir.path("missing/x.png") + "\".\n"},
+        {{"barcode", "Code77", "1", "--out", png}, 2, ""},
+        {{"barcode", "Code39", "A"}, 2, ""},
+        {{"barcode", "Code39", "A", "--out", png, "--checksum", "--no-checksum"}, 2, ""},
+        {{"barcode", "Code39", "A", "--out", png, "--width", "x"}, 2, ""},
+    };
+    for (const Case& c : cases) {
+        CliRun r = cli(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args.join(' ').toStdString();
+        // The message is the last line (the platform may warn before it).
+        EXPECT_TRUE(r.err.endsWith(c.err)) << r.err.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(png)); // no file for a failed run
+}
