@@ -1,5 +1,6 @@
 // tabulo-cli: the engines for batch work and measuring, without windows.
 #include "cli_args.h"
+#include "cmd_script.h"
 #include "cmd_report.h"
 #include "connection.h"
 #include "conn_string.h"
@@ -18,6 +19,8 @@ const char* kUsage =
     "  tables [--views | --both] [--exclude MASK]\n"
     "  schema KIND\n"
     "  open TABLE [--top N] [--sql SELECT] [--filter TEXT] [--sort FIELDS]\n"
+    "  script TABLE --type insert|update [--keys F,..] [--values F,..] [--delete-all] [--identity-insert]\n"
+    "         [--add TEXT] [--dialect mssql|sqlite|postgresql]\n"
     "tabulo-cli words NUMBER [--lang en|cs] [--currency short|long|TEXT]   (English by default)\n"
     "tabulo-cli barcode TYPE DATA --out FILE.png [--checksum | --no-checksum] [--width N]\n"
     "  TYPE: Code_2_5_interleaved, Code_2_5_industrial, Code_2_5_matrix, Code39, Code39Extended,\n"
@@ -36,6 +39,7 @@ const std::map<QString, Command>& commands() {
         {"tables", {CmdTables, true}},
         {"schema", {CmdSchema, true}},
         {"open", {CmdOpen, true}},
+        {"script", {CmdScript, true}},
         {"words", {CmdWords, false}},
         {"barcode", {CmdBarcode, false, true}},
     };
