@@ -1,6 +1,7 @@
 // tabulo-cli: the engines for batch work and measuring, without windows.
 #include "cli_args.h"
 #include "cmd_script.h"
+#include "cmd_export.h"
 #include "cmd_report.h"
 #include "connection.h"
 #include "conn_string.h"
@@ -21,6 +22,11 @@ const char* kUsage =
     "  open TABLE [--top N] [--sql SELECT] [--filter TEXT] [--sort FIELDS]\n"
     "  script TABLE --type insert|update [--keys F,..] [--values F,..] [--delete-all] [--identity-insert]\n"
     "         [--add TEXT] [--dialect mssql|sqlite|postgresql]\n"
+    "  export TABLE --format text|sylk --out FILE [--top N] [--no-titles] [--field-names] [--all-fields]\n"
+    "         [--trim] [--encoding NAME] [--action show|print]\n"
+    "         text: [--delimited] [--separator TEXT] [--quote TEXT] [--fill CHAR] [--memos] [--append]\n"
+    "               [--all-as-text]\n"
+    "         sylk: [--sums] [--font NAME|nil] [--no-widths] [--id-line TEXT]\n"
     "tabulo-cli words NUMBER [--lang en|cs] [--currency short|long|TEXT]   (English by default)\n"
     "tabulo-cli barcode TYPE DATA --out FILE.png [--checksum | --no-checksum] [--width N]\n"
     "  TYPE: Code_2_5_interleaved, Code_2_5_industrial, Code_2_5_matrix, Code39, Code39Extended,\n"
@@ -40,11 +46,13 @@ const std::map<QString, Command>& commands() {
         {"schema", {CmdSchema, true}},
         {"open", {CmdOpen, true}},
         {"script", {CmdScript, true}},
+        {"export", {CmdExport, true}},
         {"words", {CmdWords, false}},
         {"barcode", {CmdBarcode, false, true}},
     };
     return table;
 }
+
 // A GUI application (on the offscreen platform unless another is asked for, so no display is
 // needed) for the commands that draw; the others start faster without one.
 std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {

@@ -1,0 +1,5 @@
+#pragma once
+// tabulo-cli export: a table through the text or SYLK engine.
+struct CliContext;
+
+int CmdExport(CliContext& ctx);

@@ -1,0 +1,147 @@
+#include "cell_reader.h"
+
+#include <QLocale>
+#include <charconv>
+
+namespace {
+// Days since 1970-01-01 to a civil date (proleptic Gregorian).
+void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = unsigned(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    y = int64_t(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    y += m <= 2;
+}
+
+void Digits(std::string& out, unsigned v, int width) {
+    char buf[8];
+    for (int i = width - 1; i >= 0; --i, v /= 10)
+        buf[i] = char('0' + v % 10);
+    out.append(buf, size_t(width));
+}
+
+void AppendUtf8(std::string& out, const QString& s) {
+    QByteArray b = s.toUtf8();
+    out.append(b.constData(), size_t(b.size()));
+}
+} // namespace
+
+bool AppendDateTimeText(std::string& out, int64_t ms, TFieldType type) {
+    constexpr int64_t kEpochTo1970 = 25569; // days from 1899-12-30 to 1970-01-01
+    int64_t days = ms >= 0 ? ms / dtconv::kMsPerDay : -((-ms + dtconv::kMsPerDay - 1) / dtconv::kMsPerDay);
+    int64_t inDay = ms - days * dtconv::kMsPerDay;
+    if (type != ftTime) {
+        int64_t y;
+        unsigned m, d;
+        CivilFromDays(days - kEpochTo1970, y, m, d);
+        if (y < 1 || y > 9999) return false;
+        Digits(out, unsigned(y), 4);
+        out += '-';
+        Digits(out, m, 2);
+        out += '-';
+        Digits(out, d, 2);
+        if (type == ftDate) return true;
+        out += ' ';
+    }
+    unsigned msec = unsigned(inDay % 1000), sec = unsigned(inDay / 1000);
+    Digits(out, sec / 3600, 2);
+    out += ':';
+    Digits(out, sec / 60 % 60, 2);
+    out += ':';
+    Digits(out, sec % 60, 2);
+    if (type != ftTime && msec) {
+        out += '.';
+        Digits(out, msec, 3);
+    }
+    return true;
+}
+
+CellReader::CellReader(const TDataSet& ds, TField& field)
+    : ds_(ds), field_(&field), kind_(StorageOf(field.DataType)), memo_(IsMemoField(field)) {
+    if (field.column() >= 0) column_ = &ds.store().column(size_t(field.column()));
+    QString dp = QLocale().decimalPoint();
+    if (dp != QLatin1String(".")) decimalPoint_ = dp.toStdString();
+}
+
+QVariant CellReader::variantAt(int position) const {
+    return column_ ? ds_.valueAt(field_, position) : field_->AsVariant();
+}
+
+bool CellReader::isNull(int position) const {
+    return column_ ? column_->isNull(ds_.rowIdAt(position)) : !variantAt(position).isValid();
+}
+
+double CellReader::floatAt(int position) const {
+    if (!column_) return field_->AsFloat();
+    uint32_t row = ds_.rowIdAt(position);
+    if (kind_ == StorageKind::Float) return column_->floatAt(row);
+    if (kind_ == StorageKind::DateTime) return dtconv::ToDays(column_->intAt(row));
+    return double(column_->intAt(row));
+}
+
+int64_t CellReader::msAt(int position) const {
+    if (!column_) return dtconv::FromDateTime(field_->AsDateTime());
+    return column_->intAt(ds_.rowIdAt(position));
+}
+
+void CellReader::append(std::string& out, int position, bool display) const {
+    bool formatted = display && !field_->DisplayFormat.isEmpty();
+    if (!column_ || formatted) {
+        QVariant v = variantAt(position);
+        if (!v.isValid()) return;
+        if (display)
+            AppendUtf8(out, field_->formatValue(v));
+        else {
+            TField plain(*field_);
+            plain.DisplayFormat.clear();
+            AppendUtf8(out, plain.formatValue(v));
+        }
+        return;
+    }
+    uint32_t row = ds_.rowIdAt(position);
+    if (column_->isNull(row)) return;
+    switch (kind_) {
+    case StorageKind::Int: {
+        char buf[24];
+        out.append(buf, size_t(std::to_chars(buf, buf + sizeof buf, column_->intAt(row)).ptr - buf));
+        return;
+    }
+    case StorageKind::Float: {
+        char buf[40];
+        char* end =
+            std::to_chars(buf, buf + sizeof buf, column_->floatAt(row), std::chars_format::general, 15).ptr;
+        if (decimalPoint_.empty()) {
+            out.append(buf, size_t(end - buf));
+        } else {
+            for (char* p = buf; p < end; ++p)
+                if (*p == '.')
+                    out += decimalPoint_;
+                else
+                    out += *p;
+        }
+        return;
+    }
+    case StorageKind::Bool:
+        out += column_->intAt(row) ? "True" : "False";
+        return;
+    case StorageKind::DateTime:
+        if (!AppendDateTimeText(out, column_->intAt(row), field_->DataType))
+            AppendUtf8(out, field_->formatValue(ds_.valueAt(field_, position)));
+        return;
+    case StorageKind::Text:
+        out.append(column_->bytesAt(row, ds_.store().arena()));
+        return;
+    case StorageKind::Bytes:
+        if (memo_)
+            out.append(column_->bytesAt(row, ds_.store().arena()));
+        else
+            AppendUtf8(out, display ? QStringLiteral("(BLOB)")
+                                    : field_->formatValue(ds_.valueAt(field_, position)));
+        return;
+    }
+}

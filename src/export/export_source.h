@@ -1,0 +1,67 @@
+#pragma once
+// What the export engines read: a dataset with its exported columns, in order, and (for a grid) the
+// grid's selected-row test.
+#include "action_after.h"
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+class TDataSet;
+class TField;
+
+struct ExportColumn {
+    TField* field;
+    QString title; // the column caption (grid title, display label)
+};
+
+class TExportSource {
+public:
+    virtual ~TExportSource() = default;
+    virtual TSourceType SourceType() const = 0;
+    // The dataset whose records are written; nullptr or a closed one makes the export return false.
+    virtual TDataSet* DataSet() const = 0;
+    // The exported columns: plain fields, memo fields when asked, only visible ones when asked.
+    virtual std::vector<ExportColumn> Columns(bool onlyVisible, bool withMemos) const = 0;
+    // Whether the source can tell selected records apart (grids).
+    virtual bool HasSelection() const { return false; }
+    // Whether the dataset's current record is selected.
+    virtual bool IsSelected() const { return true; }
+};
+
+// A dataset: its fields in order, display labels as titles.
+class TDataSetSource : public TExportSource {
+public:
+    explicit TDataSetSource(TDataSet* ds) : ds_(ds) {}
+    TSourceType SourceType() const override { return stDataset; }
+    TDataSet* DataSet() const override { return ds_; }
+    std::vector<ExportColumn> Columns(bool onlyVisible, bool withMemos) const override;
+
+private:
+    TDataSet* ds_;
+};
+
+// A grid's column as the grid shows it.
+struct TGridColumn {
+    QString FieldName;
+    QString Title;
+    bool Visible = true;
+};
+
+// A data grid: its columns in order with their titles, and its selection of records. A thin adapter
+// that the grid fills; columns whose field the dataset does not have are left out.
+class TGridSource : public TExportSource {
+public:
+    TGridSource(TDataSet* ds, std::vector<TGridColumn> columns, std::function<bool()> isSelected = {})
+        : ds_(ds), columns_(std::move(columns)), isSelected_(std::move(isSelected)) {}
+    TSourceType SourceType() const override { return stGrid; }
+    TDataSet* DataSet() const override { return ds_; }
+    std::vector<ExportColumn> Columns(bool onlyVisible, bool withMemos) const override;
+    bool HasSelection() const override { return bool(isSelected_); }
+    bool IsSelected() const override { return !isSelected_ || isSelected_(); }
+
+private:
+    TDataSet* ds_;
+    std::vector<TGridColumn> columns_;
+    std::function<bool()> isSelected_;
+};

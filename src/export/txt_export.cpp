@@ -1,0 +1,157 @@
+#include "txt_export.h"
+
+#include "cell_reader.h"
+#include "export_writer.h"
+#include "messages.h"
+#include "scan_dataset.h"
+#include "shell.h"
+#include "text_cleanup.h"
+
+#include <memory>
+
+namespace {
+std::string Utf8(const QString& s) {
+    return s.toUtf8().toStdString();
+}
+} // namespace
+
+// One Execute: the settings in UTF-8 and the columns' readers, built once.
+class TTXTExport::Run {
+public:
+    Run(TTXTExport& e, const std::vector<ExportColumn>& cols, ExportWriter& out)
+        : e_(e), out_(out), apos_(Utf8(e.TextApostrophe)), sep_(Utf8(e.FieldSeparator)),
+          memoEol_(Utf8(e.MemoEOLString)), fixed_(e.FillChar.unicode() != 0),
+          fill_(fixed_ ? Utf8(QString(e.FillChar)) : std::string()) {
+        for (const ExportColumn& c : cols) {
+            TField& f = *c.field;
+            columns_.push_back({CellReader(*e.Dataset, f), IsQuotedTextField(f), f.DisplayWidth(),
+                                f.Alignment, Utf8(e.RealFieldNamesAsTitle ? f.FieldName : c.title)});
+        }
+    }
+
+    void titleLine() {
+        line_.clear();
+        for (size_t i = 0; i < columns_.size(); ++i) {
+            value_ = columns_[i].title;
+            cleanup();
+            // Titles are not quoted, unless they would break the line into more values.
+            if (!apos_.empty() && !fixed_ && NeedsQuotes(value_, sep_, apos_)) quote();
+            add(i);
+        }
+        out_.line(line_);
+    }
+
+    void recordLine(int position) {
+        line_.clear();
+        for (size_t i = 0; i < columns_.size(); ++i) {
+            value_.clear();
+            columns_[i].reader.appendDisplayText(value_, position);
+            cleanup();
+            if (e_.ExportAllAsText || columns_[i].quoted) quote();
+            add(i);
+        }
+        out_.line(line_);
+    }
+
+private:
+    struct Col {
+        CellReader reader;
+        bool quoted;
+        int width;
+        Qt::Alignment alignment;
+        std::string title;
+    };
+
+    void cleanup() {
+        if (e_.TrimData) TrimControls(value_);
+        if (e_.ExportMemoFields) ReplaceLineBreaks(value_, memoEol_, scratch_);
+    }
+
+    void quote() {
+        if (apos_.empty()) return;
+        // A quote inside is doubled, so the value reads back as it was.
+        scratch_.assign(apos_);
+        AppendDoubling(scratch_, value_, apos_);
+        scratch_.append(apos_);
+        value_.swap(scratch_);
+    }
+
+    void add(size_t i) {
+        if (i) line_.append(sep_);
+        if (!fixed_) {
+            line_.append(value_);
+            return;
+        }
+        AppendFixedWidth(line_, value_, columns_[i].width, columns_[i].alignment, fill_);
+    }
+
+    TTXTExport& e_;
+    ExportWriter& out_;
+    std::vector<Col> columns_;
+    std::string apos_, sep_, memoEol_;
+    bool fixed_;
+    std::string fill_;
+    std::string line_, value_, scratch_;
+
+    friend class TTXTExport;
+};
+
+bool TTXTExport::Execute(TDataSet* dataset) {
+    TDataSetSource source(dataset);
+    return Execute(source);
+}
+
+bool TTXTExport::Execute(const TExportSource& source) {
+    SourceType = source.SourceType();
+    SourceObject = &source;
+    Dataset = nullptr;
+    RecIdx = RecCount = 0;
+    Aborted = false;
+    TDataSet* ds = source.DataSet();
+    if (!ds || !ds->Active()) return false;
+    Dataset = ds;
+
+    ExportProgress progress(ShowProgressBar, OnProgressEvent);
+    ExportResult.clear();
+    try {
+        std::unique_ptr<ExportWriter> out =
+            ExportFile.isEmpty() ? std::make_unique<ExportWriter>(&ExportResult)
+                                 : std::make_unique<ExportWriter>(ExportFile, Encoding, AppendToFile);
+        Run run(*this, source.Columns(ExportOnlyVisibleFields, ExportMemoFields), *out);
+        run_ = &run;
+        struct Reset {
+            Run*& r;
+            ~Reset() { r = nullptr; }
+        } reset{run_};
+        if (OnBeforeExport) OnBeforeExport(*this);
+        if (ExportFieldName || ExportStructureOnly) run.titleLine();
+        if (!ExportStructureOnly) {
+            RecCount = ds->RecordCount();
+            bool selectedOnly = ExportOnlySelectedRows && source.HasSelection();
+            ScanDataset(ds, UseDisableControl, UseDisableControl, true, [&](int recNo, bool& stop) {
+                if (selectedOnly && !source.IsSelected()) return;
+                RecIdx = recNo;
+                run.recordLine(ds->currentPosition());
+                progress.record(RecIdx, RecCount);
+                if (progress.aborted()) Aborted = true;
+                stop = Aborted;
+            });
+            if (Aborted) return false;
+        }
+        if (OnAfterExport) OnAfterExport(*this);
+        if (ExportFile.isEmpty()) return true;
+        out->commit();
+    } catch (const ExportSaveError& e) {
+        ShowException(QStringLiteral("Error: Cannot export data."), e);
+        return false;
+    }
+    DoActionAfter(ExportFile, ActionAfter);
+    return true;
+}
+
+void TTXTExport::ExportLine(const QString& text) {
+    if (run_)
+        run_->out_.lineText(text);
+    else
+        ExportResult.append(text);
+}

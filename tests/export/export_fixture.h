@@ -1,0 +1,23 @@
+#pragma once
+// A real SQLite table opened into a query, and small file helpers for the export tests.
+#include "connection.h"
+#include "query.h"
+#include "test_util.h"
+
+#include <QByteArray>
+#include <memory>
+
+struct OpenedTable {
+    TADOConnection connection;
+    TADOQuery query{&connection};
+};
+
+// Creates the database from sql in dir and opens "SELECT * FROM table".
+std::unique_ptr<OpenedTable> OpenTable(const TempDir& dir, const QString& sql, const QString& table);
+// Opens a table of the demo database of the build.
+std::unique_ptr<OpenedTable> OpenDemoTable(const QString& table);
+
+QByteArray ReadFile(const QString& path);
+void WriteFile(const QString& path, const QByteArray& data);
+// Lines of a CR LF file (the last one ends with CR LF; a file that does not fails the test).
+QStringList CrLfLines(const QByteArray& data);
