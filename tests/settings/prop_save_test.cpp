@@ -4,6 +4,7 @@
 #include "prop_save_main.h"
 #include "scripted_messages.h"
 #include "test_util.h"
+#include "vemo_comps_prop_save.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -29,6 +30,17 @@ class TestColorBox : public QComboBox {
 public:
     using QComboBox::QComboBox;
     QColor color = Qt::black;
+};
+
+// A collapsible group box of a widget kit.
+class TestGroupBox : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(bool minimized MEMBER minimized)
+    Q_PROPERTY(int originSize MEMBER originSize)
+public:
+    using QWidget::QWidget;
+    bool minimized = false;
+    int originSize = 100;
 };
 
 template <class W> W* Add(QWidget* parent, const char* name) {
@@ -352,6 +364,36 @@ TEST_F(PropSave, KeysFromEventAndFurtherSaversRun) {
     store->DisableAll = true;
     t.props->PropSaveEvents = pseNone;
     delete t.w;
+}
+
+TEST_F(PropSave, KitControlsThroughTheirOwnSaver) {
+    VemoCompAdapters().Register("TestGroupBox", CollapsibleGroupBoxAdapter());
+    auto store = Store();
+    for (bool storeVisibility : {true, false}) {
+        TestWindow t(store.get(), {});
+        auto* box = Add<TestGroupBox>(t.w, "gbOptions");
+        auto* saver = new TVemoCompsPropSave(t.w);
+        saver->Components = {"gbOptions"};
+        saver->StoreVisibility = storeVisibility;
+        saver->SetPropSaveMain(t.props);
+        box->minimized = true;
+        box->originSize = 240;
+        box->hide();
+        t.props->SaveProperties();
+        EXPECT_EQ(store->Content().ReadSection("Main.gbOptions"),
+                  storeVisibility ? QStringList({"Visible", "Minimized", "OriginSize"})
+                                  : QStringList({"Minimized", "OriginSize"}));
+        box->minimized = false;
+        box->originSize = 0;
+        box->show();
+        t.props->ReadProperties();
+        EXPECT_TRUE(box->minimized);
+        EXPECT_EQ(box->originSize, 240);
+        EXPECT_EQ(box->isHidden(), storeVisibility);
+        t.props->PropSaveEvents = pseNone;
+        delete t.w;
+    }
+    store->DisableAll = true;
 }
 
 } // namespace
