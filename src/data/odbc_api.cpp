@@ -15,7 +15,7 @@ Handle& Handle::operator=(Handle&& o) noexcept {
     if (this != &o) {
         reset();
         type_ = o.type_;
-        h_ = std::exchange(o.h_, SQL_NULL_HANDLE);
+        h_ = std::exchange(o.h_, nullptr);
     }
     return *this;
 }
@@ -56,7 +56,8 @@ QString Handle::sqlState() const {
 void Handle::check(SQLRETURN rc, const QString& context) const {
     if (Ok(rc) || rc == SQL_NO_DATA) return;
     QString diag = diagnostics();
-    if (diag.isEmpty()) diag = rc == SQL_INVALID_HANDLE ? QStringLiteral("invalid handle") : QStringLiteral("no details");
+    if (diag.isEmpty())
+        diag = rc == SQL_INVALID_HANDLE ? QStringLiteral("invalid handle") : QStringLiteral("no details");
     throw EDatabaseError(context.isEmpty() ? diag : context + ": " + diag);
 }
 
@@ -102,8 +103,10 @@ bool ReadPieces(SQLHSTMT st, SQLUSMALLINT col, SQLSMALLINT cType, std::string& o
         if (ind == SQL_NULL_DATA) return false;
         const SQLLEN room = text ? SQLLEN(sizeof chunk) - 2 : SQLLEN(sizeof chunk);
         const SQLLEN got = (ind == SQL_NO_TOTAL || ind > room) ? room : ind;
-        if (text) units.append(reinterpret_cast<const char16_t*>(chunk), size_t(got / 2));
-        else out.append(chunk, size_t(got));
+        if (text)
+            units.append(reinterpret_cast<const char16_t*>(chunk), size_t(got / 2));
+        else
+            out.append(chunk, size_t(got));
         if (rc == SQL_SUCCESS) break;
     }
     if (text) AppendUtf8(units.data(), units.size(), out);

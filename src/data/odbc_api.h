@@ -10,14 +10,16 @@
 namespace odbc {
 static_assert(sizeof(SQLWCHAR) == 2, "unixODBC with 16-bit SQLWCHAR expected");
 
-inline bool Ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+inline bool Ok(SQLRETURN rc) {
+    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
 
 class Handle {
 public:
     Handle() = default;
     Handle(SQLSMALLINT type, SQLHANDLE parent); // raises when the handle cannot be allocated
     ~Handle() { reset(); }
-    Handle(Handle&& o) noexcept : type_(o.type_), h_(std::exchange(o.h_, SQL_NULL_HANDLE)) {}
+    Handle(Handle&& o) noexcept : type_(o.type_), h_(std::exchange(o.h_, nullptr)) {}
     Handle& operator=(Handle&& o) noexcept;
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
@@ -40,9 +42,13 @@ private:
 };
 
 // A QString as a null-terminated SQLWCHAR string (valid while s lives).
-inline SQLWCHAR* W(const QString& s) { return reinterpret_cast<SQLWCHAR*>(const_cast<char16_t*>(s.utf16())); }
+inline SQLWCHAR* W(const QString& s) {
+    return reinterpret_cast<SQLWCHAR*>(const_cast<ushort*>(s.utf16()));
+}
 // Catalog-function arguments: nullptr (no restriction) for an empty text.
-inline SQLWCHAR* WOrNull(const QString& s) { return s.isEmpty() ? nullptr : W(s); }
+inline SQLWCHAR* WOrNull(const QString& s) {
+    return s.isEmpty() ? nullptr : W(s);
+}
 inline QString FromW(const SQLWCHAR* p, qsizetype units) {
     return QString(reinterpret_cast<const QChar*>(p), units);
 }

@@ -5,6 +5,7 @@
 #include "odbc_types.h"
 
 #include <cstring>
+#include <sqlite3.h>
 
 using odbc::Handle;
 using odbc::Ok;
@@ -20,8 +21,12 @@ namespace {
 constexpr SQLLEN kBlockBytes = 2 << 20;
 constexpr SQLULEN kMaxBlockRows = 1024;
 
-int64_t msOf(const SQL_DATE_STRUCT& d) { return OdbcDaySerial(d.year, d.month, d.day) * dtconv::kMsPerDay; }
-int64_t msOf(const SQL_TIME_STRUCT& t) { return (int64_t(t.hour) * 3600 + t.minute * 60 + t.second) * 1000; }
+int64_t msOf(const SQL_DATE_STRUCT& d) {
+    return OdbcDaySerial(d.year, d.month, d.day) * dtconv::kMsPerDay;
+}
+int64_t msOf(const SQL_TIME_STRUCT& t) {
+    return (int64_t(t.hour) * 3600 + t.minute * 60 + t.second) * 1000;
+}
 int64_t msOf(const SQL_TIMESTAMP_STRUCT& t) {
     return OdbcDaySerial(t.year, t.month, t.day) * dtconv::kMsPerDay +
            (int64_t(t.hour) * 3600 + t.minute * 60 + t.second) * 1000 + t.fraction / 1000000;
@@ -43,25 +48,40 @@ struct ColPlan {
 };
 
 // Appends one fixed-size or bound value; data points at the value, ind is its indicator.
-void appendValue(Column& c, SQLSMALLINT cType, const char* data, SQLLEN ind, TextArena& arena, std::string& tmp) {
+void appendValue(Column& c, SQLSMALLINT cType, const char* data, SQLLEN ind, TextArena& arena,
+                 std::string& tmp) {
     if (ind == SQL_NULL_DATA) {
         c.appendNull();
         return;
     }
     switch (cType) {
-    case SQL_C_SBIGINT: c.appendInt(load<int64_t>(data)); break;
-    case SQL_C_DOUBLE: c.appendFloat(load<double>(data)); break;
-    case SQL_C_BIT: c.appendInt(data[0] != 0); break;
-    case SQL_C_TYPE_DATE: c.appendInt(msOf(load<SQL_DATE_STRUCT>(data))); break;
-    case SQL_C_TYPE_TIME: c.appendInt(msOf(load<SQL_TIME_STRUCT>(data))); break;
-    case SQL_C_TYPE_TIMESTAMP: c.appendInt(msOf(load<SQL_TIMESTAMP_STRUCT>(data))); break;
+    case SQL_C_SBIGINT:
+        c.appendInt(load<int64_t>(data));
+        break;
+    case SQL_C_DOUBLE:
+        c.appendFloat(load<double>(data));
+        break;
+    case SQL_C_BIT:
+        c.appendInt(data[0] != 0);
+        break;
+    case SQL_C_TYPE_DATE:
+        c.appendInt(msOf(load<SQL_DATE_STRUCT>(data)));
+        break;
+    case SQL_C_TYPE_TIME:
+        c.appendInt(msOf(load<SQL_TIME_STRUCT>(data)));
+        break;
+    case SQL_C_TYPE_TIMESTAMP:
+        c.appendInt(msOf(load<SQL_TIMESTAMP_STRUCT>(data)));
+        break;
     case SQL_C_WCHAR: {
         tmp.clear();
         odbc::AppendUtf8(reinterpret_cast<const char16_t*>(data), size_t(ind / 2), tmp);
         c.appendBytes(tmp, arena);
         break;
     }
-    default: c.appendBytes(std::string_view(data, size_t(ind)), arena); break;
+    default:
+        c.appendBytes(std::string_view(data, size_t(ind)), arena);
+        break;
     }
 }
 
@@ -90,13 +110,30 @@ SQLLEN attrNumber(SQLHSTMT st, SQLUSMALLINT col, SQLUSMALLINT field) {
 OdbcProvider::OdbcProvider(const QString& connectString, std::optional<DialectKind> dialect)
     : connectString_(connectString), dialectHint_(dialect), dialect_(dialect.value_or(DialectKind::MSSQL)) {}
 
-OdbcProvider::~OdbcProvider() { close(); }
+OdbcProvider::~OdbcProvider() {
+    close();
+}
+
+QStringList OdbcProvider::InstalledDrivers() {
+    QStringList out;
+    Handle env(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
+    SQLSetEnvAttr(env.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLWCHAR desc[256], attrs[1024];
+    SQLSMALLINT descLen = 0, attrLen = 0;
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    while (Ok(SQLDriversW(env.get(), direction, desc, 256, &descLen, attrs, 1024, &attrLen))) {
+        out << odbc::FromW(desc, std::min<qsizetype>(descLen, 255));
+        direction = SQL_FETCH_NEXT;
+    }
+    return out;
+}
 
 std::optional<DialectKind> OdbcProvider::DialectOfDbms(const QString& dbmsName) {
     QString n = dbmsName.toLower();
     if (n.contains(QLatin1String("postgres"))) return DialectKind::PostgreSQL;
     if (n.contains(QLatin1String("sqlite"))) return DialectKind::SQLite;
-    if (n.contains(QLatin1String("sql server")) || n.contains(QLatin1String("sybase"))) return DialectKind::MSSQL;
+    if (n.contains(QLatin1String("sql server")) || n.contains(QLatin1String("sybase")))
+        return DialectKind::MSSQL;
     return std::nullopt;
 }
 
@@ -136,12 +173,15 @@ void OdbcProvider::open() {
     dbms_ = odbc::InfoText(dbc_.get(), SQL_DBMS_NAME);
     database_ = odbc::InfoText(dbc_.get(), SQL_DATABASE_NAME);
     SQLUINTEGER ext = 0;
-    if (Ok(SQLGetInfoW(dbc_.get(), SQL_GETDATA_EXTENSIONS, &ext, sizeof ext, nullptr))) getDataExtensions_ = ext;
+    if (Ok(SQLGetInfoW(dbc_.get(), SQL_GETDATA_EXTENSIONS, &ext, sizeof ext, nullptr)))
+        getDataExtensions_ = ext;
     SQLUSMALLINT active = 0;
     if (Ok(SQLGetInfoW(dbc_.get(), SQL_MAX_CONCURRENT_ACTIVITIES, &active, sizeof active, nullptr)))
         oneActiveStatement_ = active == 1;
-    if (std::optional<DialectKind> k = DialectOfDbms(dbms_)) dialect_ = Dialect(*k);
-    else if (dialectHint_) dialect_ = Dialect(*dialectHint_);
+    if (std::optional<DialectKind> k = DialectOfDbms(dbms_))
+        dialect_ = Dialect(*k);
+    else if (dialectHint_)
+        dialect_ = Dialect(*dialectHint_);
 }
 
 void OdbcProvider::close() {
@@ -151,7 +191,9 @@ void OdbcProvider::close() {
     env_.reset();
 }
 
-QString OdbcProvider::defaultDatabase() const { return connected_ ? database_ : QString(); }
+QString OdbcProvider::defaultDatabase() const {
+    return connected_ ? database_ : QString();
+}
 
 void OdbcProvider::check() const {
     if (!connected_) throw EDatabaseError(QStringLiteral("Connection is closed"));
@@ -161,7 +203,8 @@ Handle OdbcProvider::statement() {
     check();
     Handle st(SQL_HANDLE_STMT, dbc_.get());
     if (commandTimeout > 0) // drivers without time-outs answer with a warning: the command still runs
-        SQLSetStmtAttrW(st.get(), SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(commandTimeout)), 0);
+        SQLSetStmtAttrW(st.get(), SQL_ATTR_QUERY_TIMEOUT,
+                        reinterpret_cast<SQLPOINTER>(SQLULEN(commandTimeout)), 0);
     return st;
 }
 
@@ -188,13 +231,16 @@ void OdbcProvider::bind(Handle& st, const QVariantList& params, Params& b) {
             sqlType = s.size() > qsizetype(kMaxBoundChars) ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
         };
         // SQLite keeps dates as text: write them as the embedded provider does, so rows compare equal.
-        if (sqliteText && (v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QTime ||
-                           v.typeId() == QMetaType::QDateTime) && !v.isNull()) {
+        if (sqliteText &&
+            (v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QTime ||
+             v.typeId() == QMetaType::QDateTime) &&
+            !v.isNull()) {
             QDateTime dt = v.toDateTime();
-            v = v.typeId() == QMetaType::QDate   ? v.toDate().toString(Qt::ISODate)
-                : v.typeId() == QMetaType::QTime ? v.toTime().toString(QStringLiteral("HH:mm:ss"))
-                                                 : dt.toString(dt.time().msec() ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")
-                                                                                : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            v = v.typeId() == QMetaType::QDate ? v.toDate().toString(Qt::ISODate)
+                : v.typeId() == QMetaType::QTime
+                    ? v.toTime().toString(QStringLiteral("HH:mm:ss"))
+                    : dt.toString(dt.time().msec() ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")
+                                                   : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         }
         if (!v.isValid() || v.isNull()) {
             // A NULL takes the parameter's own type where the driver can tell it (a typed server
@@ -221,14 +267,21 @@ void OdbcProvider::bind(Handle& st, const QVariantList& params, Params& b) {
                 size = 1;
                 put(static_cast<unsigned char>(v.toBool()));
                 break;
-            case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt: case QMetaType::ULongLong:
-            case QMetaType::Short: case QMetaType::UShort: case QMetaType::Char: case QMetaType::UChar:
+            case QMetaType::Int:
+            case QMetaType::LongLong:
+            case QMetaType::UInt:
+            case QMetaType::ULongLong:
+            case QMetaType::Short:
+            case QMetaType::UShort:
+            case QMetaType::Char:
+            case QMetaType::UChar:
                 cType = SQL_C_SBIGINT;
                 sqlType = SQL_BIGINT;
                 size = 19;
                 put(static_cast<int64_t>(v.toLongLong()));
                 break;
-            case QMetaType::Double: case QMetaType::Float:
+            case QMetaType::Double:
+            case QMetaType::Float:
                 cType = SQL_C_DOUBLE;
                 sqlType = SQL_DOUBLE;
                 size = 15;
@@ -256,8 +309,9 @@ void OdbcProvider::bind(Handle& st, const QVariantList& params, Params& b) {
                 QDateTime x = v.toDateTime();
                 QDate dd = x.date();
                 QTime tt = x.time();
-                SQL_TIMESTAMP_STRUCT s{SQLSMALLINT(dd.year()),   SQLUSMALLINT(dd.month()),  SQLUSMALLINT(dd.day()),
-                                       SQLUSMALLINT(tt.hour()),  SQLUSMALLINT(tt.minute()), SQLUSMALLINT(tt.second()),
+                SQL_TIMESTAMP_STRUCT s{SQLSMALLINT(dd.year()),           SQLUSMALLINT(dd.month()),
+                                       SQLUSMALLINT(dd.day()),           SQLUSMALLINT(tt.hour()),
+                                       SQLUSMALLINT(tt.minute()),        SQLUSMALLINT(tt.second()),
                                        SQLUINTEGER(tt.msec()) * 1000000u};
                 cType = SQL_C_TYPE_TIMESTAMP;
                 sqlType = SQL_TYPE_TIMESTAMP;
@@ -276,11 +330,12 @@ void OdbcProvider::bind(Handle& st, const QVariantList& params, Params& b) {
                 sqlType = x.size() > qsizetype(kMaxBoundBytes) ? SQL_LONGVARBINARY : SQL_VARBINARY;
                 break;
             }
-            default: putText(v.toString());
+            default:
+                putText(v.toString());
             }
         }
-        SQLRETURN rc = SQLBindParameter(st.get(), SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, cType, sqlType, size, digits,
-                                        d.data(), SQLLEN(d.size()), &b.ind[k]);
+        SQLRETURN rc = SQLBindParameter(st.get(), SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, cType, sqlType, size,
+                                        digits, d.data(), SQLLEN(d.size()), &b.ind[k]);
         if (!Ok(rc)) fail(st, QStringLiteral("Parameter %1").arg(i + 1));
     }
 }
@@ -331,19 +386,48 @@ qint64 OdbcProvider::execute(const QString& sql, const QVariantList& params) {
 }
 
 qint64 OdbcProvider::executeBatch(const QString& sql) {
-    Handle st = statement();
-    Params none;
-    if (run(st, sql, {}, none) == SQL_NO_DATA) return 0;
-    return rowsAffected(st);
+    // The SQLite driver takes one statement per call: run the script statement by statement.
+    QStringList parts =
+        dialect_.kind() == DialectKind::SQLite ? SplitSqliteStatements(sql) : QStringList{sql};
+    qint64 total = 0;
+    for (const QString& part : parts) {
+        Handle st = statement();
+        Params none;
+        if (run(st, part, {}, none) == SQL_NO_DATA) continue;
+        total += std::max<qint64>(rowsAffected(st), 0);
+    }
+    return total;
+}
+
+QStringList OdbcProvider::SplitSqliteStatements(const QString& sql) {
+    QStringList out;
+    QByteArray u = sql.toUtf8();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < u.size(); ++i) {
+        if (u[i] != ';') continue;
+        QByteArray piece = u.mid(start, i + 1 - start);
+        if (!sqlite3_complete(piece.constData())) continue; // the ';' is inside a literal or a trigger
+        if (!QString::fromUtf8(piece).chopped(1).trimmed().isEmpty()) out << QString::fromUtf8(piece);
+        start = i + 1;
+    }
+    QString rest = QString::fromUtf8(u.mid(start)).trimmed();
+    if (!rest.isEmpty()) out << rest;
+    return out;
 }
 
 QVariant OdbcProvider::lastInsertId() {
     QString sql;
     switch (dialect_.kind()) {
-    case DialectKind::PostgreSQL: sql = QStringLiteral("SELECT lastval()"); break;
-    case DialectKind::SQLite: sql = QStringLiteral("SELECT last_insert_rowid()"); break;
+    case DialectKind::PostgreSQL:
+        sql = QStringLiteral("SELECT lastval()");
+        break;
+    case DialectKind::SQLite:
+        sql = QStringLiteral("SELECT last_insert_rowid()");
+        break;
     // A separate batch cannot see SCOPE_IDENTITY(); @@IDENTITY is the session's last one.
-    case DialectKind::MSSQL: sql = QStringLiteral("SELECT @@IDENTITY"); break;
+    case DialectKind::MSSQL:
+        sql = QStringLiteral("SELECT @@IDENTITY");
+        break;
     }
     Handle st = statement();
     if (!Ok(SQLExecDirectW(st.get(), odbc::W(sql), SQL_NTS))) return {}; // no value generated yet
@@ -355,8 +439,9 @@ QVariant OdbcProvider::lastInsertId() {
 }
 
 void OdbcProvider::setAutoCommit(bool on) {
-    SQLRETURN rc = SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_AUTOCOMMIT,
-                                      reinterpret_cast<SQLPOINTER>(SQLULEN(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)), 0);
+    SQLRETURN rc = SQLSetConnectAttrW(
+        dbc_.get(), SQL_ATTR_AUTOCOMMIT,
+        reinterpret_cast<SQLPOINTER>(SQLULEN(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)), 0);
     if (!Ok(rc)) fail(dbc_, QStringLiteral("Cannot switch auto-commit"));
 }
 
@@ -392,9 +477,11 @@ QStringList OdbcProvider::primaryKey(const QString& table) {
         if (odbc::ReadPieces(st.get(), 4, SQL_C_WCHAR, tmp, st))
             cols.emplace_back(seq, QString::fromUtf8(tmp.data(), qsizetype(tmp.size())));
     }
-    std::stable_sort(cols.begin(), cols.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(cols.begin(), cols.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     QStringList out;
-    for (const auto& c : cols) out << c.second;
+    for (const auto& c : cols)
+        out << c.second;
     return out;
 }
 
@@ -424,8 +511,8 @@ void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
         SQLWCHAR nameBuf[512] = {};
         SQLSMALLINT nameLen = 0, sqlType = 0, digits = 0, nullable = SQL_NULLABLE_UNKNOWN;
         SQLULEN size = 0;
-        if (!Ok(SQLDescribeColW(h, i, nameBuf, SQLSMALLINT(std::size(nameBuf)), &nameLen, &sqlType, &size, &digits,
-                                &nullable)))
+        if (!Ok(SQLDescribeColW(h, i, nameBuf, SQLSMALLINT(std::size(nameBuf)), &nameLen, &sqlType, &size,
+                                &digits, &nullable)))
             fail(st, QStringLiteral("Describing column %1").arg(i));
         d.name = odbc::FromW(nameBuf, std::min<qsizetype>(nameLen, 511));
         const bool isUnsigned = attrNumber(h, i, SQL_DESC_UNSIGNED) == SQL_TRUE && sqlType != SQL_BIT;
@@ -437,16 +524,23 @@ void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
         if (d.baseColumn.isEmpty() && !d.baseTable.isEmpty()) d.baseColumn = d.name;
         d.readOnly = d.baseTable.isEmpty() || attrNumber(h, i, SQL_DESC_UPDATABLE) == SQL_ATTR_READONLY;
         d.required = nullable == SQL_NO_NULLS;
-        if (attrNumber(h, i, SQL_DESC_AUTO_UNIQUE_VALUE) == SQL_TRUE && IsIntegerType(d.type)) {
-            d.type = ftAutoInc;
-            d.autoIncrement = true;
-            d.required = false;
-        }
+        const QString typeName = attrText(h, i, SQL_DESC_TYPE_NAME);
         // A second statement while this one holds a result is refused by single-statement drivers.
+        QStringList tableKey;
         if (!d.readOnly && !oneActiveStatement_) {
             auto it = keys_.find(d.baseTable);
             if (it == keys_.end()) it = keys_.insert(d.baseTable, primaryKey(d.baseTable));
-            for (const QString& k : *it) d.key |= k.compare(d.baseColumn, Qt::CaseInsensitive) == 0;
+            tableKey = *it;
+            for (const QString& k : tableKey)
+                d.key |= k.compare(d.baseColumn, Qt::CaseInsensitive) == 0;
+        }
+        // SQLite's INTEGER PRIMARY KEY is the row id, filled by the database; its driver does not say so.
+        const bool rowId = dialect_.kind() == DialectKind::SQLite && d.key && tableKey.size() == 1 &&
+                           typeName.compare(QLatin1String("integer"), Qt::CaseInsensitive) == 0;
+        if ((rowId || attrNumber(h, i, SQL_DESC_AUTO_UNIQUE_VALUE) == SQL_TRUE) && IsIntegerType(d.type)) {
+            d.type = ftAutoInc;
+            d.autoIncrement = true;
+            d.required = false;
         }
         ColPlan& p = plan[i - 1];
         p.type = d.type;
@@ -458,18 +552,22 @@ void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
 
     // Fixed values and short text are bound and fetched in blocks; long values are read in pieces,
     // which needs one row per fetch (and, unless the driver allows any order, no bound columns).
-    const bool anyLong = std::any_of(plan.begin(), plan.end(), [](const ColPlan& p) { return p.fetch.width == 0; });
+    const bool anyLong =
+        std::any_of(plan.begin(), plan.end(), [](const ColPlan& p) { return p.fetch.width == 0; });
     const bool getDataBound = (getDataExtensions_ & SQL_GD_BOUND) && (getDataExtensions_ & SQL_GD_ANY_ORDER);
     const bool bindAny = !anyLong || (getDataExtensions_ & SQL_GD_ANY_COLUMN);
     SQLLEN rowBytes = 0;
-    for (const ColPlan& p : plan) rowBytes += p.fetch.width + SQLLEN(sizeof(SQLLEN));
-    SQLULEN block = anyLong || !(getDataExtensions_ & SQL_GD_BLOCK)
-                        ? 1
-                        : std::clamp<SQLULEN>(SQLULEN(kBlockBytes / std::max<SQLLEN>(rowBytes, 1)), 1, kMaxBlockRows);
+    for (const ColPlan& p : plan)
+        rowBytes += p.fetch.width + SQLLEN(sizeof(SQLLEN));
+    SQLULEN block =
+        anyLong || !(getDataExtensions_ & SQL_GD_BLOCK)
+            ? 1
+            : std::clamp<SQLULEN>(SQLULEN(kBlockBytes / std::max<SQLLEN>(rowBytes, 1)), 1, kMaxBlockRows);
     std::vector<SQLUSMALLINT> status(block);
     SQLULEN fetched = 0;
     if (block > 1) {
-        SQLSetStmtAttrW(h, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_BIND_BY_COLUMN)), 0);
+        SQLSetStmtAttrW(h, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_BIND_BY_COLUMN)),
+                        0);
         SQLSetStmtAttrW(h, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(block), 0);
         SQLULEN actual = 1;
         SQLGetStmtAttrW(h, SQL_ATTR_ROW_ARRAY_SIZE, &actual, 0, nullptr);
@@ -488,7 +586,8 @@ void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
     }
 
     std::vector<Column*> columns(plan.size());
-    for (size_t c = 0; c < plan.size(); ++c) columns[c] = &store.column(c);
+    for (size_t c = 0; c < plan.size(); ++c)
+        columns[c] = &store.column(c);
     TextArena& arena = store.arena();
     std::string tmp;
     char fixed[64];
@@ -514,9 +613,10 @@ void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
                     }
                     // The value is longer than the driver said: read it whole rather than cut it.
                     if (!getDataBound || (!positioned && !(getDataExtensions_ & SQL_GD_BLOCK)))
-                        throw EDatabaseError(QStringLiteral("A value of column \"%1\" is longer than the %2 driver "
-                                                            "reported, and the driver cannot read it whole")
-                                                 .arg(p.name, dbms_));
+                        throw EDatabaseError(
+                            QStringLiteral("A value of column \"%1\" is longer than the %2 driver "
+                                           "reported, and the driver cannot read it whole")
+                                .arg(p.name, dbms_));
                     if (!positioned) {
                         if (!Ok(SQLSetPos(h, SQLSETPOSIROW(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE)))
                             fail(st, QStringLiteral("Column \"%1\"").arg(p.name));
@@ -524,8 +624,10 @@ void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
                     }
                 }
                 if (p.fetch.cType == SQL_C_WCHAR || p.fetch.cType == SQL_C_BINARY) {
-                    if (odbc::ReadPieces(h, number, p.fetch.cType, tmp, st)) col.appendBytes(tmp, arena);
-                    else col.appendNull();
+                    if (odbc::ReadPieces(h, number, p.fetch.cType, tmp, st))
+                        col.appendBytes(tmp, arena);
+                    else
+                        col.appendNull();
                 } else {
                     SQLLEN ind = 0;
                     SQLRETURN g = SQLGetData(h, number, p.fetch.cType, fixed, sizeof fixed, &ind);

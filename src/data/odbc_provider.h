@@ -33,6 +33,10 @@ public:
 
     // The DBMS name the driver reports ("PostgreSQL", "Microsoft SQL Server", "SQLite").
     QString dbmsName() const { return dbms_; }
+    // The names of the ODBC drivers registered with the driver manager.
+    static QStringList InstalledDrivers();
+    // A SQLite script as single statements (a ";" ends one only where SQLite says it is complete).
+    static QStringList SplitSqliteStatements(const QString& sql);
     // The dialect a DBMS name stands for (unknown names: none).
     static std::optional<DialectKind> DialectOfDbms(const QString& dbmsName);
 
@@ -60,6 +64,6 @@ private:
     Dialect dialect_{DialectKind::MSSQL};
     QString dbms_, database_;
     SQLUINTEGER getDataExtensions_ = 0;
-    bool oneActiveStatement_ = false; // the driver allows one result set at a time (TDS)
+    bool oneActiveStatement_ = false;  // the driver allows one result set at a time (TDS)
     QHash<QString, QStringList> keys_; // primary keys by table, for one query's columns
 };

@@ -11,7 +11,9 @@ using odbc::Ok;
 struct OdbcProvider::Catalog {
     std::vector<QVariantList> rows;
     // Column numbers are the catalog function's, from 1.
-    QVariant value(const QVariantList& row, int col) const { return col <= row.size() ? row[col - 1] : QVariant(); }
+    QVariant value(const QVariantList& row, int col) const {
+        return col <= row.size() ? row[col - 1] : QVariant();
+    }
     QString text(const QVariantList& row, int col) const { return value(row, col).toString(); }
     qlonglong number(const QVariantList& row, int col) const { return value(row, col).toLongLong(); }
 };
@@ -21,7 +23,9 @@ QString restriction(const QVariantList& r, int i) {
     return i < r.size() && r[i].isValid() && !r[i].isNull() ? r[i].toString() : QString();
 }
 
-QVariant orNull(const QVariant& v) { return v.isValid() && !v.toString().isEmpty() ? v : QVariant(); }
+QVariant orNull(const QVariant& v) {
+    return v.isValid() && !v.toString().isEmpty() ? v : QVariant();
+}
 
 // Table types as the table list expects them; drivers say "BASE TABLE" or "SYSTEM VIEW" too.
 QString tableType(const QString& odbcType) {
@@ -33,15 +37,20 @@ QString tableType(const QString& odbcType) {
 QString ruleName(const QVariant& v) {
     if (!v.isValid()) return {};
     switch (v.toInt()) {
-    case SQL_CASCADE: return QStringLiteral("CASCADE");
-    case SQL_SET_NULL: return QStringLiteral("SET NULL");
-    case SQL_SET_DEFAULT: return QStringLiteral("SET DEFAULT");
-    default: return QStringLiteral("NO ACTION"); // restrict and no action
+    case SQL_CASCADE:
+        return QStringLiteral("CASCADE");
+    case SQL_SET_NULL:
+        return QStringLiteral("SET NULL");
+    case SQL_SET_DEFAULT:
+        return QStringLiteral("SET DEFAULT");
+    default:
+        return QStringLiteral("NO ACTION"); // restrict and no action
     }
 }
 
 TFieldType fieldTypeOf(const QVariant& sqlType, const QVariant& size, const QString& typeName) {
-    return OdbcFieldType(SQLSMALLINT(sqlType.toInt()), SQLULEN(std::max<qlonglong>(size.toLongLong(), 0)), false, typeName);
+    return OdbcFieldType(SQLSMALLINT(sqlType.toInt()), SQLULEN(std::max<qlonglong>(size.toLongLong(), 0)),
+                         false, typeName);
 }
 } // namespace
 
@@ -64,7 +73,8 @@ OdbcProvider::Catalog OdbcProvider::catalog(int kind, const char* function,
         SQLULEN size = 0;
         SQLWCHAR nameBuf[128];
         SQLDescribeColW(st.get(), i, nameBuf, 128, &len, &type, &size, &digits, &nullable);
-        integer[i - 1] = type == SQL_SMALLINT || type == SQL_INTEGER || type == SQL_TINYINT || type == SQL_BIGINT;
+        integer[i - 1] =
+            type == SQL_SMALLINT || type == SQL_INTEGER || type == SQL_TINYINT || type == SQL_BIGINT;
     }
     std::string tmp;
     for (;;) {
@@ -76,7 +86,8 @@ OdbcProvider::Catalog OdbcProvider::catalog(int kind, const char* function,
             if (integer[i - 1]) {
                 SQLBIGINT v = 0;
                 SQLLEN ind = 0;
-                if (!Ok(SQLGetData(st.get(), i, SQL_C_SBIGINT, &v, sizeof v, &ind))) fail(st, QString::fromLatin1(function));
+                if (!Ok(SQLGetData(st.get(), i, SQL_C_SBIGINT, &v, sizeof v, &ind)))
+                    fail(st, QString::fromLatin1(function));
                 row << (ind == SQL_NULL_DATA ? QVariant() : QVariant(qlonglong(v)));
             } else {
                 row << (odbc::ReadPieces(st.get(), i, SQL_C_WCHAR, tmp, st)
@@ -100,14 +111,17 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
                               t.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(ty), ty.isEmpty() ? 0 : SQL_NTS);
         });
     };
-    struct TableRef { QString catalog, schema, name; };
+    struct TableRef {
+        QString catalog, schema, name;
+    };
     // Base tables matching catalog, schema and table restrictions at positions c, c+1 and t.
     auto baseTables = [&](int c, int t) {
         std::vector<TableRef> out;
         Catalog cat = tables(restriction(r, c + 1), restriction(r, t), QStringLiteral("TABLE"));
         for (const QVariantList& row : cat.rows) {
             if (tableType(cat.text(row, 4)) != "TABLE") continue;
-            if (!RestrictionMatches(r, c, cat.text(row, 1)) || !RestrictionMatches(r, c + 1, cat.text(row, 2)) ||
+            if (!RestrictionMatches(r, c, cat.text(row, 1)) ||
+                !RestrictionMatches(r, c + 1, cat.text(row, 2)) ||
                 !RestrictionMatches(r, t, cat.text(row, 3)))
                 continue;
             out.push_back({cat.text(row, 1), cat.text(row, 2), cat.text(row, 3)});
@@ -122,7 +136,8 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
         });
         RowsetWriter w(sink, kind);
         for (const QVariantList& row : cat.rows)
-            if (RestrictionMatches(r, 0, cat.text(row, 1))) w.add({cat.value(row, 1), orNull(cat.value(row, 5))});
+            if (RestrictionMatches(r, 0, cat.text(row, 1)))
+                w.add({cat.value(row, 1), orNull(cat.value(row, 5))});
         return;
     }
     case siSchemata: {
@@ -136,8 +151,10 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
                 w.add({orNull(cat.value(row, 1)), cat.value(row, 2), QVariant(), QVariant()});
         return;
     }
-    case siTables: case siViews: {
-        Catalog cat = tables(restriction(r, 1), restriction(r, 2), kind == siViews ? QStringLiteral("VIEW") : QString());
+    case siTables:
+    case siViews: {
+        Catalog cat = tables(restriction(r, 1), restriction(r, 2),
+                             kind == siViews ? QStringLiteral("VIEW") : QString());
         RowsetWriter w(sink, kind);
         for (const QVariantList& row : cat.rows) {
             const QString type = tableType(cat.text(row, 4));
@@ -146,11 +163,11 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
                 continue;
             if (kind == siViews) {
                 if (type == "VIEW")
-                    w.add({orNull(cat.value(row, 1)), orNull(cat.value(row, 2)), cat.value(row, 3), QVariant(),
-                           QVariant(), QVariant(), orNull(cat.value(row, 5))});
+                    w.add({orNull(cat.value(row, 1)), orNull(cat.value(row, 2)), cat.value(row, 3),
+                           QVariant(), QVariant(), QVariant(), orNull(cat.value(row, 5))});
             } else if (RestrictionMatches(r, 3, type)) {
-                w.add({orNull(cat.value(row, 1)), orNull(cat.value(row, 2)), cat.value(row, 3), type, QVariant(),
-                       orNull(cat.value(row, 5)), QVariant(), QVariant(), QVariant()});
+                w.add({orNull(cat.value(row, 1)), orNull(cat.value(row, 2)), cat.value(row, 3), type,
+                       QVariant(), orNull(cat.value(row, 5)), QVariant(), QVariant(), QVariant()});
             }
         }
         return;
@@ -172,8 +189,8 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
             w.add({orNull(cat.value(row, 1)), orNull(cat.value(row, 2)), cat.value(row, 3), cat.value(row, 4),
                    cat.value(row, 17), def.isValid(), def, cat.number(row, 11) != SQL_NO_NULLS, OleDbType(ft),
                    cat.value(row, 6), text ? cat.value(row, 7) : QVariant(),
-                   IsNumericType(ft) ? cat.value(row, 7) : QVariant(), IsNumericType(ft) ? cat.value(row, 9) : QVariant(),
-                   orNull(cat.value(row, 12))});
+                   IsNumericType(ft) ? cat.value(row, 7) : QVariant(),
+                   IsNumericType(ft) ? cat.value(row, 9) : QVariant(), orNull(cat.value(row, 12))});
         }
         return;
     }
@@ -182,11 +199,12 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
         for (const TableRef& t : baseTables(0, 2)) {
             QString s = t.schema, n = t.name;
             Catalog cat = catalog(kind, "SQLPrimaryKeys", [&](SQLHSTMT h) {
-                return SQLPrimaryKeysW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS, odbc::W(n), SQL_NTS);
+                return SQLPrimaryKeysW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS, odbc::W(n),
+                                       SQL_NTS);
             });
             for (const QVariantList& row : cat.rows)
-                w.add({orNull(cat.value(row, 1)), orNull(cat.value(row, 2)), cat.value(row, 3), cat.value(row, 4),
-                       cat.value(row, 5), orNull(cat.value(row, 6))});
+                w.add({orNull(cat.value(row, 1)), orNull(cat.value(row, 2)), cat.value(row, 3),
+                       cat.value(row, 4), cat.value(row, 5), orNull(cat.value(row, 6))});
         }
         return;
     }
@@ -200,25 +218,27 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
                                        s.isEmpty() ? 0 : SQL_NTS, odbc::W(n), SQL_NTS);
             });
             for (const QVariantList& row : cat.rows) {
-                if (!RestrictionMatches(r, 0, cat.text(row, 1)) || !RestrictionMatches(r, 1, cat.text(row, 2)) ||
+                if (!RestrictionMatches(r, 0, cat.text(row, 1)) ||
+                    !RestrictionMatches(r, 1, cat.text(row, 2)) ||
                     !RestrictionMatches(r, 2, cat.text(row, 3)))
                     continue;
-                w.add({orNull(cat.value(row, 1)), orNull(cat.value(row, 2)), cat.value(row, 3), cat.value(row, 4),
-                       orNull(cat.value(row, 5)), orNull(cat.value(row, 6)), cat.value(row, 7), cat.value(row, 8),
-                       cat.value(row, 9), ruleName(cat.value(row, 10)), ruleName(cat.value(row, 11)),
-                       orNull(cat.value(row, 13)), orNull(cat.value(row, 12))});
+                w.add({orNull(cat.value(row, 1)), orNull(cat.value(row, 2)), cat.value(row, 3),
+                       cat.value(row, 4), orNull(cat.value(row, 5)), orNull(cat.value(row, 6)),
+                       cat.value(row, 7), cat.value(row, 8), cat.value(row, 9), ruleName(cat.value(row, 10)),
+                       ruleName(cat.value(row, 11)), orNull(cat.value(row, 13)), orNull(cat.value(row, 12))});
             }
         }
         return;
     }
-    case siIndexes: case siStatistics: {
+    case siIndexes:
+    case siStatistics: {
         RowsetWriter w(sink, kind);
         const int tableRestriction = kind == siIndexes ? 4 : 2;
         for (const TableRef& t : baseTables(0, tableRestriction)) {
             QString s = t.schema, n = t.name;
             Catalog cat = catalog(kind, "SQLStatistics", [&](SQLHSTMT h) {
-                return SQLStatisticsW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS, odbc::W(n), SQL_NTS,
-                                      SQL_INDEX_ALL, SQL_QUICK);
+                return SQLStatisticsW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS, odbc::W(n),
+                                      SQL_NTS, SQL_INDEX_ALL, SQL_QUICK);
             });
             if (kind == siStatistics) {
                 QVariant cardinality;
@@ -226,12 +246,14 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
                     if (cat.number(row, 7) == SQL_TABLE_STAT) cardinality = cat.value(row, 11);
                 if (!cardinality.isValid()) { // the driver keeps no statistics: count
                     Handle st = statement();
-                    QString sql = dialect_.countRows(
-                        (s.isEmpty() ? QString() : dialect_.quoteIdentifier(s) + '.') + dialect_.quoteIdentifier(n));
+                    QString sql =
+                        dialect_.countRows((s.isEmpty() ? QString() : dialect_.quoteIdentifier(s) + '.') +
+                                           dialect_.quoteIdentifier(n));
                     SQLBIGINT v = 0;
                     SQLLEN ind = 0;
                     if (Ok(SQLExecDirectW(st.get(), odbc::W(sql), SQL_NTS)) && Ok(SQLFetch(st.get())) &&
-                        Ok(SQLGetData(st.get(), 1, SQL_C_SBIGINT, &v, sizeof v, &ind)) && ind != SQL_NULL_DATA)
+                        Ok(SQLGetData(st.get(), 1, SQL_C_SBIGINT, &v, sizeof v, &ind)) &&
+                        ind != SQL_NULL_DATA)
                         cardinality = qlonglong(v);
                 }
                 w.add({orNull(QVariant(t.catalog)), orNull(QVariant(t.schema)), t.name, cardinality});
@@ -241,7 +263,8 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
             QStringList pkCols;
             {
                 Catalog pk = catalog(kind, "SQLPrimaryKeys", [&](SQLHSTMT h) {
-                    return SQLPrimaryKeysW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS, odbc::W(n), SQL_NTS);
+                    return SQLPrimaryKeysW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS,
+                                           odbc::W(n), SQL_NTS);
                 });
                 for (const QVariantList& row : pk.rows) {
                     pkName = pk.text(row, 6);
@@ -251,18 +274,24 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
             // An index is the primary key's when it carries its name, or (unnamed key) its columns.
             QHash<QString, QStringList> columnsOf;
             for (const QVariantList& row : cat.rows)
-                if (cat.number(row, 7) != SQL_TABLE_STAT) columnsOf[cat.text(row, 6)] << cat.text(row, 9).toLower();
+                if (cat.number(row, 7) != SQL_TABLE_STAT)
+                    columnsOf[cat.text(row, 6)] << cat.text(row, 9).toLower();
             for (const QVariantList& row : cat.rows) {
-                if (cat.number(row, 7) == SQL_TABLE_STAT || !RestrictionMatches(r, 2, cat.text(row, 6))) continue;
+                if (cat.number(row, 7) == SQL_TABLE_STAT || !RestrictionMatches(r, 2, cat.text(row, 6)))
+                    continue;
                 const QString index = cat.text(row, 6);
                 const bool unique = cat.number(row, 4) == SQL_FALSE;
                 QStringList cols = columnsOf[index];
-                bool primary = !pkCols.isEmpty() && (pkName.isEmpty() ? unique && cols == pkCols
-                                                                      : pkName.compare(index, Qt::CaseInsensitive) == 0);
+                bool primary =
+                    !pkCols.isEmpty() && (pkName.isEmpty() ? unique && cols == pkCols
+                                                           : pkName.compare(index, Qt::CaseInsensitive) == 0);
                 QString order = cat.text(row, 10);
-                w.add({orNull(cat.value(row, 1)), orNull(cat.value(row, 2)), cat.value(row, 3), orNull(cat.value(row, 1)),
-                       orNull(cat.value(row, 2)), index, primary, unique, cat.number(row, 7) == SQL_INDEX_CLUSTERED,
-                       cat.value(row, 8), cat.value(row, 9), order == "D" ? 2 : order == "A" ? 1 : QVariant(),
+                w.add({orNull(cat.value(row, 1)), orNull(cat.value(row, 2)), cat.value(row, 3),
+                       orNull(cat.value(row, 1)), orNull(cat.value(row, 2)), index, primary, unique,
+                       cat.number(row, 7) == SQL_INDEX_CLUSTERED, cat.value(row, 8), cat.value(row, 9),
+                       order == "D"   ? 2
+                       : order == "A" ? 1
+                                      : QVariant(),
                        cat.value(row, 11)});
             }
         }
@@ -271,25 +300,28 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
     case siProcedures: {
         QString s = restriction(r, 1), p = restriction(r, 2);
         Catalog cat = catalog(kind, "SQLProcedures", [&](SQLHSTMT h) {
-            return SQLProceduresW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(p),
-                                  p.isEmpty() ? 0 : SQL_NTS);
+            return SQLProceduresW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS,
+                                  odbc::WOrNull(p), p.isEmpty() ? 0 : SQL_NTS);
         });
         RowsetWriter w(sink, kind);
         for (const QVariantList& row : cat.rows) {
             const int type = int(cat.number(row, 8)) + 1; // ODBC unknown/procedure/function → OLE DB 1/2/3
             if (!RestrictionMatches(r, 0, cat.text(row, 1)) || !RestrictionMatches(r, 1, cat.text(row, 2)) ||
-                !RestrictionMatches(r, 2, cat.text(row, 3)) || !RestrictionMatches(r, 3, QString::number(type)))
+                !RestrictionMatches(r, 2, cat.text(row, 3)) ||
+                !RestrictionMatches(r, 3, QString::number(type)))
                 continue;
             w.add({orNull(cat.value(row, 1)), orNull(cat.value(row, 2)), cat.value(row, 3), type, QVariant(),
                    orNull(cat.value(row, 7))});
         }
         return;
     }
-    case siProcedureParameters: case siProcedureColumns: {
+    case siProcedureParameters:
+    case siProcedureColumns: {
         QString s = restriction(r, 1), p = restriction(r, 2), c = restriction(r, 3);
         Catalog cat = catalog(kind, "SQLProcedureColumns", [&](SQLHSTMT h) {
-            return SQLProcedureColumnsW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(p),
-                                        p.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(c), c.isEmpty() ? 0 : SQL_NTS);
+            return SQLProcedureColumnsW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS,
+                                        odbc::WOrNull(p), p.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(c),
+                                        c.isEmpty() ? 0 : SQL_NTS);
         });
         RowsetWriter w(sink, kind);
         for (const QVariantList& row : cat.rows) {
@@ -303,24 +335,26 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
             const QVariant length = text ? cat.value(row, 8) : QVariant();
             const bool nullable = cat.number(row, 12) != SQL_NO_NULLS;
             if (kind == siProcedureColumns) {
-                w.add({orNull(cat.value(row, 1)), orNull(cat.value(row, 2)), cat.value(row, 3), cat.value(row, 4),
-                       cat.value(row, 18), nullable, OleDbType(ft), cat.value(row, 7), length, orNull(cat.value(row, 13))});
+                w.add({orNull(cat.value(row, 1)), orNull(cat.value(row, 2)), cat.value(row, 3),
+                       cat.value(row, 4), cat.value(row, 18), nullable, OleDbType(ft), cat.value(row, 7),
+                       length, orNull(cat.value(row, 13))});
             } else {
                 // ODBC input/in-out/output/return value → OLE DB 1/2/3/4.
-                const int direction = columnType == SQL_PARAM_INPUT           ? 1
-                                      : columnType == SQL_PARAM_INPUT_OUTPUT  ? 2
-                                      : columnType == SQL_PARAM_OUTPUT        ? 3
-                                      : columnType == SQL_RETURN_VALUE        ? 4
-                                                                              : 0;
-                w.add({orNull(cat.value(row, 1)), orNull(cat.value(row, 2)), cat.value(row, 3), cat.value(row, 4),
-                       cat.value(row, 18), direction, nullable, OleDbType(ft), cat.value(row, 7), length,
-                       orNull(cat.value(row, 13))});
+                const int direction = columnType == SQL_PARAM_INPUT          ? 1
+                                      : columnType == SQL_PARAM_INPUT_OUTPUT ? 2
+                                      : columnType == SQL_PARAM_OUTPUT       ? 3
+                                      : columnType == SQL_RETURN_VALUE       ? 4
+                                                                             : 0;
+                w.add({orNull(cat.value(row, 1)), orNull(cat.value(row, 2)), cat.value(row, 3),
+                       cat.value(row, 4), cat.value(row, 18), direction, nullable, OleDbType(ft),
+                       cat.value(row, 7), length, orNull(cat.value(row, 13))});
             }
         }
         return;
     }
     case siProviderTypes: {
-        Catalog cat = catalog(kind, "SQLGetTypeInfo", [](SQLHSTMT h) { return SQLGetTypeInfoW(h, SQL_ALL_TYPES); });
+        Catalog cat =
+            catalog(kind, "SQLGetTypeInfo", [](SQLHSTMT h) { return SQLGetTypeInfoW(h, SQL_ALL_TYPES); });
         RowsetWriter w(sink, kind);
         QSet<int> seen; // the first type the driver lists for a data type is its best match
         for (const QVariantList& row : cat.rows) {
@@ -330,19 +364,20 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
             seen.insert(int(cat.number(row, 2)));
             if (!restriction(r, 0).isEmpty() && r[0].toInt() != oleType) continue;
             if (!restriction(r, 1).isEmpty() && r[1].toBool() != best) continue;
-            w.add({cat.value(row, 1), oleType, cat.value(row, 3), orNull(cat.value(row, 4)), orNull(cat.value(row, 5)),
-                   orNull(cat.value(row, 6)), cat.number(row, 7) != SQL_NO_NULLS, cat.number(row, 8) == SQL_TRUE,
-                   cat.value(row, 9), cat.value(row, 10).isValid() ? QVariant(cat.number(row, 10) == SQL_TRUE) : QVariant(),
-                   cat.number(row, 11) == SQL_TRUE, cat.number(row, 12) == SQL_TRUE, orNull(cat.value(row, 13)),
-                   cat.value(row, 14), cat.value(row, 15), IsBlobType(ft), best});
+            w.add({cat.value(row, 1), oleType, cat.value(row, 3), orNull(cat.value(row, 4)),
+                   orNull(cat.value(row, 5)), orNull(cat.value(row, 6)), cat.number(row, 7) != SQL_NO_NULLS,
+                   cat.number(row, 8) == SQL_TRUE, cat.value(row, 9),
+                   cat.value(row, 10).isValid() ? QVariant(cat.number(row, 10) == SQL_TRUE) : QVariant(),
+                   cat.number(row, 11) == SQL_TRUE, cat.number(row, 12) == SQL_TRUE,
+                   orNull(cat.value(row, 13)), cat.value(row, 14), cat.value(row, 15), IsBlobType(ft), best});
         }
         return;
     }
     case siTablePrivileges: {
         QString s = restriction(r, 1), t = restriction(r, 2);
         Catalog cat = catalog(kind, "SQLTablePrivileges", [&](SQLHSTMT h) {
-            return SQLTablePrivilegesW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(t),
-                                       t.isEmpty() ? 0 : SQL_NTS);
+            return SQLTablePrivilegesW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS,
+                                       odbc::WOrNull(t), t.isEmpty() ? 0 : SQL_NTS);
         });
         RowsetWriter w(sink, kind);
         for (const QVariantList& row : cat.rows) {
@@ -350,21 +385,26 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
                 !RestrictionMatches(r, 2, cat.text(row, 3)) || !RestrictionMatches(r, 3, cat.text(row, 4)) ||
                 !RestrictionMatches(r, 4, cat.text(row, 5)))
                 continue;
-            w.add({orNull(cat.value(row, 4)), cat.value(row, 5), orNull(cat.value(row, 1)), orNull(cat.value(row, 2)),
-                   cat.value(row, 3), cat.value(row, 6), cat.text(row, 7).compare("YES", Qt::CaseInsensitive) == 0});
+            w.add({orNull(cat.value(row, 4)), cat.value(row, 5), orNull(cat.value(row, 1)),
+                   orNull(cat.value(row, 2)), cat.value(row, 3), cat.value(row, 6),
+                   cat.text(row, 7).compare("YES", Qt::CaseInsensitive) == 0});
         }
         return;
     }
     case siColumnPrivileges: {
         RowsetWriter w(sink, kind);
         for (const TableRef& t : baseTables(0, 2)) {
-            QString s = t.schema, n = t.name, c = restriction(r, 3);
+            // The schema is compared here: one driver builds a wrong query when it is passed on.
+            QString n = t.name, c = restriction(r, 3);
             Catalog cat = catalog(kind, "SQLColumnPrivileges", [&](SQLHSTMT h) {
-                return SQLColumnPrivilegesW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS, odbc::W(n),
-                                            SQL_NTS, odbc::WOrNull(c), c.isEmpty() ? 0 : SQL_NTS);
+                return SQLColumnPrivilegesW(h, nullptr, 0, nullptr, 0, odbc::W(n), SQL_NTS, odbc::WOrNull(c),
+                                            c.isEmpty() ? 0 : SQL_NTS);
             });
             for (const QVariantList& row : cat.rows) {
-                if (!RestrictionMatches(r, 3, cat.text(row, 4)) || !RestrictionMatches(r, 4, cat.text(row, 5)) ||
+                if (!t.schema.isEmpty() && cat.text(row, 2).compare(t.schema, Qt::CaseInsensitive) != 0)
+                    continue;
+                if (!RestrictionMatches(r, 3, cat.text(row, 4)) ||
+                    !RestrictionMatches(r, 4, cat.text(row, 5)) ||
                     !RestrictionMatches(r, 5, cat.text(row, 6)))
                     continue;
                 w.add({orNull(cat.value(row, 5)), cat.value(row, 6), orNull(cat.value(row, 1)),
@@ -374,6 +414,7 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
         }
         return;
     }
-    default: SchemaNotSupported(kind, name());
+    default:
+        SchemaNotSupported(kind, name());
     }
 }

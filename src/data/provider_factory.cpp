@@ -1,6 +1,8 @@
 #include "conn_string.h"
 #include "connection.h"
 #include "exceptions.h"
+#include "odbc_conn_string.h"
+#include "odbc_provider.h"
 #include "sqlite_provider.h"
 #include "udl_file.h"
 
@@ -25,6 +27,8 @@ std::unique_ptr<Provider> fromInitString(const QString& text, const QString& bas
             s.value(QStringLiteral("Mode")).compare(QLatin1String("Read"), Qt::CaseInsensitive) == 0;
         return std::make_unique<SqliteProvider>(source, readOnly);
     }
+    if (std::optional<OdbcRoute> route = OdbcRouteOf(s, baseDir))
+        return std::make_unique<OdbcProvider>(route->connectString, route->dialect);
     throw EDatabaseError(QStringLiteral("Provider \"%1\" is not supported")
                              .arg(provider.isEmpty() ? QStringLiteral("MSDASQL") : provider));
 }

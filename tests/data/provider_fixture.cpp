@@ -1,8 +1,11 @@
 #include "provider_fixture.h"
 
+#include "odbc_provider.h"
 #include "test_util.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QUuid>
 #include <stdexcept>
 
@@ -12,17 +15,89 @@ QString tempFolder() {
     return dir.path();
 }
 
+QString newSqliteDb(const QString& sql) {
+    QString path = QDir(tempFolder()).filePath(QUuid::createUuid().toString(QUuid::Id128) + ".sqlite");
+    MakeSqliteDb(path, sql);
+    return path;
+}
+
+// In CI a provider that cannot run fails its tests; elsewhere they are reported skipped.
+QString unavailableUnlessCi(const QString& why) {
+    return qEnvironmentVariable("CI") == "true" ? QString() : why;
+}
+
+QString missingDriver(const char* driver, const char* package) {
+    if (OdbcProvider::InstalledDrivers().contains(QLatin1String(driver))) return {};
+    return QStringLiteral("the ODBC driver \"%1\" is not installed (package %2)").arg(driver, package);
+}
+
+// The server scripts/test starts (scripts/pg-start): its address from the environment.
+struct PgServer {
+    QString host = qEnvironmentVariable("TABULO_PG_HOST"), port = qEnvironmentVariable("TABULO_PG_PORT"),
+            user = qEnvironmentVariable("TABULO_PG_USER", "postgres");
+};
+
+void psql(const PgServer& pg, const QString& database, const QString& sql) {
+    QProcess p;
+    p.start(QStringLiteral("psql"), {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", pg.host, "-p", pg.port, "-U",
+                                     pg.user, "-d", database, "-f", "-"});
+    if (!p.waitForStarted()) throw std::runtime_error("psql cannot be started (package postgresql-client)");
+    p.write(sql.toUtf8());
+    p.closeWriteChannel();
+    p.waitForFinished(60000);
+    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        throw std::runtime_error("psql failed: " + p.readAllStandardError().toStdString());
+}
+
+// The portable SQL in PostgreSQL's terms: SQLite's INTEGER PRIMARY KEY is its row id, a key the
+// database fills when a row leaves it empty; PostgreSQL spells that SERIAL. The sequences then
+// continue after the rows the script inserted.
+QString forPostgres(const QString& sql) {
+    QString out = sql;
+    out.replace(QRegularExpression(QStringLiteral("\\bINTEGER\\s+PRIMARY\\s+KEY\\b"),
+                                   QRegularExpression::CaseInsensitiveOption),
+                QStringLiteral("SERIAL PRIMARY KEY"));
+    return out + QStringLiteral(R"(;
+DO $$ DECLARE r record; BEGIN
+  FOR r IN SELECT c.table_name, c.column_name FROM information_schema.columns c
+           WHERE c.table_schema = 'public' AND c.column_default LIKE 'nextval(%' LOOP
+    EXECUTE format('SELECT setval(pg_get_serial_sequence(%L, %L), coalesce((SELECT max(%I) FROM %I), 0) + 1, false)',
+                   r.table_name, r.column_name, r.column_name, r.table_name);
+  END LOOP;
+END $$;
+)");
+}
+
 std::vector<ProviderFixture> make() {
     std::vector<ProviderFixture> list;
     list.push_back(
         {"sqlite",
-         [](const QString& sql) {
-             QString path =
-                 QDir(tempFolder()).filePath(QUuid::createUuid().toString(QUuid::Id128) + ".sqlite");
-             MakeSqliteDb(path, sql);
-             return QStringLiteral("Provider=SQLite;Data Source=") + path;
-         },
+         [](const QString& sql) { return QStringLiteral("Provider=SQLite;Data Source=") + newSqliteDb(sql); },
          {}});
+    list.push_back({"sqlite-odbc",
+                    [](const QString& sql) {
+                        if (QString why = missingDriver("SQLite3", "libsqliteodbc"); !why.isEmpty())
+                            throw std::runtime_error(why.toStdString());
+                        return QStringLiteral("Driver={SQLite3};Database=") + newSqliteDb(sql);
+                    },
+                    unavailableUnlessCi(missingDriver("SQLite3", "libsqliteodbc"))});
+    QString pgMissing = missingDriver("PostgreSQL Unicode", "odbc-postgresql");
+    if (pgMissing.isEmpty() && PgServer().port.isEmpty())
+        pgMissing =
+            QStringLiteral("no PostgreSQL test server (scripts/test starts one and sets TABULO_PG_PORT)");
+    list.push_back({"postgresql-odbc",
+                    [pgMissing](const QString& sql) {
+                        if (!pgMissing.isEmpty()) throw std::runtime_error(pgMissing.toStdString());
+                        PgServer pg;
+                        QString db = "t_" + QUuid::createUuid().toString(QUuid::Id128).toLower();
+                        psql(pg, "postgres", QStringLiteral("CREATE DATABASE %1;").arg(db));
+                        psql(pg, db, forPostgres(sql));
+                        return QStringLiteral(
+                                   "Provider=MSDASQL;Driver={PostgreSQL Unicode};Server=%1;Port=%2;"
+                                   "Database=%3;UID=%4")
+                            .arg(pg.host, pg.port, db, pg.user);
+                    },
+                    unavailableUnlessCi(pgMissing)});
     return list;
 }
 } // namespace
