@@ -95,10 +95,13 @@ OdbcRoute sqlServer(const InitString& s) {
     return {OdbcConnectString(out), DialectKind::MSSQL};
 }
 
-// The PostgreSQL driver hands booleans over as text unless told otherwise.
+// The PostgreSQL driver hands booleans over as text and "text" columns as long (memo) values unless
+// told otherwise; text is a plain string here, as it is on SQLite, and is fetched in blocks.
 void addPostgresDefaults(Items& out) {
     if (value(out, "BoolsAsChar").isEmpty())
         out.emplace_back(QStringLiteral("BoolsAsChar"), QStringLiteral("0"));
+    if (value(out, "TextAsLongVarchar").isEmpty())
+        out.emplace_back(QStringLiteral("TextAsLongVarchar"), QStringLiteral("0"));
 }
 
 OdbcRoute postgres(const InitString& s) {
