@@ -1,0 +1,520 @@
+#include "report_engine.h"
+
+#include "dataset.h"
+#include "tag_scanner.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+// Output beyond this many characters stops the run instead of exhausting memory.
+constexpr qsizetype kMaxOutput = qsizetype(1) << 28;
+// Repetitions of a region without dataset, which only its while condition ends.
+constexpr qint64 kMaxRepetitionsWithoutDataset = 1000000;
+constexpr int kMaxInsertDepth = 16;
+
+QString NameOf(QStringView tag) {
+    TTagCall call;
+    if (!SplitCall(tag, call)) return QString();
+    return call.name.toLower();
+}
+} // namespace
+
+TReportEngine::TReportEngine(const TReportMarkup& markup) : markup_(markup) {}
+TReportEngine::~TReportEngine() = default;
+
+void TReportEngine::setDataSets(const std::vector<TDataSet*>& dataSets) {
+    if (dataSets.size() > slots_.size()) throw TReportException(QStringLiteral("Too many datasets."));
+    slots_ = {};
+    for (size_t i = 0; i < dataSets.size(); ++i)
+        slots_[i].ds = dataSets[i];
+}
+
+QString TReportEngine::process(const QString& templateText) {
+    Aborted = false;
+    RecNbr = 1;
+    RecNbrDS0 = -1;
+    RecCountDS0 = slotOpen(0) ? slots_[0].ds->RecordCount() : -1;
+    ExtendedInfo.clear();
+    PrinterName.clear();
+    depth_ = 0;
+    struct Cleanup {
+        TReportEngine& e;
+        ~Cleanup() {
+            e.calc_.clear();
+            for (Slot& s : e.slots_)
+                s.bookmark = -1;
+        }
+    } cleanup{*this};
+    QString text = templateText;
+    readInfoTags(text);
+    if (OnReadInfo) OnReadInfo();
+    applyInfo();
+    insertFiles(text, u"insertfile", true);
+    insertFiles(text, u"insertrtffile", false);
+    resolveIfBlocks(text);
+    QString out;
+    out.reserve(text.size());
+    generate(text, out);
+    return out;
+}
+
+// --- info tags
+
+void TReportEngine::readInfoTags(QString& text) {
+    QString out;
+    qsizetype pos = 0;
+    while (true) {
+        TTagSpan t = FindTag(text, markup_.open, markup_.close, pos, u"info(");
+        if (!t.found()) break;
+        TTagCall call;
+        QString inner = markup_.decodeTag(t.inner);
+        if (!SplitCall(inner, call)) ThrowTemplateError(report_errors::Bracket(markup_.errorText(t.inner)));
+        out += QStringView(text).mid(pos, t.start - pos);
+        ExtendedInfo.append(call.args);
+        pos = t.end;
+    }
+    if (pos == 0) return;
+    out += QStringView(text).mid(pos);
+    text = std::move(out);
+}
+
+void TReportEngine::applyInfo() {
+    for (const QString& line : ExtendedInfo) {
+        qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq < 0) continue;
+        QString key = line.left(eq).trimmed().toLower();
+        QString value = line.mid(eq + 1);
+        if (key == u"setprintername")
+            PrinterName = value;
+        else if (key == u"defaultcalcformat")
+            DefaultCalcFormat = value;
+        else if (key == u"defaultnumericformat")
+            DefaultNumericFormat = value;
+        else if (key == u"defaultbooleanformat")
+            DefaultBooleanFormat = value;
+        else if (key == u"defaultdateformat")
+            DefaultDateFormat = value;
+        else if (key == u"defaulttimeformat")
+            DefaultTimeFormat = value;
+        else if (key == u"convertscientificformat")
+            ConvertScientificFormat = value == u"1";
+        else if (key == u"fieldnotfoundvalue")
+            FieldNotFoundValue = value;
+    }
+}
+
+// --- insertion tags
+
+void TReportEngine::insertFiles(QString& text, QStringView keyword, bool generated) {
+    // Inserted text may hold insertion tags of its kind; they are expanded too, up to a depth limit.
+    std::function<void(QStringView, QString&, int)> expand = [&](QStringView src, QString& out, int depth) {
+        qsizetype pos = 0;
+        while (true) {
+            TTagSpan t = FindTag(src, markup_.open, markup_.close, pos, keyword);
+            if (!t.found()) break;
+            TTagCall call;
+            QString inner = markup_.decodeTag(t.inner);
+            if (!SplitCall(inner, call))
+                ThrowTemplateError(report_errors::Bracket(markup_.errorText(t.inner)));
+            if (call.name.compare(keyword, Qt::CaseInsensitive) != 0) {
+                out += src.mid(pos, t.start + 1 - pos);
+                pos = t.start + 1;
+                continue;
+            }
+            if (depth >= kMaxInsertDepth)
+                ThrowTemplateError(report_errors::TooDeep(markup_.errorText(t.inner)));
+            out += src.mid(pos, t.start - pos);
+            QString path = call.args.trimmed();
+            QString local = path;
+            local.replace(QLatin1Char('\\'), QLatin1Char('/'));
+            if (QFileInfo(local).isRelative() && !TemplateFolder.isEmpty())
+                local = QDir(TemplateFolder).filePath(local);
+            QFile f(local);
+            QString content;
+            if (!QFileInfo(local).isFile() || !f.open(QIODevice::ReadOnly)) {
+                content = QStringLiteral("File \"%1\" not found.").arg(path);
+                if (generated) {
+                    QString esc;
+                    markup_.appendText(esc, content);
+                    content = esc;
+                }
+                out += content;
+            } else {
+                QString raw = QString::fromUtf8(f.readAll());
+                raw.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+                if (raw.endsWith(QLatin1Char('\n'))) raw.chop(1);
+                for (QStringView line : QStringView(raw).split(QLatin1Char('\n')))
+                    content += line, content += QLatin1String("\r\n");
+                if (generated) {
+                    QString esc, gen;
+                    markup_.appendText(esc, content);
+                    generate(esc, gen);
+                    content = std::move(gen);
+                }
+                if (out.size() + content.size() > kMaxOutput)
+                    ThrowTemplateError(report_errors::TooLarge(markup_.errorText(t.inner)));
+                expand(content, out, depth + 1);
+            }
+            pos = t.end;
+        }
+        out += src.mid(pos);
+    };
+    if (FindCI(text, markup_.open + keyword.toString()) < 0) return;
+    QString out;
+    expand(text, out, 0);
+    text = std::move(out);
+}
+
+// --- conditional blocks
+
+bool TReportEngine::decideBlock(QStringView text, qsizetype from, bool inPlace, qsizetype& start,
+                                qsizetype& end, QString& branch) {
+    const QStringView kw = inPlace ? u"iif" : u"if";
+    const QStringView elseKw = inPlace ? u"elseiif" : u"elseif";
+    const QStringView endKw = inPlace ? u"endiif" : u"endif";
+    TTagSpan s;
+    for (qsizetype p = from;; p = s.start + 1) {
+        s = FindTag(text, markup_.open, markup_.close, p, kw);
+        if (!s.found()) return false;
+        if (NameOf(markup_.decodeTag(s.inner)) == kw) break;
+    }
+    TTagCall call;
+    QString inner = markup_.decodeTag(s.inner);
+    if (!SplitCall(inner, call)) ThrowTemplateError(report_errors::Bracket(markup_.errorText(s.inner)));
+    int depth = 0;
+    TTagSpan elseTag, endTag;
+    for (qsizetype p = s.end;;) {
+        TTagSpan t = FindTag(text, markup_.open, markup_.close, p);
+        if (!t.found()) break;
+        QString name = NameOf(markup_.decodeTag(t.inner));
+        if (name == kw) {
+            ++depth;
+        } else if (name == elseKw && depth == 0 && !elseTag.found()) {
+            elseTag = t;
+        } else if (name == endKw) {
+            if (depth == 0) {
+                endTag = t;
+                break;
+            }
+            --depth;
+        }
+        // Delimiters that look alike ("\\" both sides) make a closing delimiter the next opening one.
+        p = (name == kw || name == elseKw || name == endKw) ? t.end : t.start + markup_.open.size();
+    }
+    if (!endTag.found())
+        ThrowTemplateError(report_errors::NotFound(markup_.errorText(text.mid(s.start, 100).toString() +
+                                                                     QStringLiteral("-") + markup_.open +
+                                                                     endKw.toString() + markup_.close)));
+    currentTag_ = inner;
+    bool yes = evaluateCondition(call.args);
+    if (yes)
+        branch = text.mid(s.end, (elseTag.found() ? elseTag.start : endTag.start) - s.end).toString();
+    else
+        branch = elseTag.found() ? text.mid(elseTag.end, endTag.start - elseTag.end).toString() : QString();
+    bool extract = ExtractEOLAfterIf;
+    if (!extract)
+        for (const QString& line : Variables)
+            if (line.startsWith(QLatin1String("IF_ExtractLine="), Qt::CaseInsensitive))
+                extract = line.mid(15) == u"1";
+    if (extract && !markup_.extractedLineEnd.isEmpty() && branch.startsWith(markup_.extractedLineEnd))
+        branch.remove(0, markup_.extractedLineEnd.size());
+    start = s.start;
+    end = endTag.end;
+    return true;
+}
+
+void TReportEngine::resolveIfBlocks(QString& text) {
+    std::function<void(QStringView, QString&)> resolve = [&](QStringView src, QString& out) {
+        DepthGuard g(*this, src);
+        qsizetype pos = 0, start, end;
+        QString branch;
+        while (decideBlock(src, pos, false, start, end, branch)) {
+            out += src.mid(pos, start - pos);
+            resolve(branch, out);
+            pos = end;
+        }
+        out += src.mid(pos);
+    };
+    QString out;
+    resolve(text, out);
+    text = std::move(out);
+}
+
+// --- generation
+
+void TReportEngine::checkProgress() {
+    if (OnReportProcess) {
+        bool abort = false;
+        OnReportProcess(RecNbr, abort);
+        if (abort) Aborted = true;
+    }
+    if (Aborted) throw TReportException(QStringLiteral("Action aborted."));
+}
+
+void TReportEngine::checkSize(const QString& out, QStringView tag) const {
+    if (out.size() > kMaxOutput) ThrowTemplateError(report_errors::TooLarge(markup_.errorText(tag)));
+}
+
+qsizetype TReportEngine::skipLineEnd(QStringView text, qsizetype pos) const {
+    const QString& le = markup_.extractedLineEnd;
+    if (le.isEmpty()) return pos;
+    qsizetype p = pos;
+    while (p < text.size() && (text[p] == ' ' || text[p] == '\t'))
+        ++p;
+    return text.mid(p).startsWith(le) ? p + le.size() : pos;
+}
+
+void TReportEngine::generate(QStringView text, QString& out) {
+    DepthGuard g(*this, text);
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        checkProgress();
+        TTagSpan scan, iif;
+        for (qsizetype p = pos;; p = scan.start + 1) {
+            scan = FindTag(text, markup_.open, markup_.close, p, u"scan");
+            if (!scan.found() || NameOf(markup_.decodeTag(scan.inner)) == u"scan") break;
+        }
+        for (qsizetype p = pos;; p = iif.start + 1) {
+            iif = FindTag(text, markup_.open, markup_.close, p, u"iif");
+            if (!iif.found() || NameOf(markup_.decodeTag(iif.inner)) == u"iif") break;
+        }
+        if (!iif.found() || (scan.found() && scan.start < iif.start)) {
+            qsizetype stop = scan.found() ? scan.start : text.size();
+            resolveTextPiece(text.mid(pos, stop - pos), out);
+            if (!scan.found()) break;
+            pos = scan.start;
+            generateRegion(text, pos, out);
+        } else {
+            resolveTextPiece(text.mid(pos, iif.start - pos), out);
+            qsizetype start, end;
+            QString branch;
+            decideBlock(text, iif.start, true, start, end, branch);
+            generate(branch, out);
+            pos = end;
+        }
+        checkSize(out, text.left(100));
+    }
+}
+
+void TReportEngine::resolveTextPiece(QStringView text, QString& out) {
+    DepthGuard g(*this, text);
+    const qsizetype openLen = markup_.open.size();
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        // In-place blocks of a piece are decided before the tags around them are read.
+        TTagSpan iif;
+        for (qsizetype p = pos;; p = iif.start + 1) {
+            iif = FindTag(text, markup_.open, markup_.close, p, u"iif");
+            if (!iif.found() || NameOf(markup_.decodeTag(iif.inner)) == u"iif") break;
+        }
+        const QStringView part = text.left(iif.found() ? iif.start : text.size());
+        while (pos < part.size()) {
+            TTagSpan t = FindTag(part, markup_.open, markup_.close, pos);
+            if (!t.found()) {
+                out += part.mid(pos);
+                pos = part.size();
+                break;
+            }
+            out += part.mid(pos, t.start - pos);
+            QStringView inner = t.inner;
+            bool passOver = markup_.passOverSpecialTags &&
+                            (inner.size() > 250 || inner.startsWith(QLatin1Char('#')) ||
+                             inner.startsWith(QLatin1Char('*')) || inner.startsWith(QLatin1Char('@')));
+            TReportValue value;
+            if (passOver || inner.trimmed().size() <= 1 || !evaluateTag(markup_.decodeTag(inner), value)) {
+                out += markup_.open;
+                pos = t.start + openLen;
+                continue;
+            }
+            markup_.appendValue(out, value);
+            checkSize(out, inner);
+            pos = t.end;
+        }
+        if (!iif.found()) break;
+        qsizetype start, end;
+        QString branch;
+        decideBlock(text, iif.start, true, start, end, branch);
+        resolveTextPiece(branch, out);
+        pos = end;
+    }
+}
+
+void TReportEngine::generateRegion(QStringView text, qsizetype& pos, QString& out) {
+    TTagSpan t = FindTag(text, markup_.open, markup_.close, pos);
+    QString inner = markup_.decodeTag(t.inner);
+    const QString errTag = markup_.errorText(t.inner);
+    TTagCall call;
+    if (!SplitCall(inner, call)) ThrowTemplateError(report_errors::Bracket(errTag));
+    TScanInfo si;
+    QString letter = call.args.trimmed().toUpper();
+    if (letter.size() == 1 && letter[0] >= 'A' && letter[0] <= 'Z') {
+        si.DS = letter;
+        si.DSindex = letter[0].unicode() - 'A';
+    } else if (!letter.isEmpty()) {
+        ThrowTemplateError(report_errors::IncorrectDataset(errTag));
+    }
+    std::vector<TTagOption> options;
+    if (!ParseOptions(call.rest, options)) ThrowTemplateError(report_errors::IncorrectTag(errTag));
+    bool rowsOption = false;
+    for (const TTagOption& o : options) {
+        bool ok = true;
+        if (o.name == u"while" && o.hasArg)
+            si.WhileCond = o.arg;
+        else if (o.name == u"skipif" && o.hasArg)
+            si.SkipCond = o.arg;
+        else if (o.name == u"sep" && o.hasArg)
+            si.Sep = o.arg;
+        else if (o.name == u"newline" && !o.hasArg)
+            si.NewLine = true;
+        else if (o.name == u"newpar" && !o.hasArg)
+            si.NewPar = true;
+        else if (o.name == u"newcol" && !o.hasArg)
+            si.NewCol = true;
+        else if (o.name == u"newpage" && !o.hasArg)
+            si.NewPage = true;
+        else if (o.name == u"noifempty" && !o.hasArg)
+            si.NoIfEmpty = true;
+        else if (o.name == u"nofirst" && !o.hasArg)
+            si.NoFirst = true;
+        else if (o.name == u"calc" && o.hasArg)
+            si.Calc = o.arg;
+        else if (o.name == u"minrows" && o.hasArg)
+            si.MinRows = std::max(0, o.arg.trimmed().toInt());
+        else if (o.name == u"maxrows" && o.hasArg)
+            si.MaxRows = std::max(0, o.arg.trimmed().toInt()), rowsOption = rowsOption || si.MaxRows > 0;
+        else
+            ok = false; // table-row options belong to the XML kinds
+
+        if (!ok) ThrowTemplateError(report_errors::IncorrectTag(errTag));
+    }
+    // A region without dataset that nothing ends would never stop.
+    if (si.DSindex < 0 && si.WhileCond.isEmpty() && !rowsOption)
+        ThrowTemplateError(report_errors::IncorrectTag(errTag));
+
+    qsizetype bodyStart = skipLineEnd(text, t.end);
+    const QString endTag =
+        markup_.open + QStringLiteral("endscan(") + si.DS + QStringLiteral(")") + markup_.close;
+    qsizetype e = FindCI(text, endTag, bodyStart);
+    if (e < 0) ThrowTemplateError(report_errors::NotFound(markup_.errorText(endTag)));
+    QStringView body = text.mid(bodyStart, e - bodyStart);
+    pos = skipLineEnd(text, e + endTag.size());
+
+    const int slot = si.DSindex;
+    auto hasCurrent = [&] {
+        if (slot < 0) return true;
+        return slotOpen(slot) && !slots_[size_t(slot)].eof && !slots_[size_t(slot)].ds->IsEmpty();
+    };
+    if (slot >= 0 && !si.NoFirst) navigate(u"first", slot);
+    if (si.NoIfEmpty && !hasCurrent()) return;
+
+    QStringView header, footer;
+    const QString entryTag =
+        markup_.open + QStringLiteral("scanentry(") + si.DS + QStringLiteral(")") + markup_.close;
+    const QString footerTag =
+        markup_.open + QStringLiteral("scanfooter(") + si.DS + QStringLiteral(")") + markup_.close;
+    qsizetype entry = FindCI(body, entryTag);
+    if (entry >= 0) {
+        header = body.left(entry);
+        body = body.mid(skipLineEnd(body, entry + entryTag.size()));
+    }
+    qsizetype foot = FindCI(body, footerTag);
+    if (foot >= 0) {
+        footer = body.mid(skipLineEnd(body, foot + footerTag.size()));
+        body = body.left(foot);
+    }
+    if (slot >= 0 && !si.Calc.isEmpty()) declareCalc(slot, si.Calc);
+    generate(header, out);
+
+    QString breakCode = si.NewPage   ? markup_.newPage
+                        : si.NewCol  ? markup_.newCol
+                        : si.NewPar  ? markup_.newPar
+                        : si.NewLine ? markup_.newLine
+                                     : QString();
+    const QString sepNext = si.Sep + breakCode;
+    auto writeBody = [&](QString& pending) {
+        out += pending;
+        generate(body, out);
+        pending = sepNext;
+        checkSize(out, t.inner);
+    };
+    int i = 0;
+    QString pending;
+    qint64 steps = 0;
+    // A body that moves its own dataset back could otherwise repeat for ever.
+    const qint64 maxSteps = slot < 0
+                                ? kMaxRepetitionsWithoutDataset
+                                : 4 * qint64(slotOpen(slot) ? slots_[size_t(slot)].ds->RecordCount() : 0) +
+                                      kMaxRepetitionsWithoutDataset;
+    while (true) {
+        if (++steps > maxSteps) ThrowTemplateError(report_errors::TooLarge(errTag));
+        checkProgress();
+        if (!hasCurrent()) break;
+        currentTag_ = inner;
+        if (!si.WhileCond.isEmpty() && !evaluateCondition(si.WhileCond)) break;
+        if (si.SkipCond.isEmpty() || !evaluateCondition(si.SkipCond)) {
+            if (si.MaxRows > 0 && i >= si.MaxRows) break;
+            if (slot >= 0) updateCalc(slot);
+            writeBody(pending);
+            ++i;
+        }
+        if (slot >= 0) {
+            navigate(u"next", slot);
+            if (slots_[size_t(slot)].eof) break;
+        }
+    }
+    while (i < si.MinRows) {
+        checkProgress();
+        writeBody(pending);
+        ++i;
+    }
+    generate(footer, out);
+}
+
+// --- navigation
+
+bool TReportEngine::slotOpen(int i) const {
+    return i >= 0 && i < 26 && slots_[size_t(i)].ds && slots_[size_t(i)].ds->Active();
+}
+
+int TReportEngine::slotIndex(QStringView arg, QStringView tagForError) const {
+    QString a = arg.trimmed().toString().toUpper();
+    if (a.size() != 1 || a[0] < 'A' || a[0] > 'Z')
+        ThrowTemplateError(report_errors::IncorrectDataset(markup_.errorText(tagForError)));
+    return a[0].unicode() - 'A';
+}
+
+void TReportEngine::navigate(QStringView kind, int slot) {
+    Slot& s = slots_[size_t(slot)];
+    bool isMove = kind == u"first" || kind == u"last" || kind == u"next" || kind == u"prev";
+    if (!slotOpen(slot)) {
+        if (isMove) s.eof = true;
+        return;
+    }
+    TDataSet& ds = *s.ds;
+    if (kind == u"first") {
+        ds.First();
+        s.eof = ds.IsEmpty();
+    } else if (kind == u"last") {
+        ds.Last();
+        s.eof = ds.IsEmpty();
+    } else if (kind == u"next") {
+        ds.Next();
+        s.eof = ds.Eof();
+    } else if (kind == u"prev") {
+        ds.Prior();
+        s.eof = ds.Bof();
+    } else if (kind == u"getbookmark") {
+        s.bookmark = ds.IsEmpty() ? -1 : ds.GetBookmark();
+        return;
+    } else if (kind == u"gotobookmark") {
+        if (s.bookmark >= 0 && ds.BookmarkValid(s.bookmark)) ds.GotoBookmark(s.bookmark);
+        s.eof = ds.IsEmpty() || ds.Eof();
+        return;
+    }
+    if (!s.eof && (kind == u"next" || kind == u"prev")) {
+        ++RecNbr;
+        if (slot == 0 && kind == u"next") ++RecNbrDS0;
+    }
+}
