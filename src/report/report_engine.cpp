@@ -9,10 +9,12 @@
 
 namespace {
 // Output beyond this many characters stops the run instead of exhausting memory.
-constexpr qsizetype kMaxOutput = qsizetype(1) << 28;
+constexpr qsizetype kMaxOutput = qsizetype(1) << 27;
 // Repetitions of a region without dataset, which only its while condition ends.
-constexpr qint64 kMaxRepetitionsWithoutDataset = 1000000;
+constexpr qint64 kMaxRepetitionsWithoutDataset = 100000;
 constexpr int kMaxInsertDepth = 16;
+// Repetitions of all regions of a run together (nested regions multiply).
+constexpr qint64 kMaxRunSteps = 10000000;
 
 QString NameOf(QStringView tag) {
     TTagCall call;
@@ -39,6 +41,7 @@ QString TReportEngine::process(const QString& templateText) {
     ExtendedInfo.clear();
     PrinterName.clear();
     depth_ = 0;
+    steps_ = 0;
     struct Cleanup {
         TReportEngine& e;
         ~Cleanup() {
@@ -448,7 +451,8 @@ void TReportEngine::generateRegion(QStringView text, qsizetype& pos, QString& ou
                                 : 4 * qint64(slotOpen(slot) ? slots_[size_t(slot)].ds->RecordCount() : 0) +
                                       kMaxRepetitionsWithoutDataset;
     while (true) {
-        if (++steps > maxSteps) ThrowTemplateError(report_errors::TooLarge(errTag));
+        if (++steps > maxSteps || ++steps_ > kMaxRunSteps)
+            ThrowTemplateError(report_errors::TooLarge(errTag));
         checkProgress();
         if (!hasCurrent()) break;
         currentTag_ = inner;
@@ -465,6 +469,7 @@ void TReportEngine::generateRegion(QStringView text, qsizetype& pos, QString& ou
         }
     }
     while (i < si.MinRows) {
+        if (++steps_ > kMaxRunSteps) ThrowTemplateError(report_errors::TooLarge(errTag));
         checkProgress();
         writeBody(pending);
         ++i;

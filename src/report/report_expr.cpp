@@ -4,6 +4,7 @@
 #include "report_format.h"
 #include "tag_scanner.h"
 
+#include <QCollator>
 #include <QDateTime>
 #include <cmath>
 
@@ -405,7 +406,13 @@ bool TReportEngine::decideSimple(QStringView c) {
         if (op == u"==") return ls == rs;
         if (op == u"%%") return ls.contains(rs, Qt::CaseInsensitive);
         if (op == u"%") return ls.startsWith(rs, Qt::CaseInsensitive);
-        int cmp = QString::localeAwareCompare(ls.toLower(), rs.toLower());
+        // One collator for the run of the program (the default one is per thread and never freed).
+        static const QCollator collator = [] {
+            QCollator c;
+            c.setCaseSensitivity(Qt::CaseInsensitive);
+            return c;
+        }();
+        int cmp = collator.compare(ls, rs);
         if (op == u"=") return cmp == 0;
         if (op == u"<>") return cmp != 0;
         if (op == u">") return cmp > 0;
