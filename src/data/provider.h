@@ -25,7 +25,11 @@ public:
     virtual ColumnStore& begin(const std::vector<ColumnDesc>& columns) = 0;
     // A column whose values did not fit its type was turned into text.
     virtual void columnRetyped(size_t column, TFieldType type) = 0;
+    // Called now and then while rows stream in (every kFetchProgressRows rows); false stops the fetch
+    // and keeps the rows fetched so far.
+    virtual bool fetchProgress(qint64 rows) { return true; }
 };
+constexpr qint64 kFetchProgressRows = 65536;
 
 class Provider {
 public:

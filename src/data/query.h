@@ -15,6 +15,9 @@ public:
     QString SQL;
     QVariantList Parameters;
     qint64 RowsAffected = -1;
+    // Told the rows fetched so far while a large result streams in; returning false stops the fetch
+    // and keeps those rows.
+    std::function<bool(qint64 rows)> OnFetchProgress;
 
     // Runs SQL that returns no rows; returns the rows changed.
     qint64 ExecSQL();
@@ -33,6 +36,7 @@ protected:
 private:
     ColumnStore& begin(const std::vector<ColumnDesc>& columns) override;
     void columnRetyped(size_t column, TFieldType type) override;
+    bool fetchProgress(qint64 rows) override { return !OnFetchProgress || OnFetchProgress(rows); }
     Provider& provider() const;
     void checkWritable() const;
     // "WHERE ..." locating a stored row by key (or all original values), with its parameters.

@@ -348,6 +348,7 @@ void SqliteProvider::query(const QString& sql, const QVariantList& params, Resul
         }
         store.commitRow();
         ++rows;
+        if (rows % kFetchProgressRows == 0 && !sink.fetchProgress(rows)) return;
         rc = sqlite3_step(st);
     }
     if (rc != SQLITE_DONE) fail(QString());
@@ -476,7 +477,8 @@ void SqliteProvider::openSchema(int kind, const QVariantList& r, ResultSink& sin
     case siStatistics: {
         RowsetWriter w(sink, kind);
         QStringList names;
-        int nameRestriction = kind == siForeignKeys ? 6 : 2;
+        // OLE DB restriction order: foreign keys name the FK table 6th, indexes name the table 5th.
+        int nameRestriction = kind == siForeignKeys ? 5 : kind == siIndexes ? 4 : 2;
         objects([&](const QString& name, const QString& type, const QString&) {
             if (RestrictionMatches(r, nameRestriction, name) && (kind == siColumns || type != "VIEW"))
                 names << name;
@@ -529,7 +531,7 @@ void SqliteProvider::openSchema(int kind, const QVariantList& r, ResultSink& sin
                          idx.push_back({str(st, 0), sqlite3_column_int(st, 1) != 0, str(st, 2) == "pk"});
                      });
                 for (const Idx& i : idx) {
-                    if (!RestrictionMatches(r, 4, i.name)) continue;
+                    if (!RestrictionMatches(r, 2, i.name)) continue;
                     rows(QStringLiteral("SELECT seqno, name, desc FROM pragma_index_xinfo(?) WHERE key = 1"),
                          {i.name}, [&](sqlite3_stmt* st) {
                              w.add({cat, QVariant(), t, cat, QVariant(), i.name, i.pk, i.unique, false,

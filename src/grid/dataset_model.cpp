@@ -101,6 +101,10 @@ void DataSetModel::dataSetEvent(TDataSet&, DataEvent ev, int row) {
         beginResetModel();
         rebuildColumns();
         endResetModel();
+        if (ev == DataEvent::LayoutChanged)
+            emit dataSetLayoutChanged();
+        else
+            emit dataSetRowsChanged();
         break;
     case DataEvent::RecordChanged:
         if (row >= 0 && row < rowCount()) emit dataChanged(index(row, 0), index(row, columnCount() - 1));

@@ -24,6 +24,10 @@ public:
 
 signals:
     void currentRowChanged(int row);
+    // After the model was reset: the dataset opened, closed or changed its fields ...
+    void dataSetLayoutChanged();
+    // ... or its rows were re-ordered, filtered or reloaded.
+    void dataSetRowsChanged();
 
 private:
     void dataSetEvent(TDataSet& ds, DataEvent ev, int row) override;

@@ -1,0 +1,615 @@
+#include "main_window.h"
+
+#include "comp_config.h"
+#include "connection_editor.h"
+#include "cursor_guard.h"
+#include "db_action.h"
+#include "db_grid_ms.h"
+#include "exceptions.h"
+#include "grid_bars.h"
+#include "html_label.h"
+#include "messages.h"
+#include "program_folder.h"
+#include "progress.h"
+#include "prop_save_file.h"
+#include "prop_save_main.h"
+#include "schema_rowsets.h"
+#include "shell.h"
+#include "tool_windows.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+template <class W> W* named(W* w, const char* name) {
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+QLabel* linkLabel(const char* name, const QString& text) {
+    auto* l = named(new QLabel(QStringLiteral("<a href=\"#\">%1</a>").arg(text.toHtmlEscaped())), name);
+    l->setTextFormat(Qt::RichText);
+    l->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    return l;
+}
+} // namespace
+
+TMain::TMain(TkDBAction* actions, QWidget* parent)
+    : QMainWindow(parent), qData(&DBCon), qCount(&DBCon), DataSet(&DBCon), actions_(actions),
+      files_(QString()) {
+    setObjectName(QStringLiteral("TMain"));
+    setWindowTitle(QStringLiteral("Tabulo"));
+    setMinimumSize(800, 500);
+    DBCon.CommandTimeout = 10;
+    DBCon.ConnectionTimeout = 5;
+    ds1.setDataSet(&qData);
+
+    auto* central = new QWidget;
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(4, 4, 4, 4);
+    buildTopGroup(central);
+    layout->addWidget(gbTop);
+
+    gbTabs = named(new QWidget, "gbTabs");
+    auto* tabsLayout = new QVBoxLayout(gbTabs);
+    tabsLayout->setContentsMargins(0, 0, 0, 0);
+    pcAction = named(new QTabWidget, "pcAction");
+    pcAction->addTab(buildDataPage(), QStringLiteral("Show / import / generate data"));
+    pcAction->addTab(buildSchemaPage(), QStringLiteral("Show info schema"));
+    pcAction->addTab(buildPropertiesPage(), QStringLiteral("Properties"));
+    pcAction->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    tabsLayout->addWidget(pcAction);
+    layout->addWidget(gbTabs);
+
+    toolBar = new TkDBToolBar(actions_);
+    layout->addWidget(toolBar);
+    grData = named(new TkDBGrid_MS, "grData");
+    grData->Tag = 128;
+    grData->PopupMenu = nullptr;
+    grData->ConfirmDelete = true;
+    grData->OptionsEx2.Editors.DateTimePicker = false;
+    grData->OptionsEx2.Filters.FunnelBtn = true;
+    grData->TitlePopupItems = {QStringLiteral("Suma = %sum"),
+                               QStringLiteral("Minimum = %min"),
+                               QStringLiteral("Maximum = %max"),
+                               QStringLiteral("Průměr = %avg"),
+                               QStringLiteral("-"),
+                               QStringLiteral("Počet hodnot = %CountVal"),
+                               QStringLiteral("Počet prázdných = %CountNull"),
+                               QStringLiteral("Počet celkem = %CountAll")};
+    grData->setDataSource(&ds1);
+    grData->OnChangeSort = [this](TkDBGrid*, const QString& f, bool d) { return grDataChangeSort(f, d); };
+    grData->OnRefreshData = [this](TkDBGrid*) { guarded([this] { grDataRefreshData(); }); };
+    grData->OnTitleExClick = [this](TkDBGrid*) { grDataTitleExClick(); };
+    grData->OnEnter = [this](TkDBGrid*) { grDataEnter(); };
+    layout->addWidget(grData, 1);
+    editBar = new TkDBEditBar(actions_);
+    layout->addWidget(editBar);
+    // The action shortcuts work while the focus is anywhere in the window.
+    for (const QString& n : actions_->names())
+        addAction(actions_->action(n));
+    setCentralWidget(central);
+    resize(1100, 720);
+
+    qData.AfterOpen = [this](TDataSet&) { qDataAfterOpen(); };
+
+    tablesTimer_.setSingleShot(true);
+    tablesTimer_.setInterval(500);
+    connect(&tablesTimer_, &QTimer::timeout, this, [this] { guarded([this] { cbTablesUpdateTimer(); }); });
+    schemaTimer_.setSingleShot(true);
+    schemaTimer_.setInterval(500);
+    connect(&schemaTimer_, &QTimer::timeout, this, [this] { cbSchemaUpdateTimer(); });
+    // The enabling rules follow every state change; a light timer stands in for the idle event.
+    idleTimer_.setInterval(150);
+    connect(&idleTimer_, &QTimer::timeout, this, &TMain::ApplicationEvents1Idle);
+    idleTimer_.start();
+
+    setupSettings();
+    FormCreate();
+}
+
+TMain::~TMain() {
+    // The grid observes the datasets: unbind before they go.
+    grData->setDataSource(nullptr);
+    ds1.setDataSet(nullptr);
+    qData.AfterOpen = nullptr;
+}
+
+void TMain::buildTopGroup(QWidget*) {
+    gbTop = named(new QGroupBox(QStringLiteral("DB:")), "gbTop");
+    auto* l = new QHBoxLayout(gbTop);
+    l->addWidget(new QLabel(QStringLiteral("Select connection file:")));
+    cbUDL_nostore = named(new QComboBox, "cbUDL_nostore");
+    cbUDL_nostore->setEditable(true);
+    cbUDL_nostore->setInsertPolicy(QComboBox::NoInsert);
+    cbUDL_nostore->setMaxVisibleItems(28);
+    cbUDL_nostore->setMinimumWidth(220);
+    l->addWidget(cbUDL_nostore, 1);
+    lNewUDL = linkLabel("lNewUDL", QStringLiteral("Create new connection"));
+    lDuplicUDL = linkLabel("lDuplicUDL", QStringLiteral("Duplicate connection"));
+    lModifyUDL = linkLabel("lModifyUDL", QStringLiteral("Modify connection"));
+    int tag = 1;
+    for (QLabel* link : {lNewUDL, lDuplicUDL, lModifyUDL}) {
+        link->setProperty("Tag", tag++);
+        connect(link, &QLabel::linkActivated, this,
+                [this, link] { guarded([this, link] { lNewUDLClick(link->property("Tag").toInt()); }); });
+        l->addWidget(link);
+    }
+    btConnect = named(new QPushButton(QStringLiteral("Connect")), "btConnect");
+    btDiscon = named(new QPushButton(QStringLiteral("Disconnect")), "btDiscon");
+    lblHelp = linkLabel("lblHelp", QStringLiteral("Help"));
+    l->addWidget(btConnect);
+    l->addWidget(btDiscon);
+    l->addWidget(lblHelp);
+    connect(btConnect, &QPushButton::clicked, this, &TMain::btConnectClick);
+    connect(btDiscon, &QPushButton::clicked, this, [this] { guarded([this] { btDisconClick(); }); });
+    connect(lblHelp, &QLabel::linkActivated, this, &TMain::lblHelpClick);
+}
+
+QWidget* TMain::buildDataPage() {
+    auto* page = new QWidget;
+    auto* v = new QVBoxLayout(page);
+    auto* row1 = new QHBoxLayout;
+    rbTables = named(new QRadioButton(QStringLiteral("Tables")), "rbTables");
+    rbViews = named(new QRadioButton(QStringLiteral("Views")), "rbViews");
+    rbBoth = named(new QRadioButton(QStringLiteral("Both")), "rbBoth");
+    rbTables->setChecked(true);
+    auto* group = new QButtonGroup(page);
+    for (QRadioButton* rb : {rbTables, rbViews, rbBoth}) {
+        group->addButton(rb);
+        row1->addWidget(rb);
+        connect(rb, &QRadioButton::clicked, this, [this] { guarded([this] { rbTablesClick(); }); });
+    }
+    chAutoOpen = named(new QCheckBox(QStringLiteral("Auto Open")), "chAutoOpen");
+    chAutoOpen->setChecked(true);
+    chAutoOpen->setToolTip(QStringLiteral("Open selected table data after selection"));
+    row1->addWidget(chAutoOpen);
+    cbTables = named(new QComboBox, "cbTables");
+    cbTables->setEditable(true);
+    cbTables->setInsertPolicy(QComboBox::NoInsert);
+    cbTables->setMaxVisibleItems(20);
+    cbTables->setMinimumWidth(260);
+    cbTables->lineEdit()->installEventFilter(this);
+    row1->addWidget(cbTables, 1);
+    row1->addWidget(new QLabel(QStringLiteral("Load TOP records:")));
+    eTopRec = named(new QSpinBox, "eTopRec");
+    eTopRec->setRange(0, 10000);
+    eTopRec->setSingleStep(1);
+    eTopRec->setValue(1);
+    row1->addWidget(eTopRec);
+    row1->addWidget(new QLabel(QStringLiteral("thousands")));
+    v->addLayout(row1);
+    // A pick from the list loads at once; typing waits for a pause.
+    connect(cbTables, &QComboBox::activated, this, [this] {
+        tablesTimer_.stop();
+        guarded([this] { cbTablesUpdateTimer(); });
+    });
+    connect(cbTables, &QComboBox::editTextChanged, this, [this] {
+        if (!lastKeyEnter_) tablesTimer_.start();
+    });
+
+    auto* row2 = new QHBoxLayout;
+    lInfo = named(new TkHTMLLabel, "lInfo");
+    lInfo->setCaptionStrings(QStringLiteral("Loaded <VAR>Num</VAR> records from <VAR>MaxNum</VAR>"));
+    lInfo->OnGetParameter = [this](TkHTMLLabel*, QString& p) { lInfoGetParameter(p); };
+    row2->addWidget(lInfo, 1);
+    btOpen = named(new QPushButton(QStringLiteral("Open table")), "btOpen");
+    btImportData = named(new QPushButton(QStringLiteral("Import data")), "btImportData");
+    btGenData = named(new QPushButton(QStringLiteral("Generate data")), "btGenData");
+    btGenScript = named(new QPushButton(QStringLiteral("Generate SQL script")), "btGenScript");
+    btRunSQL = named(new QPushButton(QStringLiteral("Run SQL command")), "btRunSQL");
+    for (QPushButton* b : {btOpen, btImportData, btGenData, btGenScript, btRunSQL})
+        row2->addWidget(b);
+    v->addLayout(row2);
+    connect(btOpen, &QPushButton::clicked, this, [this] { guarded([this] { btOpenClick(); }); });
+    connect(btImportData, &QPushButton::clicked, this, &TMain::btImportDataClick);
+    connect(btGenData, &QPushButton::clicked, this, &TMain::btGenDataClick);
+    connect(btGenScript, &QPushButton::clicked, this, &TMain::btGenScriptClick);
+    connect(btRunSQL, &QPushButton::clicked, this, &TMain::btRunSQLClick);
+    return page;
+}
+
+QWidget* TMain::buildSchemaPage() {
+    auto* page = new QWidget;
+    auto* h = new QHBoxLayout(page);
+    h->addWidget(new QLabel(QStringLiteral("Schemas:")));
+    cbSchema = named(new QComboBox, "cbSchema");
+    cbSchema->setMaxVisibleItems(16);
+    cbSchema->setMinimumWidth(260);
+    h->addWidget(cbSchema);
+    lblDelSchemas = named(new TkHTMLLabel, "lblDelSchemas");
+    lblDelSchemas->setCaptionStrings(QStringLiteral("<A NAME=Del>Remove</A> erroneous schemas"));
+    lblDelSchemas->OnAnchorClick = [this](TkHTMLLabel*, const QString&) { lblDelSchemasAnchorClick(); };
+    h->addWidget(lblDelSchemas);
+    lErr = named(new QLabel(QStringLiteral("...")), "lErr");
+    lErr->setWordWrap(true);
+    h->addWidget(lErr, 1);
+    connect(cbSchema, &QComboBox::activated, this, [this] {
+        schemaTimer_.stop();
+        cbSchemaUpdateTimer();
+    });
+    connect(cbSchema, &QComboBox::currentIndexChanged, this, [this] { schemaTimer_.start(); });
+    return page;
+}
+
+QWidget* TMain::buildPropertiesPage() {
+    auto* page = new QWidget;
+    auto* h = new QHBoxLayout(page);
+    auto* form = new QFormLayout;
+    eNamePrefix = named(new QLineEdit, "eNamePrefix");
+    eNameStart = named(new QLineEdit, "eNameStart");
+    eNameStop = named(new QLineEdit, "eNameStop");
+    eMaskListExclude = named(new QLineEdit, "eMaskListExclude");
+    form->addRow(QStringLiteral("TableName prefix (owner.):"), eNamePrefix);
+    form->addRow(QStringLiteral("TableName start apostroph:"), eNameStart);
+    form->addRow(QStringLiteral("TableName stop apostroph:"), eNameStop);
+    auto* form2 = new QFormLayout;
+    form2->addRow(QStringLiteral("Mask to exclude from table list:"), eMaskListExclude);
+    lblRef = linkLabel("lblRef", QStringLiteral("Refresh list"));
+    form2->addRow(QString(), lblRef);
+    connect(lblRef, &QLabel::linkActivated, this, [this] { guarded([this] { lblRefClick(); }); });
+    h->addLayout(form, 1);
+    h->addLayout(form2, 1);
+    return page;
+}
+
+void TMain::setupSettings() {
+    PropSaveFile1 = new TPropSaveFile(this);
+    PropSaveFile1->setObjectName(QStringLiteral("PropSaveFile1"));
+    PropSaveFile1->FileName = QStringLiteral("tabulo.ini");
+    PropSaveFile1->Loaded();
+    PropSaveMain1 = new TPropSaveMain(this);
+    PropSaveMain1->setObjectName(QStringLiteral("PropSaveMain1"));
+    PropSaveMain1->PropSaveFile = PropSaveFile1;
+    PropSaveMain1->StdCtrl->Components = {QStringLiteral("cbUDL_nostore"), QStringLiteral("eMaskListExclude"),
+                                          QStringLiteral("eNamePrefix"),   QStringLiteral("eNameStart"),
+                                          QStringLiteral("eNameStop"),     QStringLiteral("eTopRec"),
+                                          QStringLiteral("rbBoth"),        QStringLiteral("rbTables"),
+                                          QStringLiteral("rbViews"),       QStringLiteral("chAutoOpen")};
+    PropSaveMain1->Loaded();
+}
+
+void TMain::setToolWindows(TScript* script, TDlgGenSQL* genSQL, TDlgGenData* genData) {
+    script_ = script;
+    genSQL_ = genSQL;
+    genData_ = genData;
+}
+
+void TMain::guarded(const std::function<void()>& fn) {
+    try {
+        fn();
+    } catch (const EAbort&) {
+    } catch (const std::exception& e) {
+        Messages().error(ExceptionMessage(e));
+    }
+}
+
+// --- start-up
+
+void TMain::FormCreate() {
+    pcAction->setCurrentIndex(0);
+    btDisconClick();
+    ConDir = QDir(ProgramFolder()).filePath(QStringLiteral("Connections")) + '/';
+    QDir().mkpath(ConDir);
+    files_ = ConnectionFiles(ConDir);
+    files_.OpenEditor = [this](const QString& path) { return TConnectionEditor::Edit(path, this); };
+    RefreshConnectionList();
+    VemoCompConfig().Global_PropSaveFile = PropSaveFile1;
+    VemoCompConfig().DontStoreFieldDependentSettings = true;
+    actions_->OnGetOtherActionState = [this](TkDBAction*, QAction* a, TkDBGrid*, bool& enabled) {
+        if (a == actions_->action(QStringLiteral("acoImport"))) enabled = btImportData->isEnabled();
+    };
+    actions_->OnRunOtherAction = [this](TkDBAction*, QAction* a, TkDBGrid*) {
+        if (a == actions_->action(QStringLiteral("acoImport"))) btImportData->click();
+    };
+    connect(pcAction, &QTabWidget::currentChanged, this, &TMain::pcActionChange);
+    ApplicationEvents1Idle();
+}
+
+void TMain::RefreshConnectionList() {
+    const QString text = cbUDL_nostore->currentText();
+    cbUDL_nostore->clear();
+    cbUDL_nostore->addItems(ConnectionList(ConDir));
+    cbUDL_nostore->setCurrentIndex(-1);
+    cbUDL_nostore->setEditText(text);
+}
+
+void TMain::lNewUDLClick(int tag) {
+    const QString name = files_.run(tag, cbUDL_nostore->currentText());
+    if (name.isEmpty()) return;
+    RefreshConnectionList();
+    cbUDL_nostore->setEditText(name);
+}
+
+// --- connect and disconnect
+
+void TMain::btConnectClick() {
+    HourglassCursor wait;
+    btDisconClick();
+    try {
+        DBCon.ConnectionString = QStringLiteral("FILE NAME=") + ConDir + cbUDL_nostore->currentText();
+        DBCon.LoginPrompt = false;
+        try {
+            DBCon.Open();
+        } catch (const std::exception&) {
+            // The provider may ask for the credentials the file does not hold.
+            DBCon.LoginPrompt = true;
+            DBCon.Open();
+        }
+        gbTop->setTitle(QStringLiteral("DB: ") + DBCon.DefaultDatabase());
+        {
+            const QSignalBlocker block(cbSchema);
+            cbSchema->clear();
+            for (int k = 0; k < kSchemaKindCount; ++k)
+                cbSchema->addItem(SchemaKindName(k), k);
+            cbSchema->setCurrentIndex(-1);
+        }
+        rbTablesClick();
+    } catch (const std::exception& e) {
+        QApplication::beep();
+        Messages().error(ExceptionBoxText(ExceptionMessage(e)));
+        // Half a connection is no connection: the window stays disconnected.
+        try {
+            btDisconClick();
+        } catch (...) {
+        }
+    }
+    ApplicationEvents1Idle();
+}
+
+void TMain::btDisconClick() {
+    tablesTimer_.stop();
+    schemaTimer_.stop();
+    DataSet.Close();
+    qData.Close();
+    qCount.Close();
+    DBCon.Close();
+    gbTop->setTitle(QStringLiteral("DB: none"));
+    const QSignalBlocker block(cbTables);
+    cbTables->clear();
+    lInfo->update();
+    ApplicationEvents1Idle();
+}
+
+// --- table list and loading
+
+TableChoice TMain::tableChoice() const {
+    if (rbViews->isChecked()) return TableChoice::Views;
+    if (rbBoth->isChecked()) return TableChoice::Both;
+    return TableChoice::Tables;
+}
+
+void TMain::rbTablesClick() {
+    const QSignalBlocker block(cbTables);
+    const QString text = cbTables->currentText();
+    cbTables->clear();
+    if (!DBCon.Connected()) return;
+    DataSet.Close();
+    DataSet.setSchema(siTables, {});
+    struct Reset {
+        TADOQuery& q;
+        ~Reset() {
+            q.Close();
+            q.setSchema(-1, {});
+        }
+    } reset{DataSet};
+    DataSet.Open();
+    QStringList names = TableNamesOf(DataSet, tableChoice(), eMaskListExclude->text());
+    names.sort(Qt::CaseInsensitive);
+    cbTables->addItems(names);
+    cbTables->setCurrentIndex(-1);
+    cbTables->setEditText(text);
+}
+
+void TMain::cbTablesUpdateTimer() {
+    if (chAutoOpen->isChecked() && !cbTables->currentText().isEmpty()) LoadTable();
+}
+
+void TMain::btOpenClick() {
+    LoadTable();
+}
+
+void TMain::LoadTable() {
+    HourglassCursor wait;
+    qData.Close();
+    qData.setFilter(QString());
+    qData.setFiltered(false);
+    qCount.Close();
+    lInfo->repaint();
+    const QString expr = TableExpression(cbTables->currentText(), eNamePrefix->text(), eNameStart->text(),
+                                         eNameStop->text(), DBCon.dialect());
+    lastLoad_ = LoadStatementsFor(expr, eTopRec->value(), DBCon.dialect());
+    qCount.SQL = lastLoad_.count;
+    qCount.Open();
+    lInfo->repaint(); // the total shows before the rows arrive
+    qData.SQL = lastLoad_.data;
+    // A large fetch shows its progress and can be stopped; the rows fetched so far stay loaded.
+    const qint64 total = qCount.Active() && qCount.FieldCount() ? qCount.Fields(0)->AsInteger() : 0;
+    const qint64 expected =
+        eTopRec->value() > 0 ? std::min<qint64>(total, qint64(eTopRec->value()) * 1000) : total;
+    abortLoad_ = false;
+    ProgressScope progress;
+    qData.OnFetchProgress = [this, expected](qint64 rows) {
+        ProgressWindow(
+            QStringLiteral("Loading data... %1 records").arg(rows),
+            expected > 0 ? ProgressPercent(rows, expected) : -1, [this] { abortLoad_ = true; }, this);
+        return !abortLoad_;
+    };
+    struct Detach {
+        TADOQuery& q;
+        ~Detach() { q.OnFetchProgress = nullptr; }
+    } detach{qData};
+    qData.Open();
+    lInfo->repaint();
+    actions_->SetActiveGrid(grData);
+    grData->SetColumnWidth(cwDataLabelWidth, 0);
+    ApplicationEvents1Idle();
+}
+
+void TMain::lInfoGetParameter(QString& param) {
+    if (param.compare(QLatin1String("Num"), Qt::CaseInsensitive) == 0)
+        param = qData.Active() ? QString::number(qData.RecordCount()) : QStringLiteral("-");
+    else if (param.compare(QLatin1String("MaxNum"), Qt::CaseInsensitive) == 0)
+        param = qCount.Active() && qCount.FieldCount() && qCount.RecordCount() ? qCount.Fields(0)->AsString()
+                                                                               : QStringLiteral("-");
+}
+
+void TMain::qDataAfterOpen() {
+    for (int i = 0; i < qData.FieldCount(); ++i)
+        qData.Fields(i)->Tag = 1;
+    grData->SetColumnWidth(cwDataWidth, 20);
+}
+
+// --- schema page
+
+bool TMain::OpenSchemaKind(int kind) {
+    HourglassCursor wait;
+    try {
+        DataSet.Close();
+        DataSet.setFilter(QString());
+        DataSet.setFiltered(false);
+        DataSet.setSchema(kind, {});
+        DataSet.Open();
+        lErr->setText(QStringLiteral("Ok"));
+        grData->SetColumnWidth(cwDefaultWidth, 0);
+        return true;
+    } catch (const std::exception& e) {
+        lErr->setText(ExceptionMessage(e));
+        return false;
+    }
+}
+
+void TMain::cbSchemaUpdateTimer() {
+    if (cbSchema->currentIndex() < 0) return;
+    if (!OpenSchemaKind(cbSchema->currentData().toInt())) QApplication::beep();
+}
+
+void TMain::lblDelSchemasAnchorClick() {
+    const QSignalBlocker block(cbSchema);
+    cbSchema->clear();
+    for (int k = 0; k < kSchemaKindCount; ++k)
+        cbSchema->addItem(SchemaKindName(k), k);
+    for (int i = cbSchema->count() - 1; i >= 0; --i)
+        if (!OpenSchemaKind(cbSchema->itemData(i).toInt())) cbSchema->removeItem(i);
+    if (cbSchema->count() > 0) {
+        cbSchema->setCurrentIndex(0);
+        OpenSchemaKind(cbSchema->itemData(0).toInt());
+    }
+}
+
+void TMain::pcActionChange() {
+    ds1.setDataSet(pcAction->currentIndex() == 0 ? static_cast<TDataSet*>(&qData) : &DataSet);
+    actions_->RefreshAction();
+}
+
+// --- grid events
+
+void TMain::grDataEnter() {
+    actions_->SetActiveGrid(grData);
+}
+
+bool TMain::grDataChangeSort(const QString& fields, bool desc) {
+    TDataSet* ds = ds1.DataSet();
+    if (!ds) return false;
+    QString sort;
+    if (!SortTextFor(*ds, fields, desc, sort)) return false;
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    struct Restore {
+        ~Restore() { QApplication::restoreOverrideCursor(); }
+    } restore;
+    try {
+        const TBookmark bm = ds->GetBookmark();
+        ds->setSort(sort);
+        if (bm >= 0 && ds->BookmarkValid(bm)) ds->GotoBookmark(bm);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void TMain::grDataRefreshData() {
+    TDataSet* ds = ds1.DataSet();
+    if (!ds) return;
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    struct Restore {
+        ~Restore() { QApplication::restoreOverrideCursor(); }
+    } restore;
+    if (!ds->Active())
+        ds->Open();
+    else
+        ds->Requery();
+}
+
+void TMain::grDataTitleExClick() {
+    TDataSet* ds = ds1.DataSet();
+    Messages().information(
+        QStringLiteral("Selected %1 records.").arg(ds && ds->Active() ? ds->RecordCount() : 0));
+}
+
+// --- enabling rules and tool buttons
+
+void TMain::ApplicationEvents1Idle() {
+    gbTabs->setEnabled(DBCon.Connected());
+    const bool tableNamed = !cbTables->currentText().isEmpty();
+    btImportData->setEnabled(qData.Active() && tableNamed);
+    btGenData->setEnabled(btImportData->isEnabled());
+    btGenScript->setEnabled(btImportData->isEnabled());
+    btOpen->setEnabled(tableNamed);
+    actions_->RefreshAction();
+}
+
+void TMain::btImportDataClick() {
+    // The import wizard is not part of this build yet.
+    Messages().information(QStringLiteral("The import wizard is not available in this version."));
+}
+
+void TMain::btGenDataClick() {
+    if (genData_) genData_->exec();
+}
+
+void TMain::btGenScriptClick() {
+    TkDBFilterCfg& cfg = VemoCompConfig().kDBFilterCfg;
+    cfg.TableQuoteStart = eNameStart->text().isEmpty() ? QChar('[') : eNameStart->text().at(0);
+    cfg.TableQuoteStop = eNameStop->text().isEmpty() ? QChar(']') : eNameStop->text().at(0);
+    if (script_) script_->exec();
+}
+
+void TMain::btRunSQLClick() {
+    if (genSQL_) {
+        genSQL_->show();
+        genSQL_->raise();
+    }
+}
+
+void TMain::lblHelpClick() {
+    const QDir dir(ProgramFolder());
+    QString file = dir.filePath(QStringLiteral("help.pdf"));
+    if (!QFileInfo::exists(file)) file = dir.filePath(QStringLiteral("help.html"));
+    if (!QFileInfo::exists(file) || !ShellOpen(file))
+        Messages().error(QStringLiteral("Cannot open file \"%1\".").arg(file));
+}
+
+bool TMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == cbTables->lineEdit() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        lastKeyEnter_ = key == Qt::Key_Return || key == Qt::Key_Enter;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,636 @@
+#include "db_grid.h"
+
+#include "cursor_guard.h"
+#include "exceptions.h"
+#include "field.h"
+#include "messages.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+
+namespace {
+constexpr int kSortMarkWidth = 10; // glyph widths at 96 dpi
+constexpr int kFunnelWidth = 12;
+constexpr int kIndicatorWidth = 11;
+
+void drawTriangle(QPainter& p, const QRect& r, bool down, const QColor& c) {
+    QPainterPath path;
+    const int w = std::min(r.width(), r.height()) / 2, cx = r.center().x(), cy = r.center().y();
+    if (down) {
+        path.moveTo(cx - w / 2, cy - w / 4);
+        path.lineTo(cx + w / 2, cy - w / 4);
+        path.lineTo(cx, cy + w / 4 + 1);
+    } else {
+        path.moveTo(cx - w / 2, cy + w / 4);
+        path.lineTo(cx + w / 2, cy + w / 4);
+        path.lineTo(cx, cy - w / 4 - 1);
+    }
+    path.closeSubpath();
+    p.fillPath(path, c);
+}
+} // namespace
+
+// The title row: sort marks and funnel buttons, hot tracking, title clicks and the title menu.
+class GridHeader : public QHeaderView {
+public:
+    explicit GridHeader(TkDBGrid* grid) : QHeaderView(Qt::Horizontal, grid), grid_(grid) {
+        setSectionsClickable(true);
+        setHighlightSections(false);
+        setSectionsMovable(true);
+        setAttribute(Qt::WA_Hover);
+        setMouseTracking(true);
+        setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        connect(this, &QHeaderView::sectionClicked, this,
+                [this](int logical) { grid_->titleClicked(logical, QApplication::keyboardModifiers()); });
+    }
+
+protected:
+    void paintSection(QPainter* p, const QRect& rect, int logical) const override {
+        const double s = grid_->scaleRatio();
+        QRect textRect = rect;
+        int glyphs = 0;
+        if (grid_->OptionsEx2.Filters.FunnelBtn) glyphs += ScalePixels(kFunnelWidth, s) + 6;
+        int sortIndex = -1;
+        TField* f = logical < grid_->dataModel()->columnCount() ? grid_->fieldOfColumn(logical) : nullptr;
+        if (f)
+            for (int i = 0; i < grid_->SortList().size(); ++i)
+                if (grid_->SortList()[i].field.compare(f->FieldName, Qt::CaseInsensitive) == 0) sortIndex = i;
+        if (sortIndex >= 0) glyphs += ScalePixels(kSortMarkWidth, s) + 6;
+        p->save();
+        QHeaderView::paintSection(p, textRect, logical);
+        p->restore();
+        if (!glyphs) return;
+        int x = rect.right() - 3;
+        const QColor ink = palette().color(QPalette::ButtonText);
+        if (grid_->OptionsEx2.Filters.FunnelBtn) {
+            // The funnel: a trapezoid over a stem.
+            int w = ScalePixels(kFunnelWidth, s);
+            QRect r(x - w, rect.top(), w, rect.height());
+            x -= w + 6;
+            int cy = r.center().y(), h = std::min(w, rect.height() - 4);
+            QPainterPath path;
+            path.moveTo(r.left(), cy - h / 2);
+            path.lineTo(r.right(), cy - h / 2);
+            path.lineTo(r.center().x() + 1, cy);
+            path.lineTo(r.center().x() + 1, cy + h / 2);
+            path.lineTo(r.center().x() - 1, cy + h / 2);
+            path.lineTo(r.center().x() - 1, cy);
+            path.closeSubpath();
+            p->save();
+            p->setRenderHint(QPainter::Antialiasing);
+            p->fillPath(path, palette().color(QPalette::Mid));
+            p->restore();
+        }
+        if (sortIndex >= 0) {
+            int w = ScalePixels(kSortMarkWidth, s);
+            QRect r(x - w, rect.top(), w, rect.height());
+            p->save();
+            p->setRenderHint(QPainter::Antialiasing);
+            drawTriangle(*p, r, grid_->SortList()[sortIndex].desc, ink);
+            if (grid_->SortList().size() > 1) {
+                QFont small = font();
+                small.setPointSizeF(small.pointSizeF() * 0.7);
+                p->setFont(small);
+                p->setPen(ink);
+                p->drawText(r.adjusted(0, 0, 0, -2), Qt::AlignHCenter | Qt::AlignBottom,
+                            QString::number(sortIndex + 1));
+            }
+            p->restore();
+        }
+    }
+    void contextMenuEvent(QContextMenuEvent* e) override {
+        grid_->titleContextMenu(logicalIndexAt(e->pos()), e->globalPos());
+    }
+
+private:
+    TkDBGrid* grid_;
+};
+
+// The indicator column: the current record's mark and the selected records; clicks go to the grid.
+class GridIndicator : public QHeaderView {
+public:
+    explicit GridIndicator(TkDBGrid* grid) : QHeaderView(Qt::Vertical, grid), grid_(grid) {
+        setSectionResizeMode(QHeaderView::Fixed);
+        setSectionsClickable(true);
+        setHighlightSections(false);
+    }
+    QSize sizeHint() const override {
+        QSize s = QHeaderView::sizeHint();
+        s.setWidth(ScalePixels(kIndicatorWidth, grid_->scaleRatio()));
+        return s;
+    }
+
+protected:
+    void paintSection(QPainter* p, const QRect& rect, int logical) const override {
+        p->fillRect(rect, palette().color(QPalette::Button));
+        if (grid_->isRowSelected(logical))
+            p->fillRect(rect.adjusted(1, 1, -1, -1), palette().color(QPalette::Highlight));
+        p->setPen(palette().color(QPalette::Mid));
+        p->drawLine(rect.bottomLeft(), rect.bottomRight());
+        p->drawLine(rect.topRight(), rect.bottomRight());
+        TDataSet* ds = grid_->dataSet();
+        if (ds && ds->Active() && ds->currentPosition() == logical) {
+            p->save();
+            p->setRenderHint(QPainter::Antialiasing);
+            QPainterPath path;
+            int h = std::min(rect.width(), rect.height()) / 2, cx = rect.center().x(), cy = rect.center().y();
+            path.moveTo(cx - h / 3, cy - h / 2);
+            path.lineTo(cx + h / 2, cy);
+            path.lineTo(cx - h / 3, cy + h / 2);
+            path.closeSubpath();
+            p->fillPath(path, grid_->isRowSelected(logical) ? palette().color(QPalette::HighlightedText)
+                                                            : palette().color(QPalette::ButtonText));
+            p->restore();
+        }
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        int row = logicalIndexAt(e->pos());
+        if (row < 0) return;
+        if (e->button() == Qt::LeftButton) grid_->fixedColumnClick(row, e->modifiers());
+    }
+    void mouseMoveEvent(QMouseEvent*) override {}
+    void mouseReleaseEvent(QMouseEvent*) override {}
+    void contextMenuEvent(QContextMenuEvent* e) override {
+        int row = logicalIndexAt(e->pos());
+        grid_->fixedColumnContextMenu(row, e->globalPos());
+    }
+
+private:
+    TkDBGrid* grid_;
+};
+
+// Cells: selected records in the selection colours, the current row's focus.
+class GridDelegate : public QStyledItemDelegate {
+public:
+    explicit GridDelegate(TkDBGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+    void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem o = option;
+        const bool current = grid_->currentIndex() == index;
+        TDataSet* ds = grid_->dataSet();
+        const bool currentRow = ds && ds->currentPosition() == index.row();
+        if (!current && grid_->isRowSelected(index.row())) {
+            p->fillRect(o.rect, o.palette.color(QPalette::Highlight));
+            o.palette.setColor(QPalette::Text, o.palette.color(QPalette::HighlightedText));
+            o.state &= ~QStyle::State_Selected;
+        } else if (!current && currentRow) {
+            p->fillRect(o.rect, o.palette.color(QPalette::AlternateBase));
+        }
+        QStyledItemDelegate::paint(p, o, index);
+        if (currentRow) {
+            // The row focus: a line above and below the current record.
+            p->save();
+            p->setPen(QPen(o.palette.color(QPalette::Highlight), 1, Qt::DotLine));
+            p->drawLine(o.rect.topLeft(), o.rect.topRight());
+            p->drawLine(o.rect.bottomLeft(), o.rect.bottomRight());
+            p->restore();
+        }
+    }
+
+private:
+    TkDBGrid* grid_;
+};
+
+TkDBGrid::TkDBGrid(QWidget* parent) : QTableView(parent), model_(new DataSetModel(this)) {
+    header_ = new GridHeader(this);
+    indicator_ = new GridIndicator(this);
+    setHorizontalHeader(header_);
+    setVerticalHeader(indicator_);
+    setModel(model_);
+    setItemDelegate(new GridDelegate(this));
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed);
+    setWordWrap(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    indicator_->setDefaultSectionSize(DefaultRowHeight());
+    header_->setMinimumSectionSize(8);
+    connect(model_, &DataSetModel::currentRowChanged, this, &TkDBGrid::syncCurrentFromDataSet);
+    connect(model_, &DataSetModel::dataSetLayoutChanged, this, [this] { dataSetLinkChanged(); });
+    connect(model_, &DataSetModel::dataSetRowsChanged, this, [this] { FilterChangedNotification(); });
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+        if (TDataSet* ds = dataSet()) syncCurrentFromDataSet(ds->currentPosition());
+    });
+}
+
+TkDBGrid::~TkDBGrid() {
+    if (source_) source_->OnDataSetChanged = nullptr;
+}
+
+double TkDBGrid::scaleRatio() const {
+    return logicalDpiX() / 96.0;
+}
+
+int TkDBGrid::DefaultRowHeight() const {
+    return fontMetrics().height() + 4;
+}
+
+bool TkDBGrid::ShowIndicator() const {
+    return !indicator_->isHidden();
+}
+
+void TkDBGrid::setShowIndicator(bool on) {
+    indicator_->setVisible(on);
+}
+
+void TkDBGrid::setDataSource(TDataSource* source) {
+    if (source_) source_->OnDataSetChanged = nullptr;
+    source_ = source;
+    if (source_) source_->OnDataSetChanged = [this](TDataSource&) { dataSourceChanged(); };
+    dataSourceChanged();
+}
+
+void TkDBGrid::dataSourceChanged() {
+    TDataSet* ds = source_ ? source_->DataSet() : nullptr;
+    if (ds == dataSet()) return;
+    sortList_.clear();
+    model_->setDataSet(ds);
+    dataSetLinkChanged();
+}
+
+void TkDBGrid::dataSetLinkChanged() {
+    TDataSet* ds = dataSet();
+    if (ds && ds->Active()) {
+        applyModeInForce();
+        if (OnDataSetOpened) OnDataSetOpened(this);
+    }
+}
+
+TField* TkDBGrid::fieldOfColumn(int column) const {
+    if (column < 0 || column >= model_->columnCount()) return nullptr;
+    return model_->fieldAt(column);
+}
+
+int TkDBGrid::columnOfField(const QString& name) const {
+    for (int c = 0; c < model_->columnCount(); ++c)
+        if (model_->fieldAt(c)->FieldName.compare(name, Qt::CaseInsensitive) == 0) return c;
+    return -1;
+}
+
+QString TkDBGrid::GetTitleText(int column) const {
+    TField* f = fieldOfColumn(column);
+    return f ? f->DisplayLabel() : QString();
+}
+
+QString TkDBGrid::GetCellValue(int column, int row) const {
+    TField* f = fieldOfColumn(column);
+    TDataSet* ds = dataSet();
+    if (!f || !ds || !ds->Active()) return QString();
+    if (row < 0) return f->DisplayText();
+    if (row >= ds->RecordCount()) return QString();
+    if (IsMemoField(*f)) return f->formatValue(ds->valueAt(f, row));
+    return model_->data(model_->index(row, column), Qt::DisplayRole).toString();
+}
+
+bool TkDBGrid::isSortableField(const TField* f) const {
+    return f && IsPlainField(*f) && CanSort();
+}
+
+bool TkDBGrid::isRowSelected(int) const {
+    return false;
+}
+
+// --- sorting and refreshing
+
+void TkDBGrid::titleClicked(int column, Qt::KeyboardModifiers mods) {
+    TField* f = fieldOfColumn(column);
+    if (!f || !CanSort()) return;
+    QStringList fields;
+    bool desc = false;
+    if (mods & Qt::ControlModifier) {
+        // Ctrl adds the column to the order (or turns the whole order round when it is already in).
+        for (const SortItem& s : sortList_)
+            fields << s.field;
+        desc = !sortList_.isEmpty() && sortList_.first().desc;
+        if (!fields.contains(f->FieldName, Qt::CaseInsensitive))
+            fields << f->FieldName;
+        else
+            desc = !desc;
+    } else {
+        fields << f->FieldName;
+        desc = sortList_.size() == 1 &&
+               sortList_.first().field.compare(f->FieldName, Qt::CaseInsensitive) == 0 &&
+               !sortList_.first().desc;
+    }
+    ChangeSort(fields, desc);
+}
+
+bool TkDBGrid::ChangeSort(const QStringList& fields, bool desc) {
+    if (!OnChangeSort) return false;
+    if (!OnChangeSort(this, fields.join(','), desc)) return false;
+    sortList_.clear();
+    for (const QString& f : fields)
+        sortList_.append({f, desc});
+    header_->viewport()->update();
+    return true;
+}
+
+void TkDBGrid::RefreshData() {
+    if (OnRefreshData) OnRefreshData(this);
+    if (!sortList_.isEmpty() && OnChangeSort) {
+        QStringList fields;
+        for (const SortItem& s : sortList_)
+            fields << s.field;
+        if (!OnChangeSort(this, fields.join(','), sortList_.first().desc)) sortList_.clear();
+        header_->viewport()->update();
+    }
+    if (TDataSet* ds = dataSet(); ds && ds->Active()) ds->First();
+}
+
+void TkDBGrid::FilterChangedNotification() {
+    viewport()->update();
+}
+
+void TkDBGrid::titleContextMenu(int column, const QPoint& globalPos) {
+    if (TitlePopupItems.isEmpty() || column < 0) return;
+    QMenu menu(this);
+    for (const QString& item : TitlePopupItems) {
+        if (item == QLatin1String("-")) {
+            menu.addSeparator();
+            continue;
+        }
+        // The aggregates are computed by the title aggregate feature; until then the items are shown only.
+        QAction* a = menu.addAction(item);
+        a->setEnabled(false);
+    }
+    menu.exec(globalPos);
+}
+
+void TkDBGrid::selectAll() {
+    if (OnTitleExClick) OnTitleExClick(this);
+}
+
+void TkDBGrid::fixedColumnClick(int row, Qt::KeyboardModifiers) {
+    TDataSet* ds = dataSet();
+    if (ds && ds->Active() && row >= 0 && row < ds->RecordCount()) {
+        try {
+            ds->setRecNo(row + 1);
+        } catch (const std::exception& e) {
+            ShowException(QStringLiteral("Error: Cannot save record."), e);
+        }
+    }
+}
+
+void TkDBGrid::fixedColumnContextMenu(int, const QPoint& globalPos) {
+    if (PopupMenu) PopupMenu->exec(globalPos);
+}
+
+// --- current record
+
+void TkDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    TDataSet* ds = dataSet();
+    if (syncing_ || !ds || !ds->Active() || !current.isValid()) return;
+    if (current.row() != ds->currentPosition()) {
+        syncing_ = true;
+        try {
+            ds->setRecNo(current.row() + 1);
+        } catch (const std::exception& e) {
+            ShowException(QStringLiteral("Error: Cannot save record."), e);
+        }
+        syncing_ = false;
+        if (ds->currentPosition() >= 0 && ds->currentPosition() != current.row())
+            syncCurrentFromDataSet(ds->currentPosition());
+    }
+    indicator_->viewport()->update();
+    viewport()->update();
+}
+
+void TkDBGrid::syncCurrentFromDataSet(int row) {
+    if (syncing_ || row < 0 || row >= model_->rowCount()) return;
+    int column = std::max(0, currentIndex().column());
+    if (column >= model_->columnCount()) return;
+    if (currentIndex().row() == row) return;
+    syncing_ = true;
+    setCurrentIndex(model_->index(row, column));
+    syncing_ = false;
+    indicator_->viewport()->update();
+    viewport()->update();
+}
+
+bool TkDBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    if ((ReadOnly || !AllowEditing) && trigger != QAbstractItemView::NoEditTriggers &&
+        trigger != QAbstractItemView::CurrentChanged)
+        return false;
+    return QTableView::edit(index, trigger, event);
+}
+
+void TkDBGrid::keyPressEvent(QKeyEvent* event) {
+    QTableView::keyPressEvent(event);
+}
+
+void TkDBGrid::focusInEvent(QFocusEvent* event) {
+    QTableView::focusInEvent(event);
+    if (OnEnter) OnEnter(this);
+}
+
+// --- column widths
+
+void TkDBGrid::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    if (width() != lastWidth_) {
+        lastWidth_ = width();
+        applyModeInForce();
+    }
+}
+
+void TkDBGrid::applyModeInForce() {
+    if (columnWidth_ != cwNone) SetColumnWidth(columnWidth_, 0);
+}
+
+void TkDBGrid::setColumnWidth(TColumnWidth mode) {
+    columnWidth_ = mode;
+    SetColumnWidth(mode, 0);
+    if (mode == cwDefaultWidth || mode == cwDataWidth || mode == cwDataLabelWidth) columnWidth_ = cwNone;
+}
+
+GridRoom TkDBGrid::room() const {
+    GridRoom g;
+    g.gridWidth = width();
+    g.scrollBarWidth = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    g.indicator = ShowIndicator();
+    g.fixedTextArea = 0;
+    g.singleBorder = frameShape() != QFrame::NoFrame;
+    g.look3D = frameShadow() != QFrame::Plain;
+    g.columnLines = showGrid();
+    return g;
+}
+
+int TkDBGrid::TitleWidthOf(int column) const {
+    const double s = scaleRatio();
+    const int min = ScalePixels(OptionsEx2.Appearance.ColumnMinWidth, s);
+    const int max = ScalePixels(OptionsEx2.Appearance.ColumnMaxWidth, s);
+    QFontMetrics fm(header_->font());
+    TitleMeasure m;
+    const QString title = GetTitleText(column);
+    m.textWidth = fm.horizontalAdvance(title);
+    m.titleLines = TitleLines;
+    for (const QString& w : title.split(' ', Qt::SkipEmptyParts))
+        m.wordWidths.push_back(fm.horizontalAdvance(w));
+    if (OptionsEx2.Filters.FunnelBtn) m.glyphRoom += ScalePixels(kFunnelWidth, s) + 6;
+    if (isSortableField(fieldOfColumn(column))) m.glyphRoom += ScalePixels(kSortMarkWidth, s) + 6;
+    return TitleWidth(m, min, max);
+}
+
+std::vector<int> TkDBGrid::DataWidths(bool withTitles) const {
+    const int n = model_->columnCount();
+    std::vector<int> widths(size_t(n), 0);
+    if (withTitles)
+        for (int c = 0; c < n; ++c)
+            widths[size_t(c)] = TitleWidthOf(c);
+    TDataSet* ds = dataSet();
+    if (!ds || !ds->Active()) return widths;
+    HourglassCursor wait;
+    // Cells are read by view position: no navigation, so the current record, the visible rows and
+    // the filter all stay as they are.
+    const int rows = std::min(ds->RecordCount(), OptionsEx2.Appearance.ColumnWidthMaxRecordsSearch + 1);
+    QFontMetrics fm(font());
+    for (int c = 0; c < n; ++c) {
+        TField* f = model_->fieldAt(c);
+        const bool plain = IsPlainField(*f), memo = IsMemoField(*f) && OptionsEx2.Editors.ShowMemo;
+        if (!plain && !memo) continue;
+        int best = widths[size_t(c)];
+        for (int r = 0; r < rows; ++r) {
+            QString text = plain ? model_->data(model_->index(r, c), Qt::DisplayRole).toString()
+                                 : f->formatValue(ds->valueAt(f, r));
+            if (!text.isEmpty()) best = std::max(best, fm.horizontalAdvance(text) + 8);
+        }
+        widths[size_t(c)] = best;
+    }
+    return widths;
+}
+
+void TkDBGrid::SetOneColumnWidth(TColumnWidth mode, int column, int additional) {
+    TField* f = fieldOfColumn(column);
+    if (!f) return;
+    const double s = scaleRatio();
+    const int min = ScalePixels(OptionsEx2.Appearance.ColumnMinWidth, s);
+    const int max = ScalePixels(OptionsEx2.Appearance.ColumnMaxWidth, s);
+    const bool picker = OptionsEx2.Editors.DateTimePicker && IsDateTimeField(*f);
+    int w;
+    switch (mode) {
+    case cwNone:
+        w = columnWidth(column);
+        break;
+    case cwDefaultWidth:
+        w = f->DisplayWidth() * fontMetrics().averageCharWidth() + 4;
+        break;
+    case cwLabelWidth:
+        w = TitleWidthOf(column);
+        break;
+    case cwDataWidth:
+    case cwDataLabelWidth: {
+        w = mode == cwDataLabelWidth ? TitleWidthOf(column) : columnWidth(column);
+        TDataSet* ds = dataSet();
+        if (ds && ds->Active()) {
+            TkDBGrid* self = const_cast<TkDBGrid*>(this);
+            std::vector<int> all = self->DataWidths(false);
+            int d = all[size_t(column)];
+            if (picker && d > 0) d += DefaultRowHeight();
+            if (d > 0 && d >= w) w = d;
+        }
+        break;
+    }
+    default:
+        return;
+    }
+    if (w > 0) setColumnWidth(column, ClampBoth(w, min, max) + additional);
+}
+
+void TkDBGrid::SetColumnWidth(TColumnWidth mode, int additional) {
+    const int n = model_->columnCount();
+    if (sizing_ || mode == cwNone || n == 0) return;
+    sizing_ = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{sizing_};
+    const double s = scaleRatio();
+    const int min = ScalePixels(OptionsEx2.Appearance.ColumnMinWidth, s);
+    const int max = ScalePixels(OptionsEx2.Appearance.ColumnMaxWidth, s);
+    const GridRoom g = room();
+    auto fixed = [this](int c) {
+        return FieldsFixedColumnWidth.contains(fieldOfColumn(c)->FieldName, Qt::CaseInsensitive);
+    };
+    int F = 0, count = 0;
+    long long T = 0;
+    std::vector<int> sized;
+    for (int c = 0; c < n; ++c) {
+        if (isColumnHidden(c)) continue;
+        if (columnWidth(c) > g.gridWidth) QTableView::setColumnWidth(c, g.gridWidth);
+        if (fixed(c)) {
+            F += columnWidth(c) + (g.columnLines ? 1 : 0);
+        } else {
+            ++count;
+            T += columnWidth(c);
+            sized.push_back(c);
+        }
+    }
+    if (count == 0 || T == 0) return;
+    const int R = RoomWidth(g, count);
+    switch (mode) {
+    case cwDefaultWidth:
+    case cwLabelWidth:
+        for (int c : sized)
+            SetOneColumnWidth(mode, c, 0);
+        break;
+    case cwSameWidth: {
+        const int w = SameWidth(R, F, count, min);
+        for (int c : sized)
+            QTableView::setColumnWidth(c, w);
+        break;
+    }
+    case cwAutoWidth: {
+        std::vector<int> widths;
+        for (int c : sized)
+            widths.push_back(columnWidth(c));
+        AutoWidths(widths, R, F, min);
+        for (size_t i = 0; i < sized.size(); ++i)
+            QTableView::setColumnWidth(sized[i], widths[i]);
+        break;
+    }
+    case cwDataWidth:
+    case cwDataLabelWidth:
+    case cwHideEmptyCol: {
+        std::vector<int> values = DataWidths(mode == cwDataLabelWidth);
+        for (int c = 0; c < n; ++c) {
+            if (mode == cwHideEmptyCol) {
+                if (values[size_t(c)] == 0) setColumnHidden(c, true);
+                continue;
+            }
+            if (fixed(c)) continue;
+            TField* f = fieldOfColumn(c);
+            const bool picker = OptionsEx2.Editors.DateTimePicker && IsDateTimeField(*f);
+            QTableView::setColumnWidth(c, DataSizedWidth(values[size_t(c)], g.gridWidth, n, picker,
+                                                         DefaultRowHeight(), min, max, additional));
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    emit columnWidthsApplied();
+}
+
+void TkDBGrid::TakeColumnsSnapshot() {
+    snapshot_.clear();
+    for (int c = 0; c < model_->columnCount(); ++c)
+        snapshot_.push_back({fieldOfColumn(c)->FieldName, columnWidth(c), !isColumnHidden(c)});
+}
+
+void TkDBGrid::RestoreColumnsWidth(bool restoreVisibility, bool restorePosition) {
+    for (size_t i = 0; i < snapshot_.size(); ++i) {
+        int c = columnOfField(snapshot_[i].field);
+        if (c < 0) continue;
+        QTableView::setColumnWidth(c, snapshot_[i].width);
+        if (restoreVisibility) setColumnHidden(c, !snapshot_[i].visible);
+        if (restorePosition) header_->moveSection(header_->visualIndex(c), int(i));
+    }
+}

@@ -1,0 +1,155 @@
+#pragma once
+// TkDBGrid: the data grid, a QTableView over a dataset. Titles with sort marks and funnel buttons, an
+// indicator column (the vertical header), column width modes, title clicks that ask for sorting,
+// editing through the dataset, the current record kept in step with the current row.
+#include "column_widths.h"
+#include "dataset.h"
+#include "dataset_model.h"
+
+#include <QStringList>
+#include <QTableView>
+#include <functional>
+
+class QMenu;
+class GridHeader;
+class GridIndicator;
+
+struct TkDBGridAppearance {
+    int ColumnMinWidth = 40;
+    int ColumnMaxWidth = 200;
+    int ColumnWidthMaxRecordsSearch = 2000;
+};
+struct TkDBGridFilters {
+    bool FunnelBtn = false; // a funnel button in every title (its list comes with the column filters)
+};
+struct TkDBGridEditors {
+    bool ShowMemo = true;        // memo contents are shown (and measured by the data width modes)
+    bool DateTimePicker = false; // date-time columns are edited with a picker
+    int MemoStringSize = 250;    // string fields declared longer than this are treated as memos
+};
+struct TkDBGridFixedCells {
+    bool TitleExBtnSelectAll = true; // the indicator's title cell selects all records
+    bool FixedColButton = true;      // the indicator column reacts to clicks
+};
+struct TkDBGridOptionsEx2 {
+    TkDBGridAppearance Appearance;
+    TkDBGridFilters Filters;
+    TkDBGridEditors Editors;
+    TkDBGridFixedCells FixedCells;
+};
+
+class TkDBGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit TkDBGrid(QWidget* parent = nullptr);
+    ~TkDBGrid() override;
+
+    void setDataSource(TDataSource* source);
+    TDataSource* DataSource() const { return source_; }
+    TDataSet* dataSet() const { return model_->dataSet(); }
+    DataSetModel* dataModel() const { return model_; }
+    // Re-reads the data source's dataset (after the source switched datasets).
+    void dataSourceChanged();
+
+    int Tag = 0;
+    TkDBGridOptionsEx2 OptionsEx2;
+    QStringList FieldsFixedColumnWidth;
+    int TitleLines = 1;
+    bool ReadOnly = false;
+    bool AllowEditing = true;
+    bool ConfirmDelete = true;
+    bool ShowIndicator() const;
+    void setShowIndicator(bool on);
+    int DefaultRowHeight() const;
+    double scaleRatio() const;
+
+    // --- column widths
+    TColumnWidth ColumnWidth() const { return columnWidth_; }
+    void setColumnWidth(TColumnWidth mode);
+    using QTableView::setColumnWidth;
+    void SetColumnWidth(TColumnWidth mode, int additional = 0);
+    void SetOneColumnWidth(TColumnWidth mode, int column, int additional = 0);
+    void RestoreColumnsWidth(bool restoreVisibility, bool restorePosition);
+    // Takes the columns as they are now as the design-time snapshot.
+    void TakeColumnsSnapshot();
+    int TitleWidthOf(int column) const;
+    // The widest non-empty cell text (+8) over the first ColumnWidthMaxRecordsSearch + 1 records.
+    std::vector<int> DataWidths(bool withTitles) const;
+
+    // --- texts
+    QString GetTitleText(int column) const;
+    // The display text of a cell (the full text of a memo); row -1 is the current record.
+    QString GetCellValue(int column, int row = -1) const;
+    TField* fieldOfColumn(int column) const;
+    int columnOfField(const QString& name) const; // -1 when not shown
+
+    // --- sorting
+    struct SortItem {
+        QString field;
+        bool desc = false;
+    };
+    const QList<SortItem>& SortList() const { return sortList_; }
+    // Asks OnChangeSort for the order; on agreement the sort marks follow. Empty fields clear it.
+    bool ChangeSort(const QStringList& fields, bool desc);
+    bool CanSort() const { return bool(OnChangeSort); }
+    // Re-reads the data (OnRefreshData) and re-applies the sort order; the first record becomes current.
+    void RefreshData();
+    // The grid's filter changed: selection and column filters follow.
+    virtual void FilterChangedNotification();
+
+    std::function<bool(TkDBGrid*, const QString& fields, bool desc)> OnChangeSort;
+    std::function<void(TkDBGrid*)> OnRefreshData;
+    std::function<void(TkDBGrid*)> OnTitleExClick; // the indicator's title cell
+    std::function<void(TkDBGrid*)> OnEnter;        // the grid got the focus
+    std::function<void(TkDBGrid*)> OnDataSetOpened;
+
+    // The title pop-up: aggregate items ("Suma = %sum", "-" for a separator); their results come later.
+    QStringList TitlePopupItems;
+    QMenu* PopupMenu = nullptr; // the usual right-click menu (the action module's)
+
+    // Fixed-column (indicator) clicks; the multi-select grid extends these.
+    virtual void fixedColumnClick(int row, Qt::KeyboardModifiers mods);
+    virtual void fixedColumnContextMenu(int row, const QPoint& globalPos);
+    // Whether the record shown in a row is drawn as selected.
+    virtual bool isRowSelected(int row) const;
+
+public slots:
+    void selectAll() override; // the corner (indicator title) cell
+
+signals:
+    void columnWidthsApplied();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    virtual void dataSetLinkChanged(); // the dataset opened, closed or switched
+    bool sizing() const { return sizing_; }
+
+private:
+    friend class GridHeader;
+    void titleClicked(int column, Qt::KeyboardModifiers mods);
+    void titleContextMenu(int column, const QPoint& globalPos);
+    void syncCurrentFromDataSet(int row);
+    bool isSortableField(const TField* f) const;
+    GridRoom room() const;
+    void applyModeInForce();
+
+    DataSetModel* model_;
+    GridHeader* header_;
+    GridIndicator* indicator_;
+    TDataSource* source_ = nullptr;
+    TColumnWidth columnWidth_ = cwNone;
+    bool sizing_ = false;
+    bool syncing_ = false;
+    QList<SortItem> sortList_;
+    struct Snapshot {
+        QString field;
+        int width;
+        bool visible;
+    };
+    std::vector<Snapshot> snapshot_;
+    int lastWidth_ = -1;
+};

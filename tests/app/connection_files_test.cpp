@@ -1,0 +1,172 @@
+// Connection files: the list, the name rule, create / duplicate / modify with their messages, and the
+// editor's initialisation strings.
+#include "connection_editor.h"
+#include "connection_files.h"
+#include "scripted_messages.h"
+#include "test_util.h"
+#include "udl_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+void touch(const QString& path, const QByteArray& content = {}) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+} // namespace
+
+class ConnFilesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        conDir = dir.path() + '/';
+        files = std::make_unique<ConnectionFiles>(conDir);
+        files->OpenEditor = [this](const QString& path) {
+            edited << QFileInfo(path).fileName();
+            return QFileInfo::exists(path);
+        };
+    }
+    TempDir dir;
+    QString conDir;
+    std::unique_ptr<ConnectionFiles> files;
+    QStringList edited;
+    ScopedScriptedMessages messages;
+};
+
+TEST_F(ConnFilesTest, ListIsSortedUdlFilesOnly) {
+    touch(conDir + "b.udl");
+    touch(conDir + "A.udl");
+    touch(conDir + "c.txt");
+    QDir().mkdir(conDir + "d.udl"); // a folder is not a connection
+    EXPECT_EQ(ConnectionList(conDir), QStringList({"A.udl", "b.udl"}));
+}
+
+TEST_F(ConnFilesTest, CreateSetsTheExtension) {
+    struct Case {
+        const char* input;
+        const char* file;
+    } cases[] = {
+        {"Sales", "Sales.udl"}, {"Sales.txt", "Sales.udl"}, {"prod.old", "prod.udl"}, {" x.y.z ", "x.y.udl"}};
+    messages.answers.push_back(MsgAnswer::Yes); // the second Sales overwrites the first
+    for (const Case& c : cases) {
+        messages.inputs.push_back(QString(c.input));
+        EXPECT_EQ(files->run(cfoCreate, ""), c.file);
+        EXPECT_TRUE(QFileInfo(conDir + c.file).isFile()) << c.file;
+        EXPECT_EQ(QFileInfo(conDir + c.file).size(), 0);
+    }
+    EXPECT_EQ(edited, QStringList({"Sales.udl", "Sales.udl", "prod.udl", "x.y.udl"}));
+    const QStringList questions = messages.log().filter("question");
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions[0].contains("Connection \"Sales.udl\" already exists. Overwrite it?"));
+}
+
+TEST_F(ConnFilesTest, OverwriteAsksAndNoKeepsTheFile) {
+    touch(conDir + "Sales.udl", "keep");
+    messages.inputs.push_back(QString("Sales"));
+    messages.answers.push_back(MsgAnswer::No);
+    EXPECT_EQ(files->run(cfoCreate, ""), "");
+    QFile f(conDir + "Sales.udl");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "keep");
+    EXPECT_TRUE(edited.isEmpty());
+}
+
+TEST_F(ConnFilesTest, CancelAndBadNames) {
+    EXPECT_EQ(files->run(cfoCreate, ""), ""); // Cancel
+    messages.inputs.push_back(QString("../evil"));
+    EXPECT_EQ(files->run(cfoCreate, ""), "");
+    messages.inputs.push_back(QString(".txt"));
+    EXPECT_EQ(files->run(cfoCreate, ""), "");
+    EXPECT_EQ(ConnectionList(conDir), QStringList());
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + "/../evil.udl"));
+    EXPECT_EQ(messages.log().filter("warning").size(), 2);
+}
+
+TEST_F(ConnFilesTest, DuplicateAndModify) {
+    // Modify with an empty combo text only warns.
+    EXPECT_EQ(files->run(cfoModify, "  "), "");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].kind, "warning");
+    EXPECT_EQ(messages.shown[0].text, "Select connection firstly");
+
+    // Duplicate of a missing file asks, and on Yes creates exactly that file without asking a name.
+    messages.clear();
+    messages.answers.push_back(MsgAnswer::Yes);
+    EXPECT_EQ(files->run(cfoDuplicate, "Missing.udl"), "Missing.udl");
+    EXPECT_EQ(messages.shown[0].text, "Connection \"Missing.udl\" does not exist. Create new one?");
+    EXPECT_TRUE(QFileInfo(conDir + "Missing.udl").isFile());
+
+    // Duplicate copies the file under the new name.
+    WriteUdlFile(conDir + "Prod.udl", "Provider=SQLite;Data Source=a.sqlite");
+    messages.inputs.push_back(QString("Copy"));
+    EXPECT_EQ(files->run(cfoDuplicate, "Prod.udl"), "Copy.udl");
+    EXPECT_EQ(ReadUdlFile(conDir + "Copy.udl"), "Provider=SQLite;Data Source=a.sqlite");
+
+    // Modify opens the existing file and changes nothing else.
+    edited.clear();
+    EXPECT_EQ(files->run(cfoModify, "Prod.udl"), "");
+    EXPECT_EQ(edited, QStringList({"Prod.udl"}));
+
+    // An editor that cannot open the file reports it with the full path.
+    messages.clear();
+    files->OpenEditor = [](const QString&) { return false; };
+    files->run(cfoModify, "Prod.udl");
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, QString("Cannot open file \"%1\".").arg(conDir + "Prod.udl"));
+}
+
+TEST(ConnectionEditor, InitStringsRoundTrip) {
+    struct Case {
+        ConnectionFields f;
+        const char* text;
+    } cases[] = {
+        {{ConnProvider::SQLiteFile, "../demo.sqlite", "", 0, "", "", "", ""},
+         "Provider=SQLite;Data Source=../demo.sqlite"},
+        {{ConnProvider::PostgreSQL, "", "db.local", 5433, "sales", "ann", "p;w", ""},
+         "Provider=PostgreSQL;Data Source=db.local;Port=5433;Initial Catalog=sales;User "
+         "ID=ann;Password=\"p;w\""},
+        {{ConnProvider::SQLServer, "", "srv", 1433, "Northwind", "sa", "", "Encrypt=no"},
+         "Provider=SQLOLEDB;Data Source=srv,1433;Initial Catalog=Northwind;User ID=sa;Encrypt=no"},
+        {{ConnProvider::OdbcDataSource, "MyDsn", "", 0, "", "u", "", ""},
+         "Provider=MSDASQL;Data Source=MyDsn;User ID=u"},
+        {{ConnProvider::OdbcDriver, "SQLite3", "", 0, "/tmp/x.db", "", "", ""},
+         "Driver=SQLite3;Database=/tmp/x.db"},
+    };
+    for (const Case& c : cases) {
+        const QString text = InitStringOf(c.f);
+        EXPECT_EQ(text, c.text);
+        const ConnectionFields back = FieldsOfInitString(text);
+        EXPECT_EQ(int(back.provider), int(c.f.provider)) << c.text;
+        EXPECT_EQ(back.server, c.f.server) << c.text;
+        EXPECT_EQ(back.port, c.f.port) << c.text;
+        EXPECT_EQ(back.password, c.f.password) << c.text;
+        EXPECT_EQ(back.extra, c.f.extra) << c.text;
+    }
+    EXPECT_EQ(MissingField({ConnProvider::PostgreSQL, "", "", 0, "", "", "", ""}), "Enter the server.");
+    EXPECT_EQ(MissingField({ConnProvider::SQLiteFile, "", "", 0, "", "", "", ""}),
+              "Enter the database file.");
+}
+
+TEST(ConnectionEditor, WritesTheFileAndTestsTheConnection) {
+    ScopedScriptedMessages messages;
+    TempDir dir;
+    MakeSqliteDb(dir.path("d.sqlite"), "CREATE TABLE t (a INTEGER);");
+    const QString udl = dir.path("New.udl");
+    touch(udl);
+    TConnectionEditor editor;
+    ASSERT_TRUE(editor.load(udl));
+    ConnectionFields f;
+    f.dataSource = "missing.sqlite";
+    editor.setFields(f);
+    EXPECT_FALSE(editor.testConnection());
+    EXPECT_FALSE(QFileInfo::exists(dir.path("missing.sqlite"))); // a test creates no database
+    f.dataSource = "d.sqlite";
+    editor.setFields(f);
+    EXPECT_TRUE(editor.testConnection());
+    EXPECT_EQ(messages.shown.back().text, "Test connection succeeded.");
+    editor.accept();
+    EXPECT_EQ(ReadUdlFile(udl), "Provider=SQLite;Data Source=d.sqlite");
+    EXPECT_FALSE(editor.load(dir.path("nothere.udl")));
+}
