@@ -1,5 +1,7 @@
 #include "cli_args.h"
 
+#include "connection.h"
+
 bool CliArgs::take(const QString& name, QString& value) {
     qsizetype i = args_.indexOf(name);
     if (i < 0) return false;
@@ -21,4 +23,19 @@ QString CliArgs::positional(const char* what) {
 
 void CliArgs::finish() const {
     if (!args_.isEmpty()) throw UsageError(("unexpected argument " + args_.first()).toStdString());
+}
+
+int TakeTop(CliArgs& args) {
+    QString top;
+    if (!args.take("--top", top)) return -1;
+    bool ok;
+    int n = top.toInt(&ok);
+    if (!ok || n < 0) throw UsageError("--top takes a whole number of rows");
+    return n;
+}
+
+QString TableSelect(const TADOConnection& con, const QString& table, int top) {
+    const Dialect& d = con.dialect();
+    return top >= 0 ? d.selectTop(d.quoteIdentifier(table), top)
+                    : QStringLiteral("SELECT * FROM %1").arg(d.quoteIdentifier(table));
 }

@@ -24,6 +24,12 @@ private:
     QStringList args_;
 };
 
+// Takes --top N (a number of rows); -1 when absent.
+int TakeTop(CliArgs& args);
+// The statement that reads a table: every row, or the first `top` rows (top >= 0), in the connection's
+// dialect.
+QString TableSelect(const TADOConnection& con, const QString& table, int top);
+
 struct CliContext {
     TADOConnection* connection = nullptr;
     CliArgs args;

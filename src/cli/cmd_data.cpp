@@ -46,27 +46,15 @@ int CmdSchema(CliContext& ctx) {
 
 int CmdOpen(CliContext& ctx) {
     QString table = ctx.args.positional("TABLE");
-    QString top, sql, filter, sort;
-    bool hasTop = ctx.args.take("--top", top);
+    QString sql, filter, sort;
+    int top = TakeTop(ctx.args);
     bool hasSql = ctx.args.take("--sql", sql);
     bool hasFilter = ctx.args.take("--filter", filter);
     bool hasSort = ctx.args.take("--sort", sort);
     ctx.args.finish();
-    int n = 0;
-    if (hasTop) {
-        bool ok;
-        n = top.toInt(&ok);
-        if (!ok || n < 0) throw UsageError("--top takes a whole number of rows");
-    }
-    const Dialect& d = ctx.connection->dialect();
     TADOQuery q(ctx.connection);
     q.ReadOnly = true;
-    if (hasSql)
-        q.SQL = sql;
-    else if (hasTop)
-        q.SQL = d.selectTop(d.quoteIdentifier(table), n);
-    else
-        q.SQL = QStringLiteral("SELECT * FROM %1").arg(d.quoteIdentifier(table));
+    q.SQL = hasSql ? sql : TableSelect(*ctx.connection, table, top);
     q.Open();
     if (hasFilter) {
         q.setFilter(filter);

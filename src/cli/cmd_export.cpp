@@ -21,10 +21,10 @@ TActionAfter ActionFromText(const QString& text) {
 int CmdExport(CliContext& ctx) {
     CliArgs& a = ctx.args;
     QString table = a.positional("TABLE");
-    QString format, out, top, separator, quote, fill, encoding, action, font, title;
+    QString format, out, separator, quote, fill, encoding, action, font, title;
     if (!a.take("--format", format)) throw UsageError("export needs --format text|sylk");
     if (!a.take("--out", out) || out.isEmpty()) throw UsageError("export needs --out FILE");
-    bool hasTop = a.take("--top", top);
+    int top = TakeTop(a);
     bool hasSeparator = a.take("--separator", separator);
     bool hasQuote = a.take("--quote", quote);
     bool hasFill = a.take("--fill", fill);
@@ -40,18 +40,10 @@ int CmdExport(CliContext& ctx) {
     if (format != "text" && format != "sylk") throw UsageError("--format takes text or sylk");
     if (hasFill && fill.size() != 1) throw UsageError("--fill takes one character");
     TActionAfter after = hasAction ? ActionFromText(action) : aaNone;
-    int n = 0;
-    if (hasTop) {
-        bool ok;
-        n = top.toInt(&ok);
-        if (!ok || n < 0) throw UsageError("--top takes a whole number of rows");
-    }
 
-    const Dialect& d = ctx.connection->dialect();
     TADOQuery q(ctx.connection);
     q.ReadOnly = true;
-    q.SQL = hasTop ? d.selectTop(d.quoteIdentifier(table), n)
-                   : QStringLiteral("SELECT * FROM %1").arg(d.quoteIdentifier(table));
+    q.SQL = TableSelect(*ctx.connection, table, top);
     q.Open();
 
     bool ok;

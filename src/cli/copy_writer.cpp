@@ -33,40 +33,6 @@ void CopyWriter::putEscaped(const char* p, size_t n) {
     if (buf_.size() > (1 << 20)) flush();
 }
 
-namespace {
-char* two(char* p, int v) {
-    *p++ = char('0' + v / 10);
-    *p++ = char('0' + v % 10);
-    return p;
-}
-
-// "yyyy-mm-dd", "hh:nn:ss" or both, from milliseconds since 1899-12-30.
-size_t formatDate(int64_t ms, TFieldType type, char* out) {
-    char* p = out;
-    if (type != ftTime) {
-        QDate d = dtconv::ToDate(ms);
-        int y = d.year();
-        if (y < 0) *p++ = '-', y = -y;
-        p = two(p, y / 100 % 100);
-        p = two(p, y % 100);
-        *p++ = '-';
-        p = two(p, d.month());
-        *p++ = '-';
-        p = two(p, d.day());
-    }
-    if (type != ftDate) {
-        if (type != ftTime) *p++ = ' ';
-        int64_t t = ((ms % dtconv::kMsPerDay) + dtconv::kMsPerDay) % dtconv::kMsPerDay / 1000;
-        p = two(p, int(t / 3600));
-        *p++ = ':';
-        p = two(p, int(t / 60 % 60));
-        *p++ = ':';
-        p = two(p, int(t % 60));
-    }
-    return size_t(p - out);
-}
-} // namespace
-
 void CopyWriter::write(const TDataSet& ds) {
     std::vector<const TField*> fields;
     for (int i = 0; i < ds.FieldCount(); ++i)
@@ -113,7 +79,7 @@ void CopyWriter::write(const TDataSet& ds) {
                 buf_ += c.intAt(row) ? '1' : '0';
                 break;
             case StorageKind::DateTime:
-                buf_.append(num, formatDate(c.intAt(row), f->DataType, num));
+                dtconv::AppendIso(buf_, c.intAt(row), f->DataType != ftTime, f->DataType != ftDate, false);
                 break;
             case StorageKind::Text: {
                 std::string_view s = c.bytesAt(row, arena);

@@ -31,6 +31,60 @@ QTime ToTime(int64_t ms) {
 QDateTime ToDateTime(int64_t ms) {
     return QDateTime(ToDate(ms), ToTime(ms));
 }
+int64_t DaysOf(int64_t ms) {
+    return ms >= 0 ? ms / kMsPerDay : -((-ms + kMsPerDay - 1) / kMsPerDay);
+}
+
+void CivilFromDays(int64_t days, int64_t& y, unsigned& m, unsigned& d) {
+    int64_t z = days - 25569 + 719468; // 1899-12-30 -> 1970-01-01 -> 0000-03-01
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = unsigned(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    y = int64_t(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    d = doy - (153 * mp + 2) / 5 + 1;
+    m = mp < 10 ? mp + 3 : mp - 9;
+    if (m <= 2) ++y;
+}
+
+static void appendDigits(std::string& out, int64_t v, int width) {
+    char buf[24];
+    char* end = std::to_chars(buf, buf + sizeof buf, v < 0 ? -v : v).ptr;
+    if (v < 0) out += '-';
+    for (int pad = width - int(end - buf); pad > 0; --pad)
+        out += '0';
+    out.append(buf, end);
+}
+
+void AppendIso(std::string& out, int64_t ms, bool withDate, bool withTime, bool withMillis) {
+    int64_t days = DaysOf(ms);
+    int64_t inDay = ms - days * kMsPerDay;
+    if (withDate) {
+        int64_t y;
+        unsigned m, d;
+        CivilFromDays(days, y, m, d);
+        appendDigits(out, y, 4);
+        out += '-';
+        appendDigits(out, m, 2);
+        out += '-';
+        appendDigits(out, d, 2);
+        if (withTime) out += ' ';
+    }
+    if (withTime) {
+        int64_t s = inDay / 1000;
+        appendDigits(out, s / 3600, 2);
+        out += ':';
+        appendDigits(out, s / 60 % 60, 2);
+        out += ':';
+        appendDigits(out, s % 60, 2);
+        if (withMillis && inDay % 1000) {
+            out += '.';
+            appendDigits(out, inDay % 1000, 3);
+        }
+    }
+}
+
 int64_t FromDays(double days) {
     return int64_t(std::llround(days * double(kMsPerDay)));
 }

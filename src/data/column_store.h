@@ -8,6 +8,7 @@
 #include <QString>
 #include <QVariant>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -25,6 +26,12 @@ inline double ToDays(int64_t ms) {
     return double(ms) / double(kMsPerDay);
 }
 int64_t FromDays(double days);
+// Days since 1899-12-30 of a moment (floor), and the civil date of such a day count.
+int64_t DaysOf(int64_t ms);
+void CivilFromDays(int64_t days, int64_t& year, unsigned& month, unsigned& day);
+// Appends "yyyy-mm-dd", "hh:nn:ss" or both (blank between), and ".zzz" when withMillis and the moment
+// has milliseconds; no calendar object per value.
+void AppendIso(std::string& out, int64_t ms, bool withDate, bool withTime, bool withMillis);
 // Parses ISO-like texts ("yyyy-mm-dd", "yyyy-mm-dd hh:nn:ss[.zzz]", "hh:nn[:ss]", "yyyy-mm-ddThh:nn:ss").
 bool Parse(std::string_view text, TFieldType type, int64_t& ms);
 } // namespace dtconv

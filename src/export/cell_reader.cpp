@@ -4,27 +4,6 @@
 #include <charconv>
 
 namespace {
-// Days since 1970-01-01 to a civil date (proleptic Gregorian).
-void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = unsigned(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    y = int64_t(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y += m <= 2;
-}
-
-void Digits(std::string& out, unsigned v, int width) {
-    char buf[8];
-    for (int i = width - 1; i >= 0; --i, v /= 10)
-        buf[i] = char('0' + v % 10);
-    out.append(buf, size_t(width));
-}
-
 void AppendUtf8(std::string& out, const QString& s) {
     QByteArray b = s.toUtf8();
     out.append(b.constData(), size_t(b.size()));
@@ -32,32 +11,13 @@ void AppendUtf8(std::string& out, const QString& s) {
 } // namespace
 
 bool AppendDateTimeText(std::string& out, int64_t ms, TFieldType type) {
-    constexpr int64_t kEpochTo1970 = 25569; // days from 1899-12-30 to 1970-01-01
-    int64_t days = ms >= 0 ? ms / dtconv::kMsPerDay : -((-ms + dtconv::kMsPerDay - 1) / dtconv::kMsPerDay);
-    int64_t inDay = ms - days * dtconv::kMsPerDay;
     if (type != ftTime) {
         int64_t y;
         unsigned m, d;
-        CivilFromDays(days - kEpochTo1970, y, m, d);
+        dtconv::CivilFromDays(dtconv::DaysOf(ms), y, m, d);
         if (y < 1 || y > 9999) return false;
-        Digits(out, unsigned(y), 4);
-        out += '-';
-        Digits(out, m, 2);
-        out += '-';
-        Digits(out, d, 2);
-        if (type == ftDate) return true;
-        out += ' ';
     }
-    unsigned msec = unsigned(inDay % 1000), sec = unsigned(inDay / 1000);
-    Digits(out, sec / 3600, 2);
-    out += ':';
-    Digits(out, sec / 60 % 60, 2);
-    out += ':';
-    Digits(out, sec % 60, 2);
-    if (type != ftTime && msec) {
-        out += '.';
-        Digits(out, msec, 3);
-    }
+    dtconv::AppendIso(out, ms, type != ftTime, type != ftDate, type != ftTime);
     return true;
 }
 

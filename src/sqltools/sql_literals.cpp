@@ -22,30 +22,6 @@ void splitTemplate(const QString& literal, const QString& marker, std::string& o
     close = utf8(literal.mid(at + marker.size()));
 }
 
-void appendDigits(std::string& out, int64_t v, int width) {
-    char buf[24];
-    char* end = std::to_chars(buf, buf + sizeof buf, v < 0 ? -v : v).ptr;
-    if (v < 0) out += '-';
-    for (int pad = width - int(end - buf); pad > 0; --pad)
-        out += '0';
-    out.append(buf, end);
-}
-
-// Days since 1970-01-01 to the civil date (proleptic Gregorian), without a calendar object per value.
-void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = unsigned(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    y = int64_t(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    if (m <= 2) ++y;
-}
-
-constexpr int64_t kDaysTo1970 = 25569; // 1899-12-30 to 1970-01-01
 const char kHex[] = "0123456789ABCDEF";
 
 bool isTextLike(std::string_view b) {
@@ -221,37 +197,13 @@ size_t SqlLiteralForms::appendFloat(std::string& out, double v) const {
 
 size_t SqlLiteralForms::appendTemporal(std::string& out, TFieldType type, int64_t ms) const {
     const size_t start = out.size();
-    int64_t days = ms >= 0 ? ms / dtconv::kMsPerDay : -((-ms + dtconv::kMsPerDay - 1) / dtconv::kMsPerDay);
-    int64_t inDay = ms - days * dtconv::kMsPerDay;
     const bool date = fullDateTime_ || type != ftTime;
     const bool time = fullDateTime_ || type != ftDate;
     out += type == ftDate && !fullDateTime_   ? dateOpen_
            : type == ftTime && !fullDateTime_ ? timeOpen_
                                               : dateTimeOpen_;
-    if (date) {
-        int64_t y;
-        unsigned m, d;
-        civilFromDays(days - kDaysTo1970, y, m, d);
-        appendDigits(out, y, 4);
-        out += '-';
-        appendDigits(out, m, 2);
-        out += '-';
-        appendDigits(out, d, 2);
-        if (time) out += ' ';
-    }
-    if (time) {
-        int64_t s = inDay / 1000;
-        appendDigits(out, s / 3600, 2);
-        out += ':';
-        appendDigits(out, s / 60 % 60, 2);
-        out += ':';
-        appendDigits(out, s % 60, 2);
-        // Milliseconds only when there are some, so whole seconds keep the classic form.
-        if (inDay % 1000) {
-            out += '.';
-            appendDigits(out, inDay % 1000, 3);
-        }
-    }
+    // Milliseconds only when there are some, so whole seconds keep the classic form.
+    dtconv::AppendIso(out, ms, date, time, true);
     out += temporalClose_;
     return out.size() - start;
 }

@@ -170,7 +170,7 @@ TEST_F(SchemaTest, ColumnsKeysIndexes) {
     EXPECT_EQ(column(q, "PK_COLUMN_NAME"), QStringList({"Id"})); // the parent's key, though not named
     EXPECT_EQ(column(q, "FK_COLUMN_NAME"), QStringList({"ProductId"}));
 
-    con.OpenSchema(siIndexes, {QVariant(), QVariant(), "Customers"}, q);
+    con.OpenSchema(siIndexes, {QVariant(), QVariant(), QVariant(), QVariant(), "Customers"}, q);
     EXPECT_EQ(column(q, "INDEX_NAME"), QStringList({"ix_name"}));
     EXPECT_EQ(column(q, "UNIQUE"), QStringList({"true"}));
 
