@@ -22,3 +22,11 @@ QString SourceDir() {
 QString ProgramDir() {
     return QStringLiteral(TABULO_PROGRAM_DIR);
 }
+
+CliRun cli(const QStringList& args) {
+    QProcess p;
+    p.start(QDir(ProgramDir()).filePath("tabulo-cli"), args);
+    p.waitForFinished(60000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}

@@ -1,6 +1,7 @@
 #pragma once
 // Small helpers shared by the test suites.
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 // A temporary folder that lives as long as the test.
@@ -17,6 +18,13 @@ private:
 
 // Creates a SQLite database file from SQL (through the sqlite3 C API); returns its path.
 QString MakeSqliteDb(const QString& path, const QString& sql);
+
+// Runs the built tabulo-cli with the arguments; its exit status and both outputs.
+struct CliRun {
+    int status;
+    QString out, err;
+};
+CliRun cli(const QStringList& args);
 
 // The source tree and the program folder of the build.
 QString SourceDir();

@@ -6,18 +6,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-struct CliRun {
-    int status;
-    QString out, err;
-};
-
-CliRun cli(const QStringList& args) {
-    QProcess p;
-    p.start(QDir(ProgramDir()).filePath("tabulo-cli"), args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
 
 const char* kDb = R"(
 CREATE TABLE "t x" (id INTEGER PRIMARY KEY, txt TEXT, f REAL, d DATE, tm TIME, dt DATETIME, b BOOLEAN, bin BLOB, big BIGINT);

@@ -7,21 +7,6 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
-namespace {
-struct CliRun {
-    int status;
-    QString out, err;
-};
-
-CliRun cli(const QStringList& args) {
-    QProcess p;
-    p.start(QDir(ProgramDir()).filePath("tabulo-cli"), args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
-}
-} // namespace
-
 TEST(ReportCli, Words) {
     struct Case {
         QStringList args;
