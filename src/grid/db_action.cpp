@@ -157,6 +157,17 @@ void TkDBAction::setImplemented(const QString& name, bool on) {
         implemented_.remove(name);
 }
 
+void TkDBAction::setHandler(const QString& name, RunHandler run, StateHandler state) {
+    QAction* a = action(name);
+    if (!a) return;
+    setImplemented(name);
+    if (state) states_.insert(name, std::move(state));
+    connect(a, &QAction::triggered, this, [this, run = std::move(run)] {
+        if (grid_) run(grid_);
+        RefreshAction();
+    });
+}
+
 void TkDBAction::SetActiveGrid(TkDBGrid* grid) {
     grid_ = grid;
     RefreshAction();
@@ -175,6 +186,7 @@ void TkDBAction::RefreshAction() {
             } else {
                 enabled = open;
             }
+            if (enabled && states_.contains(name)) enabled = states_.value(name)(g);
         }
         a->setEnabled(enabled);
         if (name == QLatin1String("acoClose")) a->setVisible(!(g && (g->Tag & 128)));

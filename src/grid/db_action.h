@@ -38,6 +38,13 @@ public:
     void setImplemented(const QString& name, bool on = true);
     bool implemented(const QString& name) const { return implemented_.contains(name); }
 
+    // Builds a command from outside this file (one feature folder per command group): marks it
+    // implemented, runs `run` on trigger with the active grid, and, when `state` is given, lets it
+    // decide the enabled state after the common rules allowed it.
+    using RunHandler = std::function<void(TkDBGrid* grid)>;
+    using StateHandler = std::function<bool(TkDBGrid* grid)>;
+    void setHandler(const QString& name, RunHandler run, StateHandler state = {});
+
     // Answers the enabled state of actions the module does not implement (Tag 0).
     std::function<void(TkDBAction*, QAction* action, TkDBGrid* grid, bool& enabled)> OnGetOtherActionState;
     // Runs the actions the module does not implement.
@@ -57,5 +64,6 @@ private:
     QHash<QString, int> tags_;
     QStringList names_;
     QSet<QString> implemented_;
+    QHash<QString, StateHandler> states_;
     QPointer<TkDBGrid> grid_;
 };
