@@ -591,7 +591,12 @@ void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
     TextArena& arena = store.arena();
     std::string tmp;
     char fixed[64];
+    qint64 nextProgress = kFetchProgressRows;
     for (;;) {
+        if (qint64(store.rowCount()) >= nextProgress) {
+            nextProgress += kFetchProgressRows;
+            if (!sink.fetchProgress(qint64(store.rowCount()))) break;
+        }
         fetched = 0;
         SQLRETURN rc = SQLFetch(h);
         if (rc == SQL_NO_DATA) break;

@@ -254,6 +254,25 @@ TEST_P(DataSetCases, Sort) {
     EXPECT_EQ(q.Sort(), "");
 }
 
+// Large results report their progress while streaming in, and a stop keeps the rows read so far.
+TEST_P(DataSetCases, FetchProgressAndStop) {
+    TADOQuery big(&con);
+    big.SQL = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 200000) "
+              "SELECT i FROM n";
+    std::vector<qint64> told;
+    big.OnFetchProgress = [&](qint64 rows) {
+        told.push_back(rows);
+        return told.size() < 2;
+    };
+    big.Open();
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[0], kFetchProgressRows);
+    EXPECT_EQ(told[1], 2 * kFetchProgressRows);
+    EXPECT_EQ(big.RecordCount(), 2 * kFetchProgressRows);
+    big.Last();
+    EXPECT_EQ(big.Fields(0)->AsVariant().toLongLong(), 2 * kFetchProgressRows);
+}
+
 TEST_P(DataSetCases, EditPostCancelWriteBack) {
     q.Locate("id", 2, 0);
     q.Edit();
