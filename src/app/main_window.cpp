@@ -6,6 +6,7 @@
 #include "db_action.h"
 #include "db_grid_ms.h"
 #include "exceptions.h"
+#include "filter_sort_actions.h"
 #include "grid_bars.h"
 #include "html_label.h"
 #include "messages.h"
@@ -15,6 +16,7 @@
 #include "prop_save_main.h"
 #include "schema_rowsets.h"
 #include "shell.h"
+#include "sort_text.h"
 #include "tool_windows.h"
 
 #include <QAbstractItemView>
@@ -96,10 +98,14 @@ TMain::TMain(TkDBAction* actions, QWidget* parent)
                                QStringLiteral("Počet celkem = %CountAll")};
     grData->setDataSource(&ds1);
     grData->OnChangeSort = [this](TkDBGrid*, const QString& f, bool d) { return grDataChangeSort(f, d); };
+    grData->OnChangeSortEx = [this](TkDBGrid*, const SortItems& items) {
+        return SortDataSet(ds1.DataSet(), items);
+    };
     grData->OnRefreshData = [this](TkDBGrid*) { guarded([this] { grDataRefreshData(); }); };
     grData->OnTitleExClick = [this](TkDBGrid*) { grDataTitleExClick(); };
     grData->OnEnter = [this](TkDBGrid*) { grDataEnter(); };
     layout->addWidget(grData, 1);
+    InstallFilterSortActions(actions_);
     editBar = new TkDBEditBar(actions_);
     layout->addWidget(editBar);
     // The action shortcuts work while the focus is anywhere in the window.
@@ -526,22 +532,7 @@ void TMain::grDataEnter() {
 }
 
 bool TMain::grDataChangeSort(const QString& fields, bool desc) {
-    TDataSet* ds = ds1.DataSet();
-    if (!ds) return false;
-    QString sort;
-    if (!SortTextFor(*ds, fields, desc, sort)) return false;
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    struct Restore {
-        ~Restore() { QApplication::restoreOverrideCursor(); }
-    } restore;
-    try {
-        const TBookmark bm = ds->GetBookmark();
-        ds->setSort(sort);
-        if (bm >= 0 && ds->BookmarkValid(bm)) ds->GotoBookmark(bm);
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
+    return SortDataSet(ds1.DataSet(), SortItemsOf(fields, desc));
 }
 
 void TMain::grDataRefreshData() {

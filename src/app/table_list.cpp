@@ -1,5 +1,7 @@
 #include "table_list.h"
 
+#include "sort_text.h"
+
 #include "dataset.h"
 #include "sql_names.h"
 
@@ -107,23 +109,5 @@ LoadStatements LoadStatementsFor(const QString& expr, int topThousands, const Di
 }
 
 bool SortTextFor(const TDataSet& ds, const QString& fields, bool desc, QString& sort) {
-    sort.clear();
-    if (!ds.Active() || ds.State() == dsEdit || ds.State() == dsInsert) return false;
-    QStringList parts;
-    for (const QString& raw : fields.split(',', Qt::SkipEmptyParts)) {
-        TField* f = ds.FindField(raw.trimmed());
-        if (!f || !IsPlainField(*f)) return false;
-        QStringList names;
-        if (f->FieldKind == fkLookup)
-            names = f->KeyFields.split(';', Qt::SkipEmptyParts);
-        else
-            names << f->FieldName;
-        for (QString n : names) {
-            n = n.trimmed();
-            if (n.contains(' ')) n = '[' + n + ']';
-            parts << (desc ? n + QStringLiteral(" DESC") : n);
-        }
-    }
-    sort = parts.join(',');
-    return true;
+    return SortTextForItems(ds, SortItemsOf(fields, desc), sort);
 }

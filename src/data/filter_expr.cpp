@@ -5,7 +5,9 @@
 #include "exceptions.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
+#include <unordered_set>
 
 namespace {
 enum class Op { Eq, Ne, Lt, Gt, Le, Ge, Like };
@@ -78,8 +80,17 @@ struct LikePattern {
 };
 } // namespace
 
+// The values of an OR of equality tests on one field, looked up at once: a value list of a thousand
+// items costs one hash probe per row instead of a thousand comparisons.
+struct ValueSet {
+    std::unordered_set<int64_t> ints;          // Int, Bool and DateTime columns
+    std::unordered_set<double> floats;         // Float columns
+    std::vector<std::string> texts;            // owners of the views below
+    std::unordered_set<std::string_view> keys; // text, case-folded when ci
+};
+
 struct FilterProgram::Node {
-    enum Kind { And, Or, Not, IsNull, Compare, Const } kind;
+    enum Kind { And, Or, Not, IsNull, Compare, Const, InSet } kind;
     std::unique_ptr<Node> a, b;
     // leaves
     const TDataSet* ds = nullptr;
@@ -98,8 +109,10 @@ struct FilterProgram::Node {
     QString litQ;        // text for non-ASCII or non-store comparisons
     LikePattern like;
     LikePattern likeFolded;
+    std::unique_ptr<ValueSet> set;
 
     bool eval(uint32_t row) const;
+    bool evalSet(uint32_t row) const;
     bool evalText(std::string_view s) const;
     bool evalVariant(const QVariant& v) const;
 };
@@ -159,6 +172,8 @@ bool FilterProgram::Node::eval(uint32_t row) const {
         return !a->eval(row);
     case Const:
         return constValue;
+    case InSet:
+        return evalSet(row);
     case IsNull: {
         bool isNull = col ? col->isNull(row) : !ds->valueOfRow(field, row).isValid();
         return negate ? !isNull : isNull;
@@ -186,7 +201,135 @@ bool FilterProgram::Node::eval(uint32_t row) const {
     }
 }
 
+bool FilterProgram::Node::evalSet(uint32_t row) const {
+    if (col->isNull(row)) return false;
+    switch (kind2) {
+    case StorageKind::Text:
+    case StorageKind::Bytes: {
+        std::string_view s = col->bytesAt(row, ds->store().arena());
+        if (!ci) return set->keys.count(s) != 0;
+        if (isAscii(s)) {
+            char buf[256];
+            std::string big;
+            char* out = buf;
+            if (s.size() > sizeof buf) {
+                big.resize(s.size());
+                out = big.data();
+            }
+            for (size_t i = 0; i < s.size(); ++i)
+                out[i] = lowerAscii(s[i]);
+            return set->keys.count(std::string_view(out, s.size())) != 0;
+        }
+        QByteArray f = QString::fromUtf8(s.data(), qsizetype(s.size())).toCaseFolded().toUtf8();
+        return set->keys.count(std::string_view(f.constData(), size_t(f.size()))) != 0;
+    }
+    case StorageKind::Float:
+        return set->floats.count(col->floatAt(row)) != 0;
+    default:
+        return set->ints.count(col->intAt(row)) != 0;
+    }
+}
+
 namespace {
+using NodeP = std::unique_ptr<FilterProgram::Node>;
+
+// Whether a leaf is "field = value" that a value set can answer exactly as the leaf would.
+bool setCandidate(const FilterProgram::Node& n) {
+    if (n.kind != FilterProgram::Node::Compare || n.op != Op::Eq || !n.col || n.litNull) return false;
+    switch (n.col->kind()) {
+    case StorageKind::Text:
+    case StorageKind::Bytes:
+    case StorageKind::Float:
+        return true;
+    default:
+        return n.litIsInt; // an integer column against a fraction compares as floats
+    }
+}
+
+void addToSet(FilterProgram::Node& s, const FilterProgram::Node& leaf) {
+    switch (s.kind2) {
+    case StorageKind::Text:
+    case StorageKind::Bytes: {
+        QString key =
+            s.ci ? QString::fromUtf8(leaf.litText.data(), qsizetype(leaf.litText.size())).toCaseFolded()
+                 : QString();
+        s.set->texts.push_back(s.ci ? key.toUtf8().toStdString() : leaf.litText);
+        break;
+    }
+    case StorageKind::Float:
+        s.set->floats.insert(leaf.litFloat);
+        break;
+    default:
+        s.set->ints.insert(leaf.litInt);
+        break;
+    }
+}
+
+void collectOr(NodeP& n, std::vector<NodeP>& out) {
+    if (n->kind == FilterProgram::Node::Or) {
+        collectOr(n->a, out);
+        collectOr(n->b, out);
+    } else {
+        out.push_back(std::move(n));
+    }
+}
+
+// Rewrites ORs of four or more equality tests on one field into one value-set node.
+void optimize(NodeP& n) {
+    constexpr size_t kMinSetItems = 4;
+    if (n->kind == FilterProgram::Node::And || n->kind == FilterProgram::Node::Not) {
+        optimize(n->a);
+        if (n->b) optimize(n->b);
+        return;
+    }
+    if (n->kind != FilterProgram::Node::Or) return;
+    std::vector<NodeP> items;
+    collectOr(n, items);
+    for (NodeP& it : items)
+        optimize(it);
+    std::vector<std::pair<const Column*, size_t>> counts;
+    for (const NodeP& it : items) {
+        if (!setCandidate(*it)) continue;
+        auto c = std::find_if(counts.begin(), counts.end(), [&](auto& p) { return p.first == it->col; });
+        if (c == counts.end())
+            counts.push_back({it->col, 1});
+        else
+            ++c->second;
+    }
+    std::vector<NodeP> kept;
+    for (auto [col, count] : counts) {
+        if (count < kMinSetItems) continue;
+        auto s = std::make_unique<FilterProgram::Node>();
+        s->kind = FilterProgram::Node::InSet;
+        s->set = std::make_unique<ValueSet>();
+        for (NodeP& it : items) {
+            if (!it || !setCandidate(*it) || it->col != col) continue;
+            if (!s->ds) {
+                s->ds = it->ds;
+                s->field = it->field;
+                s->col = col;
+                s->ci = it->ci;
+                s->kind2 = col->kind();
+            }
+            addToSet(*s, *it);
+            it.reset();
+        }
+        for (const std::string& t : s->set->texts)
+            s->set->keys.insert(t);
+        kept.push_back(std::move(s));
+    }
+    for (NodeP& it : items)
+        if (it) kept.push_back(std::move(it));
+    n = std::move(kept.front());
+    for (size_t i = 1; i < kept.size(); ++i) {
+        auto o = std::make_unique<FilterProgram::Node>();
+        o->kind = FilterProgram::Node::Or;
+        o->a = std::move(n);
+        o->b = std::move(kept[i]);
+        n = std::move(o);
+    }
+}
+
 class Parser {
 public:
     Parser(const QString& text, const TDataSet& ds, bool ci) : s_(text), ds_(ds), ci_(ci) {}
@@ -447,13 +590,9 @@ private:
     static bool parseDate(const QString& text, TFieldType type, int64_t& ms) {
         QByteArray u = text.trimmed().toUtf8();
         if (dtconv::Parse(std::string_view(u.constData(), size_t(u.size())), type, ms)) return true;
-        // Dates written in the configured or the system's short format.
-        QString fmt = VemoCompConfig().kDBFilterCfg.DateFormat;
-        QLocale loc = QLocale::system();
-        QStringList dateFormats;
-        if (!fmt.isEmpty()) dateFormats << fmt;
-        dateFormats << loc.dateFormat(QLocale::ShortFormat) << QStringLiteral("d.M.yyyy")
-                    << QStringLiteral("M/d/yyyy");
+        // Dates written in the format conditions use, the system's own short format, or a common one.
+        QStringList dateFormats{FilterDateFormat(), QLocale::system().dateFormat(QLocale::ShortFormat),
+                                QStringLiteral("d.M.yyyy"), QStringLiteral("M/d/yyyy")};
         QString t = text.trimmed();
         QString datePart = t.section(' ', 0, 0), timePart = t.section(' ', 1);
         for (const QString& df : dateFormats) {
@@ -461,7 +600,8 @@ private:
             if (!d.isValid()) continue;
             ms = dtconv::FromDate(d);
             if (!timePart.isEmpty()) {
-                QTime tm = QTime::fromString(timePart, QStringLiteral("H:m:s"));
+                QTime tm = QTime::fromString(timePart, QStringLiteral("H:m:s.z"));
+                if (!tm.isValid()) tm = QTime::fromString(timePart, QStringLiteral("H:m:s"));
                 if (!tm.isValid()) tm = QTime::fromString(timePart, QStringLiteral("H:m"));
                 if (!tm.isValid()) return false;
                 ms += dtconv::FromTime(tm);
@@ -478,12 +618,22 @@ private:
 };
 } // namespace
 
+QString FilterDateFormat() {
+    const QString& configured = VemoCompConfig().kDBFilterCfg.DateFormat;
+    if (!configured.isEmpty()) return configured;
+    // A two-digit year would read back in the wrong century.
+    QString f = QLocale::system().dateFormat(QLocale::ShortFormat);
+    if (!f.contains(QLatin1String("yyyy"))) f.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return f;
+}
+
 FilterProgram::~FilterProgram() = default;
 
 std::unique_ptr<FilterProgram> FilterProgram::compile(const QString& text, const TDataSet& ds,
                                                       bool caseInsensitive) {
     std::unique_ptr<FilterProgram> p(new FilterProgram);
     p->root_ = Parser(text, ds, caseInsensitive).parse();
+    optimize(p->root_);
     return p;
 }
 

@@ -9,6 +9,10 @@
 
 class TDataSet;
 
+// The format of dates in filter texts: the configured one, else the system's short date format with a
+// four-digit year. Times follow as " H:mm:ss[.zzz]".
+QString FilterDateFormat();
+
 class FilterProgram {
 public:
     struct Node;

@@ -301,25 +301,17 @@ bool TkDBGrid::isRowSelected(int) const {
 
 void TkDBGrid::titleClicked(int column, Qt::KeyboardModifiers mods) {
     TField* f = fieldOfColumn(column);
-    if (!f || !CanSort()) return;
+    if (!f || !CanSort() || !dataSet() || !dataSet()->Active()) return;
+    // Shift adds the column to the order; a new column keeps the direction, the sorted one reverses it.
     QStringList fields;
-    bool desc = false;
-    if (mods & Qt::ControlModifier) {
-        // Ctrl adds the column to the order (or turns the whole order round when it is already in).
-        for (const SortItem& s : sortList_)
-            fields << s.field;
-        desc = !sortList_.isEmpty() && sortList_.first().desc;
-        if (!fields.contains(f->FieldName, Qt::CaseInsensitive))
-            fields << f->FieldName;
-        else
-            desc = !desc;
-    } else {
+    for (const SortItem& s : sortList_)
+        fields << s.field;
+    const bool isNew = !fields.contains(f->FieldName, Qt::CaseInsensitive);
+    if (!(mods & Qt::ShiftModifier))
+        fields = QStringList{f->FieldName};
+    else if (isNew)
         fields << f->FieldName;
-        desc = sortList_.size() == 1 &&
-               sortList_.first().field.compare(f->FieldName, Qt::CaseInsensitive) == 0 &&
-               !sortList_.first().desc;
-    }
-    ChangeSort(fields, desc);
+    ChangeSort(fields, isNew ? sortDesc_ : !sortDesc_);
 }
 
 bool TkDBGrid::ChangeSort(const QStringList& fields, bool desc) {
@@ -328,17 +320,33 @@ bool TkDBGrid::ChangeSort(const QStringList& fields, bool desc) {
     sortList_.clear();
     for (const QString& f : fields)
         sortList_.append({f, desc});
+    sortDesc_ = desc;
+    header_->viewport()->update();
+    return true;
+}
+
+bool TkDBGrid::ChangeSortEx(const QList<SortItem>& items) {
+    if (!OnChangeSortEx || !OnChangeSortEx(this, items)) return false;
+    sortList_ = items;
     header_->viewport()->update();
     return true;
 }
 
 void TkDBGrid::RefreshData() {
     if (OnRefreshData) OnRefreshData(this);
-    if (!sortList_.isEmpty() && OnChangeSort) {
-        QStringList fields;
-        for (const SortItem& s : sortList_)
-            fields << s.field;
-        if (!OnChangeSort(this, fields.join(','), sortList_.first().desc)) sortList_.clear();
+    if (!sortList_.isEmpty()) {
+        // The sort is put back through whichever path can serve it.
+        const QList<SortItem> items = sortList_;
+        bool ok = false;
+        if (OnChangeSortEx) {
+            ok = OnChangeSortEx(this, items);
+        } else if (OnChangeSort) {
+            QStringList fields;
+            for (const SortItem& s : items)
+                fields << s.field;
+            ok = OnChangeSort(this, fields.join(','), items.first().desc);
+        }
+        if (!ok) sortList_.clear();
         header_->viewport()->update();
     }
     if (TDataSet* ds = dataSet(); ds && ds->Active()) ds->First();

@@ -87,10 +87,15 @@ public:
     struct SortItem {
         QString field;
         bool desc = false;
+        bool operator==(const SortItem&) const = default;
     };
     const QList<SortItem>& SortList() const { return sortList_; }
     // Asks OnChangeSort for the order; on agreement the sort marks follow. Empty fields clear it.
     bool ChangeSort(const QStringList& fields, bool desc);
+    // The same with a direction per field, through OnChangeSortEx.
+    bool ChangeSortEx(const QList<SortItem>& items);
+    // The direction a new sort column takes: the one of the last single-direction request.
+    bool SortDesc() const { return sortDesc_; }
     bool CanSort() const { return bool(OnChangeSort); }
     // Re-reads the data (OnRefreshData) and re-applies the sort order; the first record becomes current.
     void RefreshData();
@@ -98,6 +103,7 @@ public:
     virtual void FilterChangedNotification();
 
     std::function<bool(TkDBGrid*, const QString& fields, bool desc)> OnChangeSort;
+    std::function<bool(TkDBGrid*, const QList<SortItem>& items)> OnChangeSortEx;
     std::function<void(TkDBGrid*)> OnRefreshData;
     std::function<void(TkDBGrid*)> OnTitleExClick; // the indicator's title cell
     std::function<void(TkDBGrid*)> OnEnter;        // the grid got the focus
@@ -145,6 +151,7 @@ private:
     bool sizing_ = false;
     bool syncing_ = false;
     QList<SortItem> sortList_;
+    bool sortDesc_ = false;
     struct Snapshot {
         QString field;
         int width;
