@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QStandardPaths>
 #include <stdexcept>
 
 QString MakeSqliteDb(const QString& path, const QString& sql) {
@@ -29,4 +30,21 @@ CliRun cli(const QStringList& args) {
     p.waitForFinished(60000);
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
             QString::fromUtf8(p.readAllStandardError())};
+}
+
+int RunProgram(const QString& program, const QStringList& args, QByteArray* out, QByteArray* err, int timeoutMs) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForStarted() || !p.waitForFinished(timeoutMs)) return -1;
+    if (out) *out = p.readAllStandardOutput();
+    if (err) *err = p.readAllStandardError();
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+QString Soffice() {
+    for (const char* name : {"soffice", "libreoffice"}) {
+        QString p = QStandardPaths::findExecutable(name);
+        if (!p.isEmpty()) return p;
+    }
+    return QString();
 }

@@ -26,6 +26,21 @@ struct CliRun {
 };
 CliRun cli(const QStringList& args);
 
+// Runs a program and waits for it; its exit code (-1 when it did not start, finish or exit normally)
+// and both outputs.
+int RunProgram(const QString& program, const QStringList& args, QByteArray* out = nullptr,
+               QByteArray* err = nullptr, int timeoutMs = 120000);
+
+// The LibreOffice program, or an empty string when it is not installed.
+QString Soffice();
+// LibreOffice is needed in CI; elsewhere a machine without it skips.
+#define REQUIRE_LIBREOFFICE(path)                                                                            \
+    const QString path = Soffice();                                                                          \
+    if (path.isEmpty()) {                                                                                    \
+        if (qgetenv("CI") == "true") FAIL() << "LibreOffice (soffice) is not installed";                     \
+        GTEST_SKIP() << "LibreOffice (soffice) is not installed";                                            \
+    }
+
 // The source tree and the program folder of the build.
 QString SourceDir();
 QString ProgramDir();

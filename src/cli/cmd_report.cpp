@@ -1,9 +1,64 @@
 #include "cmd_report.h"
 
 #include "barcode_draw.h"
+#include "connection.h"
 #include "number_words.h"
+#include "query.h"
+#include "rtf_report.h"
 
+#include <QFileInfo>
 #include <cstdio>
+
+namespace {
+// Templates of the word-processor XML formats (DOCX, ODT, flat ODF XML); the rest are RTF or text.
+bool IsXmlTemplate(const QString& path) {
+    static const QStringList kinds = {"docx", "docm", "dotx", "odt", "ott", "fodt", "xml"};
+    return kinds.contains(QFileInfo(path).suffix().toLower());
+}
+
+// Fills a template with one engine; false when it wrote no result.
+template <class Engine>
+bool RunReport(const QString& templ, const QString& out, TActionAfter after, TDataSet& data) {
+    Engine r;
+    r.ReportFile = templ;
+    r.OutputFile = out;
+    r.ActionAfter = after;
+    return r.Execute({&data});
+}
+
+// The XML engine's templates; its branch joins here.
+bool RunXmlReport(const QString& templ, const QString&, TActionAfter, TDataSet&) {
+    throw Exception(
+        QStringLiteral("Templates of kind \".%1\" are not supported yet.").arg(QFileInfo(templ).suffix()));
+}
+} // namespace
+
+int CmdReport(CliContext& ctx) {
+    CliArgs& a = ctx.args;
+    const QString table = a.positional("TABLE");
+    QString templ, out, action;
+    if (!a.take("--template", templ) || templ.isEmpty()) throw UsageError("report needs --template FILE");
+    if (!a.take("--out", out) || out.isEmpty()) throw UsageError("report needs --out FILE");
+    const int top = TakeTop(a);
+    const bool hasAction = a.take("--action", action);
+    a.finish();
+    TActionAfter after = aaNone;
+    if (hasAction && action == "show")
+        after = aaShow;
+    else if (hasAction && action == "print")
+        after = aaPrint;
+    else if (hasAction && action != "save")
+        throw UsageError("--action takes save, show or print");
+
+    TADOQuery q(ctx.connection);
+    q.ReadOnly = true;
+    q.SQL = TableSelect(*ctx.connection, table, top);
+    q.Open();
+    const bool written = IsXmlTemplate(templ) ? RunXmlReport(templ, out, after, q)
+                                              : RunReport<TRTFReport2>(templ, out, after, q);
+    if (!written) throw Exception(QStringLiteral("No result was written to \"%1\".").arg(out));
+    return 0;
+}
 
 int CmdWords(CliContext& ctx) {
     const QString number = ctx.args.positional("NUMBER");

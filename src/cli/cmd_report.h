@@ -1,6 +1,8 @@
 #pragma once
-// The report helpers on the command line: words, barcode.
+// The reports on the command line: report (RTF, text and XML templates), words, barcode.
 #include "cli_args.h"
 
+// report TABLE --template FILE --out FILE [--top N] [--action save|show|print]
+int CmdReport(CliContext& ctx);
 int CmdWords(CliContext& ctx);
 int CmdBarcode(CliContext& ctx);

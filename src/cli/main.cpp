@@ -27,6 +27,8 @@ const char* kUsage =
     "         text: [--delimited] [--separator TEXT] [--quote TEXT] [--fill CHAR] [--memos] [--append]\n"
     "               [--all-as-text]\n"
     "         sylk: [--sums] [--font NAME|nil] [--no-widths] [--id-line TEXT]\n"
+    "  report TABLE --template FILE --out FILE [--top N] [--action save|show|print]\n"
+    "         the template's extension picks the engine: .rtf (or any other) RTF, .txt text\n"
     "tabulo-cli words NUMBER [--lang en|cs] [--currency short|long|TEXT]   (English by default)\n"
     "tabulo-cli barcode TYPE DATA --out FILE.png [--checksum | --no-checksum] [--width N]\n"
     "  TYPE: Code_2_5_interleaved, Code_2_5_industrial, Code_2_5_matrix, Code39, Code39Extended,\n"
@@ -47,6 +49,7 @@ const std::map<QString, Command>& commands() {
         {"open", {CmdOpen, true}},
         {"script", {CmdScript, true}},
         {"export", {CmdExport, true}},
+        {"report", {CmdReport, true, true}},
         {"words", {CmdWords, false}},
         {"barcode", {CmdBarcode, false, true}},
     };

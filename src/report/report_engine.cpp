@@ -221,8 +221,7 @@ bool TReportEngine::decideBlock(QStringView text, qsizetype from, bool inPlace, 
         for (const QString& line : Variables)
             if (line.startsWith(QLatin1String("IF_ExtractLine="), Qt::CaseInsensitive))
                 extract = line.mid(15) == u"1";
-    if (extract && !markup_.extractedLineEnd.isEmpty() && branch.startsWith(markup_.extractedLineEnd))
-        branch.remove(0, markup_.extractedLineEnd.size());
+    if (extract) branch.remove(0, markup_.lineEndAt(branch));
     start = s.start;
     end = endTag.end;
     return true;
@@ -261,12 +260,11 @@ void TReportEngine::checkSize(const QString& out, QStringView tag) const {
 }
 
 qsizetype TReportEngine::skipLineEnd(QStringView text, qsizetype pos) const {
-    const QString& le = markup_.extractedLineEnd;
-    if (le.isEmpty()) return pos;
     qsizetype p = pos;
     while (p < text.size() && (text[p] == ' ' || text[p] == '\t'))
         ++p;
-    return text.mid(p).startsWith(le) ? p + le.size() : pos;
+    const qsizetype n = markup_.lineEndAt(text.mid(p));
+    return n > 0 ? p + n : pos;
 }
 
 void TReportEngine::generate(QStringView text, QString& out) {

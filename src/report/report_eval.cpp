@@ -6,7 +6,9 @@
 #include "rtf_to_text.h"
 #include "tag_scanner.h"
 
+#include <QBuffer>
 #include <QFont>
+#include <QImageReader>
 #include <QLocale>
 #include <QPainter>
 #include <QRegularExpression>
@@ -251,6 +253,11 @@ void TReportEngine::fieldValue(int slot, QStringView ref, QStringView format, TR
                 TReportPiece pic;
                 pic.image = image;
                 pic.params = fmt;
+                QBuffer buffer(&bytes);
+                pic.format = QImageReader(&buffer).format();
+                pic.slot = slot;
+                pic.recNo = ds->RecNo();
+                pic.fieldName = f->FieldName;
                 value.addPicture(pic);
             } else {
                 memoValue(QString::fromUtf8(bytes), format, value);

@@ -38,15 +38,31 @@ struct TReportPiece {
     QString text; // Text and Markup: the content; Picture: the file path (empty when image is set)
     QImage image;
     QString params; // Picture: the parameter text of the tag
+    // Picture from a field: its stored format as the image reader names it ("jpeg", "png", "bmp"),
+    // the dataset slot (0 = A), the record number and the field name; slot -1 for other sources.
+    QByteArray format;
+    int slot = -1;
+    int recNo = 0;
+    QString fieldName;
 };
+
+// The picture parameters of a tag ("w=100;insertinrtf;..."); sizes as written, 0 = no limit.
+struct TPictureParams {
+    double w = 0, h = 0, wcm = 0, hcm = 0, winch = 0, hinch = 0, rotate = 0;
+    bool enlarge = false, insertInRtf = false;
+    QByteArray saveAs; // "bmp", "jpeg" or "png" when a saveas keyword asks for it
+    QString nameField;
+    QString quality; // as written; empty when absent
+};
+TPictureParams ParsePictureParams(QStringView params);
 
 class TReportValue {
 public:
     void addText(const QString& s) {
-        if (!s.isEmpty()) pieces_.push_back({TReportPiece::Text, s, {}, {}});
+        if (!s.isEmpty()) pieces_.push_back(piece(TReportPiece::Text, s));
     }
     void addMarkup(const QString& s) {
-        if (!s.isEmpty()) pieces_.push_back({TReportPiece::Markup, s, {}, {}});
+        if (!s.isEmpty()) pieces_.push_back(piece(TReportPiece::Markup, s));
     }
     void addPicture(TReportPiece p) {
         p.kind = TReportPiece::Picture;
@@ -59,6 +75,12 @@ public:
     QString plain() const;
 
 private:
+    static TReportPiece piece(TReportPiece::Kind kind, const QString& s) {
+        TReportPiece p;
+        p.kind = kind;
+        p.text = s;
+        return p;
+    }
     std::vector<TReportPiece> pieces_;
 };
 
@@ -87,6 +109,10 @@ public:
     virtual void appendPicture(QString& out, const TReportPiece& picture) const {}
     // A formatted number's power of ten written raised (" x 10" is already in v).
     virtual void addRaised(TReportValue& v, const QString& exponent) const { v.addText("^" + exponent); }
+    // The length of the paragraph end that starts text (extractedLineEnd by default); 0 when none.
+    virtual qsizetype lineEndAt(QStringView text) const {
+        return !extractedLineEnd.isEmpty() && text.startsWith(extractedLineEnd) ? extractedLineEnd.size() : 0;
+    }
     // Decodes escapes inside a tag's text before it is read.
     virtual QString decodeTag(QStringView text) const { return text.toString(); }
     // The tag text as error messages show it.

@@ -5,22 +5,9 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QProcess>
-#include <QStandardPaths>
 #include <gtest/gtest.h>
 
 namespace {
-// Runs a program; returns its exit code and fills its output.
-int RunProgram(const QString& program, const QStringList& args, QByteArray* out = nullptr,
-               QByteArray* err = nullptr, int timeoutMs = 120000) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForStarted() || !p.waitForFinished(timeoutMs)) return -1;
-    if (out) *out = p.readAllStandardOutput();
-    if (err) *err = p.readAllStandardError();
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-}
-
 // Rows of a CSV file as Python's csv module reads them.
 QJsonArray PythonCsvRows(const QString& path, const char* delimiter) {
     QByteArray out, err;
@@ -31,22 +18,6 @@ QJsonArray PythonCsvRows(const QString& path, const char* delimiter) {
     EXPECT_EQ(RunProgram("python3", {"-c", script, path, delimiter}, &out, &err), 0) << err.toStdString();
     return QJsonDocument::fromJson(out).array();
 }
-
-QString Soffice() {
-    for (const char* name : {"soffice", "libreoffice"}) {
-        QString p = QStandardPaths::findExecutable(name);
-        if (!p.isEmpty()) return p;
-    }
-    return QString();
-}
-
-// LibreOffice is needed in CI; elsewhere a machine without it skips.
-#define REQUIRE_LIBREOFFICE(path)                                                                            \
-    const QString path = Soffice();                                                                          \
-    if (path.isEmpty()) {                                                                                    \
-        if (qgetenv("CI") == "true") FAIL() << "LibreOffice (soffice) is not installed";                     \
-        GTEST_SKIP() << "LibreOffice (soffice) is not installed";                                            \
-    }
 } // namespace
 
 TEST(Consumers, PythonCsvReadsDelimitedTextBack) {
