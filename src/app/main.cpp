@@ -14,8 +14,9 @@ int main(int argc, char** argv) {
 
     TkDBAction actions;
     TMain main(&actions);
-    TScript script(&main);
-    TDlgGenSQL genSQL(&main);
+    TMainSqlHost sqlHost(&main);
+    TScript script(&sqlHost, &main);
+    TDlgGenSQL genSQL(&sqlHost, &main);
     TDlgGenData genData(&main);
     main.setToolWindows(&script, &genSQL, &genData);
     main.show();

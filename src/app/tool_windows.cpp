@@ -1,9 +1,39 @@
 #include "tool_windows.h"
 
+#include "db_action.h"
+#include "db_grid_ms.h"
 #include "main_window.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QVBoxLayout>
+
+TADOConnection& TMainSqlHost::connection() {
+    return main_->DBCon;
+}
+
+TADOQuery& TMainSqlHost::dataQuery() {
+    return main_->qData;
+}
+
+QString TMainSqlHost::tableName() const {
+    return main_->cbTables->currentText();
+}
+
+void TMainSqlHost::clearTableSelection() {
+    const QSignalBlocker block(main_->cbTables);
+    main_->cbTables->setCurrentIndex(-1);
+    main_->cbTables->setEditText(QString());
+}
+
+void TMainSqlHost::dataQueryChanged() {
+    main_->actionModule()->SetActiveGrid(main_->grData);
+    main_->ApplicationEvents1Idle();
+}
+
+TPropSaveFile* TMainSqlHost::settingsStore() {
+    return main_->PropSaveFile1;
+}
 
 TToolWindow::TToolWindow(const QString& name, const QString& caption, TMain* main)
     : QDialog(main), main_(main) {
@@ -16,12 +46,6 @@ TToolWindow::TToolWindow(const QString& name, const QString& caption, TMain* mai
     layout->addWidget(buttons);
     resize(600, 400);
 }
-
-TScript::TScript(TMain* main)
-    : TToolWindow(QStringLiteral("TScript"), QStringLiteral("Generate SQL script"), main) {}
-
-TDlgGenSQL::TDlgGenSQL(TMain* main)
-    : TToolWindow(QStringLiteral("TDlgGenSQL"), QStringLiteral("Run SQL command"), main) {}
 
 TDlgGenData::TDlgGenData(TMain* main)
     : TToolWindow(QStringLiteral("TDlgGenData"), QStringLiteral("Generate data"), main) {}

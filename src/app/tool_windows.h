@@ -1,9 +1,28 @@
 #pragma once
-// The three tool windows created at start-up and only shown and hidden afterwards. Their contents
-// arrive with the SQL script generator, the SQL command window and the test data generator.
+// The tool windows created at start-up and only shown and hidden afterwards: the SQL windows (built in
+// sqltools over the main window's host adapter) and the test data generator's shell.
+#include "script_window.h"
+#include "sql_tool_host.h"
+#include "sql_window.h"
+
 #include <QDialog>
 
 class TMain;
+
+// The main window as the SQL windows see it.
+class TMainSqlHost : public SqlToolHost {
+public:
+    explicit TMainSqlHost(TMain* main) : main_(main) {}
+    TADOConnection& connection() override;
+    TADOQuery& dataQuery() override;
+    QString tableName() const override;
+    void clearTableSelection() override;
+    void dataQueryChanged() override;
+    TPropSaveFile* settingsStore() override;
+
+private:
+    TMain* main_;
+};
 
 class TToolWindow : public QDialog {
     Q_OBJECT
@@ -12,18 +31,6 @@ public:
 
 protected:
     TMain* main_;
-};
-
-class TScript : public TToolWindow {
-    Q_OBJECT
-public:
-    explicit TScript(TMain* main);
-};
-
-class TDlgGenSQL : public TToolWindow {
-    Q_OBJECT
-public:
-    explicit TDlgGenSQL(TMain* main);
 };
 
 class TDlgGenData : public TToolWindow {

@@ -38,3 +38,4 @@ struct CliContext {
 int CmdTables(CliContext& ctx);
 int CmdSchema(CliContext& ctx);
 int CmdOpen(CliContext& ctx);
+int CmdSql(CliContext& ctx);

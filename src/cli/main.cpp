@@ -22,6 +22,7 @@ const char* kUsage =
     "  open TABLE [--top N] [--sql SELECT] [--filter TEXT] [--sort FIELDS]\n"
     "  script TABLE --type insert|update [--keys F,..] [--values F,..] [--delete-all] [--identity-insert]\n"
     "         [--add TEXT] [--dialect mssql|sqlite|postgresql]\n"
+    "  sql FILE                          runs GO-separated batches, prints rows affected per batch\n"
     "  export TABLE --format text|sylk --out FILE [--top N] [--no-titles] [--field-names] [--all-fields]\n"
     "         [--trim] [--encoding NAME] [--action show|print]\n"
     "         text: [--delimited] [--separator TEXT] [--quote TEXT] [--fill CHAR] [--memos] [--append]\n"
@@ -48,6 +49,7 @@ const std::map<QString, Command>& commands() {
         {"schema", {CmdSchema, true}},
         {"open", {CmdOpen, true}},
         {"script", {CmdScript, true}},
+        {"sql", {CmdSql, true}},
         {"export", {CmdExport, true}},
         {"report", {CmdReport, true, true}},
         {"words", {CmdWords, false}},
