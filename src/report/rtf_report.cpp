@@ -451,7 +451,8 @@ QString TRTFReport2::pictureFileName(const TReportPiece& pic, const QString& nam
 
 TRTFReport2::TRTFReport2() : TReportEngine(markup_), markup_(*this) {}
 
-QString TRTFReport2::readTemplate() const {
+QString TRTFReport2::readTemplate(bool& latin1) const {
+    latin1 = false;
     QString text;
     if (OnGetTemplateStr) {
         OnGetTemplateStr(text);
@@ -465,7 +466,8 @@ QString TRTFReport2::readTemplate() const {
     // The system's 8-bit code page is UTF-8 here; bytes that are not UTF-8 are read as Latin-1.
     QStringDecoder utf8(QStringDecoder::Utf8);
     text = utf8.decode(bytes);
-    return utf8.hasError() ? QString::fromLatin1(bytes) : text;
+    latin1 = utf8.hasError();
+    return latin1 ? QString::fromLatin1(bytes) : text;
 }
 
 void TRTFReport2::report(int recNbr) {
@@ -564,14 +566,17 @@ bool TRTFReport2::Execute(const std::vector<TDataSet*>& dataSets) {
 
     Aborted = false;
     report(0);
-    QString text = readTemplate();
+    bool latin1 = false;
+    QString text = readTemplate(latin1);
     if (markup_.rtf) text = PrepareRtfTemplate(text, DefaultCharset);
     QString result = process(text);
 
     if (OnModifyBeforeSave) OnModifyBeforeSave(result);
     if (result.isEmpty()) return false;
     bool written = false;
-    writeResult(result.toUtf8(), written);
+    // An 8-bit RTF template keeps its bytes: values above 127 are written as codes, so the result's
+    // other characters all come from the template.
+    writeResult(latin1 && markup_.rtf ? result.toLatin1() : result.toUtf8(), written);
     if (!written) return false;
     report(-1);
     afterAction();

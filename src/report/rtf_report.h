@@ -72,7 +72,8 @@ private:
     // The picture as RTF markup; a failure's message (plain text) when it cannot be placed.
     bool pictureMarkup(const TReportPiece& picture, QString& result);
     QString pictureFileName(const TReportPiece& picture, const QString& nameField);
-    QString readTemplate() const;
+    // The template text; latin1 tells that its bytes were not UTF-8 and were read as Latin-1.
+    QString readTemplate(bool& latin1) const;
     void writeResult(const QByteArray& bytes, bool& written);
     void report(int recNbr);
     void afterAction();

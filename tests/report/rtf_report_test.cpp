@@ -152,6 +152,18 @@ TEST_F(RtfReport, TextTemplates) {
     r.OutputFile = dir.path("out.rtf");
     WriteText(r.OutputFile, "old");
     EXPECT_FALSE(run(RtfDocument("x")).startsWith("old"));
+
+    // A template in an 8-bit code page keeps its bytes; the value is written as codes.
+    QFile f(dir.path("latin1.rtf"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("{\\rtf1 Caf\xe9 \\\\A.NAME\\\\}");
+    f.close();
+    r.ReportFile = f.fileName();
+    people.First();
+    r.Execute({&people});
+    QFile result(r.OutputFile);
+    ASSERT_TRUE(result.open(QIODevice::ReadOnly));
+    EXPECT_EQ(result.readAll(), "{\\rtf1 Caf\xe9 \\u381?lu\\u357?ou\\u269?k\\u253? k\\u367?\\u328?}");
 }
 
 TEST_F(RtfReport, EmbeddedPictures) {
