@@ -1,5 +1,6 @@
 // The RTF and text template engine: template preparation, RTF escaping, pictures, saving, the
 // action after, and LibreOffice reading what the engine and tabulo-cli write.
+#include "progress.h"
 #include "rtf_fixture.h"
 #include "rtf_report.h"
 #include "scripted_messages.h"
@@ -258,9 +259,19 @@ TEST_F(RtfReport, EventsAndActionAfter) {
     });
     QList<int> steps;
     r.OnReportProcess = [&](int recNbr, bool&) { steps << recNbr; };
+    struct : IProgress {
+        QStringList texts;
+        void update(const QString& text, int, const std::function<void()>&, QObject*) override {
+            texts << text;
+        }
+    } progress;
+    IProgress* oldProgress = SetProgress(&progress);
+    r.ShowProgressBar = true;
     r.ActionAfter = aaPrint;
     r.PrintCopies = 2;
     run(RtfDocument(R"(\\scan(A);maxrows(2)\\\\A.ID\\\\endscan(A)\\)"));
+    SetProgress(oldProgress);
+    EXPECT_EQ(progress.texts, QStringList({"Creating of report...", ""})); // shown, hidden at the end
     EXPECT_EQ(shell, QStringList({"print out.rtf", "print out.rtf"}));
     EXPECT_EQ(steps.first(), 0);
     EXPECT_EQ(steps.mid(steps.size() - 3), QList<int>({-1, -1, -1})); // written, then before each copy
