@@ -32,44 +32,30 @@ void ThrowTemplateError(const QString& detail) {
 }
 
 TPictureParams ParsePictureParams(QStringView params) {
+    static const std::pair<QStringView, double TPictureParams::*> kNumbers[] = {
+        {u"w", &TPictureParams::w},          {u"h", &TPictureParams::h},
+        {u"wcm", &TPictureParams::wcm},      {u"hcm", &TPictureParams::hcm},
+        {u"winch", &TPictureParams::winch},  {u"hinch", &TPictureParams::hinch},
+        {u"rotate", &TPictureParams::rotate}};
+    static const std::pair<QStringView, QByteArray> kSaveAs[] = {
+        {u"saveasbmp", "bmp"}, {u"saveasjpg", "jpeg"}, {u"saveaspng", "png"}};
     TPictureParams p;
-    auto number = [](QStringView v) {
-        bool ok = false;
-        double d = v.trimmed().toString().replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
-        return ok ? d : 0.0;
-    };
     for (QStringView part : params.split(QLatin1Char(';'))) {
         const qsizetype eq = part.indexOf(QLatin1Char('='));
         const QString key = (eq >= 0 ? part.left(eq) : part).trimmed().toString().toLower();
         const QStringView val = eq >= 0 ? part.mid(eq + 1).trimmed() : QStringView();
-        if (key == u"w")
-            p.w = number(val);
-        else if (key == u"h")
-            p.h = number(val);
-        else if (key == u"wcm")
-            p.wcm = number(val);
-        else if (key == u"hcm")
-            p.hcm = number(val);
-        else if (key == u"winch")
-            p.winch = number(val);
-        else if (key == u"hinch")
-            p.hinch = number(val);
-        else if (key == u"rotate")
-            p.rotate = number(val);
-        else if (key == u"enlarge")
-            p.enlarge = true;
-        else if (key == u"insertinrtf")
-            p.insertInRtf = true;
-        else if (key == u"saveasbmp")
-            p.saveAs = "bmp";
-        else if (key == u"saveasjpg")
-            p.saveAs = "jpeg";
-        else if (key == u"saveaspng")
-            p.saveAs = "png";
-        else if (key == u"namefield")
-            p.nameField = val.toString();
-        else if (key == u"quality")
-            p.quality = val.toString();
+        for (const auto& [name, member] : kNumbers)
+            if (key == name) {
+                bool ok = false;
+                const double d = val.toString().replace(QLatin1Char(','), QLatin1Char('.')).toDouble(&ok);
+                p.*member = ok ? d : 0.0;
+            }
+        for (const auto& [name, format] : kSaveAs)
+            if (key == name) p.saveAs = format;
+        if (key == u"enlarge") p.enlarge = true;
+        if (key == u"insertinrtf") p.insertInRtf = true;
+        if (key == u"namefield") p.nameField = val.toString();
+        if (key == u"quality") p.quality = val.toString();
     }
     return p;
 }
