@@ -5,6 +5,7 @@
 #include "query.h"
 #include "test_util.h"
 
+#include <QSet>
 #include <QStringList>
 #include <gtest/gtest.h>
 #include <random>
@@ -226,5 +227,50 @@ TEST_F(FilterDifferential, SortSameAsOrderBy) {
         q.setSort(sort.join(','));
         ASSERT_EQ(viewIds(), sqlIds("SELECT id FROM d ORDER BY " + order.join(", ") + ", id"))
             << sort.join(',').toStdString();
+    }
+}
+
+// A value list (answered by one set look-up) selects exactly the union of its single tests, in every
+// storage kind and with non-ASCII text under both case modes.
+TEST(FilterValueList, SameAsTheUnionOfItsTests) {
+    TempDir dir;
+    const QString db = MakeSqliteDb(
+        dir.path("v.sqlite"), "CREATE TABLE v (id INTEGER PRIMARY KEY, i INTEGER, r REAL, s TEXT, b BOOLEAN,"
+                              " d DATETIME);"
+                              "INSERT INTO v VALUES (1, 1, 0.5, 'Čech', 1, '2026-01-01 10:00:00'),"
+                              " (2, 2, 1.0, 'čech', 0, '2026-01-02'), (3, 3, -0.0, 'abc', NULL, NULL),"
+                              " (4, NULL, NULL, 'ABC', 1, '2026-01-03'), (5, 5, 2.25, NULL, 0, '2026-01-04'),"
+                              " (6, 6, 3.0, 'x''y', 1, '2026-01-05');");
+    TADOConnection con;
+    con.ConnectionString = "Provider=SQLite;Data Source=" + db;
+    con.Open();
+    TADOQuery q(&con);
+    q.SQL = "SELECT * FROM v ORDER BY id";
+    q.Open();
+    auto rowsOf = [&](const QString& filter) {
+        q.setFiltered(false);
+        q.setFilter(filter);
+        q.setFiltered(true);
+        QSet<int> out;
+        for (int i = 0; i < q.RecordCount(); ++i)
+            out << q.valueAt(q.FieldByName("id"), i).toInt();
+        return out;
+    };
+    const QStringList lists[] = {
+        {"i = 1", "i = 2.0", "i = 2.5", "i = 6", "i = 9"},
+        {"r = 0.5", "r = 0", "r = 3", "r = 7", "r = 2.25"},
+        {"s = 'čech'", "s = 'abc'", "s = 'x''y'", "s = 'zz'"},
+        {"b = true", "b = true", "b = false", "b = true"},
+        {"d = '2026-01-02'", "d = '2026-01-01 10:00:00'", "d = '2026-01-05'", "d = '2027-01-01'"},
+    };
+    for (int ci : {0, int(foCaseInsensitive)}) {
+        q.FilterOptions = ci;
+        for (const QStringList& items : lists) {
+            QSet<int> expected;
+            for (const QString& t : items)
+                expected |= rowsOf(t);
+            EXPECT_EQ(rowsOf(items.join(" OR ")), expected)
+                << items.join(" OR ").toStdString() << " ci=" << ci;
+        }
     }
 }
