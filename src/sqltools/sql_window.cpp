@@ -304,6 +304,9 @@ void TDlgGenSQL::btExecSqlClick() {
     if (text.trimmed().isEmpty()) return;
     TADOQuery& q = host_->dataQuery();
     q.Close();
+    // A filter typed for the table loaded before would silently hide rows of the user's query.
+    q.setFilter(QString());
+    q.setFiltered(false);
     q.SQL = text;
     qint64 result = 0;
     if (IsRowQuery(text)) {

@@ -60,6 +60,8 @@ TEST_F(ToolWindowsTest, AQueryOpensInTheMainGridAndUnnamesTheTable) {
     TDlgGenSQL w(host.get(), main.get());
     w.FormActivate();
     EXPECT_EQ(w.mTables, QStringList{"Orders"});
+    main->qData.setFilter("id = 3");
+    main->qData.setFiltered(true);
     w.mSQL->setPlainText("select\n* from Orders where id > 1");
     w.btExecSqlClick();
     EXPECT_EQ(main->cbTables->currentText(), QString());
