@@ -309,28 +309,32 @@ void WriteStoredFilters(const QString& section, const QList<StoredFilter>& rows)
 QString ProposeFilterName(const TDataSet& ds, const QString& filter) {
     QString s = filter;
     s.remove('(').remove(')');
+    // One pass: a label put in is never scanned again, so a label holding its own field's name (or
+    // another field's) cannot grow the text round after round.
     auto isWord = [](QChar c) { return c.isLetterOrNumber() || c == '_'; };
-    for (int round = 0; round < 100; ++round) {
-        bool replaced = false;
-        for (int fi = 0; fi < ds.FieldCount(); ++fi) {
-            const TField* f = ds.Fields(fi);
-            const QString name = f->FieldName, label = f->DisplayLabel();
-            if (label == name || name.isEmpty()) continue;
-            int quotes = 0;
-            for (qsizetype i = 0; i + name.size() <= s.size(); ++i) {
-                if (s[i] == '\'') ++quotes;
-                if (quotes % 2) continue; // inside a quoted value
-                if (s.mid(i, name.size()).compare(name, Qt::CaseInsensitive) != 0) continue;
-                if (i > 0 && isWord(s[i - 1])) continue;
-                if (i + name.size() < s.size() && isWord(s[i + name.size()])) continue;
-                s.replace(i, name.size(), label);
-                i += label.size() - 1;
-                replaced = true;
+    QString out;
+    out.reserve(s.size());
+    bool quoted = false;
+    for (qsizetype i = 0; i < s.size();) {
+        if (s[i] == '\'') quoted = !quoted;
+        const TField* hit = nullptr;
+        if (!quoted && (i == 0 || !isWord(s[i - 1])))
+            for (int fi = 0; fi < ds.FieldCount() && !hit; ++fi) {
+                const TField* f = ds.Fields(fi);
+                const qsizetype n = f->FieldName.size();
+                if (n && f->DisplayLabel() != f->FieldName &&
+                    QStringView(s).mid(i, n).compare(f->FieldName, Qt::CaseInsensitive) == 0 &&
+                    (i + n >= s.size() || !isWord(s[i + n])))
+                    hit = f;
             }
+        if (hit) {
+            out += hit->DisplayLabel();
+            i += hit->FieldName.size();
+        } else {
+            out += s[i++];
         }
-        if (!replaced) break;
     }
-    return s;
+    return out;
 }
 
 bool SaveCurrentFilter(TkDBGrid* grid) {

@@ -263,6 +263,8 @@ TEST_F(FilterSortTest, StoredFilters) {
     f("key_no")->setDisplayLabel("Key");
     ASSERT_TRUE(ApplyFilter(&q, "(key_no > 10) AND (name = 'key_no')", false));
     EXPECT_EQ(ProposeFilterName(q, q.Filter()), "Key > 10 AND name = 'key_no'");
+    f("amount")->setDisplayLabel("amount (CZK)"); // a label holding its own name is put in once
+    EXPECT_EQ(ProposeFilterName(q, "amount > 1 AND amount < 9"), "amount (CZK) > 1 AND amount (CZK) < 9");
     msgs.inputs = {QString("big"), std::nullopt};
     ASSERT_TRUE(SaveCurrentFilter(&grid));
     EXPECT_FALSE(SaveCurrentFilter(&grid)); // cancelled
