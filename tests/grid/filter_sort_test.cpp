@@ -375,10 +375,10 @@ TEST_F(FilterSortTest, FilterDialogTestAndOk) {
 TEST_F(FilterSortTest, GridSortByTitlesAndCommands) {
     grid.resize(900, 300);
     grid.show();
-    auto clickTitle = [&](const char* field) {
+    auto clickTitle = [&](const char* field, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QHeaderView* h = grid.horizontalHeader();
         const int col = grid.columnOfField(field);
-        QTest::mouseClick(h->viewport(), Qt::LeftButton, Qt::NoModifier,
+        QTest::mouseClick(h->viewport(), Qt::LeftButton, mods,
                           QPoint(h->sectionViewportPosition(col) + 5, h->height() / 2));
     };
     ASSERT_TRUE(grid.ChangeSort({"amount"}, true));
@@ -388,6 +388,11 @@ TEST_F(FilterSortTest, GridSortByTitlesAndCommands) {
     clickTitle("key_no"); // the sorted one reverses
     EXPECT_EQ(q.Sort(), "key_no");
     EXPECT_EQ(ids(), (QList<int>{1, 2, 3, 4}));
+    // Shift adds a column with the common direction; Shift on a sorted column reverses them all.
+    clickTitle("amount", Qt::ShiftModifier);
+    EXPECT_EQ(q.Sort(), "key_no,amount");
+    clickTitle("amount", Qt::ShiftModifier);
+    EXPECT_EQ(q.Sort(), "key_no DESC,amount DESC");
     // Several fields share one direction; a blank brackets the name.
     ASSERT_TRUE(grid.ChangeSort({"amount", "first name"}, true));
     EXPECT_EQ(q.Sort(), "amount DESC,[first name] DESC");
