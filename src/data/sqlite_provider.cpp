@@ -200,8 +200,20 @@ sqlite3_stmt* SqliteProvider::prepare(const QString& sql, const QVariantList& pa
     check();
     sqlite3_stmt* st = nullptr;
     QByteArray u = sql.toUtf8();
-    if (sqlite3_prepare_v2(db_, u.constData(), int(u.size()), &st, nullptr) != SQLITE_OK) fail(QString());
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db_, u.constData(), int(u.size()), &st, &tail) != SQLITE_OK) fail(QString());
     if (!st) throw EDatabaseError(QStringLiteral("The command text is empty"));
+    // A second statement would be silently ignored here: refuse it instead (batches of statements go
+    // through executeBatch).
+    sqlite3_stmt* next = nullptr;
+    const char* end = u.constData() + u.size();
+    const bool more = sqlite3_prepare_v2(db_, tail, int(end - tail), &next, nullptr) != SQLITE_OK || next;
+    sqlite3_finalize(next);
+    if (more) {
+        sqlite3_finalize(st);
+        throw EDatabaseError(QStringLiteral("The command text holds more than one statement: %1")
+                                 .arg(QString::fromUtf8(tail).trimmed().left(80)));
+    }
     try {
         bind(st, params);
     } catch (...) {
@@ -355,6 +367,7 @@ void SqliteProvider::query(const QString& sql, const QVariantList& params, Resul
 }
 
 qint64 SqliteProvider::execute(const QString& sql, const QVariantList& params) {
+    if (params.isEmpty()) return executeBatch(sql); // every statement of the text runs
     Stmt s;
     s.st = prepare(sql, params);
     sqlite3_int64 before = sqlite3_total_changes64(db_);

@@ -119,6 +119,26 @@ TEST(ConnectionFiles, DataSourceIsRelativeToTheFile) {
     EXPECT_EQ(con.Execute("DELETE FROM Customers WHERE Id = 99"), 0);
 }
 
+// No statement of a command text is silently dropped: without parameters all of them run, and a
+// parameterised command or a query with a second statement is refused with nothing run.
+TEST(ConnectionFiles, EveryStatementOfACommandRunsOrNoneDoes) {
+    TempDir dir;
+    MakeSqliteDb(dir.path("shop.sqlite"), kShop);
+    TADOConnection con;
+    con.ConnectionString = "Provider=SQLite;Data Source=" + dir.path("shop.sqlite");
+    con.Open();
+    EXPECT_EQ(con.Execute("CREATE TABLE t(a); INSERT INTO t VALUES (1); INSERT INTO t VALUES (2);\n"
+                          "-- done\n"),
+              2);
+    EXPECT_THROW(con.Execute("DELETE FROM t WHERE a = ?; DELETE FROM t", {1}), EDatabaseError);
+    TADOQuery q(&con);
+    q.SQL = "SELECT a FROM t; DELETE FROM t";
+    EXPECT_THROW(q.Open(), EDatabaseError);
+    q.SQL = "SELECT a FROM t; -- trailing comment";
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 2);
+}
+
 TEST(InitStrings, QuotedValuesAndPasswords) {
     InitString s = InitString::parse("Provider=SQLite; Data Source=\"a;b.sqlite\" ;PWD={x;}}y};User ID=u");
     EXPECT_EQ(s.value("data source"), "a;b.sqlite");
