@@ -84,7 +84,7 @@ TMain::TMain(TkDBAction* actions, QWidget* parent)
     layout->addWidget(toolBar);
     grData = named(new TkDBGrid_MS, "grData");
     grData->Tag = 128;
-    grData->PopupMenu = nullptr;
+    actions_->AttachGrid(grData);
     grData->ConfirmDelete = true;
     grData->OptionsEx2.Editors.DateTimePicker = false;
     grData->OptionsEx2.Filters.FunnelBtn = true;

@@ -186,6 +186,7 @@ public:
     TDataSet* DataSet() const { return dataSet_; }
     void setDataSet(TDataSet* ds);
     std::function<void(TDataSource&)> OnDataSetChanged;
+    bool AutoEdit = true; // typing into a grid cell starts editing the record
 
 private:
     TDataSet* dataSet_ = nullptr;

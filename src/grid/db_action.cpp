@@ -1,8 +1,16 @@
 #include "db_action.h"
 
+#include "comp_config.h"
 #include "db_grid.h"
+#include "exceptions.h"
+#include "grid_clipboard.h"
+#include "messages.h"
+#include "record_actions.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCursor>
+#include <QIcon>
 #include <QMenu>
 #include <QSet>
 
@@ -71,6 +79,44 @@ const ActionDef kActions[] = {
     {"accColumnGroups", "Column", "Group settings", nullptr, "Ctrl+Alt+G", 49},
 };
 
+// Pictures of the commands, from the desktop's icon theme.
+const std::pair<const char*, const char*> kIcons[] = {
+    {"acoCopyCell", "edit-copy"},
+    {"aceEdit", "document-edit"},
+    {"aceAdd", "document-new"},
+    {"aceDuplic", "edit-copy"},
+    {"aceDelete", "edit-delete"},
+    {"aceSave", "document-save"},
+    {"aceCancel", "edit-undo"},
+    {"acoFind", "edit-find"},
+    {"acsSort1", "view-sort-ascending"},
+    {"acsSort2", "view-sort-descending"},
+    {"acoPrint", "document-print"},
+    {"acoPrintDirect", "document-print-preview"},
+    {"acoRefresh", "view-refresh"},
+    {"acoClose", "window-close"},
+    {"acoProperties", "document-properties"},
+    {"acePasteUpdate", "edit-paste"},
+    {"acePasteAdd", "edit-paste"},
+    {"acoImport", "document-open"},
+};
+
+// Grid Tag bits that hide single commands.
+const std::pair<const char*, int> kHideBits[] = {
+    {"acoClose", 128}, {"aceDuplic", 256},  {"aceSaveAdd", 512},   {"aceAdd", 1024},
+    {"aceEdit", 2048}, {"aceDelete", 4096}, {"aceAutoEdit", 8192},
+};
+
+// The grid Tag bit that switches a whole category off (0: always allowed).
+int categoryBit(const QString& category) {
+    if (category == QLatin1String("Edit")) return 1;
+    if (category == QLatin1String("Sort")) return 2;
+    if (category == QLatin1String("Filter")) return 4;
+    if (category == QLatin1String("Column")) return 8;
+    if (category == QLatin1String("Props")) return 16;
+    return 0;
+}
+
 TkDBAction* g_instance = nullptr;
 } // namespace
 
@@ -83,7 +129,9 @@ TkDBAction::TkDBAction(QObject* parent) : QObject(parent) {
         a->setObjectName(name);
         a->setToolTip(QString::fromUtf8(d.hint ? d.hint : d.caption));
         a->setStatusTip(a->toolTip());
-        if (*d.shortcut) a->setShortcut(QKeySequence(QString::fromLatin1(d.shortcut)));
+        const QKeySequence shortcut(QString::fromLatin1(d.shortcut));
+        acShortCuts_.insert(name, shortcut);
+        a->setShortcut(shortcut);
         a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         a->setEnabled(false);
         actions_.insert(name, a);
@@ -92,8 +140,10 @@ TkDBAction::TkDBAction(QObject* parent) : QObject(parent) {
         names_ << name;
     }
     for (const char* n : {"acoCopyIncTitle", "acoCopyIncHidden", "aceAutoEdit", "accColumnGroupping",
-                          "accWidthAuto", "accWidthSame"})
+                          "accWidthAuto", "accWidthSame", "acfFilter"})
         action(QString::fromLatin1(n))->setCheckable(true);
+    for (const auto& [name, icon] : kIcons)
+        action(QString::fromLatin1(name))->setIcon(QIcon::fromTheme(QString::fromLatin1(icon)));
 
     auto menu = [this](const char* name, std::initializer_list<const char*> items) {
         auto* m = new QMenu();
@@ -114,6 +164,59 @@ TkDBAction::TkDBAction(QObject* parent) : QObject(parent) {
     pmCopyData = menu("pmCopyData",
                       {"acoCopyCol", "acoCopyRow", "acoCopyAll", "", "acoCopyIncTitle", "acoCopyIncHidden"});
 
+    pmDBAction = new QMenu();
+    pmDBAction->setObjectName(QStringLiteral("pmDBAction"));
+    auto sub = [&](const char* title, const char* name, std::initializer_list<const char*> items) {
+        QMenu* m = menu(name, items);
+        m->setTitle(QString::fromUtf8(title));
+        m->setParent(pmDBAction, m->windowFlags());
+        pmDBAction->addMenu(m);
+        return m;
+    };
+    auto add = [&](std::initializer_list<const char*> items) {
+        for (const char* it : items) {
+            if (!*it)
+                pmDBAction->addSeparator();
+            else
+                pmDBAction->addAction(action(QString::fromLatin1(it)));
+        }
+    };
+    miRecord = sub("Record", "miRecord",
+                   {"aceEdit", "", "aceAdd", "aceDuplic", "", "aceDelete", "aceSave", "aceSaveAdd",
+                    "aceCancel", "", "aceAutoEdit", "acePasteUpdate", "acePasteAdd"});
+    recordSeparator_ = pmDBAction->addSeparator();
+    add({"acoFind"});
+    miSort = sub("Sorting of data", "miSort",
+                 {"acsSort1", "acsSort2", "acsSort3", "", "acsSortDlg", "acsSortNone"});
+    miFilter = sub("Filter data", "miFilter",
+                   {"acfFilterSel", "acfFilterSelAnd", "acfFilterSelOr", "", "acfFilterDlg", "acfFilterForm",
+                    "", "acfFilter", "", "acfFilterSave", "acfFilterLoad"});
+    add({""});
+    miColumns = sub("Columns setting", "miColumns",
+                    {"accColumns", "", "accWidthAuto", "accWidthSame", "accWidthData", "accWidthDefault", "",
+                     "accColumnGroupping", "accColumnGroups"});
+    add({"acoProperties", "acoColor", ""});
+    sub("Copy data", "miCopy",
+        {"acoCopyCol", "acoCopyRow", "acoCopyAll", "", "acoCopyIncTitle", "acoCopyIncHidden"});
+    sub("Export and update data", "miExport",
+        {"acoExport", "acoPrint", "acoPrintDirect", "", "acoBatchEdit", "acoImport"});
+    add({"acoRefresh"});
+    // Opened from a grid's indicator: that grid becomes the active one.
+    connect(pmDBAction, &QMenu::aboutToShow, this, [this] {
+        for (QWidget* w = QApplication::widgetAt(QCursor::pos()); w; w = w->parentWidget())
+            if (auto* g = qobject_cast<TkDBGrid*>(w)) {
+                if (g != grid_) SetActiveGrid(g);
+                return;
+            }
+    });
+
+    buildCommands();
+    idle_.setInterval(250);
+    connect(&idle_, &QTimer::timeout, this, &TkDBAction::ActListUpdate);
+    idle_.start();
+}
+
+void TkDBAction::buildCommands() {
     for (const char* n : {"accWidthAuto", "accWidthSame", "accWidthData", "accWidthDefault"}) {
         const QString name = QString::fromLatin1(n);
         setImplemented(name);
@@ -126,10 +229,40 @@ TkDBAction::TkDBAction(QObject* parent) : QObject(parent) {
             if (OnRunOtherAction) OnRunOtherAction(this, action(name), grid_);
         });
     }
+    setHandler(QStringLiteral("aceEdit"), [](TkDBGrid* g) { RecordEdit(*g); });
+    setHandler(QStringLiteral("aceAdd"), [](TkDBGrid* g) { RecordNew(*g); });
+    setHandler(QStringLiteral("aceDuplic"), [](TkDBGrid* g) { RecordDuplicate(*g); });
+    setHandler(QStringLiteral("aceDelete"), [](TkDBGrid* g) { RecordDelete(*g); });
+    setHandler(QStringLiteral("aceSave"), [](TkDBGrid* g) { RecordSave(*g); });
+    setHandler(QStringLiteral("aceSaveAdd"), [](TkDBGrid* g) { RecordSaveAndNew(*g); });
+    setHandler(QStringLiteral("aceCancel"), [](TkDBGrid* g) { RecordCancel(*g); });
+    setHandler(
+        QStringLiteral("aceAutoEdit"),
+        [](TkDBGrid* g) {
+            if (TDataSource* s = g->DataSource()) s->AutoEdit = !s->AutoEdit;
+        },
+        [](TkDBGrid* g) { return g->DataSource() != nullptr; });
+    setHandler(QStringLiteral("acoClose"), [this](TkDBGrid* g) {
+        if (CheckEditState(true)) g->window()->close();
+    });
+
+    auto copyOptions = [this] {
+        return TableCopyOptions{action(QStringLiteral("acoCopyIncTitle"))->isChecked(),
+                                action(QStringLiteral("acoCopyIncHidden"))->isChecked()};
+    };
+    setHandler(QStringLiteral("acoCopyCell"), [](TkDBGrid* g) { CopyCellData(*g); });
+    setHandler(QStringLiteral("acoCopyRow"), [=](TkDBGrid* g) { CopyActiveRecordData(*g, copyOptions()); });
+    setHandler(QStringLiteral("acoCopyCol"), [=](TkDBGrid* g) { CopyActiveFieldData(*g, copyOptions()); });
+    setHandler(QStringLiteral("acoCopyAll"), [=](TkDBGrid* g) { CopyAllData(*g, copyOptions()); });
+    // Check items: the click toggles them.
+    setImplemented(QStringLiteral("acoCopyIncTitle"));
+    setImplemented(QStringLiteral("acoCopyIncHidden"));
+    setHandler(QStringLiteral("acePasteUpdate"), [](TkDBGrid* g) { PasteData(*g, false); });
+    setHandler(QStringLiteral("acePasteAdd"), [](TkDBGrid* g) { PasteData(*g, true); });
 }
 
 TkDBAction::~TkDBAction() {
-    for (QMenu* m : {pmSortList, pmFilterSel, pmFilterList, pmColumnWidth, pmCopyData})
+    for (QMenu* m : {pmDBAction, pmSortList, pmFilterSel, pmFilterList, pmColumnWidth, pmCopyData})
         delete m;
     if (g_instance == this) g_instance = nullptr;
 }
@@ -163,7 +296,14 @@ void TkDBAction::setHandler(const QString& name, RunHandler run, StateHandler st
     setImplemented(name);
     if (state) states_.insert(name, std::move(state));
     connect(a, &QAction::triggered, this, [this, run = std::move(run)] {
-        if (grid_) run(grid_);
+        if (grid_) {
+            try {
+                run(grid_);
+            } catch (const EAbort&) {
+            } catch (const std::exception& e) {
+                Messages().error(ExceptionMessage(e));
+            }
+        }
         RefreshAction();
     });
 }
@@ -173,28 +313,136 @@ void TkDBAction::SetActiveGrid(TkDBGrid* grid) {
     RefreshAction();
 }
 
+void TkDBAction::ActListUpdate() {
+    if (AutoUpdateState) RefreshAction();
+}
+
+int TkDBAction::StateFlags() const {
+    TkDBGrid* g = grid_;
+    if (!g) return 255;
+    TDataSet* ds = g->DataSource() ? g->dataSet() : nullptr;
+    if (!ds) return asNoDataSet;
+    int flags;
+    switch (ds->State()) {
+    case dsBrowse:
+        flags = asBrowse;
+        break;
+    case dsEdit:
+        flags = asEdit;
+        break;
+    case dsInsert:
+        flags = asInsert;
+        break;
+    default:
+        return asNoDataSet;
+    }
+    // The record being inserted counts: a table that gets its first record is not empty.
+    if (ds->IsEmpty() && ds->State() != dsInsert) flags |= asEmpty;
+    if (ds->ReadOnly) flags |= asReadOnly;
+    return flags;
+}
+
 void TkDBAction::RefreshAction() {
     TkDBGrid* g = grid_;
     TDataSet* ds = g ? g->dataSet() : nullptr;
-    const bool open = ds && ds->Active();
+    const int mask = g ? (g->Tag | (g->ReadOnly ? 1 : 0)) : -1;
+    const int flags = StateFlags();
     for (const QString& name : names_) {
         QAction* a = actions_.value(name);
+        const int tag = tags_.value(name);
+        const QString& cat = categories_[name];
+        const bool allowed = !(mask & categoryBit(cat));
         bool enabled = false;
-        if (implemented_.contains(name)) {
-            if (tags_.value(name) == 0) {
-                if (OnGetOtherActionState) OnGetOtherActionState(this, a, g, enabled);
-            } else {
-                enabled = open;
+        if (tag == 0) {
+            if (g && OnGetOtherActionState) OnGetOtherActionState(this, a, g, enabled);
+        } else {
+            const bool edit = cat == QLatin1String("Edit");
+            const int level = edit ? (tag / 100) % 10 : (tag / 1000) % 10;
+            enabled = g && !((tag % 100) & flags) && level <= (edit ? URightsEdit : URights) &&
+                      implemented_.contains(name);
+            if (enabled) {
+                TPropSaveFile* store = VemoCompConfig().Global_PropSaveFile;
+                if (name == QLatin1String("acoRefresh"))
+                    enabled = g->CanSort() || bool(g->OnRefreshData);
+                else if (name == QLatin1String("acfFilterLoad"))
+                    enabled = store != nullptr;
+                else if (name == QLatin1String("acfFilterSave"))
+                    enabled = store && ds && ds->Filtered();
+                else if (name == QLatin1String("acfFilterDlg"))
+                    enabled = g->OptionsEx2.Filters.FunnelBtn;
             }
             if (enabled && states_.contains(name)) enabled = states_.value(name)(g);
         }
-        a->setEnabled(enabled);
-        if (name == QLatin1String("acoClose")) a->setVisible(!(g && (g->Tag & 128)));
+        a->setEnabled(allowed && enabled);
+        bool visible = true;
+        if (g)
+            for (const auto& [hidden, bit] : kHideBits)
+                if ((mask & bit) && name == QLatin1String(hidden)) visible = false;
+        if (name == QLatin1String("acoColor") && !AllowSetCellConditions) visible = false;
+        a->setVisible(visible);
+        a->setShortcut(allowed && visible ? acShortCuts_.value(name) : QKeySequence());
     }
-    if (g) {
+    QAction* edit = action(QStringLiteral("aceEdit"));
+    edit->setShortcut(edit->isEnabled() ? acEditSC : QKeySequence());
+    miRecord->menuAction()->setVisible(!(mask & 1));
+    recordSeparator_->setVisible(!(mask & 1));
+    miSort->menuAction()->setVisible(!(mask & 2));
+    miFilter->menuAction()->setVisible(!(mask & 4));
+    miColumns->menuAction()->setVisible(!(mask & 8));
+    if (!g || !ds) return;
+    try {
+        if ((mask & 1024) && ds->Active() && ds->State() == dsInsert) ds->Cancel();
         action(QStringLiteral("accWidthAuto"))->setChecked(g->ColumnWidth() == cwAutoWidth);
         action(QStringLiteral("accWidthSame"))->setChecked(g->ColumnWidth() == cwSameWidth);
+        action(QStringLiteral("aceAutoEdit"))->setChecked(g->DataSource() && g->DataSource()->AutoEdit);
+        action(QStringLiteral("acfFilter"))->setChecked(ds->Filtered());
+    } catch (const std::exception&) {
+        // The check marks are a display only.
     }
+}
+
+bool TkDBAction::CheckEditState(bool showDialog) {
+    TDataSet* ds = grid_ ? grid_->dataSet() : nullptr;
+    if (!ds) return true;
+    auto editing = [ds] { return ds->State() == dsEdit || ds->State() == dsInsert; };
+    if (showDialog && editing()) {
+        switch (Messages().question(QStringLiteral("Save changes?"), true)) {
+        case MsgAnswer::Yes:
+            try {
+                RecordSave(*grid_);
+            } catch (const EAbort&) {
+            } catch (const std::exception& e) {
+                ShowException(QStringLiteral("Error: Cannot save record."), e);
+            }
+            break;
+        case MsgAnswer::No:
+            RecordCancel(*grid_);
+            break;
+        default:
+            break;
+        }
+    }
+    return !editing();
+}
+
+void TkDBAction::AttachGrid(TkDBGrid* grid) {
+    grid->PopupMenu = pmDBAction;
+    grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(grid, &QWidget::customContextMenuRequested, this,
+            [this, grid](const QPoint& pos) { PopupFor(grid, grid->viewport()->mapToGlobal(pos)); });
+}
+
+void TkDBAction::PopupFor(TkDBGrid* grid, const QPoint& globalPos) {
+    if (grid != grid_)
+        SetActiveGrid(grid);
+    else
+        RefreshAction();
+    pmDBAction->popup(globalPos);
+}
+
+void TkDBAction::OnSetDefaultGridColumns(QObject* sender) {
+    auto* g = qobject_cast<TkDBGrid*>(sender);
+    if (OnRunOtherAction && g) OnRunOtherAction(this, action(QStringLiteral("accDefaultGrid")), g);
 }
 
 void TkDBAction::runColumnWidth(const QString& name) {

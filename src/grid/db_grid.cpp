@@ -285,7 +285,9 @@ QString TkDBGrid::GetCellValue(int column, int row) const {
     if (!f || !ds || !ds->Active()) return QString();
     if (row < 0) return f->DisplayText();
     if (row >= ds->RecordCount()) return QString();
-    if (IsMemoField(*f)) return f->formatValue(ds->valueAt(f, row));
+    // The value's own text, line breaks included (the cells show them flattened); binaries as shown.
+    if (IsMemoField(*f) || StorageOf(f->DataType) != StorageKind::Bytes)
+        return f->formatValue(ds->valueAt(f, row));
     return model_->data(model_->index(row, column), Qt::DisplayRole).toString();
 }
 
@@ -426,6 +428,10 @@ void TkDBGrid::syncCurrentFromDataSet(int row) {
 bool TkDBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
     if ((ReadOnly || !AllowEditing) && trigger != QAbstractItemView::NoEditTriggers &&
         trigger != QAbstractItemView::CurrentChanged)
+        return false;
+    // Without automatic editing a key starts no editor while the record is only browsed.
+    if (trigger == QAbstractItemView::AnyKeyPressed && source_ && !source_->AutoEdit && dataSet() &&
+        dataSet()->State() == dsBrowse)
         return false;
     return QTableView::edit(index, trigger, event);
 }
