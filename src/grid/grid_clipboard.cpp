@@ -11,7 +11,6 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLocale>
-#include <functional>
 
 std::vector<int> GridColumnsInOrder(const TkDBGrid& grid, bool withHidden) {
     const QHeaderView* header = grid.horizontalHeader();
@@ -42,7 +41,7 @@ void GoToFirstVisibleColumn(TkDBGrid& grid) {
 // --- copying
 
 namespace {
-void appendLine(QString& out, const std::vector<int>& columns, const std::function<QString(int)>& text) {
+template <typename Text> void appendLine(QString& out, const std::vector<int>& columns, const Text& text) {
     for (size_t i = 0; i < columns.size(); ++i) {
         if (i) out += u'\t';
         AppendClipCell(out, text(columns[i]));

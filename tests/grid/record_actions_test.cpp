@@ -2,7 +2,9 @@
 // database, and the save question of "Close".
 #include "grid_action_fixture.h"
 
+#include <QLineEdit>
 #include <QMenu>
+#include <QTest>
 
 namespace {
 QStringList enabledOf(TkDBAction& a, const QStringList& names) {
@@ -229,4 +231,11 @@ TEST_F(GridActionTest, PopupMenuFollowsTheGridAndAutoEditToggles) {
     run("aceAutoEdit");
     EXPECT_FALSE(source.AutoEdit);
     EXPECT_FALSE(act("aceAutoEdit")->isChecked());
+    // Typing no longer opens a cell editor; with the flag back on it does.
+    setCurrent(0, 1);
+    QTest::keyClick(&grid, Qt::Key_Z);
+    EXPECT_TRUE(grid.viewport()->findChildren<QLineEdit*>().isEmpty());
+    run("aceAutoEdit");
+    QTest::keyClick(&grid, Qt::Key_Z);
+    EXPECT_FALSE(grid.viewport()->findChildren<QLineEdit*>().isEmpty());
 }
