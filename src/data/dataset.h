@@ -74,6 +74,8 @@ public:
     int RecNo() const; // 1-based; 0 when empty or inserting
     void setRecNo(int recNo);
     int currentPosition() const { return pos_; } // -1 when empty
+    // The view position a record being inserted will take; -1 when not inserting.
+    int insertPosition() const { return state_ == dsInsert ? insertAt_ : -1; }
 
     TBookmark GetBookmark() const;
     void GotoBookmark(TBookmark bm); // raises when the bookmark's row is not in the view

@@ -28,7 +28,12 @@ void DataSetModel::rebuildColumns() {
 
 int DataSetModel::rowCount(const QModelIndex& parent) const {
     if (parent.isValid() || !ds_ || !ds_->Active()) return 0;
-    return ds_->RecordCount();
+    return ds_->RecordCount() + (insertRow_ >= 0 ? 1 : 0);
+}
+
+int DataSetModel::currentRow() const {
+    if (insertRow_ >= 0) return insertRow_;
+    return ds_ && ds_->Active() ? ds_->currentPosition() : -1;
 }
 
 int DataSetModel::columnCount(const QModelIndex& parent) const {
@@ -36,13 +41,15 @@ int DataSetModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant DataSetModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || !ds_ || index.row() >= ds_->RecordCount()) return QVariant();
+    if (!index.isValid() || !ds_ || index.row() >= rowCount()) return QVariant();
     TField* f = columns_[size_t(index.column())];
+    const bool inserted = index.row() == insertRow_;
+    const int position = insertRow_ >= 0 && index.row() > insertRow_ ? index.row() - 1 : index.row();
     switch (role) {
     case Qt::DisplayRole: {
-        QVariant v = (ds_->State() == dsEdit && index.row() == ds_->currentPosition())
+        QVariant v = inserted || (ds_->State() == dsEdit && position == ds_->currentPosition())
                          ? ds_->currentValue(f)
-                         : ds_->valueAt(f, index.row());
+                         : ds_->valueAt(f, position);
         if (StorageOf(f->DataType) == StorageKind::Bytes && !IsMemoField(*f) && v.isValid())
             return QStringLiteral("(BLOB)");
         QString s = f->formatValue(v);
@@ -53,7 +60,7 @@ QVariant DataSetModel::data(const QModelIndex& index, int role) const {
         return s;
     }
     case Qt::EditRole:
-        return f->formatValue(ds_->valueAt(f, index.row()));
+        return f->formatValue(inserted ? ds_->currentValue(f) : ds_->valueAt(f, position));
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(f->Alignment | Qt::AlignVCenter);
     default:
@@ -81,6 +88,16 @@ Qt::ItemFlags DataSetModel::flags(const QModelIndex& index) const {
 bool DataSetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::EditRole || !ds_) return false;
     TField* f = columns_[size_t(index.column())];
+    if (index.row() == insertRow_) {
+        // The new record collects its values; it is posted when the user leaves it or saves.
+        try {
+            f->setAsString(value.toString());
+            return true;
+        } catch (const std::exception& e) {
+            ShowException(QStringLiteral("Error: Cannot save record."), e);
+            return false;
+        }
+    }
     try {
         ds_->setRecNo(index.row() + 1);
         ds_->Edit();
@@ -99,6 +116,7 @@ void DataSetModel::dataSetEvent(TDataSet&, DataEvent ev, int row) {
     case DataEvent::LayoutChanged:
     case DataEvent::DataSetChanged:
         beginResetModel();
+        insertRow_ = ds_ ? ds_->insertPosition() : -1;
         rebuildColumns();
         endResetModel();
         if (ev == DataEvent::LayoutChanged)
@@ -110,6 +128,13 @@ void DataSetModel::dataSetEvent(TDataSet&, DataEvent ev, int row) {
         if (row >= 0 && row < rowCount()) emit dataChanged(index(row, 0), index(row, columnCount() - 1));
         break;
     case DataEvent::RowInserted:
+        if (insertRow_ >= 0) {
+            // The shown new record was posted: it keeps its row.
+            const int was = insertRow_;
+            insertRow_ = -1;
+            emit dataChanged(index(was, 0), index(was, columnCount() - 1));
+            break;
+        }
         beginInsertRows({}, row, row);
         endInsertRows();
         break;
@@ -120,7 +145,20 @@ void DataSetModel::dataSetEvent(TDataSet&, DataEvent ev, int row) {
     case DataEvent::Scrolled:
         emit currentRowChanged(row);
         break;
-    case DataEvent::StateChanged:
+    case DataEvent::StateChanged: {
+        const int at = ds_ ? ds_->insertPosition() : -1;
+        if (at >= 0 && insertRow_ < 0) {
+            beginInsertRows({}, at, at);
+            insertRow_ = at;
+            endInsertRows();
+            emit currentRowChanged(at);
+        } else if (at < 0 && insertRow_ >= 0) { // cancelled
+            beginRemoveRows({}, insertRow_, insertRow_);
+            insertRow_ = -1;
+            endRemoveRows();
+            if (ds_->currentPosition() >= 0) emit currentRowChanged(ds_->currentPosition());
+        }
         break;
+    }
     }
 }

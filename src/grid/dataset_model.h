@@ -14,6 +14,11 @@ public:
     TDataSet* dataSet() const { return ds_; }
     // The field shown in a column (visible fields in their order).
     TField* fieldAt(int column) const { return columns_[size_t(column)]; }
+    // While a record is being inserted it is shown as a row of its own at the place it will take;
+    // rows after it move down by one until it is posted or cancelled.
+    int insertRow() const { return insertRow_; }
+    // The model row of the current record: the record being inserted, else the current position.
+    int currentRow() const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -35,4 +40,5 @@ private:
 
     TDataSet* ds_ = nullptr;
     std::vector<TField*> columns_;
+    int insertRow_ = -1;
 };

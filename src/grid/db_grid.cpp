@@ -136,7 +136,7 @@ protected:
         p->drawLine(rect.bottomLeft(), rect.bottomRight());
         p->drawLine(rect.topRight(), rect.bottomRight());
         TDataSet* ds = grid_->dataSet();
-        if (ds && ds->Active() && ds->currentPosition() == logical) {
+        if (ds && ds->Active() && grid_->dataModel()->currentRow() == logical) {
             p->save();
             p->setRenderHint(QPainter::Antialiasing);
             QPainterPath path;
@@ -174,7 +174,7 @@ public:
         QStyleOptionViewItem o = option;
         const bool current = grid_->currentIndex() == index;
         TDataSet* ds = grid_->dataSet();
-        const bool currentRow = ds && ds->currentPosition() == index.row();
+        const bool currentRow = ds && grid_->dataModel()->currentRow() == index.row();
         if (!current && grid_->isRowSelected(index.row())) {
             p->fillRect(o.rect, o.palette.color(QPalette::Highlight));
             o.palette.setColor(QPalette::Text, o.palette.color(QPalette::HighlightedText));
@@ -215,9 +215,8 @@ TkDBGrid::TkDBGrid(QWidget* parent) : QTableView(parent), model_(new DataSetMode
     connect(model_, &DataSetModel::currentRowChanged, this, &TkDBGrid::syncCurrentFromDataSet);
     connect(model_, &DataSetModel::dataSetLayoutChanged, this, [this] { dataSetLinkChanged(); });
     connect(model_, &DataSetModel::dataSetRowsChanged, this, [this] { FilterChangedNotification(); });
-    connect(model_, &QAbstractItemModel::modelReset, this, [this] {
-        if (TDataSet* ds = dataSet()) syncCurrentFromDataSet(ds->currentPosition());
-    });
+    connect(model_, &QAbstractItemModel::modelReset, this,
+            [this] { syncCurrentFromDataSet(model_->currentRow()); });
 }
 
 TkDBGrid::~TkDBGrid() {
@@ -398,16 +397,20 @@ void TkDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
     QTableView::currentChanged(current, previous);
     TDataSet* ds = dataSet();
     if (syncing_ || !ds || !ds->Active() || !current.isValid()) return;
-    if (current.row() != ds->currentPosition()) {
+    if (current.row() != model_->currentRow()) {
         syncing_ = true;
         try {
+            // Leaving a new record posts it first; the rows below it then keep their numbers.
             ds->setRecNo(current.row() + 1);
         } catch (const std::exception& e) {
             ShowException(QStringLiteral("Error: Cannot save record."), e);
         }
         syncing_ = false;
-        if (ds->currentPosition() >= 0 && ds->currentPosition() != current.row())
-            syncCurrentFromDataSet(ds->currentPosition());
+        const int row = model_->currentRow();
+        if (row >= 0 && row != current.row()) {
+            // Refused (e.g. a post failed): the cursor goes back to the current record.
+            syncCurrentFromDataSet(row);
+        }
     }
     indicator_->viewport()->update();
     viewport()->update();

@@ -34,8 +34,9 @@ int FirstVisibleColumn(const TkDBGrid& grid) {
 void GoToFirstVisibleColumn(TkDBGrid& grid) {
     const int column = FirstVisibleColumn(grid);
     TDataSet* ds = grid.dataSet();
-    if (column < 0 || !ds || !ds->Active() || ds->currentPosition() < 0) return;
-    grid.setCurrentIndex(grid.dataModel()->index(ds->currentPosition(), column));
+    const int row = grid.dataModel()->currentRow();
+    if (column < 0 || !ds || !ds->Active() || row < 0) return;
+    grid.setCurrentIndex(grid.dataModel()->index(row, column));
 }
 
 // --- copying
@@ -266,8 +267,8 @@ void PasteText(TkDBGrid& grid, const QString& text, bool addNew) {
         } while (reader.next(cells));
     }
     // The grid's model was reset when the controls came back: the paste's column stays current.
-    if (multiLine && ds->currentPosition() >= 0)
-        grid.setCurrentIndex(grid.dataModel()->index(ds->currentPosition(), first));
+    if (multiLine && grid.dataModel()->currentRow() >= 0)
+        grid.setCurrentIndex(grid.dataModel()->index(grid.dataModel()->currentRow(), first));
 
     const QString report = problems.text();
     if (!report.isEmpty()) Messages().warning(report);
