@@ -5,6 +5,7 @@
 #include "number_words.h"
 #include "query.h"
 #include "rtf_report.h"
+#include "xml_report.h"
 
 #include <QFileInfo>
 #include <cstdio>
@@ -24,12 +25,6 @@ bool RunReport(const QString& templ, const QString& out, TActionAfter after, TDa
     r.OutputFile = out;
     r.ActionAfter = after;
     return r.Execute({&data});
-}
-
-// The XML engine's templates; its branch joins here.
-bool RunXmlReport(const QString& templ, const QString&, TActionAfter, TDataSet&) {
-    throw Exception(
-        QStringLiteral("Templates of kind \".%1\" are not supported yet.").arg(QFileInfo(templ).suffix()));
 }
 } // namespace
 
@@ -54,7 +49,7 @@ int CmdReport(CliContext& ctx) {
     q.ReadOnly = true;
     q.SQL = TableSelect(*ctx.connection, table, top);
     q.Open();
-    const bool written = IsXmlTemplate(templ) ? RunXmlReport(templ, out, after, q)
+    const bool written = IsXmlTemplate(templ) ? RunReport<TkXMLReport>(templ, out, after, q)
                                               : RunReport<TRTFReport2>(templ, out, after, q);
     if (!written) throw Exception(QStringLiteral("No result was written to \"%1\".").arg(out));
     return 0;

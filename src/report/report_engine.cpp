@@ -2,6 +2,7 @@
 
 #include "dataset.h"
 #include "tag_scanner.h"
+#include "xml_element.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,6 +23,12 @@ QString NameOf(QStringView tag) {
     return call.name.toLower();
 }
 } // namespace
+
+struct TReportEngine::TableRows {
+    enum Which { Header, Body, Footer };
+    QStringView head, tail;
+    std::vector<QStringView> rows;
+};
 
 TReportEngine::TReportEngine(const TReportMarkup& markup) : markup_(markup) {}
 TReportEngine::~TReportEngine() = default;
@@ -55,8 +62,9 @@ QString TReportEngine::process(const QString& templateText) {
     if (OnReadInfo) OnReadInfo();
     applyInfo();
     insertFiles(text, u"insertfile", true);
-    insertFiles(text, u"insertrtffile", false);
+    insertFiles(text, markup_.rawInsertKeyword, false);
     resolveIfBlocks(text);
+    prepareGeneration(text);
     QString out;
     out.reserve(text.size());
     generate(text, out);
@@ -385,8 +393,19 @@ void TReportEngine::generateRegion(QStringView text, qsizetype& pos, QString& ou
             si.MinRows = std::max(0, o.arg.trimmed().toInt());
         else if (o.name == u"maxrows" && o.hasArg)
             si.MaxRows = std::max(0, o.arg.trimmed().toInt()), rowsOption = rowsOption || si.MaxRows > 0;
-        else
-            ok = false; // table-row options belong to the XML kinds
+        else if (!markup_.rowElement.isEmpty() && o.hasArg && o.name.startsWith(u"tblrow")) {
+            // tblrowN(cond): the condition of the N-th row of the table in the body.
+            bool numOk = false;
+            const int n = o.name.mid(6).toInt(&numOk);
+            ok = numOk && n >= 1 && n <= 1000 && !o.name.mid(6).startsWith(QLatin1Char('+'));
+            if (ok) {
+                si.TblScan = true;
+                while (si.TblRowCond.size() < n)
+                    si.TblRowCond.append(QString());
+                si.TblRowCond[n - 1] = o.arg.trimmed();
+            }
+        } else
+            ok = false;
 
         if (!ok) ThrowTemplateError(report_errors::IncorrectTag(errTag));
     }
@@ -403,10 +422,7 @@ void TReportEngine::generateRegion(QStringView text, qsizetype& pos, QString& ou
     pos = skipLineEnd(text, e + endTag.size());
 
     const int slot = si.DSindex;
-    auto hasCurrent = [&] {
-        if (slot < 0) return true;
-        return slotOpen(slot) && !slots_[size_t(slot)].eof && !slots_[size_t(slot)].ds->IsEmpty();
-    };
+    auto hasCurrent = [&] { return slot < 0 || slotHasCurrent(slot); };
     if (slot >= 0 && !si.NoFirst) navigate(u"first", slot);
     if (si.NoIfEmpty && !hasCurrent()) return;
 
@@ -427,6 +443,12 @@ void TReportEngine::generateRegion(QStringView text, qsizetype& pos, QString& ou
     }
     if (slot >= 0 && !si.Calc.isEmpty()) declareCalc(slot, si.Calc);
     generate(header, out);
+    TableRows rows;
+    if (si.TblScan) {
+        splitTableRows(body, rows);
+        generate(rows.head, out);
+        writeTableRows(si, rows, TableRows::Header, out);
+    }
 
     QString breakCode = si.NewPage   ? markup_.newPage
                         : si.NewCol  ? markup_.newCol
@@ -435,9 +457,13 @@ void TReportEngine::generateRegion(QStringView text, qsizetype& pos, QString& ou
                                      : QString();
     const QString sepNext = si.Sep + breakCode;
     auto writeBody = [&](QString& pending) {
-        out += pending;
-        generate(body, out);
-        pending = sepNext;
+        if (si.TblScan) {
+            writeTableRows(si, rows, TableRows::Body, out);
+        } else {
+            out += pending;
+            generate(body, out);
+            pending = sepNext;
+        }
         checkSize(out, t.inner);
     };
     int i = 0;
@@ -472,13 +498,61 @@ void TReportEngine::generateRegion(QStringView text, qsizetype& pos, QString& ou
         writeBody(pending);
         ++i;
     }
+    if (si.TblScan) {
+        writeTableRows(si, rows, TableRows::Footer, out);
+        generate(rows.tail, out);
+    }
     generate(footer, out);
+}
+
+// --- table-row regions
+
+void TReportEngine::splitTableRows(QStringView body, TableRows& t) const {
+    auto invalid = [] { ThrowTemplateError(QStringLiteral("Invalid table structure.")); };
+    const QString tableEnd = QStringLiteral("</") + markup_.tableElement + QLatin1Char('>');
+    if (FindElementStart(body, markup_.tableElement) < 0) invalid();
+    qsizetype p = FindElementStart(body, markup_.rowElement);
+    if (p < 0) invalid();
+    t.head = body.left(p);
+    while (true) {
+        const qsizetype end = FindElementEnd(body, markup_.rowElement, p);
+        if (end < 0) invalid();
+        t.rows.push_back(body.mid(p, end - p));
+        p = end;
+        const qsizetype next = FindElementStart(body, markup_.rowElement, p);
+        const qsizetype tableClose = body.indexOf(tableEnd, p);
+        if (next < 0 || (tableClose >= 0 && tableClose < next)) break;
+        p = next;
+    }
+    t.tail = body.mid(p);
+}
+
+void TReportEngine::writeTableRows(const TScanInfo& si, const TableRows& t, int which, QString& out) {
+    for (size_t r = 0; r < t.rows.size(); ++r) {
+        const QString cond = r < size_t(si.TblRowCond.size()) ? si.TblRowCond[qsizetype(r)] : QString();
+        const QString c = cond.toLower();
+        const bool header = c == u"h" || c == u"header", footer = c == u"f" || c == u"footer";
+        bool write;
+        if (which == TableRows::Header)
+            write = header;
+        else if (which == TableRows::Footer)
+            write = footer;
+        else if (header || footer || c == u"0" || c == u"hide")
+            write = false;
+        else
+            write = c.isEmpty() || c == u"1" || evaluateCondition(cond);
+        if (write) generate(t.rows[r], out);
+    }
 }
 
 // --- navigation
 
 bool TReportEngine::slotOpen(int i) const {
     return i >= 0 && i < 26 && slots_[size_t(i)].ds && slots_[size_t(i)].ds->Active();
+}
+
+bool TReportEngine::slotHasCurrent(int i) const {
+    return slotOpen(i) && !slots_[size_t(i)].eof && !slots_[size_t(i)].ds->IsEmpty();
 }
 
 int TReportEngine::slotIndex(QStringView arg, QStringView tagForError) const {

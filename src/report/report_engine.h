@@ -90,6 +90,18 @@ public:
     void generate(QStringView text, QString& out);
     const std::vector<TCalcField>& calcFields() const { return calc_; }
 
+protected:
+    // Called after the if blocks were decided, before generation: a format may rewrite the text.
+    virtual void prepareGeneration(QString& text) {}
+    // Tags a format evaluates itself, asked before all others; true when recognised.
+    virtual bool evaluateFormatTag(QStringView tag, TReportValue& value) { return false; }
+    bool slotOpen(int i) const;
+    TDataSet* slotDataSet(int i) const { return i >= 0 && i < 26 ? slots_[size_t(i)].ds : nullptr; }
+    // Whether slot i is open and stands on a record.
+    bool slotHasCurrent(int i) const;
+    // first, last, next, prev, getbookmark, gotobookmark on a slot.
+    void navigate(QStringView kind, int slot);
+
 private:
     struct Slot {
         TDataSet* ds = nullptr;
@@ -127,9 +139,11 @@ private:
     qsizetype skipLineEnd(QStringView text, qsizetype pos) const;
 
     // navigation
-    bool slotOpen(int i) const;
     int slotIndex(QStringView arg, QStringView tagForError) const;
-    void navigate(QStringView kind, int slot);
+    // Table-row regions: the rows of the table in body written per repetition (report_engine.cpp).
+    struct TableRows;
+    void splitTableRows(QStringView body, TableRows& t) const;
+    void writeTableRows(const TScanInfo& si, const TableRows& t, int which, QString& out);
 
     // value tags (report_eval.cpp)
     bool evaluateValue(QStringView tag, TReportValue& value);

@@ -33,6 +33,7 @@ bool IsFieldForm(QStringView t) {
 bool TReportEngine::evaluateTag(QStringView tag, TReportValue& value) {
     QStringView t = tag.trimmed();
     if (t.isEmpty()) return false;
+    if (evaluateFormatTag(t, value)) return true;
     TTagCall call;
     bool callOk = SplitCall(t, call);
     if (callOk && call.hasParens) {
@@ -312,7 +313,7 @@ void TReportEngine::memoValue(const QString& raw, QStringView format, TReportVal
         resolveTextPiece(text, out);
         value.addMarkup(out);
     } else if (markup) {
-        value.addMarkup(text);
+        markup_.addRtfMemo(value, text);
     } else {
         value.addText(text);
     }

@@ -102,6 +102,10 @@ public:
     QString sepListBar = QStringLiteral("\\");
     // The paragraph end listallfields writes.
     QString listParEnd() const { return newPar; }
+    // The insertion tag whose file becomes template text unchanged.
+    QString rawInsertKeyword = QStringLiteral("insertrtffile");
+    // Element names of a table and of its rows for table-row regions; empty: the format has none.
+    QString tableElement, rowElement;
 
     // Appends a plain text escaped for the output format.
     virtual void appendText(QString& out, QStringView text) const { out.append(text); }
@@ -109,6 +113,8 @@ public:
     virtual void appendPicture(QString& out, const TReportPiece& picture) const {}
     // A formatted number's power of ten written raised (" x 10" is already in v).
     virtual void addRaised(TReportValue& v, const QString& exponent) const { v.addText("^" + exponent); }
+    // A memo stored as RTF, added to the value; the default keeps it as markup of the format.
+    virtual void addRtfMemo(TReportValue& v, const QString& rtf) const { v.addMarkup(rtf); }
     // The length of the paragraph end that starts text (extractedLineEnd by default); 0 when none.
     virtual qsizetype lineEndAt(QStringView text) const {
         return !extractedLineEnd.isEmpty() && text.startsWith(extractedLineEnd) ? extractedLineEnd.size() : 0;

@@ -1,0 +1,84 @@
+#include "zip_archive.h"
+
+#include "exceptions.h"
+
+#include <QFile>
+#include <zip.h>
+
+TZipArchive::~TZipArchive() {
+    if (zip_) zip_discard(zip_);
+}
+
+void TZipArchive::fail(const QString& what) const {
+    QString detail = zip_ ? QString::fromUtf8(zip_strerror(zip_)) : QString();
+    throw Exception(QStringLiteral("%1 \"%2\": %3").arg(what, path_, detail));
+}
+
+void TZipArchive::open(const QString& path, bool create) {
+    if (zip_) close(false);
+    path_ = path;
+    int err = 0;
+    zip_ = zip_open(QFile::encodeName(path).constData(), create ? ZIP_CREATE : 0, &err);
+    if (!zip_) {
+        zip_error_t e;
+        zip_error_init_with_code(&e, err);
+        QString detail = QString::fromUtf8(zip_error_strerror(&e));
+        zip_error_fini(&e);
+        throw Exception(QStringLiteral("Cannot open package \"%1\": %2").arg(path, detail));
+    }
+}
+
+QStringList TZipArchive::entries() const {
+    QStringList names;
+    const zip_int64_t n = zip_get_num_entries(zip_, 0);
+    for (zip_int64_t i = 0; i < n; ++i)
+        if (const char* name = zip_get_name(zip_, zip_uint64_t(i), ZIP_FL_ENC_GUESS))
+            names.append(QString::fromUtf8(name));
+    return names;
+}
+
+bool TZipArchive::contains(const QString& name) const {
+    return zip_name_locate(zip_, name.toUtf8().constData(), 0) >= 0;
+}
+
+QByteArray TZipArchive::read(const QString& name) const {
+    const QByteArray n = name.toUtf8();
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat(zip_, n.constData(), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
+        fail(QStringLiteral("Cannot read entry \"%1\" of").arg(name));
+    zip_file_t* f = zip_fopen(zip_, n.constData(), 0);
+    if (!f) fail(QStringLiteral("Cannot read entry \"%1\" of").arg(name));
+    QByteArray data(qsizetype(st.size), Qt::Uninitialized);
+    const zip_int64_t got = zip_fread(f, data.data(), st.size);
+    zip_fclose(f);
+    if (got != zip_int64_t(st.size)) fail(QStringLiteral("Cannot read entry \"%1\" of").arg(name));
+    return data;
+}
+
+void TZipArchive::write(const QString& name, const QByteArray& data) {
+    pending_.push_back(data);
+    const QByteArray& kept = pending_.back();
+    zip_source_t* src = zip_source_buffer(zip_, kept.constData(), zip_uint64_t(kept.size()), 0);
+    if (!src || zip_file_add(zip_, name.toUtf8().constData(), src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) < 0) {
+        if (src) zip_source_free(src);
+        fail(QStringLiteral("Cannot write entry \"%1\" of").arg(name));
+    }
+}
+
+void TZipArchive::close(bool save) {
+    if (!zip_) return;
+    if (!save) {
+        zip_discard(zip_);
+        zip_ = nullptr;
+    } else if (zip_close(zip_) != 0) {
+        QString detail = QString::fromUtf8(zip_strerror(zip_));
+        zip_discard(zip_);
+        zip_ = nullptr;
+        pending_.clear();
+        throw Exception(QStringLiteral("Cannot write package \"%1\": %2").arg(path_, detail));
+    } else {
+        zip_ = nullptr;
+    }
+    pending_.clear();
+}

@@ -1,0 +1,898 @@
+#include "xml_report.h"
+
+#include "shell.h"
+#include "tag_scanner.h"
+#include "xml_element.h"
+#include "xml_report_parts.h"
+#include "zip_archive.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QTemporaryFile>
+#include <QTransform>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+const QString kOpen = QStringLiteral("&lt;&lt;");
+const QString kClose = QStringLiteral("&gt;&gt;");
+const QString kDocxBreak = QStringLiteral("</w:t><w:br/><w:t xml:space=\"preserve\">");
+const QString kDocxTab = QStringLiteral("</w:t><w:tab/><w:t xml:space=\"preserve\">");
+constexpr int kMaxMarks = 100001;
+
+QString CreatingError(const QString& detail) {
+    return QStringLiteral("Error during creating of report.\r\n") + detail;
+}
+
+// Wildcard patterns separated by ";", "*" any text, letter case ignored.
+bool MatchesParts(const QString& name, const QString& patterns) {
+    for (const QString& p : patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        QRegularExpression re(QRegularExpression::anchoredPattern(QRegularExpression::escape(p).replace(
+                                  QLatin1String("\\*"), QLatin1String(".*"))),
+                              QRegularExpression::CaseInsensitiveOption);
+        if (re.match(name).hasMatch()) return true;
+    }
+    return false;
+}
+
+// The run properties of the run that contains pos (text of its w:rPr), empty when none.
+QString RunProperties(QStringView text, qsizetype pos) {
+    const qsizetype run = FindElementStartBack(text, u"w:r", pos);
+    if (run < 0) return QString();
+    const qsizetype open = TagEnd(text, run);
+    if (open < 0 || open > pos || !text.mid(open).startsWith(u"<w:rPr>")) return QString();
+    const qsizetype end = text.indexOf(QLatin1String("</w:rPr>"), open);
+    if (end < 0 || end > pos) return QString();
+    return text.mid(open + 7, end - open - 7).toString();
+}
+
+// The font and size properties among run properties.
+QString FontAndSize(QStringView props) {
+    QString out;
+    for (QStringView name : {QStringView(u"<w:rFonts"), QStringView(u"<w:sz "), QStringView(u"<w:szCs ")}) {
+        const qsizetype p = props.indexOf(name);
+        if (p < 0) continue;
+        const qsizetype e = props.indexOf(QLatin1String("/>"), p);
+        if (e >= 0) out += props.mid(p, e + 2 - p);
+    }
+    return out;
+}
+
+QString FontProperty(const QString& name) {
+    QString n;
+    AppendXmlText(n, name, QString(), QString());
+    return QStringLiteral("<w:rFonts w:ascii=\"%1\" w:hAnsi=\"%1\" w:cs=\"%1\"/>").arg(n);
+}
+
+// Whether pos lies in character data of a w:t element (not inside markup).
+bool InRunText(QStringView text, qsizetype pos) {
+    const qsizetype lt = text.lastIndexOf(QLatin1Char('<'), pos - 1);
+    if (lt < 0) return false;
+    const qsizetype gt = text.indexOf(QLatin1Char('>'), lt);
+    if (gt < 0 || gt >= pos) return false;
+    const QStringView tag = text.mid(lt, gt - lt + 1);
+    return tag == u"<w:t>" || tag.startsWith(u"<w:t ");
+}
+
+// The run boundary a format mark or inline rule becomes.
+QString RunBoundary(const QString& props) {
+    return props.isEmpty()
+               ? QStringLiteral("</w:t></w:r><w:r><w:t xml:space=\"preserve\">")
+               : QStringLiteral("</w:t></w:r><w:r><w:rPr>%1</w:rPr><w:t xml:space=\"preserve\">").arg(props);
+}
+} // namespace
+
+// --- the markup of the three kinds
+
+class TkXMLReport::Markup : public TReportMarkup {
+public:
+    explicit Markup(TkXMLReport& owner) : owner_(owner) {
+        open = kOpen;
+        close = kClose;
+        extractedLineEnd.clear();
+        passOverSpecialTags = false;
+        rawInsertKeyword = QStringLiteral("insertxmlfile");
+    }
+    void setKind(TXmlTemplateFormat kind) {
+        kind_ = kind;
+        if (kind == xtfDOCX) {
+            newPar = newLine = kDocxBreak;
+            newPage = QStringLiteral("</w:t><w:br w:type=\"page\"/><w:t xml:space=\"preserve\">");
+            newCol = QStringLiteral("</w:t><w:br w:type=\"column\"/><w:t xml:space=\"preserve\">");
+            tab = kDocxTab;
+            tableElement = QStringLiteral("w:tbl");
+            rowElement = QStringLiteral("w:tr");
+        } else {
+            newPar = newLine = QStringLiteral("<text:line-break/>");
+            newPage = QStringLiteral("<text:soft-page-break/>");
+            newCol.clear();
+            tab = QStringLiteral("<text:tab/>");
+            tableElement = QStringLiteral("table:table");
+            rowElement = QStringLiteral("table:table-row");
+        }
+        sepListBar = newLine;
+    }
+    void appendText(QString& out, QStringView text) const override { AppendXmlText(out, text, tab, newLine); }
+    void appendPicture(QString& out, const TReportPiece& picture) const override {
+        owner_.writePicture(out, picture);
+    }
+    void addRaised(TReportValue& v, const QString& exponent) const override {
+        if (kind_ != xtfDOCX) return TReportMarkup::addRaised(v, exponent);
+        v.addMarkup(QStringLiteral("</w:t></w:r><w:r><w:rPr><w:vertAlign w:val=\"superscript\"/></w:rPr><w:t "
+                                   "xml:space=\"preserve\">"));
+        v.addText(exponent);
+        v.addMarkup(QStringLiteral("</w:t></w:r><w:r><w:t xml:space=\"preserve\">"));
+    }
+    void addRtfMemo(TReportValue& v, const QString& rtf) const override {
+        if (rtf.trimmed().startsWith(QLatin1String("{\\rtf1"), Qt::CaseInsensitive))
+            v.addMarkup(owner_.rtfMemoToXml(rtf));
+        else
+            v.addText(rtf);
+    }
+    QString decodeTag(QStringView text) const override { return DecodeXmlEntities(text); }
+    QString errorText(QStringView text) const override { return DecodeXmlEntities(text); }
+
+    QString tab;
+    TXmlTemplateFormat kind_ = xtfAutoDetect;
+
+private:
+    TkXMLReport& owner_;
+};
+
+TkXMLReport::TkXMLReport() : TkXMLReport(std::make_unique<Markup>(*this)) {}
+TkXMLReport::TkXMLReport(std::unique_ptr<Markup> markup)
+    : TReportEngine(*markup), markup_(std::move(markup)) {}
+TkXMLReport::~TkXMLReport() = default;
+
+TXmlTemplateFormat TkXMLReport::templateKind() const {
+    if (TemplateFormat != xtfAutoDetect) return TemplateFormat;
+    const QString ext = QFileInfo(ReportFile).suffix().toLower();
+    if (ext == u"docx" || ext == u"docm" || ext == u"dotx") return xtfDOCX;
+    if (ext == u"odt" || ext == u"ott") return xtfODT;
+    if (ext == u"xml" || ext == u"fodt") return xtfXML;
+    return xtfAutoDetect;
+}
+
+// --- the run
+
+bool TkXMLReport::Execute(const std::vector<TDataSet*>& dataSets) {
+    setDataSets(dataSets);
+    kind_ = templateKind();
+    markup_->setKind(kind_);
+    PicCount = 0;
+    mediaCounter_ = 0;
+    if (TemplateFolder.isEmpty() && !ReportFile.isEmpty())
+        TemplateFolder = QFileInfo(ReportFile).absolutePath();
+    if (!OnGetTemplateStr || kind_ != xtfXML) {
+        if (!QFileInfo(ReportFile).isFile())
+            throw TReportException(
+                QStringLiteral("Cannot open file \"%1\".\r\nFile not exist (probably).").arg(ReportFile));
+    }
+    if (OutputFile.isEmpty()) throw TReportException(CreatingError(QStringLiteral("No output file given.")));
+    const QFileInfo in(ReportFile), out(OutputFile);
+    if (out.exists() && in.exists() && in.canonicalFilePath() == out.canonicalFilePath())
+        throw TReportException(
+            CreatingError(QStringLiteral("The output file \"%1\" is the template itself.").arg(OutputFile)));
+    if (OnReportProcess) {
+        bool abort = false;
+        OnReportProcess(0, abort);
+        if (abort) throw TReportException(QStringLiteral("Action aborted."));
+    }
+    if (kind_ == xtfXML ? !runFlatXml() : !runPackage()) return false; // emptied by OnModifyBeforeSave
+    if (OnReportProcess) {
+        bool abort = false;
+        OnReportProcess(-1, abort);
+    }
+    DoActionAfter(OutputFile, ActionAfter);
+    return true;
+}
+
+namespace {
+// A temporary file beside the output that replaces it on commit, or vanishes.
+class TResultFile {
+public:
+    explicit TResultFile(const QString& output)
+        : output_(output),
+          file_(QFileInfo(output).absolutePath() + QStringLiteral("/.tabulo-report-XXXXXX")) {}
+    QString create(const QByteArray& bytes) {
+        if (!file_.open() || file_.write(bytes) != bytes.size() || !file_.flush()) saveError();
+        file_.close();
+        return file_.fileName();
+    }
+    void commit() {
+        const QString tmp = file_.fileName();
+        if (std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(output_).constData()) != 0)
+            saveError();
+        file_.setAutoRemove(false);
+    }
+    [[noreturn]] void saveError() const {
+        throw TReportException(CreatingError(
+            QStringLiteral(
+                "Error during saving file \"%1\".\r\nYou do not have access rights, target directory does "
+                "not exist or target file is already opened in other application.")
+                .arg(output_)));
+    }
+
+private:
+    QString output_;
+    QTemporaryFile file_;
+};
+} // namespace
+
+bool TkXMLReport::runPackage() {
+    QFile in(ReportFile);
+    if (!in.open(QIODevice::ReadOnly))
+        throw TReportException(
+            QStringLiteral("Cannot open file \"%1\".\r\nFile not exist (probably).").arg(ReportFile));
+    TResultFile result(OutputFile);
+    const QString tmp = result.create(in.readAll());
+    TZipArchive zip;
+    QStringList names;
+    try {
+        zip.open(tmp);
+        names = zip.entries();
+    } catch (const Exception& e) {
+        throw TReportException(CreatingError(e.Message));
+    }
+    zip_ = &zip;
+    struct Reset {
+        TkXMLReport& r;
+        ~Reset() { r.zip_ = nullptr; }
+    } reset{*this};
+    entryNames_.clear();
+    for (const QString& n : names)
+        entryNames_.insert(n.toLower());
+    mediaTypes_.clear();
+    const QString patterns = kind_ == xtfDOCX
+                                 ? QStringLiteral("word/header*.xml;word/footer*.xml;word/document.xml")
+                             : kind_ == xtfODT ? QStringLiteral("content.xml;styles.xml")
+                                               : QString();
+    // All parts are read first: drawing ids must stay unique across the parts of the package.
+    std::vector<std::pair<QString, QString>> parts;
+    static const QRegularExpression docPrId(QStringLiteral("<wp:docPr [^>]*id=\"(\\d+)\""));
+    nextDrawingId_ = 1;
+    try {
+        for (const QString& name : names) {
+            if (patterns.isEmpty() || !MatchesParts(name, patterns)) continue;
+            QString content;
+            if (OnGetTemplateStr)
+                OnGetTemplateStr(name, content);
+            else
+                content = QString::fromUtf8(zip.read(name));
+            for (auto it = docPrId.globalMatch(content); it.hasNext();)
+                nextDrawingId_ = std::max(nextDrawingId_, it.next().captured(1).toLongLong() + 1);
+            parts.emplace_back(name, std::move(content));
+        }
+        for (auto& [name, content] : parts) {
+            partRels_.clear();
+            manifestEntries_.clear();
+            partRelsText_.clear();
+            const QString relsName = QStringLiteral("word/_rels/") + name.mid(5) + QStringLiteral(".rels");
+            if (kind_ == xtfDOCX && zip.contains(relsName))
+                partRelsText_ = QString::fromUtf8(zip.read(relsName));
+            QString out = processPart(std::move(content));
+            if (Aborted) throw TReportException(QStringLiteral("Action aborted."));
+            if (OnModifyBeforeSave) OnModifyBeforeSave(name, out);
+            if (!out.isEmpty()) zip.write(name, out.toUtf8());
+            finishPartPictures(name);
+        }
+        zip.close(true);
+    } catch (const Exception& e) {
+        if (dynamic_cast<const TReportException*>(&e)) throw;
+        throw TReportException(CreatingError(e.Message));
+    }
+    result.commit();
+    return true;
+}
+
+bool TkXMLReport::runFlatXml() {
+    QString content;
+    if (OnGetTemplateStr) {
+        OnGetTemplateStr(ReportFile, content);
+    } else {
+        QFile f(ReportFile);
+        if (!f.open(QIODevice::ReadOnly))
+            throw TReportException(
+                QStringLiteral("Cannot open file \"%1\".\r\nFile not exist (probably).").arg(ReportFile));
+        content = QString::fromUtf8(f.readAll());
+    }
+    content.replace(QLatin1String("<<"), kOpen);
+    content.replace(QLatin1String(">>"), kClose);
+    QString out = processPart(std::move(content));
+    if (Aborted) throw TReportException(QStringLiteral("Action aborted."));
+    if (OnModifyBeforeSave) OnModifyBeforeSave(OutputFile, out);
+    if (out.isEmpty()) return false;
+    TResultFile result(OutputFile);
+    result.create(out.toUtf8());
+    result.commit();
+    return true;
+}
+
+// --- processing a part
+
+QString TkXMLReport::processPart(QString text) {
+    if (kind_ != xtfXML) text.remove(QLatin1String("\r\n"));
+    normalizeTags(text);
+    if (kind_ == xtfDOCX) removeBookmarks(text);
+    tables_.clear();
+    QString out = process(text);
+    readXmlInfo();
+    removeEmptyParagraphs(out);
+    if (JoinTouchingTables) joinTables(out);
+    if (kind_ == xtfDOCX) {
+        applyFormatMarks(out);
+        applyInlineFormatting(out);
+    }
+    return out;
+}
+
+void TkXMLReport::readXmlInfo() {
+    for (const QString& line : ExtendedInfo) {
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq < 0) continue;
+        const QString key = line.left(eq).trimmed().toLower();
+        const QString value = line.mid(eq + 1);
+        if (key == u"jointouchingtables")
+            JoinTouchingTables = value == u"1";
+        else if (key == u"inlineformatting")
+            InlineFormatting.append(QString(value).replace(QLatin1String("#9"), QLatin1String("\t")));
+    }
+}
+
+// Markup inside a tag (the word processor split the tag into runs) is moved out of it: markup before
+// any of the tag's text stays in front, the rest goes behind.
+void TkXMLReport::normalizeTags(QString& text) const {
+    if (!text.contains(kOpen)) return;
+    QString out;
+    out.reserve(text.size());
+    qsizetype pos = 0;
+    while (true) {
+        const qsizetype s = text.indexOf(kOpen, pos);
+        if (s < 0) break;
+        const qsizetype e = text.indexOf(kClose, s + kOpen.size());
+        if (e < 0) break;
+        const QStringView inner = QStringView(text).mid(s + kOpen.size(), e - s - kOpen.size());
+        out += QStringView(text).mid(pos, s - pos);
+        pos = e + kClose.size();
+        if (!inner.contains(QLatin1Char('<'))) {
+            out += QStringView(text).mid(s, pos - s);
+            continue;
+        }
+        QString front, plain, behind;
+        for (qsizetype i = 0; i < inner.size();) {
+            if (inner[i] == '<') {
+                qsizetype gt = inner.indexOf(QLatin1Char('>'), i);
+                if (gt < 0) gt = inner.size() - 1;
+                (plain.isEmpty() ? front : behind) += inner.mid(i, gt + 1 - i);
+                i = gt + 1;
+            } else {
+                plain += inner[i++];
+            }
+        }
+        if (out.endsWith(QLatin1Char(' '))) out.back() = QChar(0x00A0);
+        out += front + kOpen + plain + kClose + behind;
+        if (pos < text.size() && text[pos] == ' ') {
+            out += QChar(0x00A0);
+            ++pos;
+        }
+    }
+    out += QStringView(text).mid(pos);
+    text = std::move(out);
+}
+
+// Bookmarks that split a run are removed with the run break around them, so a tag typed across a
+// bookmark reads as one text; then every bookmark element and every plain run break go.
+void TkXMLReport::removeBookmarks(QString& text) {
+    static const QString runEnd = QStringLiteral("</w:t></w:r>");
+    qsizetype pos = 0;
+    while ((pos = text.indexOf(runEnd + QStringLiteral("<w:bookmarkStart"), pos)) >= 0) {
+        const qsizetype be = text.indexOf(QLatin1String("<w:bookmarkEnd"), pos);
+        const qsizetype beEnd = be < 0 ? -1 : text.indexOf(QLatin1String("/>"), be);
+        const qsizetype t = beEnd < 0 ? -1 : text.indexOf(QLatin1String("<w:t>"), beEnd + 2);
+        if (t >= 0 && t - (beEnd + 2) <= 5) {
+            text.remove(pos, t + 5 - pos);
+        } else {
+            pos += runEnd.size();
+        }
+    }
+    for (QStringView name : {QStringView(u"w:bookmarkStart"), QStringView(u"w:bookmarkEnd")}) {
+        QString out;
+        qsizetype p = 0, s;
+        while ((s = FindElementStart(text, name, p)) >= 0) {
+            const qsizetype e = text.indexOf(QLatin1String("/>"), s);
+            if (e < 0) break;
+            out += QStringView(text).mid(p, s - p);
+            p = e + 2;
+        }
+        if (p == 0) continue;
+        out += QStringView(text).mid(p);
+        text = std::move(out);
+    }
+    text.remove(QStringLiteral("</w:t></w:r><w:r><w:t>"));
+}
+
+namespace {
+// Whether a paragraph's content (after its start tag) holds nothing but emptied runs.
+bool EmptyDocxParagraph(QStringView content) {
+    qsizetype i = 0;
+    if (content.startsWith(u"<w:pPr>") || content.startsWith(u"<w:pPr ")) {
+        const qsizetype e = content.indexOf(QLatin1String("</w:pPr>"));
+        if (e < 0) return false;
+        i = e + 8;
+    }
+    bool emptied = false;
+    while (i < content.size()) {
+        const QStringView rest = content.mid(i);
+        if (rest.startsWith(u"<w:r>") || rest.startsWith(u"<w:r ") || rest.startsWith(u"</w:r>") ||
+            rest.startsWith(u"<w:rPr/>") || rest.startsWith(u"</w:t>")) {
+            i = TagEnd(content, i);
+        } else if (rest.startsWith(u"<w:rPr>")) {
+            const qsizetype e = content.indexOf(QLatin1String("</w:rPr>"), i);
+            if (e < 0) return false;
+            i = e + 8;
+        } else if (rest.startsWith(u"<w:t>") || rest.startsWith(u"<w:t ")) {
+            i = TagEnd(content, i);
+            if (i < 0 || !content.mid(i).startsWith(u"</w:t>")) return false;
+            emptied = true;
+        } else {
+            return false;
+        }
+        if (i < 0) return false;
+    }
+    return emptied;
+}
+
+bool EmptyOdfParagraph(QStringView content) {
+    qsizetype i = 0;
+    while (i < content.size()) {
+        const QStringView rest = content.mid(i);
+        if (!rest.startsWith(u"<text:span") && !rest.startsWith(u"</text:span>")) return false;
+        i = TagEnd(content, i);
+        if (i < 0) return false;
+    }
+    return true;
+}
+} // namespace
+
+// Paragraphs that only held tags which produced nothing vanish; paragraphs inside tables stay, as a
+// table cell must keep one.
+void TkXMLReport::removeEmptyParagraphs(QString& text) const {
+    if (kind_ == xtfDOCX) text.remove(QStringLiteral("<w:p><w:r><w:t></w:t></w:r></w:p>"));
+    const QString para = kind_ == xtfDOCX ? QStringLiteral("w:p") : QStringLiteral("text:p");
+    const QString table = markup_->tableElement;
+    const QString paraEnd = QStringLiteral("</") + para + QLatin1Char('>');
+    QString out;
+    qsizetype pos = 0, copied = 0, t = -2;
+    while (true) {
+        const qsizetype p = FindElementStart(text, para, pos);
+        if (p < 0) break;
+        // The next table is looked up again only once passed, which keeps the pass linear.
+        if (t != -1 && t < pos) t = FindElementStart(text, table, pos);
+        if (t >= 0 && t < p) {
+            // Skip the table with the tables nested in it.
+            int depth = 0;
+            qsizetype q = t;
+            while (true) {
+                const qsizetype ns = FindElementStart(text, table, q + 1);
+                const qsizetype ne = FindElementEnd(text, table, q + 1);
+                if (ne < 0) {
+                    q = text.size();
+                    break;
+                }
+                if (ns >= 0 && ns < ne) {
+                    ++depth;
+                    q = ns;
+                } else if (depth-- == 0) {
+                    q = ne;
+                    break;
+                } else {
+                    q = ne - 1;
+                }
+            }
+            pos = q;
+            continue;
+        }
+        const qsizetype open = TagEnd(text, p);
+        if (open < 0) break;
+        if (text[open - 2] == '/') {
+            pos = open;
+            continue;
+        }
+        const qsizetype end = text.indexOf(paraEnd, open);
+        if (end < 0) break;
+        const QStringView content = QStringView(text).mid(open, end - open);
+        if (kind_ == xtfDOCX ? EmptyDocxParagraph(content) : EmptyOdfParagraph(content)) {
+            out += QStringView(text).mid(copied, p - copied);
+            copied = end + paraEnd.size();
+        }
+        pos = end + paraEnd.size();
+    }
+    if (copied == 0) return;
+    out += QStringView(text).mid(copied);
+    text = std::move(out);
+}
+
+// Tables that follow each other directly become one: the end of the first and the start of the
+// second up to its first row go.
+void TkXMLReport::joinTables(QString& text) const {
+    const QString table = markup_->tableElement;
+    const QString end = QStringLiteral("</") + table + QLatin1Char('>');
+    qsizetype pos = 0;
+    while ((pos = text.indexOf(end, pos)) >= 0) {
+        const qsizetype next = pos + end.size();
+        if (FindElementStart(text, table, next) != next) {
+            pos = next;
+            continue;
+        }
+        const qsizetype row = FindElementStart(text, markup_->rowElement, next);
+        const qsizetype nextEnd = text.indexOf(end, next);
+        if (row < 0 || (nextEnd >= 0 && nextEnd < row)) {
+            pos = next;
+            continue;
+        }
+        text.remove(pos, row - pos);
+    }
+}
+
+// Format marks of RTF memos become run boundaries with the properties of their words.
+void TkXMLReport::applyFormatMarks(QString& text) const {
+    if (!text.contains(QChar(kFormatBegin))) return;
+    QString out;
+    out.reserve(text.size() + text.size() / 8);
+    qsizetype pos = 0;
+    int count = 0;
+    QString lastFont, lastSize;
+    while (count++ < kMaxMarks) {
+        const qsizetype b = text.indexOf(QChar(kFormatBegin), pos);
+        if (b < 0) break;
+        const qsizetype e = text.indexOf(QChar(kFormatEnd), b);
+        if (e < 0) break;
+        const QString runProps = RunProperties(text, b);
+        QString props, font, size;
+        bool closing = false;
+        for (const QString& word : text.mid(b + 1, e - b - 1).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            if (word == u"\\plain") {
+                closing = true;
+                continue;
+            }
+            if (word.startsWith(u"\\font*")) {
+                font = FontProperty(word.mid(6));
+                continue;
+            }
+            props += FormatWordProperty(word, RtfSupportedFormats, RtfCustomFormats, size);
+        }
+        if (closing) {
+            lastFont.clear();
+            lastSize.clear();
+        }
+        if (!font.isEmpty()) lastFont = font;
+        if (!size.isEmpty()) lastSize = size;
+        const QString own = FontAndSize(runProps);
+        QString fs = (lastFont.isEmpty() && lastSize.isEmpty()) ? own : lastFont + lastSize;
+        if (closing) fs = runProps;
+        // Blanks before the mark keep a run of their own, written to be preserved.
+        qsizetype blanks = b;
+        while (blanks > pos && text[blanks - 1] == ' ')
+            --blanks;
+        out += QStringView(text).mid(pos, blanks - pos);
+        if (blanks < b) {
+            out += RunBoundary(runProps);
+            out += QStringView(text).mid(blanks, b - blanks);
+        }
+        out += RunBoundary(props + fs);
+        pos = e + 1;
+    }
+    out += QStringView(text).mid(pos);
+    text = std::move(out);
+}
+
+void TkXMLReport::applyInlineFormatting(QString& text) const {
+    for (const QString& rule : InlineFormatting) {
+        const QStringList f = rule.split(QLatin1Char('\t'));
+        if (f.size() < 3 || f[0].isEmpty()) continue;
+        const QString& start = f[0];
+        const QString& stop = f[1];
+        QString out;
+        qsizetype pos = 0;
+        int count = 0;
+        for (qsizetype s = 0; count < kMaxMarks && (s = text.indexOf(start, pos)) >= 0;) {
+            if (!InRunText(text, s)) {
+                out += QStringView(text).mid(pos, s + 1 - pos);
+                pos = s + 1;
+                continue;
+            }
+            ++count;
+            const QString runProps = RunProperties(text, s);
+            out += QStringView(text).mid(pos, s - pos);
+            out += RunBoundary(f[2] + FontAndSize(runProps));
+            pos = s + start.size();
+            const qsizetype runEnd = text.indexOf(QLatin1String("</w:t>"), pos);
+            const qsizetype e = stop.isEmpty() ? -1 : text.indexOf(stop, pos);
+            if (e >= 0 && (runEnd < 0 || e < runEnd)) {
+                out += QStringView(text).mid(pos, e - pos);
+                out += RunBoundary(runProps);
+                pos = e + stop.size();
+            }
+        }
+        if (count == 0) continue;
+        out += QStringView(text).mid(pos);
+        text = std::move(out);
+    }
+}
+
+// --- pictures
+
+namespace {
+struct TStoredPicture {
+    QByteArray bytes;
+    QString ext, contentType;
+    QSize pixels;
+};
+
+// The picture in the format it is stored in the package, or an error text.
+QString LoadPicture(const TReportPiece& piece, const TPictureParams& p, TStoredPicture& out) {
+    QImage image = piece.image;
+    QByteArray format = piece.format.toLower();
+    QByteArray original;
+    if (image.isNull()) {
+        if (piece.text.isEmpty()) return QStringLiteral("Error in input parameters.");
+        QFile f(piece.text);
+        if (!QFileInfo(piece.text).isFile() || !f.open(QIODevice::ReadOnly))
+            return QStringLiteral("File \"%1\" not found.").arg(piece.text);
+        original = f.readAll();
+        QBuffer buffer(&original);
+        QImageReader reader(&buffer);
+        format = reader.format().toLower();
+        image = reader.read();
+        if (image.isNull()) return QStringLiteral("Bad picture format.");
+    }
+    if (p.rotate != 0) {
+        image = image.transformed(QTransform().rotate(p.rotate), Qt::SmoothTransformation);
+        original.clear();
+    }
+    int quality = 100;
+    if (!p.quality.isEmpty() && p.quality.compare(u"auto", Qt::CaseInsensitive) != 0) {
+        bool ok = false;
+        quality = std::clamp(p.quality.trimmed().toInt(&ok), 10, 100);
+        if (!ok) quality = 100;
+    }
+    if (quality < 100) {
+        image = image.scaled(std::max(1, image.width() * quality / 100),
+                             std::max(1, image.height() * quality / 100), Qt::IgnoreAspectRatio,
+                             Qt::SmoothTransformation);
+        original.clear();
+    }
+    QByteArray store = format == "jpeg" || format == "jpg" ? QByteArray("jpeg") : QByteArray("png");
+    if (p.saveAs == "jpeg" || p.saveAs == "png") store = p.saveAs;
+    if (store != format && !(store == "jpeg" && format == "jpg")) original.clear();
+    out.pixels = image.size();
+    if (!original.isEmpty()) {
+        out.bytes = std::move(original);
+    } else {
+        QBuffer buffer(&out.bytes);
+        buffer.open(QIODevice::WriteOnly);
+        if (!image.save(&buffer, store.constData(), store == "jpeg" ? 95 : -1))
+            return QStringLiteral("Bad picture format.");
+    }
+    out.ext = store == "jpeg" ? QStringLiteral("jpg") : QStringLiteral("png");
+    out.contentType = store == "jpeg" ? QStringLiteral("image/jpeg") : QStringLiteral("image/png");
+    return QString();
+}
+
+// Width and height in the target unit (unit = size of one 1/96 inch pixel) after the box rules.
+void FitPicture(QSize px, const TPictureParams& p, double unit, double cm, double inch, double& w,
+                double& h) {
+    const double bw = p.wcm > 0 ? p.wcm * cm : p.winch > 0 ? p.winch * inch : p.w * unit;
+    const double bh = p.hcm > 0 ? p.hcm * cm : p.hinch > 0 ? p.hinch * inch : p.h * unit;
+    w = px.width() * unit;
+    h = px.height() * unit;
+    const double ratio = px.width() > 0 ? double(px.height()) / px.width() : 1;
+    if (bw > 0 && (bw < w || p.enlarge)) {
+        w = bw;
+        h = w * ratio;
+    }
+    if (bh > 0 && (bh < h || p.enlarge)) {
+        h = bh;
+        w = ratio > 0 ? h / ratio : w;
+    }
+}
+} // namespace
+
+void TkXMLReport::writePicture(QString& out, const TReportPiece& piece) {
+    if (kind_ != xtfDOCX && kind_ != xtfODT) {
+        markup_->appendText(out, CreatingError(QStringLiteral("Unknown template type.")));
+        return;
+    }
+    const TPictureParams p = ParsePictureParams(piece.params);
+    TStoredPicture pic;
+    const QString error = LoadPicture(piece, p, pic);
+    if (!error.isEmpty()) {
+        markup_->appendText(out, error);
+        return;
+    }
+    if (!p.quality.isEmpty() && p.quality.compare(u"auto", Qt::CaseInsensitive) == 0) {
+        // Enough pixels for the displayed box at 192 dots per inch; never enlarged.
+        double w, h;
+        FitPicture(pic.pixels, p, 1, 96 / 2.54, 96, w, h);
+        if (2 * w < pic.pixels.width()) {
+            TReportPiece scaled;
+            scaled.image =
+                QImage::fromData(pic.bytes).scaled(std::max(1, int(2 * w)), std::max(1, int(2 * h)),
+                                                   Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            scaled.format = pic.ext == u"jpg" ? "jpeg" : "png";
+            TPictureParams plain = p;
+            plain.quality.clear();
+            plain.rotate = 0;
+            TStoredPicture smaller;
+            if (LoadPicture(scaled, plain, smaller).isEmpty()) pic.bytes = std::move(smaller.bytes);
+        }
+    }
+    // Names already in the package (a result used again as a template) are passed over.
+    QString media, relId;
+    do {
+        ++mediaCounter_;
+        const QString n = QStringLiteral("%1").arg(mediaCounter_, 6, 10, QLatin1Char('0'));
+        media = QStringLiteral("media/image") + n + QLatin1Char('.') + pic.ext;
+        relId = QStringLiteral("xRepId") + n;
+    } while (entryNames_.contains((kind_ == xtfDOCX ? QStringLiteral("word/") + media : media).toLower()) ||
+             partRelsText_.contains(QStringLiteral("\"") + relId + QStringLiteral("\"")));
+    const QString entry = kind_ == xtfDOCX ? QStringLiteral("word/") + media : media;
+    try {
+        zip_->write(entry, pic.bytes);
+    } catch (const Exception& e) {
+        throw TReportException(CreatingError(e.Message));
+    }
+    entryNames_.insert(entry.toLower());
+    mediaTypes_.insert(pic.ext + QLatin1Char('=') + pic.contentType);
+    ++PicCount;
+    double w, h;
+    if (kind_ == xtfDOCX) {
+        FitPicture(pic.pixels, p, 9525, 360000, 914400, w, h);
+        const qint64 cx = std::llround(w), cy = std::llround(h), id = nextDrawingId_++;
+        partRels_.append(
+            QStringLiteral("<Relationship Id=\"%1\" "
+                           "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+                           "image\" Target=\"%2\"/>")
+                .arg(relId, media));
+        out +=
+            QStringLiteral(
+                "</w:t></w:r><w:r><w:drawing><wp:inline distT=\"0\" distB=\"0\" distL=\"0\" distR=\"0\" "
+                "xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\">"
+                "<wp:extent cx=\"%1\" cy=\"%2\"/><wp:docPr id=\"%3\" name=\"Pic%3\"/><wp:cNvGraphicFramePr>"
+                "<a:graphicFrameLocks xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+                "noChangeAspect=\"1\"/></wp:cNvGraphicFramePr><a:graphic "
+                "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"><a:graphicData "
+                "uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:pic "
+                "xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/"
+                "picture\"><pic:nvPicPr><pic:cNvPr "
+                "id=\"%3\" name=\"Image\"/><pic:cNvPicPr/></pic:nvPicPr><pic:blipFill><a:blip r:embed=\"%4\" "
+                "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"/><a:stretch>"
+                "<a:fillRect/></a:stretch></pic:blipFill><pic:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext "
+                "cx=\"%1\" cy=\"%2\"/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></pic:spPr>"
+                "</pic:pic></a:graphicData></a:graphic></wp:inline></w:drawing></w:r><w:r><w:t "
+                "xml:space=\"preserve\">")
+                .arg(cx)
+                .arg(cy)
+                .arg(id)
+                .arg(relId);
+    } else {
+        FitPicture(pic.pixels, p, 26.458, 1000, 2540, w, h);
+        manifestEntries_.append(
+            QStringLiteral("<manifest:file-entry manifest:full-path=\"%1\" manifest:media-type=\"%2\"/>")
+                .arg(media, pic.contentType));
+        out += QStringLiteral(
+                   "<draw:frame draw:style-name=\"a0\" draw:name=\"Img%1\" text:anchor-type=\"as-char\" "
+                   "svg:x=\"0cm\" svg:y=\"0cm\" svg:width=\"%2cm\" svg:height=\"%3cm\" "
+                   "style:rel-width=\"scale\" style:rel-height=\"scale\"><draw:image xlink:href=\"%4\" "
+                   "xlink:type=\"simple\" xlink:show=\"embed\" xlink:actuate=\"onLoad\"/><svg:title/>"
+                   "<svg:desc/></draw:frame>")
+                   .arg(mediaCounter_)
+                   .arg(std::round(w) / 1000, 0, 'f', 3)
+                   .arg(std::round(h) / 1000, 0, 'f', 3)
+                   .arg(media);
+    }
+}
+
+// The relationships, content types or manifest entries of the pictures stored for a part.
+void TkXMLReport::finishPartPictures(const QString& partName) {
+    if (kind_ == xtfDOCX && !partRels_.isEmpty()) {
+        const QString relsName = QStringLiteral("word/_rels/") + partName.mid(5) + QStringLiteral(".rels");
+        QString rels = partRelsText_;
+        if (rels.isEmpty())
+            rels = QStringLiteral(
+                "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n<Relationships "
+                "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                "</Relationships>");
+        const qsizetype at = rels.lastIndexOf(QLatin1String("</Relationships>"));
+        if (at < 0)
+            throw TReportException(CreatingError(QStringLiteral("Invalid part \"%1\".").arg(relsName)));
+        rels.insert(at, partRels_.join(QString()));
+        zip_->write(relsName, rels.toUtf8());
+        partRelsText_ = rels;
+    }
+    if (kind_ == xtfDOCX && !mediaTypes_.isEmpty()) {
+        const QString name = QStringLiteral("[Content_Types].xml");
+        QString types = QString::fromUtf8(zip_->read(name));
+        QString add;
+        for (const QString& t : mediaTypes_) {
+            const QString ext = t.section(QLatin1Char('='), 0, 0), type = t.section(QLatin1Char('='), 1);
+            if (!types.contains(QStringLiteral("Extension=\"%1\"").arg(ext), Qt::CaseInsensitive))
+                add += QStringLiteral("<Default Extension=\"%1\" ContentType=\"%2\"/>").arg(ext, type);
+        }
+        if (!add.isEmpty()) {
+            const qsizetype at = types.lastIndexOf(QLatin1String("</Types>"));
+            if (at < 0)
+                throw TReportException(CreatingError(QStringLiteral("Invalid part \"%1\".").arg(name)));
+            types.insert(at, add);
+            zip_->write(name, types.toUtf8());
+        }
+    }
+    if (kind_ == xtfODT && !manifestEntries_.isEmpty()) {
+        const QString name = QStringLiteral("META-INF/manifest.xml");
+        QString manifest = QString::fromUtf8(zip_->read(name));
+        const qsizetype at = manifest.lastIndexOf(QLatin1String("</manifest:manifest>"));
+        if (at < 0) throw TReportException(CreatingError(QStringLiteral("Invalid part \"%1\".").arg(name)));
+        manifest.insert(at, manifestEntries_.join(QString()));
+        zip_->write(name, manifest.toUtf8());
+    }
+}
+
+// --- inserttable: the template table is cut out before generation and generated where its tag is met
+
+void TkXMLReport::prepareGeneration(QString& text) {
+    qsizetype pos = 0;
+    while (true) {
+        TTagSpan t = FindTag(text, kOpen, kClose, pos, u"inserttable");
+        if (!t.found()) break;
+        const QString inner = DecodeXmlEntities(t.inner);
+        TTagCall call;
+        if (!SplitCall(inner, call)) ThrowTemplateError(report_errors::Bracket(inner));
+        if (call.name.compare(u"inserttable", Qt::CaseInsensitive) != 0) {
+            pos = t.start + 1;
+            continue;
+        }
+        if (kind_ != xtfDOCX)
+            ThrowTemplateError(
+                QStringLiteral("Tag \"%1\" is not supported in this template format.").arg(inner));
+        const qsizetype start = FindElementStartBack(text, u"w:tbl", t.start);
+        const qsizetype end = FindElementEnd(text, u"w:tbl", t.end);
+        int rows = 0;
+        for (qsizetype r = start; r >= 0 && (r = FindElementStart(text, u"w:tr", r + 1)) >= 0 && r < end;)
+            ++rows;
+        const qsizetype nested = start < 0 ? -1 : FindElementStart(text, u"w:tbl", start + 1);
+        const qsizetype firstTag = start < 0 ? -1 : text.indexOf(kOpen, start);
+        if (start < 0 || end < 0 || rows != 1 || (nested >= 0 && nested < end) || firstTag != t.start)
+            ThrowTemplateError(
+                QStringLiteral("Tag \"%1\" can be used only inside table with one row.").arg(inner));
+        auto table = std::make_unique<TkXMLReportTable>();
+        table->tag = inner;
+        const QStringView tbl = QStringView(text).mid(start, end - start);
+        const qsizetype pr = FindElementStart(tbl, u"w:tblPr");
+        const qsizetype prEnd = pr < 0 ? -1 : FindElementEnd(tbl, u"w:tblPr", pr);
+        if (prEnd > 0) table->properties = tbl.mid(pr, prEnd - pr).toString();
+        const qsizetype grid = tbl.indexOf(QLatin1String("<w:tblGrid>"));
+        if (grid >= 0) {
+            const qsizetype q = tbl.indexOf(QLatin1Char('"'), grid);
+            const qsizetype q2 = q < 0 ? -1 : tbl.indexOf(QLatin1Char('"'), q + 1);
+            if (q2 > 0) table->firstColumnTwips = tbl.mid(q + 1, q2 - q - 1).toInt();
+        }
+        const QString placeholder =
+            kOpen + QChar(kTablePlaceholder) + QString::number(tables_.size()) + kClose;
+        tables_.push_back(std::move(table));
+        text.replace(start, end - start, placeholder);
+        pos = start + placeholder.size();
+    }
+}
+
+bool TkXMLReport::evaluateFormatTag(QStringView tag, TReportValue& value) {
+    if (tag.isEmpty() || tag[0] != QChar(kTablePlaceholder)) return false;
+    const qsizetype i = tag.mid(1).toLongLong();
+    if (i < 0 || i >= qsizetype(tables_.size())) return false;
+    value.addMarkup(generateTable(*tables_[size_t(i)]));
+    return true;
+}
