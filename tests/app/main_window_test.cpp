@@ -8,6 +8,7 @@
 #include "scripted_messages.h"
 #include "test_util.h"
 #include "udl_file.h"
+#include "work_folder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,27 +25,19 @@
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        oldFolder = ProgramFolder();
-        SetProgramFolder(dir.path());
-        QDir().mkpath(dir.path("Connections"));
-        MakeSqliteDb(dir.path("w.sqlite"),
-                     "CREATE TABLE Orders (id INTEGER PRIMARY KEY, customer VARCHAR(20), notes MEMO);"
-                     "CREATE TABLE \"Order Details\" (id INTEGER PRIMARY KEY, qty INTEGER);"
-                     "CREATE TABLE sysLog (a INTEGER); CREATE TABLE SYSusers (a INTEGER);"
-                     "CREATE VIEW \"Order Totals\" AS SELECT id, qty FROM \"Order Details\";"
-                     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2500) "
-                     "INSERT INTO \"Order Details\" SELECT i, i % 7 FROM n;"
-                     "INSERT INTO Orders VALUES (1, 'b', 'x'), (2, 'c', 'y'), (3, 'a', 'z');");
-        WriteUdlFile(dir.path("Connections/Work.udl"), "Provider=SQLite;Data Source=../w.sqlite");
+        dir.makeWorkDatabase("CREATE TABLE Orders (id INTEGER PRIMARY KEY, customer VARCHAR(20), notes MEMO);"
+                             "CREATE TABLE \"Order Details\" (id INTEGER PRIMARY KEY, qty INTEGER);"
+                             "CREATE TABLE sysLog (a INTEGER); CREATE TABLE SYSusers (a INTEGER);"
+                             "CREATE VIEW \"Order Totals\" AS SELECT id, qty FROM \"Order Details\";"
+                             "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2500) "
+                             "INSERT INTO \"Order Details\" SELECT i, i % 7 FROM n;"
+                             "INSERT INTO Orders VALUES (1, 'b', 'x'), (2, 'c', 'y'), (3, 'a', 'z');");
         WriteUdlFile(dir.path("Connections/Broken.udl"), "Provider=SQLite;Data Source=../nothere/x.sqlite");
         WriteUdlFile(dir.path("Connections/Demo.udl"),
                      "Provider=SQLite;Mode=Read;Data Source=" + ProgramDir() + "/demo.sqlite");
         main = std::make_unique<TMain>(&actions);
     }
-    void TearDown() override {
-        main.reset();
-        SetProgramFolder(oldFolder);
-    }
+    void TearDown() override { main.reset(); }
     void connect(const QString& udl) {
         main->cbUDL_nostore->setEditText(udl);
         main->btConnectClick();
@@ -61,8 +54,7 @@ protected:
     }
     QString info() { return main->lInfo->PreparedText(); }
 
-    TempDir dir;
-    QString oldFolder;
+    WorkFolder dir;
     ScopedScriptedMessages messages;
     TkDBAction actions;
     std::unique_ptr<TMain> main;

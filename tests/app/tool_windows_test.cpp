@@ -8,6 +8,7 @@
 #include "test_util.h"
 #include "tool_windows.h"
 #include "udl_file.h"
+#include "work_folder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,13 +21,8 @@
 class ToolWindowsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        oldFolder = ProgramFolder();
-        SetProgramFolder(dir.path());
-        QDir().mkpath(dir.path("Connections"));
-        MakeSqliteDb(dir.path("w.sqlite"),
-                     "CREATE TABLE Orders (id INTEGER PRIMARY KEY, customer VARCHAR(20));"
-                     "INSERT INTO Orders VALUES (1, 'b'), (2, 'c'), (3, 'a');");
-        WriteUdlFile(dir.path("Connections/Work.udl"), "Provider=SQLite;Data Source=../w.sqlite");
+        dir.makeWorkDatabase("CREATE TABLE Orders (id INTEGER PRIMARY KEY, customer VARCHAR(20));"
+                             "INSERT INTO Orders VALUES (1, 'b'), (2, 'c'), (3, 'a');");
         main = std::make_unique<TMain>(&actions);
         host = std::make_unique<TMainSqlHost>(main.get());
         main->cbUDL_nostore->setEditText("Work.udl");
@@ -37,10 +33,8 @@ protected:
     void TearDown() override {
         host.reset();
         main.reset();
-        SetProgramFolder(oldFolder);
     }
-    TempDir dir;
-    QString oldFolder;
+    WorkFolder dir;
     ScopedScriptedMessages messages;
     TkDBAction actions;
     std::unique_ptr<TMain> main;
