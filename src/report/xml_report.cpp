@@ -188,7 +188,12 @@ bool TkXMLReport::Execute(const std::vector<TDataSet*>& dataSets) {
         bool abort = false;
         OnReportProcess(-1, abort);
     }
-    DoActionAfter(OutputFile, ActionAfter);
+    if (ActionAfter == aaPrint) {
+        for (int copy = 0; copy < PrintCopies; ++copy)
+            if (!DoActionAfter(OutputFile, aaPrint)) break; // a failure is shown once
+    } else {
+        DoActionAfter(OutputFile, ActionAfter);
+    }
     return true;
 }
 

@@ -4,12 +4,14 @@
 // the way to PDF and be decoded again.
 #include "connection.h"
 #include "query.h"
+#include "shell.h"
 #include "test_util.h"
 #include "xml_report.h"
 #include "zip_archive.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -192,6 +194,24 @@ TEST_F(XmlReport, DocxRegionsValuesAndEmptyParagraphs) {
     EXPECT_TRUE(doc.contains("Jo &lt;Jr&gt; &amp; &quot;Co&quot;"));
     EXPECT_TRUE(doc.contains("<w:vertAlign w:val=\"superscript\"/></w:rPr><w:t xml:space=\"preserve\">4<"));
     EXPECT_FALSE(doc.contains("never"));
+}
+
+// The action after a run: the result shown, or printed as many times as asked.
+TEST_F(XmlReport, ActionAfterShowsOrPrintsEachCopy) {
+    QStringList shell;
+    SetShellHandler([&](ShellVerb verb, const QString& path) {
+        shell << (verb == ShellVerb::Open ? "open " : "print ") + QFileInfo(path).fileName();
+        return true;
+    });
+    report.ActionAfter = aaPrint;
+    report.PrintCopies = 3;
+    ASSERT_EQ(runDocx(P("&lt;&lt;A.ID&gt;&gt;")), "");
+    EXPECT_EQ(shell, QStringList(3, "print r-out.docx"));
+    shell.clear();
+    report.ActionAfter = aaShow;
+    ASSERT_EQ(runDocx(P("&lt;&lt;A.ID&gt;&gt;")), "");
+    EXPECT_EQ(shell, QStringList("open r-out.docx"));
+    SetShellHandler(nullptr);
 }
 
 TEST_F(XmlReport, DocxPicturesAreUniqueMediaAlsoWhenTheResultIsATemplateAgain) {
