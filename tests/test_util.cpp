@@ -1,8 +1,10 @@
 #include "test_util.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <gtest/gtest.h>
 #include <stdexcept>
 
 QString MakeSqliteDb(const QString& path, const QString& sql) {
@@ -32,7 +34,8 @@ CliRun cli(const QStringList& args) {
             QString::fromUtf8(p.readAllStandardError())};
 }
 
-int RunProgram(const QString& program, const QStringList& args, QByteArray* out, QByteArray* err, int timeoutMs) {
+int RunProgram(const QString& program, const QStringList& args, QByteArray* out, QByteArray* err,
+               int timeoutMs) {
     QProcess p;
     p.start(program, args);
     if (!p.waitForStarted() || !p.waitForFinished(timeoutMs)) return -1;
@@ -47,4 +50,10 @@ QString Soffice() {
         if (!p.isEmpty()) return p;
     }
     return QString();
+}
+
+void WriteFile(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    ASSERT_EQ(f.write(data), data.size()) << path.toStdString();
 }

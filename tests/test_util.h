@@ -18,6 +18,8 @@ private:
 
 // Creates a SQLite database file from SQL (through the sqlite3 C API); returns its path.
 QString MakeSqliteDb(const QString& path, const QString& sql);
+// Writes a file whole, replacing what was there; a failure fails the test.
+void WriteFile(const QString& path, const QByteArray& data);
 
 // Runs the built tabulo-cli with the arguments; its exit status and both outputs.
 struct CliRun {

@@ -14,9 +14,7 @@ protected:
     }
     QString file(const QByteArray& sql) {
         const QString path = dir.path("run.sql");
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(sql);
+        WriteFile(path, sql);
         return path;
     }
     QString names() {

@@ -27,12 +27,6 @@ QByteArray ReadFile(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-void WriteFile(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
-}
-
 QStringList CrLfLines(const QByteArray& data) {
     EXPECT_TRUE(data.endsWith("\r\n")) << data.right(20).toStdString();
     QStringList lines = QString::fromUtf8(data).split("\r\n");

@@ -18,6 +18,5 @@ std::unique_ptr<OpenedTable> OpenTable(const TempDir& dir, const QString& sql, c
 std::unique_ptr<OpenedTable> OpenDemoTable(const QString& table);
 
 QByteArray ReadFile(const QString& path);
-void WriteFile(const QString& path, const QByteArray& data);
 // Lines of a CR LF file (the last one ends with CR LF; a file that does not fails the test).
 QStringList CrLfLines(const QByteArray& data);

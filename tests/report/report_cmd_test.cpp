@@ -9,11 +9,7 @@ protected:
     CliRun report(const QStringList& args) {
         return cli(QStringList{"--connect", "Provider=SQLite;Data Source=" + db, "report"} + args);
     }
-    void write(const QString& name, const QByteArray& text) {
-        QFile f(dir.path(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(text);
-    }
+    void write(const QString& name, const QByteArray& text) { WriteFile(dir.path(name), text); }
 };
 } // namespace
 

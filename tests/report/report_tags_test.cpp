@@ -261,10 +261,7 @@ TEST_F(ReportTags, LimitsStopRunaways) {
     report.Variables = QStringList{"SELF=\\\\SELF\\\\"};
     EXPECT_TRUE(error("\\\\SELF\\\\").startsWith(kBad + "Tags nested too deep"))
         << error("\\\\SELF\\\\").toStdString();
-    QFile f(dir.path("self.txt"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("a\\\\insertrtffile(self.txt)\\\\");
-    f.close();
+    WriteFile(dir.path("self.txt"), "a\\\\insertrtffile(self.txt)\\\\");
     report.TemplateFolder = dir.path();
     EXPECT_EQ(error("\\\\insertrtffile(self.txt)\\\\"),
               kBad + "Tags nested too deep in \"insertrtffile(self.txt)\".");
@@ -279,20 +276,14 @@ TEST_F(ReportTags, LimitsStopRunaways) {
 
 TEST_F(ReportTags, InsertFiles) {
     QDir().mkpath(dir.path("sub"));
-    QFile f(dir.path("sub/part.txt"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("[\\\\A.NAME\\\\]\n");
-    f.close();
+    WriteFile(dir.path("sub/part.txt"), "[\\\\A.NAME\\\\]\n");
     report.TemplateFolder = dir.path();
     EXPECT_EQ(run("\\\\insertfile(sub/part.txt)\\\\|\\\\insertfile(sub\\none.txt)\\\\"),
               "[Smith]\r\n|File \"sub\\none.txt\" not found.");
 }
 
 TEST_F(ReportTags, WritesOutputFile) {
-    QFile t(dir.path("t.txt"));
-    ASSERT_TRUE(t.open(QIODevice::WriteOnly));
-    t.write("\\\\scan(A);newline\\\\\\\\A.NAME\\\\\\\\endscan(A)\\\\");
-    t.close();
+    WriteFile(dir.path("t.txt"), "\\\\scan(A);newline\\\\\\\\A.NAME\\\\\\\\endscan(A)\\\\");
     report.TemplateFile = dir.path("t.txt");
     report.OutputFile = dir.path("out.txt");
     report.Execute({&people});

@@ -93,6 +93,16 @@ QByteArray Table(const QByteArray& rows) {
            rows + "</w:tbl>";
 }
 
+// A flat ODF text document around body.
+QByteArray FlatOdt(const QByteArray& body) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document "
+           "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+           "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+           "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" office:version=\"1.3\" "
+           "office:mimetype=\"application/vnd.oasis.opendocument.text\"><office:body><office:text>" +
+           body + "</office:text></office:body></office:document>";
+}
+
 class XmlReport : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -302,10 +312,7 @@ TEST_F(XmlReport, CommandLinePicksTheEngineByExtension) {
 
 TEST_F(XmlReport, TemplateErrorsNameTheTagAndLeaveTheOutputAlone) {
     QFile::remove(dir.path("r-out.docx"));
-    QFile old(dir.path("r-out.docx"));
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("previous");
-    old.close();
+    WriteFile(dir.path("r-out.docx"), "previous");
     const struct {
         QByteArray body;
         QString error;
@@ -335,25 +342,17 @@ TEST_F(XmlReport, TemplateErrorsNameTheTagAndLeaveTheOutputAlone) {
 }
 
 TEST_F(XmlReport, FlatXmlEscapesValuesAndRepeatsTableRows) {
-    QFile f(dir.path("t.fodt"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document "
-        "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-        "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
-        "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" office:version=\"1.3\" "
-        "office:mimetype=\"application/vnd.oasis.opendocument.text\"><office:body><office:text>"
-        "<text:p><<scan(A);tblrow2(A.ID&lt;&gt;2)>></text:p>"
-        "<table:table table:name=\"T\"><table:table-column/>"
-        "<table:table-row><table:table-cell><text:p><<A.NAME>></text:p></table:table-cell></table:table-row>"
-        "<table:table-row "
-        "table:style-name=\"r\"><table:table-cell><text:p>#<<A.ID>></text:p></table:table-cell>"
-        "</table:table-row></table:table>"
-        "<text:p><<endscan(A)>></text:p>"
-        "<text:p text:style-name=\"P1\"><<iif(1=2)>>x<<endiif>></text:p>"
-        "<text:p><<picture(LOGO)>></text:p>"
-        "</office:text></office:body></office:document>");
-    f.close();
+    WriteFile(dir.path("t.fodt"),
+              FlatOdt("<text:p><<scan(A);tblrow2(A.ID&lt;&gt;2)>></text:p>"
+                      "<table:table table:name=\"T\"><table:table-column/>"
+                      "<table:table-row><table:table-cell><text:p><<A.NAME>></text:p></table:table-cell></"
+                      "table:table-row>"
+                      "<table:table-row "
+                      "table:style-name=\"r\"><table:table-cell><text:p>#<<A.ID>></text:p></table:table-cell>"
+                      "</table:table-row></table:table>"
+                      "<text:p><<endscan(A)>></text:p>"
+                      "<text:p text:style-name=\"P1\"><<iif(1=2)>>x<<endiif>></text:p>"
+                      "<text:p><<picture(LOGO)>></text:p>"));
     ASSERT_EQ(run(dir.path("t.fodt"), dir.path("t-out.fodt")), "");
     QFile o(dir.path("t-out.fodt"));
     ASSERT_TRUE(o.open(QIODevice::ReadOnly));
@@ -391,17 +390,13 @@ TEST_F(XmlReport, LibreOfficeReadsTheResults) {
     if (QStandardPaths::findExecutable("soffice").isEmpty()) GTEST_SKIP() << "soffice is not installed";
     const QString profile = dir.path("lo-xml-profile");
     QString log;
-    {
-        QFile html(dir.path("odt-t.html"));
-        ASSERT_TRUE(html.open(QIODevice::WriteOnly));
-        html.write(
-            "<html><body><p>People &lt;&lt;A.NAME&gt;&gt;</p><p>&lt;&lt;scan(A)&gt;&gt;</p>"
-            "<p>&lt;&lt;A.ID&gt;&gt; &lt;&lt;A.NAME&gt;&gt; &lt;&lt;A.PRICE:0.0&gt;&gt;</p>"
-            "<p>&lt;&lt;endscan(A)&gt;&gt;</p><p>&lt;&lt;if(1=2)&gt;&gt;hidden&lt;&lt;endif&gt;&gt;</p>"
-            "<p>&lt;&lt;scan(A);tblrow1(header)&gt;&gt;</p><table border=\"1\"><tr><td>Who</td></tr>"
-            "<tr><td>&lt;&lt;A.NAME&gt;&gt;</td></tr></table><p>&lt;&lt;endscan(A)&gt;&gt;</p>"
-            "<p>Logo &lt;&lt;picture(LOGO)&gt;&gt; end</p></body></html>");
-    }
+    WriteFile(dir.path("odt-t.html"),
+              "<html><body><p>People &lt;&lt;A.NAME&gt;&gt;</p><p>&lt;&lt;scan(A)&gt;&gt;</p>"
+              "<p>&lt;&lt;A.ID&gt;&gt; &lt;&lt;A.NAME&gt;&gt; &lt;&lt;A.PRICE:0.0&gt;&gt;</p>"
+              "<p>&lt;&lt;endscan(A)&gt;&gt;</p><p>&lt;&lt;if(1=2)&gt;&gt;hidden&lt;&lt;endif&gt;&gt;</p>"
+              "<p>&lt;&lt;scan(A);tblrow1(header)&gt;&gt;</p><table border=\"1\"><tr><td>Who</td></tr>"
+              "<tr><td>&lt;&lt;A.NAME&gt;&gt;</td></tr></table><p>&lt;&lt;endscan(A)&gt;&gt;</p>"
+              "<p>Logo &lt;&lt;picture(LOGO)&gt;&gt; end</p></body></html>");
     ASSERT_TRUE(Soffice(profile,
                         {"--infilter=HTML (StarWriter)", "--convert-to", "odt", "--outdir", dir.path(),
                          dir.path("odt-t.html")},
@@ -420,15 +415,7 @@ TEST_F(XmlReport, LibreOfficeReadsTheResults) {
                           Table(Row("&lt;&lt;inserttable(A);maxrows(1)&gt;&gt;")),
                       "docx"),
               "");
-    QFile fx(dir.path("fx.fodt"));
-    ASSERT_TRUE(fx.open(QIODevice::WriteOnly));
-    fx.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document "
-             "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
-             "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" office:version=\"1.3\" "
-             "office:mimetype=\"application/vnd.oasis.opendocument.text\"><office:body><office:text>"
-             "<text:p><<scan(A);sep(, )>><<A.NAME>><<endscan(A)>></text:p></office:text></office:body>"
-             "</office:document>");
-    fx.close();
+    WriteFile(dir.path("fx.fodt"), FlatOdt("<text:p><<scan(A);sep(, )>><<A.NAME>><<endscan(A)>></text:p>"));
     ASSERT_EQ(run(dir.path("fx.fodt"), dir.path("fx-out.fodt")), "");
 
     ASSERT_TRUE(Soffice(profile,
