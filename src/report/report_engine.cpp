@@ -30,12 +30,15 @@ struct TReportEngine::TableRows {
     std::vector<QStringView> rows;
 };
 
-TReportEngine::TReportEngine(const TReportMarkup& markup) : markup_(markup) {}
+TReportEngine::TReportEngine(const TReportMarkup& markup) : markup_(markup) {
+    AllowLargePictures();
+}
 TReportEngine::~TReportEngine() = default;
 
 void TReportEngine::setDataSets(const std::vector<TDataSet*>& dataSets) {
     if (dataSets.size() > slots_.size()) throw TReportException(QStringLiteral("Too many datasets."));
     slots_ = {};
+    FailedPictures = 0;
     for (size_t i = 0; i < dataSets.size(); ++i)
         slots_[i].ds = dataSets[i];
 }
@@ -411,7 +414,11 @@ void TReportEngine::generateRegion(QStringView text, qsizetype& pos, QString& ou
     }
     // A region without dataset that nothing ends would never stop.
     if (si.DSindex < 0 && si.WhileCond.isEmpty() && !rowsOption)
-        ThrowTemplateError(report_errors::IncorrectTag(errTag));
+        ThrowTemplateError(
+            QStringLiteral(
+                "Incorrect tag \"%1\": a region without dataset needs while(condition) or maxrows(n) "
+                "to end.")
+                .arg(errTag));
 
     qsizetype bodyStart = skipLineEnd(text, t.end);
     const QString endTag =
@@ -492,11 +499,17 @@ void TReportEngine::generateRegion(QStringView text, qsizetype& pos, QString& ou
             if (slots_[size_t(slot)].eof) break;
         }
     }
-    while (i < si.MinRows) {
-        if (++steps_ > kMaxRunSteps) ThrowTemplateError(report_errors::TooLarge(errTag));
-        checkProgress();
-        writeBody(pending);
-        ++i;
+    if (i < si.MinRows) {
+        // Padding repetitions have empty values, also when maxrows stopped before the last record.
+        const bool wasEof = slot >= 0 && slots_[size_t(slot)].eof;
+        if (slot >= 0) slots_[size_t(slot)].eof = true;
+        while (i < si.MinRows) {
+            if (++steps_ > kMaxRunSteps) ThrowTemplateError(report_errors::TooLarge(errTag));
+            checkProgress();
+            writeBody(pending);
+            ++i;
+        }
+        if (slot >= 0) slots_[size_t(slot)].eof = wasEof;
     }
     if (si.TblScan) {
         writeTableRows(si, rows, TableRows::Footer, out);

@@ -72,6 +72,8 @@ public:
     // --- run state
     bool Aborted = false;
     int RecNbr = 1, RecNbrDS0 = -1, RecCountDS0 = -1;
+    // Pictures of the run that could not be placed (their failure text stands in the result).
+    int FailedPictures = 0;
 
     // Clears the slots and fills them from the list: "Too many datasets." beyond 26.
     void setDataSets(const std::vector<TDataSet*>& dataSets);
@@ -150,6 +152,8 @@ private:
     void fieldValue(int slot, QStringView ref, QStringView format, TReportValue& value);
     void formatNumber(double v, const QString& picture, TReportValue& value);
     void memoValue(const QString& raw, QStringView format, TReportValue& value);
+    // Plain text with tags (textOpen, textClose): the text escaped as a value, the tags resolved.
+    void resolveTextTags(QStringView text, TReportValue& value);
     bool lookupName(QStringView name, TReportValue& value);
     bool lookupNameText(QStringView name, QString& text);
     void pictureTag(QStringView tag, TReportValue& value);

@@ -175,7 +175,7 @@ void TReportEngine::fieldValue(int slot, QStringView ref, QStringView format, TR
         if (!FieldNotFoundValue.isEmpty())
             value.addText(FieldNotFoundValue);
         else
-            value.addText(QLatin1Char('?') + ref.toString() + QLatin1Char('?') + message + QLatin1Char('?'));
+            value.addText(markup_.unknownFieldText(letter, ref, message));
     };
     TField* f = nullptr;
     QString error;
@@ -232,7 +232,7 @@ void TReportEngine::fieldValue(int slot, QStringView ref, QStringView format, TR
                 dt = QDateTime(v.toDate(), QTime(0, 0));
             } else if (type == ftTime) {
                 if (pic.isEmpty()) pic = DefaultTimeFormat;
-                if (pic.isEmpty()) return value.addText(loc.toString(v.toTime(), QLocale::LongFormat));
+                if (pic.isEmpty()) return value.addText(LongTimeText(loc, v.toTime()));
                 dt = QDateTime(QDate(1899, 12, 30), v.toTime());
             } else {
                 if (pic.isEmpty()) pic = DefaultDateFormat;
@@ -276,6 +276,7 @@ void TReportEngine::fieldValue(int slot, QStringView ref, QStringView format, TR
 void TReportEngine::memoValue(const QString& raw, QStringView format, TReportValue& value) {
     QString text = raw;
     TMemoFormat mode = DefaultMemoFormat;
+    const bool rtfHeader = text.trimmed().startsWith(QLatin1String("{\\rtf"), Qt::CaseInsensitive);
     if (format.compare(u"plain", Qt::CaseInsensitive) == 0)
         mode = mfPlain;
     else if (format.compare(u"rtf", Qt::CaseInsensitive) == 0)
@@ -283,11 +284,12 @@ void TReportEngine::memoValue(const QString& raw, QStringView format, TReportVal
     else if (format.compare(u"rtfline", Qt::CaseInsensitive) == 0)
         mode = mfRTFLine;
     else if (mode == mfAutoDetect)
-        mode = text.contains(QLatin1String("\\par ")) ? mfRTF : mfText;
+        // Only a whole RTF document is taken as RTF: a plain memo holding "\par " (a path, code) is text.
+        mode = rtfHeader ? mfRTF : mfText;
     bool markup = false;
     if (mode == mfPlain) {
         // Text that is not RTF reads back unchanged, as from a rich-text control.
-        if (text.trimmed().startsWith(QLatin1String("{\\rtf"))) text = RtfToPlainText(text);
+        if (rtfHeader) text = RtfToPlainText(text);
     } else if (mode == mfRTF || mode == mfRTFLine) {
         text.remove(QLatin1String("\r\n"));
         static const QRegularExpression viewKind(QStringLiteral("\\\\viewkind[0-9]"));
@@ -308,15 +310,47 @@ void TReportEngine::memoValue(const QString& raw, QStringView format, TReportVal
         to.replace(QLatin1String("<TAB>"), QLatin1String("\t"), Qt::CaseInsensitive);
         text.replace(from, to, Qt::CaseInsensitive);
     }
-    if (text.contains(markup_.open)) {
-        QString out;
-        resolveTextPiece(text, out);
-        value.addMarkup(out);
-    } else if (markup) {
-        markup_.addRtfMemo(value, text);
-    } else {
-        value.addText(text);
+    if (!markup) return resolveTextTags(text, value);
+    // RTF: markup of the output format (or the format's own runs), whose tags are template text.
+    TReportValue converted;
+    markup_.addRtfMemo(converted, text);
+    for (const TReportPiece& p : converted.pieces()) {
+        if (p.kind == TReportPiece::Text) {
+            resolveTextTags(p.text, value);
+        } else if (p.kind == TReportPiece::Markup && p.text.contains(markup_.open)) {
+            QString out;
+            resolveTextPiece(p.text, out);
+            value.addMarkup(out);
+        } else {
+            value.add(p);
+        }
     }
+}
+
+void TReportEngine::resolveTextTags(QStringView text, TReportValue& value) {
+    DepthGuard g(*this, text);
+    const QString& open = markup_.textOpen;
+    const QString& close = markup_.textClose;
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        const TTagSpan t = FindTag(text, open, close, pos);
+        if (!t.found()) break;
+        value.addText(text.mid(pos, t.start - pos).toString());
+        TReportValue v;
+        const QStringView inner = t.inner;
+        const bool passOver = markup_.passOverSpecialTags &&
+                              (inner.size() > 250 || inner.startsWith(QLatin1Char('#')) ||
+                               inner.startsWith(QLatin1Char('*')) || inner.startsWith(QLatin1Char('@')));
+        if (passOver || inner.trimmed().size() <= 1 || !evaluateTag(inner, v)) {
+            // Not a tag: its opening is text and the search goes on after it.
+            value.addText(open);
+            pos = t.start + open.size();
+            continue;
+        }
+        value.append(v);
+        pos = t.end;
+    }
+    value.addText(text.mid(pos).toString());
 }
 
 bool TReportEngine::lookupNameText(QStringView name, QString& text) {
@@ -375,14 +409,8 @@ bool TReportEngine::lookupNameText(QStringView name, QString& text) {
 bool TReportEngine::lookupName(QStringView name, TReportValue& value) {
     QString text;
     if (!lookupNameText(name, text)) return false;
-    if (text.contains(markup_.open)) {
-        // A value that holds tags is template text; self-reference ends at the depth limit.
-        QString out;
-        resolveTextPiece(text, out);
-        value.addMarkup(out);
-    } else {
-        value.addText(text);
-    }
+    // A value, escaped for the output; tags in it are resolved (self-reference ends at the depth limit).
+    resolveTextTags(text, value);
     return true;
 }
 

@@ -383,8 +383,15 @@ bool TReportEngine::decideSimple(QStringView c) {
                 if (e.Message.contains(QLatin1String("too deep"))) throw;
             }
             if (s.size() >= 3 && s[0] >= 'A' && s[0] <= 'Z' && s[1] == '.') {
+                // A misspelt field stops the run here as it does in if(A.NAME): compared as its error
+                // mark it would silently decide every record.
+                const int slot = s[0].unicode() - 'A';
+                const QStringView name = s.mid(2);
+                const bool byIndex = name.size() > 1 && name[0] == '#' && name[1].isDigit();
+                if (!slotOpen(slot) || (!byIndex && !slots_[size_t(slot)].ds->FindField(name.toString())))
+                    fail();
                 TReportValue v;
-                fieldValue(s[0].unicode() - 'A', s.mid(2), {}, v);
+                fieldValue(slot, name, {}, v);
                 r.text = v.plain();
                 return r;
             }

@@ -235,6 +235,26 @@ double DateTimeToDays(const QDateTime& dt) {
     return double(QDate(1899, 12, 30).daysTo(dt.date())) + dt.time().msecsSinceStartOfDay() / 86400000.0;
 }
 
+QString LongTimeText(const QLocale& loc, QTime t) {
+    // The locale's long form ends in a time-zone name, which a database value does not have.
+    const QString format = loc.timeFormat(QLocale::LongFormat);
+    QString own;
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format[i];
+        if (c == '\'') quoted = !quoted;
+        if (quoted || c != 't') {
+            own += c;
+            continue;
+        }
+        while (!own.isEmpty() && own.back().isSpace())
+            own.chop(1);
+        while (i + 1 < format.size() && format[i + 1] == 't')
+            ++i;
+    }
+    return loc.toString(t, own.trimmed());
+}
+
 QString FormatDatePicture(const QDateTime& dt, QStringView pic) {
     QLocale loc;
     QDate d = dt.date();
@@ -323,11 +343,11 @@ QString FormatDatePicture(const QDateTime& dt, QStringView pic) {
         case 'c':
             k = 1;
             out += loc.toString(d, QLocale::ShortFormat);
-            if (t.msecsSinceStartOfDay() != 0) out += QLatin1Char(' ') + loc.toString(t, QLocale::LongFormat);
+            if (t.msecsSinceStartOfDay() != 0) out += QLatin1Char(' ') + LongTimeText(loc, t);
             break;
         case 't':
             k = std::min<qsizetype>(k, 2);
-            out += loc.toString(t, k == 2 ? QLocale::LongFormat : QLocale::ShortFormat);
+            out += k == 2 ? LongTimeText(loc, t) : loc.toString(t, QLocale::ShortFormat);
             break;
         case '/':
             k = 1;

@@ -1,6 +1,7 @@
 #pragma once
 // Number texts, number and date pictures, edit masks and alignment of report values.
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <QStringView>
 
@@ -22,6 +23,8 @@ bool SplitScientific(const QString& formatted, QString& mantissa, QString& expon
 // z, zzz, am/pm, a/p, c, t, tt, "/", ":", quoted text). Names from the default locale.
 QString FormatDatePicture(const QDateTime& dt, QStringView picture);
 QDateTime DaysToDateTime(double days);
+// The locale's long time form without a time-zone name.
+QString LongTimeText(const QLocale& locale, QTime time);
 double DateTimeToDays(const QDateTime& dt);
 
 // The raw text through an edit mask: mask characters 0 9 # L l A a C c take a character of the text,

@@ -1,5 +1,9 @@
 #include "report_types.h"
 
+#include <QImageReader>
+#include <algorithm>
+#include <unistd.h>
+
 namespace report_errors {
 QString Bracket(const QString& tag) {
     return QStringLiteral("Bracket error in function: \"%1\".").arg(tag);
@@ -58,6 +62,18 @@ TPictureParams ParsePictureParams(QStringView params) {
         if (key == u"quality") p.quality = val.toString();
     }
     return p;
+}
+
+void AllowLargePictures() {
+    static const bool done = [] {
+        const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
+        const qint64 quarterMb = pages > 0 && pageSize > 0 ? qint64(pages) * pageSize / 4 / (1024 * 1024) : 0;
+        // Qt keeps the limit in an int of megabytes.
+        const qint64 mb = std::clamp<qint64>(quarterMb, QImageReader::allocationLimit(), 1 << 20);
+        QImageReader::setAllocationLimit(int(mb));
+        return true;
+    }();
+    (void)done;
 }
 
 QString TReportValue::plain() const {

@@ -55,6 +55,9 @@ struct TPictureParams {
     QString quality; // as written; empty when absent
 };
 TPictureParams ParsePictureParams(QStringView params);
+// Lets the image readers decode a picture as large as a quarter of the memory (at least Qt's own
+// limit), so large photos load instead of being refused as bad pictures.
+void AllowLargePictures();
 
 class TReportValue {
 public:
@@ -68,6 +71,7 @@ public:
         p.kind = TReportPiece::Picture;
         pieces_.push_back(std::move(p));
     }
+    void add(const TReportPiece& p) { pieces_.push_back(p); }
     void append(const TReportValue& v) { pieces_.insert(pieces_.end(), v.pieces_.begin(), v.pieces_.end()); }
     const std::vector<TReportPiece>& pieces() const { return pieces_; }
     bool isEmpty() const { return pieces_.empty(); }
@@ -90,6 +94,9 @@ public:
     virtual ~TReportMarkup() = default;
     QString open = QStringLiteral("\\\\"); // tag delimiters as stored in the template
     QString close = QStringLiteral("\\\\");
+    // Tag delimiters in plain text (memo values), before escaping for the output format.
+    QString textOpen = QStringLiteral("\\\\");
+    QString textClose = QStringLiteral("\\\\");
     QString newPar = QStringLiteral("\r\n");
     QString newLine = QStringLiteral("\r\n");
     QString newPage = QStringLiteral("\f\r");
@@ -115,9 +122,15 @@ public:
     virtual void addRaised(TReportValue& v, const QString& exponent) const { v.addText("^" + exponent); }
     // A memo stored as RTF, added to the value; the default keeps it as markup of the format.
     virtual void addRtfMemo(TReportValue& v, const QString& rtf) const { v.addMarkup(rtf); }
-    // The length of the paragraph end that starts text (extractedLineEnd by default); 0 when none.
+    // The length of the paragraph end that starts text (extractedLineEnd by default; a text's LF line
+    // end counts as its CR LF); 0 when none.
     virtual qsizetype lineEndAt(QStringView text) const {
-        return !extractedLineEnd.isEmpty() && text.startsWith(extractedLineEnd) ? extractedLineEnd.size() : 0;
+        if (!extractedLineEnd.isEmpty() && text.startsWith(extractedLineEnd)) return extractedLineEnd.size();
+        return extractedLineEnd == u"\r\n" && text.startsWith(QLatin1Char('\n')) ? 1 : 0;
+    }
+    // The mark written for a field that cannot be read: "?NAME?message?".
+    virtual QString unknownFieldText(QChar letter, QStringView ref, const QString& message) const {
+        return QLatin1Char('?') + ref.toString() + QLatin1Char('?') + message + QLatin1Char('?');
     }
     // Decodes escapes inside a tag's text before it is read.
     virtual QString decodeTag(QStringView text) const { return text.toString(); }

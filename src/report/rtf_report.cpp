@@ -151,6 +151,20 @@ QSize FitBox(QSize size, double boxW, double boxH, bool enlarge) {
                  std::max(1, int(std::lround(size.height() * f))));
 }
 
+// The size a picture file is written at when its parameters fix it before the picture is read
+// (no rotation): the linked picture's box, the embedded one's quality; invalid when not known.
+QSize LoadSize(QSize size, const TPictureParams& p) {
+    if (!size.isValid()) return QSize();
+    const double w = p.w > 0 ? std::round(p.w * 20) : std::round(p.wcm * 567);
+    const double h = p.h > 0 ? std::round(p.h * 20) : std::round(p.hcm * 567);
+    if (!p.insertInRtf) return w > 0 || h > 0 ? FitBox(size, w / 15, h / 15, p.enlarge) : QSize();
+    if (p.quality.compare(u"auto", Qt::CaseInsensitive) == 0) return FitBox(size, w / 20, h / 20, p.enlarge);
+    bool ok = false;
+    const int quality = std::clamp(p.quality.toInt(&ok), 10, 100);
+    if (!ok || quality >= 100) return QSize();
+    return QSize(std::max(1, size.width() * quality / 100), std::max(1, size.height() * quality / 100));
+}
+
 QImage Scaled(const QImage& image, QSize size) {
     return size == image.size() ? image : image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
@@ -312,12 +326,14 @@ QString TRTFReport2::Markup::decodeTag(QStringView text) const {
 
 bool TRTFReport2::pictureMarkup(const TReportPiece& pic, QString& result) {
     auto fail = [&](const QString& message) {
+        ++FailedPictures;
         result = message;
         return false;
     };
     try {
         QImage image;
         QByteArray format;
+        bool scaledAtLoad = false;
         if (!pic.image.isNull()) {
             image = pic.image;
             format = pic.format.isEmpty() ? QByteArray("bmp") : pic.format.toLower();
@@ -333,6 +349,15 @@ bool TRTFReport2::pictureMarkup(const TReportPiece& pic, QString& result) {
                                       : ext == u"emf"                   ? "emf"
                                                                         : "";
             QImageReader reader(pic.text, readAs);
+            // A large picture is decoded at the size it is written at, where that is known already.
+            const TPictureParams lp = ParsePictureParams(pic.params);
+            if (lp.rotate == 0) {
+                const QSize target = LoadSize(reader.size(), lp);
+                if (target.isValid() && target.width() < reader.size().width()) {
+                    reader.setScaledSize(target);
+                    scaledAtLoad = true;
+                }
+            }
             image = reader.read();
             if (image.isNull()) {
                 Messages().error(QStringLiteral("Error description:\r\n") + reader.errorString());
@@ -360,9 +385,9 @@ bool TRTFReport2::pictureMarkup(const TReportPiece& pic, QString& result) {
                 const int q = p.quality.toInt(&ok);
                 if (ok) quality = std::clamp(q, 10, 100);
             }
-            if (autoQuality)
+            if (autoQuality && !scaledAtLoad)
                 image = Scaled(image, FitBox(image.size(), w / 20, h / 20, p.enlarge));
-            else if (quality < 100)
+            else if (quality < 100 && !scaledAtLoad)
                 image = Scaled(image, QSize(std::max(1, image.width() * quality / 100),
                                             std::max(1, image.height() * quality / 100)));
             // A bitmap is embedded as PNG: the picture group has no keyword for plain bitmap data.
@@ -388,7 +413,8 @@ bool TRTFReport2::pictureMarkup(const TReportPiece& pic, QString& result) {
             return true;
         }
 
-        if (w > 0 || h > 0) image = Scaled(image, FitBox(image.size(), w / 15, h / 15, p.enlarge));
+        if ((w > 0 || h > 0) && !scaledAtLoad)
+            image = Scaled(image, FitBox(image.size(), w / 15, h / 15, p.enlarge));
         ++PicCount;
         QString name = pictureFileName(pic, p.nameField);
         name += format == "jpeg"  ? QLatin1String(".jpg")

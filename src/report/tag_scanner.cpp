@@ -15,16 +15,27 @@ TTagSpan FindTag(QStringView text, QStringView open, QStringView close, qsizetyp
     while (true) {
         qsizetype s = FindCI(text, open, from);
         if (s < 0) return t;
-        qsizetype innerStart = s + open.size();
-        if (!keyword.isEmpty() && !StartsCI(text.mid(innerStart), keyword)) {
+        if (!keyword.isEmpty() && !StartsCI(text.mid(s + open.size()), keyword)) {
             from = s + 1;
             continue;
         }
-        qsizetype e = FindCI(text, close, innerStart);
+        qsizetype e = FindCI(text, close, s + open.size());
         if (e < 0) return t;
+        // Tags do not nest: an opening delimiter inside the text makes the last one before the closing
+        // delimiter the tag's start. Jumping there keeps many openings before one closing linear.
+        if (open.compare(close, Qt::CaseInsensitive) != 0 && e - open.size() > s + open.size()) {
+            const qsizetype last = text.lastIndexOf(open, e - open.size(), Qt::CaseInsensitive);
+            if (last >= s + open.size()) {
+                if (!keyword.isEmpty() && !StartsCI(text.mid(last + open.size()), keyword)) {
+                    from = last + 1;
+                    continue;
+                }
+                s = last;
+            }
+        }
         t.start = s;
         t.end = e + close.size();
-        t.inner = text.mid(innerStart, e - innerStart);
+        t.inner = text.mid(s + open.size(), e - s - open.size());
         return t;
     }
 }

@@ -17,7 +17,8 @@ struct TTagSpan {
     bool found() const { return start >= 0; }
 };
 // The first tag whose opening delimiter stands at or after from (optionally followed by keyword,
-// any case); not found when there is no opening or no closing delimiter after it.
+// any case); not found when there is no opening or no closing delimiter after it. A tag's text holds
+// no opening delimiter: of several openings before one closing, the last starts the tag.
 TTagSpan FindTag(QStringView text, QStringView open, QStringView close, qsizetype from,
                  QStringView keyword = {});
 

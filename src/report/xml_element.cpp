@@ -80,6 +80,34 @@ void AppendXmlText(QString& out, QStringView text, const QString& tab, const QSt
     }
 }
 
+void AppendOdfText(QString& out, QStringView text, const QString& tab, const QString& lineBreak) {
+    auto isEdge = [](QChar c) { return c == '\t' || c == '\r' || c == '\n'; };
+    auto spaces = [&](qsizetype n) {
+        if (n == 1)
+            out += QLatin1String("<text:s/>");
+        else if (n > 1)
+            out += QStringLiteral("<text:s text:c=\"%1\"/>").arg(n);
+    };
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        const qsizetype b = text.indexOf(QLatin1Char(' '), pos);
+        if (b < 0) break;
+        qsizetype e = b;
+        while (e < text.size() && text[e] == ' ')
+            ++e;
+        AppendXmlText(out, text.mid(pos, b - pos), tab, lineBreak);
+        const bool edge = b == 0 || e == text.size() || isEdge(text[b - 1]) || isEdge(text[e]);
+        if (edge) {
+            spaces(e - b);
+        } else {
+            out += QLatin1Char(' ');
+            spaces(e - b - 1);
+        }
+        pos = e;
+    }
+    AppendXmlText(out, text.mid(pos), tab, lineBreak);
+}
+
 QString DecodeXmlEntities(QStringView text) {
     if (!text.contains(QLatin1Char('&'))) return text.toString();
     QString out;

@@ -18,5 +18,9 @@ qsizetype TagEnd(QStringView text, qsizetype pos);
 // (controls other than tab, line feed and carriage return; unpaired surrogates; U+FFFE, U+FFFF)
 // removed, a tab written as tab, and a line end (CR LF, CR or LF) as lineBreak.
 void AppendXmlText(QString& out, QStringView text, const QString& tab, const QString& lineBreak);
+// As AppendXmlText for ODF text, whose readers collapse blanks: a run of blanks at either end of the
+// text or next to a tab or line end is written as "<text:s text:c="n"/>", elsewhere as one blank
+// followed by such an element for the rest.
+void AppendOdfText(QString& out, QStringView text, const QString& tab, const QString& lineBreak);
 // Decodes the predefined entities and character references of XML text.
 QString DecodeXmlEntities(QStringView text);

@@ -94,6 +94,8 @@ public:
     explicit Markup(TkXMLReport& owner) : owner_(owner) {
         open = kOpen;
         close = kClose;
+        textOpen = QStringLiteral("<<");
+        textClose = QStringLiteral(">>");
         extractedLineEnd.clear();
         passOverSpecialTags = false;
         rawInsertKeyword = QStringLiteral("insertxmlfile");
@@ -117,7 +119,12 @@ public:
         }
         sepListBar = newLine;
     }
-    void appendText(QString& out, QStringView text) const override { AppendXmlText(out, text, tab, newLine); }
+    void appendText(QString& out, QStringView text) const override {
+        if (kind_ == xtfDOCX)
+            AppendXmlText(out, text, tab, newLine);
+        else
+            AppendOdfText(out, text, tab, newLine);
+    }
     void appendPicture(QString& out, const TReportPiece& picture) const override {
         owner_.writePicture(out, picture);
     }
@@ -133,6 +140,10 @@ public:
             v.addMarkup(owner_.rtfMemoToXml(rtf));
         else
             v.addText(rtf);
+    }
+    // "?A.NAME? (message)".
+    QString unknownFieldText(QChar letter, QStringView ref, const QString& message) const override {
+        return QStringLiteral("?%1.%2? (%3)").arg(letter).arg(ref).arg(message);
     }
     QString decodeTag(QStringView text) const override { return DecodeXmlEntities(text); }
     QString errorText(QStringView text) const override { return DecodeXmlEntities(text); }
@@ -253,6 +264,7 @@ bool TkXMLReport::runPackage() {
     for (const QString& n : names)
         entryNames_.insert(n.toLower());
     mediaTypes_.clear();
+    manifestEntries_.clear();
     const QString patterns = kind_ == xtfDOCX
                                  ? QStringLiteral("word/header*.xml;word/footer*.xml;word/document.xml")
                              : kind_ == xtfODT ? QStringLiteral("content.xml;styles.xml")
@@ -275,7 +287,6 @@ bool TkXMLReport::runPackage() {
         }
         for (auto& [name, content] : parts) {
             partRels_.clear();
-            manifestEntries_.clear();
             partRelsText_.clear();
             const QString relsName = QStringLiteral("word/_rels/") + name.mid(5) + QStringLiteral(".rels");
             if (kind_ == xtfDOCX && zip.contains(relsName))
@@ -286,6 +297,7 @@ bool TkXMLReport::runPackage() {
             if (!out.isEmpty()) zip.write(name, out.toUtf8());
             finishPartPictures(name);
         }
+        finishPackagePictures();
         zip.close(true);
     } catch (const Exception& e) {
         if (dynamic_cast<const TReportException*>(&e)) throw;
@@ -332,6 +344,8 @@ QString TkXMLReport::processPart(QString text) {
     if (kind_ == xtfDOCX) {
         applyFormatMarks(out);
         applyInlineFormatting(out);
+        // Values may start or end in blanks, which readers drop from text not marked to keep them.
+        out.replace(QLatin1String("<w:t>"), QLatin1String("<w:t xml:space=\"preserve\">"));
     }
     return out;
 }
@@ -464,10 +478,9 @@ bool EmptyOdfParagraph(QStringView content) {
 }
 } // namespace
 
-// Paragraphs that only held tags which produced nothing vanish; paragraphs inside tables stay, as a
-// table cell must keep one.
+// Paragraphs that only held tags which produced nothing vanish (with or without properties);
+// paragraphs inside tables stay, as a table cell must keep one.
 void TkXMLReport::removeEmptyParagraphs(QString& text) const {
-    if (kind_ == xtfDOCX) text.remove(QStringLiteral("<w:p><w:r><w:t></w:t></w:r></w:p>"));
     const QString para = kind_ == xtfDOCX ? QStringLiteral("w:p") : QStringLiteral("text:p");
     const QString table = markup_->tableElement;
     const QString paraEnd = QStringLiteral("</") + para + QLatin1Char('>');
@@ -639,53 +652,61 @@ struct TStoredPicture {
     QSize pixels;
 };
 
-// The picture in the format it is stored in the package, or an error text.
+// The picture in the format it is stored in the package, or an error text. A file that is stored
+// as it is gives its size without being decoded, so large photos cost no pixel memory.
 QString LoadPicture(const TReportPiece& piece, const TPictureParams& p, TStoredPicture& out) {
-    QImage image = piece.image;
-    QByteArray format = piece.format.toLower();
-    QByteArray original;
-    if (image.isNull()) {
-        if (piece.text.isEmpty()) return QStringLiteral("Error in input parameters.");
-        QFile f(piece.text);
-        if (!QFileInfo(piece.text).isFile() || !f.open(QIODevice::ReadOnly))
-            return QStringLiteral("File \"%1\" not found.").arg(piece.text);
-        original = f.readAll();
-        QBuffer buffer(&original);
-        QImageReader reader(&buffer);
-        format = reader.format().toLower();
-        image = reader.read();
-        if (image.isNull()) return QStringLiteral("Bad picture format.");
-    }
-    if (p.rotate != 0) {
-        image = image.transformed(QTransform().rotate(p.rotate), Qt::SmoothTransformation);
-        original.clear();
-    }
     int quality = 100;
     if (!p.quality.isEmpty() && p.quality.compare(u"auto", Qt::CaseInsensitive) != 0) {
         bool ok = false;
         quality = std::clamp(p.quality.trimmed().toInt(&ok), 10, 100);
         if (!ok) quality = 100;
     }
-    if (quality < 100) {
+    auto storeAs = [&](const QByteArray& format) {
+        QByteArray store = format == "jpeg" || format == "jpg" ? QByteArray("jpeg") : QByteArray("png");
+        if (p.saveAs == "jpeg" || p.saveAs == "png") store = p.saveAs;
+        out.ext = store == "jpeg" ? QStringLiteral("jpg") : QStringLiteral("png");
+        out.contentType = store == "jpeg" ? QStringLiteral("image/jpeg") : QStringLiteral("image/png");
+        return store;
+    };
+    QImage image = piece.image;
+    QByteArray format = piece.format.toLower();
+    bool scaled = false;
+    if (image.isNull()) {
+        if (piece.text.isEmpty()) return QStringLiteral("Error in input parameters.");
+        QFile f(piece.text);
+        if (!QFileInfo(piece.text).isFile() || !f.open(QIODevice::ReadOnly))
+            return QStringLiteral("File \"%1\" not found.").arg(piece.text);
+        QByteArray original = f.readAll();
+        QBuffer buffer(&original);
+        QImageReader reader(&buffer);
+        format = reader.format().toLower();
+        const QSize size = reader.size();
+        const QByteArray store = storeAs(format);
+        const bool sameFormat = store == format || (store == "jpeg" && format == "jpg");
+        if (size.isValid() && p.rotate == 0 && quality == 100 && sameFormat) {
+            out.pixels = size;
+            out.bytes = std::move(original);
+            return QString();
+        }
+        if (size.isValid() && p.rotate == 0 && quality < 100) {
+            reader.setScaledSize(
+                QSize(std::max(1, size.width() * quality / 100), std::max(1, size.height() * quality / 100)));
+            scaled = true;
+        }
+        image = reader.read();
+        if (image.isNull()) return QStringLiteral("Bad picture format.");
+    }
+    if (p.rotate != 0) image = image.transformed(QTransform().rotate(p.rotate), Qt::SmoothTransformation);
+    if (quality < 100 && !scaled)
         image = image.scaled(std::max(1, image.width() * quality / 100),
                              std::max(1, image.height() * quality / 100), Qt::IgnoreAspectRatio,
                              Qt::SmoothTransformation);
-        original.clear();
-    }
-    QByteArray store = format == "jpeg" || format == "jpg" ? QByteArray("jpeg") : QByteArray("png");
-    if (p.saveAs == "jpeg" || p.saveAs == "png") store = p.saveAs;
-    if (store != format && !(store == "jpeg" && format == "jpg")) original.clear();
+    const QByteArray store = storeAs(format);
     out.pixels = image.size();
-    if (!original.isEmpty()) {
-        out.bytes = std::move(original);
-    } else {
-        QBuffer buffer(&out.bytes);
-        buffer.open(QIODevice::WriteOnly);
-        if (!image.save(&buffer, store.constData(), store == "jpeg" ? 95 : -1))
-            return QStringLiteral("Bad picture format.");
-    }
-    out.ext = store == "jpeg" ? QStringLiteral("jpg") : QStringLiteral("png");
-    out.contentType = store == "jpeg" ? QStringLiteral("image/jpeg") : QStringLiteral("image/png");
+    QBuffer buffer(&out.bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, store.constData(), store == "jpeg" ? 95 : -1))
+        return QStringLiteral("Bad picture format.");
     return QString();
 }
 
@@ -710,6 +731,7 @@ void FitPicture(QSize px, const TPictureParams& p, double unit, double cm, doubl
 
 void TkXMLReport::writePicture(QString& out, const TReportPiece& piece) {
     if (kind_ != xtfDOCX && kind_ != xtfODT) {
+        ++FailedPictures;
         markup_->appendText(out, CreatingError(QStringLiteral("Unknown template type.")));
         return;
     }
@@ -717,6 +739,7 @@ void TkXMLReport::writePicture(QString& out, const TReportPiece& piece) {
     TStoredPicture pic;
     const QString error = LoadPicture(piece, p, pic);
     if (!error.isEmpty()) {
+        ++FailedPictures;
         markup_->appendText(out, error);
         return;
     }
@@ -726,9 +749,10 @@ void TkXMLReport::writePicture(QString& out, const TReportPiece& piece) {
         FitPicture(pic.pixels, p, 1, 96 / 2.54, 96, w, h);
         if (2 * w < pic.pixels.width()) {
             TReportPiece scaled;
-            scaled.image =
-                QImage::fromData(pic.bytes).scaled(std::max(1, int(2 * w)), std::max(1, int(2 * h)),
-                                                   Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            QBuffer buffer(&pic.bytes);
+            QImageReader reader(&buffer);
+            reader.setScaledSize(QSize(std::max(1, int(2 * w)), std::max(1, int(2 * h))));
+            scaled.image = reader.read();
             scaled.format = pic.ext == u"jpg" ? "jpeg" : "png";
             TPictureParams plain = p;
             plain.quality.clear();
@@ -803,7 +827,7 @@ void TkXMLReport::writePicture(QString& out, const TReportPiece& piece) {
     }
 }
 
-// The relationships, content types or manifest entries of the pictures stored for a part.
+// The relationships (DOCX) of the pictures stored for a part.
 void TkXMLReport::finishPartPictures(const QString& partName) {
     if (kind_ == xtfDOCX && !partRels_.isEmpty()) {
         const QString relsName = QStringLiteral("word/_rels/") + partName.mid(5) + QStringLiteral(".rels");
@@ -820,6 +844,11 @@ void TkXMLReport::finishPartPictures(const QString& partName) {
         zip_->write(relsName, rels.toUtf8());
         partRelsText_ = rels;
     }
+}
+
+// The content types (DOCX) or manifest entries (ODT) of the pictures of all parts, written once: an
+// entry written in this run cannot be read back before the package is saved.
+void TkXMLReport::finishPackagePictures() {
     if (kind_ == xtfDOCX && !mediaTypes_.isEmpty()) {
         const QString name = QStringLiteral("[Content_Types].xml");
         QString types = QString::fromUtf8(zip_->read(name));

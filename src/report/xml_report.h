@@ -99,6 +99,7 @@ private:
     void readXmlInfo();
     void writePicture(QString& out, const TReportPiece& picture);
     void finishPartPictures(const QString& partName);
+    void finishPackagePictures();
     // inserttable (xml_report_table.cpp)
     QString generateTable(const TkXMLReportTable& t);
 

@@ -94,7 +94,10 @@ QString TkXMLReport::rtfMemoToXml(QStringView rtf) const {
             words.clear();
             marked = true;
         }
-        AppendXmlText(out, text, tab, lineBreak);
+        if (docx)
+            AppendXmlText(out, text, tab, lineBreak);
+        else
+            AppendOdfText(out, text, tab, lineBreak);
         text.clear();
     };
     qsizetype i = FindCI(rtf, u"{\\rtf1");

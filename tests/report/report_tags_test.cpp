@@ -137,6 +137,10 @@ TEST_F(ReportTags, Regions) {
          "1xxy"},
         {"\\\\next(A)\\\\\\\\scan(A);nofirst\\\\\\\\A.ID\\\\\\\\endscan(A)\\\\", "23"},
         {"\\\\scan(A);minrows(5)\\\\[\\\\A.ID\\\\]\\\\endscan(A)\\\\", "[1][2][3][][]"},
+        // padding after maxrows has empty values, not the records after the last one written
+        {"\\\\scan(A);maxrows(1);minrows(3)\\\\[\\\\A.ID\\\\]\\\\endscan(A)\\\\\\\\A.ID\\\\", "[1][][]2"},
+        // LF line ends go with a line that holds only a structure tag, as CR LF do
+        {"\\\\scan(A)\\\\\n\\\\A.ID\\\\\n\\\\endscan(A)\\\\ \nend", "1\n2\n3\nend"},
         {"\\\\last(A)\\\\\\\\A.ID\\\\\\\\prev(A)\\\\\\\\A.ID\\\\\\\\first(A)\\\\\\\\prev(A)\\\\[\\\\A."
          "ID\\\\]",
          "32[]"},
@@ -247,11 +251,18 @@ TEST_F(ReportTags, Errors) {
          "Calculation error in function \"str_part(A.NAME, 1); Incorrect tag \"Wrong number of arguments of "
          "str_part\".\"."},
         {"\\\\first(AB)\\\\", "Incorrect dataset \"first(AB)\", (A..Z allowed)"},
-        // A region without dataset that nothing ends is refused.
-        {"\\\\scan()\\\\x\\\\endscan()\\\\", "Incorrect tag \"scan()\"."},
+        // A region without dataset that nothing ends is refused, saying what it lacks.
+        {"\\\\scan()\\\\x\\\\endscan()\\\\",
+         "Incorrect tag \"scan()\": a region without dataset needs while(condition) or maxrows(n) to end."},
+        // A misspelt field is an error in a comparison as it is alone.
+        {"\\\\scan(A);skipif(A.NOSUCH < 2)\\\\x\\\\endscan(A)\\\\",
+         "Calculation error in function \"A.NOSUCH < 2\"."},
+        {"\\\\if(A.NAME = \"Smith\" and B.NOSUCH % \"x\")\\\\y\\\\endif\\\\",
+         "Calculation error in function \"B.NOSUCH % \"x\"\"."},
+        {"\\\\if(C.NAME = \"x\")\\\\y\\\\endif\\\\", "Calculation error in function \"C.NAME = \"x\"\"."},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(error(c.tmpl), kBad + QString::fromUtf8(c.out)) << c.tmpl;
+        EXPECT_EQ(error(c.tmpl, {&people, &orders}), kBad + QString::fromUtf8(c.out)) << c.tmpl;
     std::vector<TDataSet*> many(27, &people);
     EXPECT_EQ(error("x", many), "Too many datasets.");
 }
@@ -308,6 +319,10 @@ TEST(ReportFormat, Pictures) {
     EXPECT_EQ(FormatDatePicture(dt, u"dd.mm.yyyy hh:nn:ss"), "05.03.2024 14:07:09");
     EXPECT_EQ(FormatDatePicture(dt, u"d/m/yy h:mm am/pm"), "5/3/24 2:07 pm");
     EXPECT_EQ(FormatDatePicture(dt, u"dddd mmmm \"at\" hh"), "Tuesday March at 14");
+    // Local date-times have no time zone: the long time form ends in the seconds.
+    EXPECT_TRUE(FormatDatePicture(dt, u"c").endsWith(" 14:07:09"))
+        << FormatDatePicture(dt, u"c").toStdString();
+    EXPECT_EQ(FormatDatePicture(dt, u"tt"), "14:07:09");
     double d;
     EXPECT_TRUE(ReadNumberText(u"1,5", d) && d == 1.5);
     EXPECT_FALSE(ReadNumberText(u"1,234.5", d));
@@ -321,3 +336,25 @@ TEST(ReportRtf, PlainText) {
     EXPECT_EQ(RtfToPlainText(u"{{{unbalanced"), "unbalanced");
 }
 } // namespace
+
+TEST(TagScanner, ATagHoldsNoOpeningDelimiter) {
+    struct Case {
+        QString text, keyword, inner; // inner "-": no tag
+    } cases[] = {
+        {"a <<b>> c", "", "b"},
+        {"<<a <<b>>", "", "b"},
+        {"<<<b>>", "", "<b"}, // an opening that overlaps the first one is text of the tag
+        {"<<scan <<iif(x)>>", "iif", "iif(x)"},
+        {"<<scan <<iif(x)>>", "scan", "-"},
+        {"<<a", "", "-"},
+        // many openings before many closings: the last opening starts the one tag (linear, not
+        // a scan to the closing from every opening)
+        {QString(16000, '<') + QString(16000, '>'), "", ""},
+    };
+    for (const Case& c : cases) {
+        const TTagSpan t = FindTag(c.text, u"<<", u">>", 0, c.keyword);
+        EXPECT_EQ(t.found() ? t.inner.toString() : QString("-"), c.inner) << c.text.left(40).toStdString();
+    }
+    // The same delimiter on both sides (text and RTF templates) pairs them in order.
+    EXPECT_EQ(FindTag(u"\\\\a\\\\b\\\\", u"\\\\", u"\\\\", 0).inner, u"a");
+}

@@ -127,8 +127,12 @@ TEST_F(RtfReport, WritesValuesAsRtf) {
     } cases[] = {
         {R"(\\A.NAME\\)", "\\u381?lu\\u357?ou\\u269?k\\u253? k\\u367?\\u328?"},
         {R"(\\A.NA\b ME\\)", "\\b \\u381?lu"},
-        // an RTF memo is markup: written as it stands
-        {R"(\\A.NOTE\\)", "Bold {\\b x}\\par "},
+        // a memo read as RTF is markup, written as it stands; a plain memo is a value, escaped, with
+        // its tags resolved
+        {R"(\\A.NOTE:rtf\\)", "Bold {\\b x}\\par "},
+        {R"(\\A.NOTE\\)", R"(Bold \{\\b x\}\\par )"},
+        {R"(\\next(A)\\\\A.NOTE\\)", R"(\\\\srv\\new\\report \{draft\})"},
+        {R"(\\next(A)\\\\next(A)\\\\A.NOTE\\)", R"(id 3 in \{memo\})"},
         {R"(\\info(ConvertScientificFormat=1)\\\\=12345:0.00E+00\\)", "\\super "},
         // the paragraph end after a region tag goes with it; "\pard" is no paragraph end
         {"\\\\scan(A);maxrows(2)\\\\ \\par [\\\\A.ID\\\\]\\\\endscan(A)\\\\\\par\\pard X",

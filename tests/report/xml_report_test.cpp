@@ -25,7 +25,8 @@ const char* kSql = R"(
 CREATE TABLE people (ID INTEGER, NAME TEXT, PRICE REAL, NOTE MEMO);
 INSERT INTO people VALUES (1, 'Smith', 1.5, '{\rtf1\ansi{\fonttbl{\f0\fswiss Arial;}}\f0 plain \b bold\b0  tail\par }');
 INSERT INTO people VALUES (2, 'Jo <Jr> & "Co"', 2, NULL);
-INSERT INTO people VALUES (3, 'Tab' || char(9) || 'bell' || char(7) || 'end', 1234567, NULL);
+INSERT INTO people VALUES (3, 'Tab' || char(9) || 'bell' || char(7) || 'end', 1234567,
+                           'memo &lt;&lt; <b> && "q" <<A.ID>>:<<A.NAME>> <<nosuch>>');
 CREATE TABLE empty (ID INTEGER);
 )";
 
@@ -101,6 +102,40 @@ QByteArray FlatOdt(const QByteArray& body) {
            "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" office:version=\"1.3\" "
            "office:mimetype=\"application/vnd.oasis.opendocument.text\"><office:body><office:text>" +
            body + "</office:text></office:body></office:document>";
+}
+
+// A minimal ODT package: content and styles around the given bodies (styles: the page footer).
+Entries Odt(const QByteArray& body, const QByteArray& footer) {
+    const QByteArray ns = "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+                          "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+                          "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
+                          "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+                          "xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\" "
+                          "xmlns:xlink=\"http://www.w3.org/1999/xlink\" "
+                          "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" "
+                          "xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\" "
+                          "office:version=\"1.3\"";
+    return {
+        {"mimetype", "application/vnd.oasis.opendocument.text"},
+        {"META-INF/manifest.xml",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><manifest:manifest "
+         "xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\" manifest:version=\"1.3\">"
+         "<manifest:file-entry manifest:full-path=\"/\" manifest:version=\"1.3\" "
+         "manifest:media-type=\"application/vnd.oasis.opendocument.text\"/><manifest:file-entry "
+         "manifest:full-path=\"content.xml\" manifest:media-type=\"text/xml\"/><manifest:file-entry "
+         "manifest:full-path=\"styles.xml\" manifest:media-type=\"text/xml\"/></manifest:manifest>"},
+        {"content.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document-content " + ns +
+                            "><office:body><office:text>" + body +
+                            "</office:text></office:body></office:document-content>"},
+        {"styles.xml",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document-styles " + ns +
+             "><office:automatic-styles><style:page-layout style:name=\"pm1\"><style:page-layout-properties "
+             "fo:page-width=\"21cm\" fo:page-height=\"29.7cm\" fo:margin-top=\"2cm\" "
+             "fo:margin-bottom=\"2cm\" fo:margin-left=\"2cm\" fo:margin-right=\"2cm\"/>"
+             "<style:footer-style/></style:page-layout></office:automatic-styles><office:master-styles>"
+             "<style:master-page style:name=\"Standard\" style:page-layout-name=\"pm1\"><style:footer>" +
+             footer + "</style:footer></style:master-page></office:master-styles></office:document-styles>"},
+    };
 }
 
 class XmlReport : public ::testing::Test {
@@ -204,6 +239,63 @@ TEST_F(XmlReport, DocxRegionsValuesAndEmptyParagraphs) {
     EXPECT_TRUE(doc.contains("Jo &lt;Jr&gt; &amp; &quot;Co&quot;"));
     EXPECT_TRUE(doc.contains("<w:vertAlign w:val=\"superscript\"/></w:rPr><w:t xml:space=\"preserve\">4<"));
     EXPECT_FALSE(doc.contains("never"));
+}
+
+// Values are text: memos escaped with their tags resolved, blanks kept, unknown fields marked,
+// padding rows empty.
+TEST_F(XmlReport, DocxValuesStayText) {
+    // a paragraph whose text is not marked to keep its blanks, as word processors write most
+    auto plain = [](const QString& text) {
+        return ("<w:p><w:r><w:t>" + text + "</w:t></w:r></w:p>").toUtf8();
+    };
+    const struct {
+        QByteArray body;
+        QString text;
+        QString xml; // a part of the document, or empty
+    } cases[] = {
+        {plain("&lt;&lt;last(A)&gt;&gt;&lt;&lt;A.NOTE&gt;&gt;"),
+         "memo &lt;&lt; <b> && \"q\" 3:Tab\tbellend <<nosuch>>\n",
+         "memo &amp;lt;&amp;lt; &lt;b&gt; &amp;&amp;"},
+        {plain("&lt;&lt;A.NOSUCH&gt;&gt;"), "?A.NOSUCH? (Field 'NOSUCH' not found)\n", ""},
+        {plain("&lt;&lt;A.NAME:&gt;8&gt;&gt;|&lt;&lt;A.NAME:&lt;7&gt;&gt;"), "   Smith|Smith  \n",
+         "<w:t xml:space=\"preserve\">   Smith|Smith  </w:t>"},
+        {P("&lt;&lt;scan(A);maxrows(1);minrows(3);tblrow1(h)&gt;&gt;") +
+             Table(Row("Name") + Row("[&lt;&lt;A.NAME&gt;&gt;]")) + P("&lt;&lt;endscan(A)&gt;&gt;"),
+         "Name\n[Smith]\n[]\n[]\n", ""},
+        // a cell that only held an empty value keeps its paragraph
+        {Table(Row("&lt;&lt;B.ID&gt;&gt;")), "\n", "<w:tc><w:p>"},
+    };
+    for (const auto& c : cases) {
+        people.First();
+        ASSERT_EQ(runDocx(c.body), "") << c.body.toStdString();
+        const QString doc = document();
+        EXPECT_EQ(ParseError(doc.toUtf8()), "") << c.body.toStdString();
+        EXPECT_EQ(BodyText(doc), c.text) << c.body.toStdString();
+        EXPECT_TRUE(doc.contains(c.xml)) << doc.toStdString();
+    }
+}
+
+// Pictures in several parts of a package: every part's pictures are stored, the content types and
+// the manifest are completed once.
+TEST_F(XmlReport, PicturesInHeadersAndBody) {
+    Entries docx = Docx(P("&lt;&lt;picture(LOGO)&gt;&gt; &lt;&lt;barcode(\"42\"):type=Code128B&gt;&gt;"));
+    docx["word/header1.xml"] = QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:hdr ") + kW + ">" +
+                               P("Head &lt;&lt;picture(LOGO)&gt;&gt;") + "</w:hdr>";
+    WriteZip(dir.path("h.docx"), docx);
+    ASSERT_EQ(run(dir.path("h.docx"), dir.path("h-out.docx")), "");
+    Entries e = ReadZip(dir.path("h-out.docx"));
+    EXPECT_EQ(QString::fromUtf8(e["[Content_Types].xml"]).count("Extension=\"png\""), 1);
+    EXPECT_TRUE(e["word/_rels/header1.xml.rels"].contains("xRepId"));
+    EXPECT_EQ(QString::fromUtf8(e["word/_rels/document.xml.rels"]).count("xRepId"), 2);
+    EXPECT_EQ(e.count("word/media/image000003.png"), 1u);
+
+    WriteZip(dir.path("h.odt"), Odt("<text:p>&lt;&lt;picture(LOGO)&gt;&gt;</text:p>",
+                                    "<text:p>Foot &lt;&lt;picture(LOGO)&gt;&gt;</text:p>"));
+    ASSERT_EQ(run(dir.path("h.odt"), dir.path("h-out.odt")), "");
+    e = ReadZip(dir.path("h-out.odt"));
+    EXPECT_EQ(ParseError(e["META-INF/manifest.xml"]), "");
+    EXPECT_EQ(QString::fromUtf8(e["META-INF/manifest.xml"]).count("media/image"), 2);
+    EXPECT_TRUE(e["styles.xml"].contains("<draw:frame"));
 }
 
 // The action after a run: the result shown, or printed as many times as asked.
@@ -341,6 +433,18 @@ TEST_F(XmlReport, TemplateErrorsNameTheTagAndLeaveTheOutputAlone) {
               "Cannot open file \"" + dir.path("none.docx") + "\".\r\nFile not exist (probably).");
 }
 
+// Many openings before many closings: no tag, the text as it was (once quadratic in the openings).
+TEST_F(XmlReport, ManyOpeningsBeforeClosings) {
+    WriteFile(dir.path("many.fodt"),
+              FlatOdt("<text:p>" + QByteArray(32000, '<') + QByteArray(32000, '>') + "</text:p>"));
+    ASSERT_EQ(run(dir.path("many.fodt"), dir.path("many-out.fodt")), "");
+    QFile o(dir.path("many-out.fodt"));
+    ASSERT_TRUE(o.open(QIODevice::ReadOnly));
+    const QByteArray out = o.readAll();
+    EXPECT_EQ(ParseError(out), "");
+    EXPECT_EQ(BodyText(QString::fromUtf8(out)), QString(32000, '<') + QString(32000, '>') + "\n");
+}
+
 TEST_F(XmlReport, FlatXmlEscapesValuesAndRepeatsTableRows) {
     WriteFile(dir.path("t.fodt"),
               FlatOdt("<text:p><<scan(A);tblrow2(A.ID&lt;&gt;2)>></text:p>"
@@ -410,12 +514,16 @@ TEST_F(XmlReport, LibreOfficeReadsTheResults) {
                     .contains("manifest:full-path=\"media/image000001.png\" "
                               "manifest:media-type=\"image/png\""));
 
-    ASSERT_EQ(runDocx(P("Code &lt;&lt;barcode(\"TABULO-42\"):type=Code128B&gt;&gt;") +
+    people.First();
+    ASSERT_EQ(runDocx("<w:p><w:r><w:t>[&lt;&lt;A.NAME:&gt;8&gt;&gt;]</w:t></w:r></w:p>" +
+                          P("Code &lt;&lt;barcode(\"TABULO-42\"):type=Code128B&gt;&gt;") +
                           P("&lt;&lt;scan(A)&gt;&gt;&lt;&lt;A.NAME&gt;&gt;; &lt;&lt;endscan(A)&gt;&gt;") +
                           Table(Row("&lt;&lt;inserttable(A);maxrows(1)&gt;&gt;")),
                       "docx"),
               "");
-    WriteFile(dir.path("fx.fodt"), FlatOdt("<text:p><<scan(A);sep(, )>><<A.NAME>><<endscan(A)>></text:p>"));
+    WriteFile(dir.path("fx.fodt"), FlatOdt("<text:p>[<<A.NAME:>8>>|<<A.NAME:&lt;7>>]</text:p>"
+                                           "<text:p><<scan(A);sep(, )>><<A.NAME>><<endscan(A)>></text:p>"));
+    people.First();
     ASSERT_EQ(run(dir.path("fx.fodt"), dir.path("fx-out.fodt")), "");
 
     ASSERT_TRUE(Soffice(profile,
@@ -426,10 +534,12 @@ TEST_F(XmlReport, LibreOfficeReadsTheResults) {
     EXPECT_EQ(ReadText(dir.path("odt-out.txt")), "People Smith\n1 Smith 1.5\n2 Jo <Jr> & \"Co\" 2.0\n"
                                                  "3 Tab\tbellend 1234567.0\nWho\nSmith\nJo <Jr> & \"Co\"\n"
                                                  "Tab\tbellend\nLogo  end\n");
-    EXPECT_EQ(ReadText(dir.path("docx-out.txt")),
-              "Code \nSmith; Jo <Jr> & \"Co\"; Tab\tbellend; \nID\nNAME\nPRICE\nNOTE\n1\nSmith\n1.5\n"
-              "plain bold tail\n");
-    EXPECT_EQ(ReadText(dir.path("fx-out.txt")), "Smith, Jo <Jr> & \"Co\", Tab\tbellend\n");
+    EXPECT_EQ(
+        ReadText(dir.path("docx-out.txt")),
+        "[   Smith]\nCode \nSmith; Jo <Jr> & \"Co\"; Tab\tbellend; \nID\nNAME\nPRICE\nNOTE\n1\nSmith\n1.5\n"
+        "plain bold tail\n");
+    EXPECT_EQ(ReadText(dir.path("fx-out.txt")),
+              "[   Smith|Smith  ]\nSmith, Jo <Jr> & \"Co\", Tab\tbellend\n");
 
     ASSERT_TRUE(
         Soffice(profile, {"--convert-to", "pdf", "--outdir", dir.path(), dir.path("docx-out.docx")}, log))
