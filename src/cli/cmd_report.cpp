@@ -4,6 +4,7 @@
 #include "connection.h"
 #include "number_words.h"
 #include "query.h"
+#include "report_options.h"
 #include "rtf_report.h"
 #include "xml_report.h"
 
@@ -17,14 +18,22 @@ bool IsXmlTemplate(const QString& path) {
     return kinds.contains(QFileInfo(path).suffix().toLower());
 }
 
-// Fills a template with one engine; false when it wrote no result.
+// Fills a template with one engine; false when it wrote no result. A picture that could not be
+// placed fails the run after the result was written (its failure text stands in the result).
 template <class Engine>
-bool RunReport(const QString& templ, const QString& out, TActionAfter after, TDataSet& data) {
+bool RunReport(const QString& templ, const QString& out, TActionAfter after, const ReportSettings& settings,
+               const std::vector<TDataSet*>& dataSets) {
     Engine r;
     r.ReportFile = templ;
     r.OutputFile = out;
     r.ActionAfter = after;
-    return r.Execute({&data});
+    settings.apply(r);
+    const bool written = r.Execute(dataSets);
+    if (written && r.FailedPictures > 0)
+        throw Exception(QStringLiteral("%1 picture(s) could not be placed in \"%2\"; the result shows why.")
+                            .arg(r.FailedPictures)
+                            .arg(out));
+    return written;
 }
 } // namespace
 
@@ -36,6 +45,9 @@ int CmdReport(CliContext& ctx) {
     if (!a.take("--out", out) || out.isEmpty()) throw UsageError("report needs --out FILE");
     const int top = TakeTop(a);
     const bool hasAction = a.take("--action", action);
+    TADOQuery q(ctx.connection); // slot A, which the other slots may follow: it outlives them
+    ReportDataSets details(a, ctx.connection);
+    const ReportSettings settings(a);
     a.finish();
     TActionAfter after = aaNone;
     if (hasAction && action == "show")
@@ -45,12 +57,13 @@ int CmdReport(CliContext& ctx) {
     else if (hasAction && action != "save")
         throw UsageError("--action takes save, show or print");
 
-    TADOQuery q(ctx.connection);
     q.ReadOnly = true;
     q.SQL = TableSelect(*ctx.connection, table, top);
     q.Open();
-    const bool written = IsXmlTemplate(templ) ? RunReport<TkXMLReport>(templ, out, after, q)
-                                              : RunReport<TRTFReport2>(templ, out, after, q);
+    details.open(q);
+    const std::vector<TDataSet*> dataSets = details.all(q);
+    const bool written = IsXmlTemplate(templ) ? RunReport<TkXMLReport>(templ, out, after, settings, dataSets)
+                                              : RunReport<TRTFReport2>(templ, out, after, settings, dataSets);
     if (!written) throw Exception(QStringLiteral("No result was written to \"%1\".").arg(out));
     return 0;
 }

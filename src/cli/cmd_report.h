@@ -3,6 +3,7 @@
 #include "cli_args.h"
 
 // report TABLE --template FILE --out FILE [--top N] [--action save|show|print]
+//        [--dataset B="SELECT ..."]... [--var NAME=VALUE]... [--set PROPERTY=VALUE]...
 int CmdReport(CliContext& ctx);
 int CmdWords(CliContext& ctx);
 int CmdBarcode(CliContext& ctx);

@@ -24,6 +24,33 @@ TEST_F(ReportCmd, FillsATextTemplate) {
               QString::fromUtf8("1;Žluťoučký kůň\r\n2;Brace {x} and \\ back\r\n"));
 }
 
+// Slot B follows A through a parameter of its statement; variables and engine properties from the
+// command line.
+TEST_F(ReportCmd, DatasetsVariablesAndProperties) {
+    write("md.txt", "\\\\scan(A);maxrows(3)\\\\\n\\\\A.ID\\\\ \\\\TITLE\\\\: "
+                    "\\\\scan(B);sep(,)\\\\\\\\B.ID\\\\\\\\endscan(B)\\\\ \\\\A.NOSUCH\\\\\n"
+                    "\\\\endscan(A)\\\\\n");
+    CliRun r =
+        report({"people", "--template", dir.path("md.txt"), "--out", dir.path("md-out.txt"), "--dataset",
+                "B=SELECT ID FROM people WHERE ID > :A.ID AND NAME <> ':A.NAME' ORDER BY ID", "--var",
+                "TITLE=after \\\\=A.PRICE\\\\", "--set", "FieldNotFoundValue=n/a", "--set",
+                "defaultcalcformat=0.0"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    QFile f(dir.path("md-out.txt"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "1 after 1.0: 2,3,4,5 n/a\n2 after 2.5: 3,4,5 n/a\n3 after 3.0: 4,5 n/a\n");
+
+    // A picture that cannot be placed: the result is written with its failure text, the run fails.
+    write("pic.rtf", "{\\rtf1 x\\\\picture(LOGO)\\\\}");
+    r = report({"people", "--template", dir.path("pic.rtf"), "--out", dir.path("pic-out.rtf"), "--var",
+                "LOGO=" + dir.path("none.png")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("1 picture(s) could not be placed")) << r.err.toStdString();
+    QFile p(dir.path("pic-out.rtf"));
+    ASSERT_TRUE(p.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(p.readAll().contains("not found.")) << "the failure text stands in the result";
+}
+
 TEST_F(ReportCmd, Errors) {
     write("t.rtf", "{\\rtf1 \\\\A.ID\\\\}");
     write("bad.rtf", "{\\rtf1 \\\\scan(A)\\\\}");
@@ -43,6 +70,23 @@ TEST_F(ReportCmd, Errors) {
         {{"people", "--template", t, "--out", t}, 1, "is the template itself"},
         {{"people", "--template", dir.path("bad.rtf"), "--out", out}, 1, "endscan(A)\" not found."},
         {{"nosuchtable", "--template", t, "--out", out}, 1, "nosuchtable"},
+        {{"people", "--template", t, "--out", out, "--dataset", "C=SELECT 1"}, 2, "the next slot is B"},
+        {{"people", "--template", t, "--out", out, "--dataset", "SELECT 1"}, 2, "--dataset takes LETTER="},
+        {{"people", "--template", t, "--out", out, "--dataset", "B=SELECT :B.ID"},
+         2,
+         ":B.ID names no earlier slot"},
+        {{"people", "--template", t, "--out", out, "--dataset", "B=SELECT :A.NOPE"},
+         1,
+         "Dataset B: field \"NOPE\" not found in dataset A."},
+        {{"people", "--template", t, "--out", out, "--var", "=x"}, 2, "--var takes NAME=VALUE"},
+        {{"people", "--template", t, "--out", out, "--set", "Bogus=1"}, 2, "--set Bogus is not a property"},
+        {{"people", "--template", t, "--out", out, "--set", "JoinTouchingTables=1"},
+         2,
+         "not a property of RTF and text reports"},
+        {{"people", "--template", t, "--out", out, "--set", "RaiseUnknownField=maybe"}, 2, "takes 1 or 0"},
+        {{"people", "--template", t, "--out", out, "--set", "DefaultMemoFormat=html"},
+         2,
+         "DefaultMemoFormat"},
     };
     for (const Case& c : cases) {
         CliRun r = report(c.args);

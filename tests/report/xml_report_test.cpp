@@ -28,6 +28,10 @@ INSERT INTO people VALUES (2, 'Jo <Jr> & "Co"', 2, NULL);
 INSERT INTO people VALUES (3, 'Tab' || char(9) || 'bell' || char(7) || 'end', 1234567,
                            'memo &lt;&lt; <b> && "q" <<A.ID>>:<<A.NAME>> <<nosuch>>');
 CREATE TABLE empty (ID INTEGER);
+CREATE TABLE invoices (ID INTEGER, CUSTOMER TEXT, CODE TEXT);
+INSERT INTO invoices VALUES (1, 'Acme & Sons', 'INV-0001'), (2, 'Zed <Ltd>', 'INV-0002');
+CREATE TABLE lines (INVOICE_ID INTEGER, ITEM TEXT, QTY INTEGER, PRICE REAL);
+INSERT INTO lines VALUES (1, 'Bolt', 10, 0.5), (1, 'Nut', 20, 0.25), (2, 'Gear', 1, 12);
 )";
 
 using Entries = std::map<QString, QByteArray>;
@@ -555,4 +559,101 @@ TEST_F(XmlReport, LibreOfficeReadsTheResults) {
     zbar.start("zbarimg", {"-q", dir.path(pages[0])});
     ASSERT_TRUE(zbar.waitForFinished(60000));
     EXPECT_EQ(QString::fromUtf8(zbar.readAllStandardOutput()).trimmed(), "CODE-128:TABULO-42");
+}
+
+// An invoice from the command line in DOCX, ODT and RTF: header fields from A, the lines of each
+// invoice from B (a parameter of A's current record), totals, a barcode per invoice and a page
+// footer with a variable and a picture. LibreOffice prints each to PDF, whose text and barcodes are
+// read back.
+TEST_F(XmlReport, InvoiceFromTheCommandLine) {
+    REQUIRE_LIBREOFFICE(soffice);
+    const char* rel = "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"";
+    auto cells = [](const QString& text) {
+        return ("<w:tr><w:tc><w:p><w:r><w:t>" + text + "</w:t></w:r></w:p></w:tc></w:tr>").toUtf8();
+    };
+    Entries docx = Docx(
+        P("&lt;&lt;scan(A)&gt;&gt;") + P("Invoice &lt;&lt;A.CODE&gt;&gt; for &lt;&lt;A.CUSTOMER&gt;&gt;") +
+        P("&lt;&lt;scan(B);calc(TOTAL=B.QTY*B.PRICE);tblrow1(h);tblrow3(f)&gt;&gt;") +
+        Table(cells("Item") +
+              cells("&lt;&lt;B.ITEM&gt;&gt; &lt;&lt;B.QTY&gt;&gt; x &lt;&lt;B.PRICE:0.00&gt;&gt;") +
+              cells("Total &lt;&lt;=Sum[TOTAL]&gt;&gt;")) +
+        P("&lt;&lt;endscan(B)&gt;&gt;") + P("Code &lt;&lt;barcode(A.CODE):type=Code128B&gt;&gt;") +
+        P("&lt;&lt;endscan(A)&gt;&gt;") + "<w:sectPr><w:footerReference w:type=\"default\" r:id=\"rIdF\" " +
+        rel + "/></w:sectPr>");
+    docx["[Content_Types].xml"].replace(
+        "</Types>", "<Override PartName=\"/word/footer1.xml\" ContentType=\"application/"
+                    "vnd.openxmlformats-officedocument.wordprocessingml.footer+xml\"/></Types>");
+    docx["word/_rels/document.xml.rels"] =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?><Relationships "
+        "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship Id=\"rIdF\" "
+        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/footer\" "
+        "Target=\"footer1.xml\"/></Relationships>";
+    docx["word/footer1.xml"] =
+        QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?><w:ftr ") + kW + ">" +
+        P("Footer &lt;&lt;COMPANY&gt;&gt; &lt;&lt;picture(LOGO)&gt;&gt;") + "</w:ftr>";
+    WriteZip(dir.path("inv.docx"), docx);
+
+    auto row = [](const QString& text) {
+        return ("<table:table-row><table:table-cell><text:p>" + text +
+                "</text:p></table:table-cell></table:table-row>")
+            .toUtf8();
+    };
+    WriteZip(
+        dir.path("inv.odt"),
+        Odt("<text:p>&lt;&lt;scan(A)&gt;&gt;</text:p><text:p>Invoice &lt;&lt;A.CODE&gt;&gt; for "
+            "&lt;&lt;A.CUSTOMER&gt;&gt;</text:p><text:p>&lt;&lt;scan(B);calc(TOTAL=B.QTY*B.PRICE);tblrow1(h);"
+            "tblrow3(f)&gt;&gt;</text:p><table:table table:name=\"T\"><table:table-column/>" +
+                row("Item") +
+                row("&lt;&lt;B.ITEM&gt;&gt; &lt;&lt;B.QTY&gt;&gt; x &lt;&lt;B.PRICE:0.00&gt;&gt;") +
+                row("Total &lt;&lt;=Sum[TOTAL]&gt;&gt;") +
+                "</table:table><text:p>&lt;&lt;endscan(B)&gt;&gt;</text:p><text:p>Code "
+                "&lt;&lt;barcode(A.CODE):type=Code128B&gt;&gt;</text:p><text:p>&lt;&lt;endscan(A)&gt;&gt;"
+                "</text:p>",
+            "<text:p>Footer &lt;&lt;COMPANY&gt;&gt; &lt;&lt;picture(LOGO)&gt;&gt;</text:p>"));
+
+    WriteFile(dir.path("inv.rtf"),
+              "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}}\r\n"
+              "{\\footer \\pard Footer \\\\COMPANY\\\\\\par}\\f0\r\n"
+              "\\\\scan(A)\\\\Invoice \\\\A.CODE\\\\ for \\\\A.CUSTOMER\\\\\\par\r\n"
+              "Item\\par\r\n"
+              "\\\\scan(B);calc(TOTAL=B.QTY*B.PRICE)\\\\\\\\B.ITEM\\\\ \\\\B.QTY\\\\ x "
+              "\\\\B.PRICE:0.00\\\\\\par\r\n\\\\endscan(B)\\\\Total \\\\=Sum[TOTAL]\\\\\\par\r\n"
+              "Code \\\\barcode(A.CODE):type=Code128B;insertinrtf\\\\\\par\r\n\\\\endscan(A)\\\\}\r\n");
+
+    for (const char* kind : {"docx", "odt", "rtf"}) {
+        const CliRun r = cli({"--connect", con.ConnectionString, "report", "invoices", "--template",
+                              dir.path(QString("inv.") + kind), "--out", dir.path(QString("inv-out.") + kind),
+                              "--dataset", "B=SELECT * FROM lines WHERE INVOICE_ID = :A.ID ORDER BY ITEM",
+                              "--var", "COMPANY=Tabulo & Co", "--var", "LOGO=" + dir.path("logo.png"),
+                              "--set", "DefaultCalcFormat=0.00"});
+        ASSERT_EQ(r.status, 0) << kind << ": " << r.err.toStdString();
+    }
+    QByteArray err;
+    ASSERT_EQ(RunProgram(soffice,
+                         {"-env:UserInstallation=file://" + dir.path("lo-inv-profile"), "--headless",
+                          "--convert-to", "pdf", "--outdir", dir.path("pdf"), dir.path("inv-out.docx"),
+                          dir.path("inv-out.odt"), dir.path("inv-out.rtf")},
+                         nullptr, &err),
+              0)
+        << err.toStdString();
+    for (const char* kind : {"docx", "odt", "rtf"}) {
+        const QString pdf = dir.path(QString("pdf/inv-out.") + kind).replace(QString(".") + kind, ".pdf");
+        QByteArray text;
+        ASSERT_EQ(RunProgram("pdftotext", {pdf, "-"}, &text), 0) << kind;
+        const QString words = QString::fromUtf8(text).simplified();
+        for (const char* expected :
+             {"Invoice INV-0001 for Acme & Sons Item Bolt 10 x 0.50 Nut 20 x 0.25 Total 10.00 Code",
+              "Invoice INV-0002 for Zed <Ltd> Item Gear 1 x 12.00 Total 12.00 Code", "Footer Tabulo & Co"})
+            EXPECT_TRUE(words.contains(expected)) << kind << ": " << words.toStdString();
+        ASSERT_EQ(RunProgram("pdftoppm", {"-r", "150", "-png", "-f", "1", "-l", "1", pdf,
+                                          dir.path(QString("inv-page-") + kind)}),
+                  0);
+        const QStringList pages = QDir(dir.path()).entryList({QString("inv-page-") + kind + "*.png"});
+        ASSERT_EQ(pages.size(), 1) << kind;
+        QByteArray codes;
+        RunProgram("zbarimg", {"-q", dir.path(pages[0])}, &codes);
+        QStringList found = QString::fromUtf8(codes).split('\n', Qt::SkipEmptyParts);
+        found.sort();
+        EXPECT_EQ(found, QStringList({"CODE-128:INV-0001", "CODE-128:INV-0002"})) << kind;
+    }
 }
