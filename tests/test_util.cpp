@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QImageWriter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <gtest/gtest.h>
@@ -56,4 +58,13 @@ void WriteFile(const QString& path, const QByteArray& data) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
     ASSERT_EQ(f.write(data), data.size()) << path.toStdString();
+}
+
+void WriteColourPng(const QString& path, int w, int h) {
+    QImage image(w, h, QImage::Format_RGB888);
+    ASSERT_FALSE(image.isNull()) << "no memory for the picture";
+    image.fill(QColor(20, 120, 200));
+    QImageWriter writer(path, "png");
+    writer.setQuality(90); // fast compression
+    ASSERT_TRUE(writer.write(image)) << writer.errorString().toStdString();
 }

@@ -21,6 +21,9 @@ QString MakeSqliteDb(const QString& path, const QString& sql);
 // Writes a file whole, replacing what was there; a failure fails the test.
 void WriteFile(const QString& path, const QByteArray& data);
 
+// Writes a PNG picture of one colour, w x h pixels of 24-bit colour (large ones compress to little).
+void WriteColourPng(const QString& path, int w, int h);
+
 // Runs the built tabulo-cli with the arguments; its exit status and both outputs.
 struct CliRun {
     int status;

@@ -218,6 +218,19 @@ TEST_F(RtfReport, LinkedPictures) {
     EXPECT_TRUE(out.contains("File \"" + dir.path("none.png") + "\" not found.")) << out.toStdString();
 }
 
+// A 48-megapixel photo is no bad picture: it is read at the size it is written at.
+TEST_F(RtfReport, LargePictures) {
+    WriteColourPng(dir.path("big.png"), 8000, 6000);
+    r.Variables = QStringList{"BIG=" + dir.path("big.png")};
+    const QString out =
+        run(RtfDocument(R"(\\picture(BIG):w=60\\|\\picture(BIG):insertinrtf;quality=auto;w=50\\)"));
+    EXPECT_FALSE(out.contains("Bad picture format.")) << out.left(300).toStdString();
+    EXPECT_EQ(QImage(dir.path("ExtPic1.png")).size(), QSize(80, 60));
+    EXPECT_TRUE(out.contains("\\picw50\\pich38\\picwgoal1000\\pichgoal760\\pngblip "))
+        << out.left(300).toStdString();
+    EXPECT_EQ(r.FailedPictures, 0);
+}
+
 TEST_F(RtfReport, SavingAndErrors) {
     const QString tmpl = RtfDocument(R"(\\A.ID\\)");
     // The template is never overwritten by its own result.

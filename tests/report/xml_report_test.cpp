@@ -302,6 +302,18 @@ TEST_F(XmlReport, PicturesInHeadersAndBody) {
     EXPECT_TRUE(e["styles.xml"].contains("<draw:frame"));
 }
 
+// A 48-megapixel photo is stored as it is, without being decoded.
+TEST_F(XmlReport, LargePictureStoredAsItIs) {
+    WriteColourPng(dir.path("big.png"), 8000, 6000);
+    report.Variables = QStringList{"BIG=" + dir.path("big.png")};
+    ASSERT_EQ(runDocx(P("&lt;&lt;picture(BIG):wcm=2&gt;&gt;")), "");
+    EXPECT_EQ(report.FailedPictures, 0);
+    QFile big(dir.path("big.png"));
+    ASSERT_TRUE(big.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(ReadZip(dir.path("r-out.docx"))["word/media/image000001.png"] == big.readAll());
+    EXPECT_TRUE(document().contains("cx=\"720000\" cy=\"540000\""));
+}
+
 // The action after a run: the result shown, or printed as many times as asked.
 TEST_F(XmlReport, ActionAfterShowsOrPrintsEachCopy) {
     QStringList shell;
