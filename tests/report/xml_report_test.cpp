@@ -634,7 +634,7 @@ TEST_F(XmlReport, InvoiceFromTheCommandLine) {
 
     for (const char* kind : {"docx", "odt", "rtf"}) {
         const CliRun r = cli({"--connect", con.ConnectionString, "report", "invoices", "--template",
-                              dir.path(QString("inv.") + kind), "--out", dir.path(QString("inv-out.") + kind),
+                              dir.path(QString("inv.") + kind), "--out", dir.path(QString("inv-") + kind + "." + kind),
                               "--dataset", "B=SELECT * FROM lines WHERE INVOICE_ID = :A.ID ORDER BY ITEM",
                               "--var", "COMPANY=Tabulo & Co", "--var", "LOGO=" + dir.path("logo.png"),
                               "--set", "DefaultCalcFormat=0.00"});
@@ -643,13 +643,14 @@ TEST_F(XmlReport, InvoiceFromTheCommandLine) {
     QByteArray err;
     ASSERT_EQ(RunProgram(soffice,
                          {"-env:UserInstallation=file://" + dir.path("lo-inv-profile"), "--headless",
-                          "--convert-to", "pdf", "--outdir", dir.path("pdf"), dir.path("inv-out.docx"),
-                          dir.path("inv-out.odt"), dir.path("inv-out.rtf")},
+                          "--convert-to", "pdf", "--outdir", dir.path("pdf"), dir.path("inv-docx.docx"),
+                          dir.path("inv-odt.odt"), dir.path("inv-rtf.rtf")},
                          nullptr, &err),
               0)
         << err.toStdString();
     for (const char* kind : {"docx", "odt", "rtf"}) {
-        const QString pdf = dir.path(QString("pdf/inv-out.") + kind).replace(QString(".") + kind, ".pdf");
+        // each result has a name of its own: LibreOffice names the PDF after it
+        const QString pdf = dir.path(QString("pdf/inv-") + kind + ".pdf");
         QByteArray text;
         ASSERT_EQ(RunProgram("pdftotext", {pdf, "-"}, &text), 0) << kind;
         const QString words = QString::fromUtf8(text).simplified();
