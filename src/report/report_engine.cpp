@@ -52,25 +52,28 @@ QString TReportEngine::process(const QString& templateText) {
     PrinterName.clear();
     depth_ = 0;
     steps_ = 0;
-    struct Cleanup {
-        TReportEngine& e;
-        ~Cleanup() {
-            e.calc_.clear();
-            for (Slot& s : e.slots_)
-                s.bookmark = -1;
-        }
-    } cleanup{*this};
-    QString text = templateText;
-    readInfoTags(text);
-    if (OnReadInfo) OnReadInfo();
-    applyInfo();
-    insertFiles(text, u"insertfile", true);
-    insertFiles(text, markup_.rawInsertKeyword, false);
-    resolveIfBlocks(text);
-    prepareGeneration(text);
+    auto endRun = [this] {
+        calc_.clear();
+        for (Slot& s : slots_)
+            s.bookmark = -1;
+    };
     QString out;
-    out.reserve(text.size());
-    generate(text, out);
+    try {
+        QString text = templateText;
+        readInfoTags(text);
+        if (OnReadInfo) OnReadInfo();
+        applyInfo();
+        insertFiles(text, u"insertfile", true);
+        insertFiles(text, markup_.rawInsertKeyword, false);
+        resolveIfBlocks(text);
+        prepareGeneration(text);
+        out.reserve(text.size());
+        generate(text, out);
+    } catch (...) {
+        endRun();
+        throw;
+    }
+    endRun();
     return out;
 }
 

@@ -204,6 +204,10 @@ TEST_F(ReportTags, Aggregates) {
         "3/10 1 13 3");
     EXPECT_EQ(error("\\\\scan(A);calc(PRICE)\\\\\\\\endscan(A)\\\\\\\\resetcalc\\\\\\\\=Sum[A.PRICE]\\\\"),
               kBad + "Calculation error in database field \"A.PRICE\".");
+    // A failing run with calculated fields alive frees them once.
+    EXPECT_EQ(error("\\\\scan(A);calc(PRICE)\\\\\\\\endscan(A)\\\\\\\\=Sum[NOPE]\\\\"),
+              kBad + "Calculation error in database field \"NOPE\".");
+    EXPECT_TRUE(report.calcFields().empty());
 }
 
 TEST_F(ReportTags, Settings) {
