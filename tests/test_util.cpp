@@ -29,7 +29,12 @@ QString ProgramDir() {
 }
 
 CliRun cli(const QStringList& args) {
+    return cli(args, QProcess::systemEnvironment());
+}
+
+CliRun cli(const QStringList& args, const QStringList& environment) {
     QProcess p;
+    p.setEnvironment(environment);
     p.start(QDir(ProgramDir()).filePath("tabulo-cli"), args);
     p.waitForFinished(60000);
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),

@@ -30,6 +30,8 @@ struct CliRun {
     QString out, err;
 };
 CliRun cli(const QStringList& args);
+// The same with exactly the given environment variables ("NAME=value"), nothing inherited.
+CliRun cli(const QStringList& args, const QStringList& environment);
 
 // Runs a program and waits for it; its exit code (-1 when it did not start, finish or exit normally)
 // and both outputs.

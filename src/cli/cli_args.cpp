@@ -2,6 +2,38 @@
 
 #include "connection.h"
 
+#include <limits>
+
+namespace {
+// The options that stand alone; every other "--name" takes the argument after it as its value, so a
+// positional argument is found wherever the options stand.
+bool isFlag(const QString& a) {
+    static const QStringList flags = {"--views",      "--both",
+                                      "--delete-all", "--identity-insert",
+                                      "--delimited",  "--trim",
+                                      "--no-titles",  "--field-names",
+                                      "--memos",      "--all-fields",
+                                      "--append",     "--all-as-text",
+                                      "--sums",       "--no-widths",
+                                      "--checksum",   "--no-checksum",
+                                      "--landscape",  "--check-only",
+                                      "--update",     "--help",
+                                      "--version",    "-h"};
+    return flags.contains(a);
+}
+bool isOption(const QString& a) {
+    return a.startsWith(QLatin1String("--")) || a == QLatin1String("-h");
+}
+} // namespace
+
+qsizetype PositionalIndex(const QStringList& args) {
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (!isOption(args[i])) return i;
+        if (!isFlag(args[i]) && i + 1 < args.size() && !isOption(args[i + 1])) ++i; // its value
+    }
+    return -1;
+}
+
 bool CliArgs::take(const QString& name, QString& value) {
     qsizetype i = args_.indexOf(name);
     if (i < 0) return false;
@@ -16,9 +48,9 @@ bool CliArgs::flag(const QString& name) {
 }
 
 QString CliArgs::positional(const char* what) {
-    for (qsizetype i = 0; i < args_.size(); ++i)
-        if (!args_[i].startsWith(QLatin1String("--"))) return args_.takeAt(i);
-    throw UsageError(std::string("missing ") + what);
+    const qsizetype i = PositionalIndex(args_);
+    if (i < 0) throw UsageError(std::string("missing ") + what);
+    return args_.takeAt(i);
 }
 
 void CliArgs::finish() const {
@@ -29,9 +61,13 @@ int TakeTop(CliArgs& args) {
     QString top;
     if (!args.take("--top", top)) return -1;
     bool ok;
-    int n = top.toInt(&ok);
-    if (!ok || n < 0) throw UsageError("--top takes a whole number of rows");
-    return n;
+    const qlonglong n = top.toLongLong(&ok);
+    if (!ok || n < 0 || n > std::numeric_limits<int>::max())
+        throw UsageError(QStringLiteral("--top %1: the number of rows must be a whole number from 0 to %2")
+                             .arg(top)
+                             .arg(std::numeric_limits<int>::max())
+                             .toStdString());
+    return int(n);
 }
 
 QString TableSelect(const TADOConnection& con, const QString& table, int top) {

@@ -10,14 +10,18 @@ struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// The index of the first positional argument (the values of options skipped); -1 when there is none.
+qsizetype PositionalIndex(const QStringList& args);
+
 class CliArgs {
 public:
     explicit CliArgs(QStringList args) : args_(std::move(args)) {}
     // Removes and returns the value of --name (nullopt-like empty + found=false when absent).
     bool take(const QString& name, QString& value);
     bool flag(const QString& name);
-    QString positional(const char* what); // the next positional argument; usage error when missing
-    void finish() const;                  // usage error on anything left over
+    // The next positional argument, wherever the options stand; usage error when missing.
+    QString positional(const char* what);
+    void finish() const; // usage error on anything left over
     const QStringList& rest() const { return args_; }
 
 private:

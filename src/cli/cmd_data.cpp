@@ -52,6 +52,10 @@ int CmdOpen(CliContext& ctx) {
     bool hasFilter = ctx.args.take("--filter", filter);
     bool hasSort = ctx.args.take("--sort", sort);
     ctx.args.finish();
+    // open reads: a statement that returns no rows or changes data is refused before it runs.
+    if (hasSql && !ctx.connection->provider().readsOnly(sql))
+        throw Exception(QStringLiteral("--sql: open only reads; the statement must return rows and change "
+                                       "nothing (the sql command runs statements that change data)"));
     TADOQuery q(ctx.connection);
     q.ReadOnly = true;
     q.SQL = hasSql ? sql : TableSelect(*ctx.connection, table, top);

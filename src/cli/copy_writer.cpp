@@ -79,19 +79,21 @@ void CopyWriter::write(const TDataSet& ds) {
                 buf_ += c.intAt(row) ? '1' : '0';
                 break;
             case StorageKind::DateTime:
-                dtconv::AppendIso(buf_, c.intAt(row), f->DataType != ftTime, f->DataType != ftDate, false);
+                // Milliseconds only when there are some: whole seconds keep the plain form.
+                dtconv::AppendIso(buf_, c.intAt(row), f->DataType != ftTime, f->DataType != ftDate, true);
                 break;
-            case StorageKind::Text: {
-                std::string_view s = c.bytesAt(row, arena);
-                putEscaped(s.data(), s.size());
-                break;
-            }
+            case StorageKind::Text:
             case StorageKind::Bytes: {
+                // Each value in the form of its own storage class (a blob among texts stays binary).
                 std::string_view s = c.bytesAt(row, arena);
-                buf_.append("\\\\x");
-                for (unsigned char b : s) {
-                    buf_ += hex[b >> 4];
-                    buf_ += hex[b & 15];
+                if ((c.kind() == StorageKind::Text) == c.isOtherClass(row)) {
+                    buf_.append("\\\\x");
+                    for (unsigned char b : s) {
+                        buf_ += hex[b >> 4];
+                        buf_ += hex[b & 15];
+                    }
+                } else {
+                    putEscaped(s.data(), s.size());
                 }
                 break;
             }

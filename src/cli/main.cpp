@@ -1,11 +1,12 @@
 // tabulo-cli: the engines for batch work and measuring, without windows.
 #include "cli_args.h"
-#include "cmd_script.h"
 #include "cmd_export.h"
 #include "cmd_report.h"
-#include "connection.h"
+#include "cmd_script.h"
 #include "conn_string.h"
+#include "connection.h"
 #include "exceptions.h"
+#include "quiet_start.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -38,13 +39,15 @@ const char* kUsage =
     "               (text|rtf|auto|rtfline|plain); RTF and text: DefaultCharset, ExtractEOLAfterIf,\n"
     "               AppendToFile; DOCX/ODT: JoinTouchingTables, InlineFormatting (START#9END#9PROPS,\n"
     "               repeatable), RtfSupportedFormats (rtfBold,rtfItalic,...), RtfCustomFormats (repeatable)\n"
-    "         the template's extension picks the engine: .docx, .odt, .xml/.fodt XML; .txt text; else RTF\n"
+    "         the template's extension picks the engine: .docx/.docm/.dotx Word, .odt/.ott ODF text,\n"
+    "         .fodt/.xml flat ODF XML, .txt text, .rtf (or any other) RTF\n"
     "tabulo-cli words NUMBER [--lang en|cs] [--currency short|long|TEXT]   (English by default)\n"
     "tabulo-cli barcode TYPE DATA --out FILE.png [--checksum | --no-checksum] [--width N]\n"
     "  TYPE: Code_2_5_interleaved, Code_2_5_industrial, Code_2_5_matrix, Code39, Code39Extended,\n"
     "  Code128A, Code128B, Code128C, Code93, Code93Extended, CodeMSI, CodePostNet, CodeCodabar,\n"
     "  CodeEAN8, CodeEAN13, CodeEANAuto, CodeUPC_A, CodeUPC_E0, CodeUPC_E1, CodeUPC_Supp2,\n"
-    "  CodeUPC_Supp5, CodeEAN128A, CodeEAN128B, CodeEAN128C\n";
+    "  CodeUPC_Supp5, CodeEAN128A, CodeEAN128B, CodeEAN128C\n"
+    "tabulo-cli --version | --help\n";
 
 struct Command {
     int (*run)(CliContext&);
@@ -70,39 +73,41 @@ const std::map<QString, Command>& commands() {
 // A GUI application (on the offscreen platform unless another is asked for, so no display is
 // needed) for the commands that draw; the others start faster without one.
 std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const QString a = QString::fromLocal8Bit(argv[i]);
-        if (a == "--udl" || a == "--connect") ++i;
-        else if (!a.startsWith("--")) {
-            auto it = commands().find(a);
-            if (it == commands().end() || !it->second.needsGui) break;
-            if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-            return std::make_unique<QGuiApplication>(argc, argv);
-        }
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const qsizetype at = PositionalIndex(args);
+    auto it = at < 0 ? commands().end() : commands().find(args[at]);
+    if (it != commands().end() && it->second.needsGui) {
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        return std::make_unique<QGuiApplication>(argc, argv);
     }
     return std::make_unique<QCoreApplication>(argc, argv);
 }
 } // namespace
 
 int main(int argc, char** argv) {
+    QuietStart quiet;
     std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
     QStringList args = app->arguments().mid(1);
     if (args.isEmpty() || args.contains("--help") || args.contains("-h")) {
         std::fputs(kUsage, args.isEmpty() ? stderr : stdout);
         return args.isEmpty() ? 2 : 0;
     }
+    if (args.contains("--version")) {
+        std::printf("tabulo-cli %s\n", TABULO_VERSION);
+        return 0;
+    }
     try {
         CliArgs global(args);
         QString udl, connect;
         bool hasUdl = global.take("--udl", udl);
         bool hasConnect = global.take("--connect", connect);
-        QStringList rest = global.rest();
-        if (rest.isEmpty()) throw UsageError("missing COMMAND");
-        QString name = rest.takeFirst();
+        QString name = global.positional("COMMAND");
         auto it = commands().find(name);
         if (it == commands().end()) throw UsageError(("unknown command " + name).toStdString());
         TADOConnection connection;
-        CliContext ctx{nullptr, CliArgs(rest)};
+        CliContext ctx{nullptr, CliArgs(global.rest())};
         if (it->second.needsConnection) {
             if (hasUdl == hasConnect) throw UsageError("give exactly one of --udl FILE and --connect STRING");
             connection.ConnectionString = hasUdl ? "FILE NAME=" + udl : connect;

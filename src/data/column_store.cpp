@@ -85,6 +85,13 @@ void AppendIso(std::string& out, int64_t ms, bool withDate, bool withTime, bool 
     }
 }
 
+QString TimeText(const QTime& t) {
+    return t.toString(t.msec() ? QStringLiteral("HH:mm:ss.zzz") : QStringLiteral("HH:mm:ss"));
+}
+QString DateTimeText(const QDateTime& dt) {
+    return dt.date().toString(Qt::ISODate) + ' ' + TimeText(dt.time());
+}
+
 int64_t FromDays(double days) {
     return int64_t(std::llround(days * double(kMsPerDay)));
 }
@@ -236,8 +243,14 @@ void Column::appendBytes(std::string_view v, TextArena& arena) {
     lens_.push_back(uint32_t(v.size()));
 }
 
+void Column::markOtherClass(size_t row) {
+    if ((row >> 6) >= other_.size()) other_.resize((size_ + 63) / 64);
+    other_[row >> 6] |= uint64_t(1) << (row & 63);
+}
+
 void Column::setNull(size_t row) {
     markNull(row, true);
+    if ((row >> 6) < other_.size()) other_[row >> 6] &= ~(uint64_t(1) << (row & 63));
 }
 void Column::setInt(size_t row, int64_t v) {
     markNull(row, false);
@@ -249,6 +262,7 @@ void Column::setFloat(size_t row, double v) {
 }
 void Column::setBytes(size_t row, std::string_view v, TextArena& arena) {
     markNull(row, false);
+    if ((row >> 6) < other_.size()) other_[row >> 6] &= ~(uint64_t(1) << (row & 63));
     // The old bytes stay in the arena until the dataset is reloaded; edits are rare next to loads.
     pos_[row] = v.empty() ? 0 : arena.add(v.data(), v.size());
     lens_[row] = uint32_t(v.size());
@@ -276,6 +290,7 @@ QVariant ColumnStore::value(size_t col, uint32_t row, TFieldType type) const {
         return QVariant(dtconv::ToDateTime(c.intAt(row)));
     case StorageKind::Text: {
         std::string_view s = c.bytesAt(row, arena_);
+        if (c.isOtherClass(row)) return QVariant(QByteArray(s.data(), qsizetype(s.size()))); // a blob
         return QVariant(QString::fromUtf8(s.data(), qsizetype(s.size())));
     }
     case StorageKind::Bytes: {

@@ -32,6 +32,10 @@ void CivilFromDays(int64_t days, int64_t& year, unsigned& month, unsigned& day);
 // Appends "yyyy-mm-dd", "hh:nn:ss" or both (blank between), and ".zzz" when withMillis and the moment
 // has milliseconds; no calendar object per value.
 void AppendIso(std::string& out, int64_t ms, bool withDate, bool withTime, bool withMillis);
+// "hh:nn:ss" and "yyyy-mm-dd hh:nn:ss", with ".zzz" when there are milliseconds: the form the grid shows
+// and the providers write to databases that keep times as text.
+QString TimeText(const QTime& t);
+QString DateTimeText(const QDateTime& dt);
 // Parses ISO-like texts ("yyyy-mm-dd", "yyyy-mm-dd hh:nn:ss[.zzz]", "hh:nn[:ss]", "yyyy-mm-ddThh:nn:ss").
 bool Parse(std::string_view text, TFieldType type, int64_t& ms);
 } // namespace dtconv
@@ -70,6 +74,14 @@ public:
     void appendFloat(double v);
     void appendBytes(std::string_view v, TextArena& arena);
 
+    // A value of the other storage class than its column's: a blob among texts or a text among blobs
+    // (SQLite keeps the class per value). Rare, so the bitmap exists only once a value is marked;
+    // writing a value clears the mark.
+    bool isOtherClass(size_t row) const {
+        return (row >> 6) < other_.size() && ((other_[row >> 6] >> (row & 63)) & 1);
+    }
+    void markOtherClass(size_t row);
+
     void setNull(size_t row);
     void setInt(size_t row, int64_t v);
     void setFloat(size_t row, double v);
@@ -89,6 +101,7 @@ private:
     std::vector<double> floats_;
     std::vector<uint64_t> pos_;
     std::vector<uint32_t> lens_;
+    std::vector<uint64_t> other_;
 };
 
 class ColumnStore {

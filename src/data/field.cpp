@@ -131,10 +131,8 @@ QString TField::formatValue(const QVariant& v) const {
             return v.toDateTime().toString(f);
         }
         if (DataType == ftDate) return v.toDate().toString(Qt::ISODate);
-        if (DataType == ftTime) return v.toTime().toString(QStringLiteral("HH:mm:ss"));
-        QDateTime dt = v.toDateTime();
-        return dt.toString(dt.time().msec() ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")
-                                            : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (DataType == ftTime) return dtconv::TimeText(v.toTime());
+        return dtconv::DateTimeText(v.toDateTime());
     }
     case StorageKind::Text:
         return v.toString();
@@ -160,6 +158,8 @@ QString TField::DisplayText() const {
     QVariant v = AsVariant();
     if (StorageOf(DataType) == StorageKind::Bytes && !IsMemoField(*this) && v.isValid())
         return IsGraphicField(*this) ? QStringLiteral("(GRAPHIC)") : QStringLiteral("(BLOB)");
+    if (v.typeId() == QMetaType::QByteArray && StorageOf(DataType) == StorageKind::Text)
+        return QStringLiteral("(BLOB)"); // a blob among the texts of a column without a declared type
     return formatValue(v);
 }
 

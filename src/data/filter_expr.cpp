@@ -158,7 +158,7 @@ bool FilterProgram::Node::evalText(std::string_view s) const {
 bool FilterProgram::Node::evalVariant(const QVariant& v) const {
     if (!v.isValid()) return litNull && (op == Op::Eq);
     if (litNull) return op == Op::Ne;
-    QByteArray u = v.toString().toUtf8();
+    QByteArray u = (op == Op::Like ? field->formatValue(v) : v.toString()).toUtf8();
     return evalText(std::string_view(u.constData(), size_t(u.size())));
 }
 
@@ -184,8 +184,8 @@ bool FilterProgram::Node::eval(uint32_t row) const {
     if (!col) return evalVariant(ds->valueOfRow(field, row));
     if (col->isNull(row)) return litNull && op == Op::Eq;
     if (op == Op::Like && kind2 != StorageKind::Text && kind2 != StorageKind::Bytes) {
-        // LIKE over a number or date matches the value's text.
-        QByteArray u = ds->valueOfRow(field, row).toString().toUtf8();
+        // LIKE over a number, date or boolean matches the text the grid shows for it.
+        QByteArray u = field->formatValue(ds->valueOfRow(field, row)).toUtf8();
         return like.match(std::string_view(u.constData(), size_t(u.size())), ci);
     }
     if (litNull) return op == Op::Ne;

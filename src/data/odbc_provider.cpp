@@ -24,9 +24,6 @@ constexpr SQLULEN kMaxBlockRows = 1024;
 int64_t msOf(const SQL_DATE_STRUCT& d) {
     return OdbcDaySerial(d.year, d.month, d.day) * dtconv::kMsPerDay;
 }
-int64_t msOf(const SQL_TIME_STRUCT& t) {
-    return (int64_t(t.hour) * 3600 + t.minute * 60 + t.second) * 1000;
-}
 int64_t msOf(const SQL_TIMESTAMP_STRUCT& t) {
     return OdbcDaySerial(t.year, t.month, t.day) * dtconv::kMsPerDay +
            (int64_t(t.hour) * 3600 + t.minute * 60 + t.second) * 1000 + t.fraction / 1000000;
@@ -46,6 +43,18 @@ struct ColPlan {
     std::vector<SQLLEN> ind;
     bool bound = false;
 };
+
+// Appends a value read as text: a time column parses it, keeping the fraction of a second.
+void appendText(Column& c, const std::string& text, TextArena& arena) {
+    if (c.kind() != StorageKind::DateTime) {
+        c.appendBytes(text, arena);
+        return;
+    }
+    int64_t ms;
+    if (!dtconv::Parse(text, ftTime, ms))
+        throw EDatabaseError(QStringLiteral("'%1' is not a valid time").arg(QString::fromStdString(text)));
+    c.appendInt(ms % dtconv::kMsPerDay);
+}
 
 // Appends one fixed-size or bound value; data points at the value, ind is its indicator.
 void appendValue(Column& c, SQLSMALLINT cType, const char* data, SQLLEN ind, TextArena& arena,
@@ -67,16 +76,13 @@ void appendValue(Column& c, SQLSMALLINT cType, const char* data, SQLLEN ind, Tex
     case SQL_C_TYPE_DATE:
         c.appendInt(msOf(load<SQL_DATE_STRUCT>(data)));
         break;
-    case SQL_C_TYPE_TIME:
-        c.appendInt(msOf(load<SQL_TIME_STRUCT>(data)));
-        break;
     case SQL_C_TYPE_TIMESTAMP:
         c.appendInt(msOf(load<SQL_TIMESTAMP_STRUCT>(data)));
         break;
     case SQL_C_WCHAR: {
         tmp.clear();
         odbc::AppendUtf8(reinterpret_cast<const char16_t*>(data), size_t(ind / 2), tmp);
-        c.appendBytes(tmp, arena);
+        appendText(c, tmp, arena);
         break;
     }
     default:
@@ -235,12 +241,9 @@ void OdbcProvider::bind(Handle& st, const QVariantList& params, Params& b) {
             (v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QTime ||
              v.typeId() == QMetaType::QDateTime) &&
             !v.isNull()) {
-            QDateTime dt = v.toDateTime();
-            v = v.typeId() == QMetaType::QDate ? v.toDate().toString(Qt::ISODate)
-                : v.typeId() == QMetaType::QTime
-                    ? v.toTime().toString(QStringLiteral("HH:mm:ss"))
-                    : dt.toString(dt.time().msec() ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")
-                                                   : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            v = v.typeId() == QMetaType::QDate   ? v.toDate().toString(Qt::ISODate)
+                : v.typeId() == QMetaType::QTime ? dtconv::TimeText(v.toTime())
+                                                 : dtconv::DateTimeText(v.toDateTime());
         }
         if (!v.isValid() || v.isNull()) {
             // A NULL takes the parameter's own type where the driver can tell it (a typed server
@@ -372,6 +375,15 @@ qint64 OdbcProvider::rowsAffected(Handle& st) {
         if (!Ok(rc)) fail(st, QString());
     }
     return known ? total : -1;
+}
+
+bool OdbcProvider::readsOnly(const QString& sql) {
+    if (sql.trimmed().isEmpty()) throw EDatabaseError(QStringLiteral("The command text is empty"));
+    Handle st = statement();
+    if (!Ok(SQLPrepareW(st.get(), odbc::W(sql), SQL_NTS))) fail(st, QString());
+    SQLSMALLINT n = 0;
+    if (!Ok(SQLNumResultCols(st.get(), &n))) fail(st, QString());
+    return n > 0;
 }
 
 qint64 OdbcProvider::execute(const QString& sql, const QVariantList& params) {
@@ -630,7 +642,7 @@ void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
                 }
                 if (p.fetch.cType == SQL_C_WCHAR || p.fetch.cType == SQL_C_BINARY) {
                     if (odbc::ReadPieces(h, number, p.fetch.cType, tmp, st))
-                        col.appendBytes(tmp, arena);
+                        appendText(col, tmp, arena);
                     else
                         col.appendNull();
                 } else {

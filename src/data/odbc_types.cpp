@@ -65,7 +65,8 @@ OdbcFetchType OdbcFetchTypeOf(TFieldType type, SQLULEN columnSize) {
     case ftDate:
         return {SQL_C_TYPE_DATE, SQLLEN(sizeof(SQL_DATE_STRUCT))};
     case ftTime:
-        return {SQL_C_TYPE_TIME, SQLLEN(sizeof(SQL_TIME_STRUCT))};
+        // The time structure has no fraction of a second: a time is read as its text ("12:00:00.5").
+        return {SQL_C_WCHAR, 2 * (kTimeTextChars + 1)};
     case ftGuid:
         return {SQL_C_WCHAR, 2 * 40};
     default:

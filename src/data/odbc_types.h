@@ -16,6 +16,8 @@ struct OdbcFetchType {
 // Text and binary wider than these (or of unknown size) are read in pieces rather than bound.
 constexpr SQLULEN kMaxBoundChars = 4000;
 constexpr SQLULEN kMaxBoundBytes = 8000;
+// Characters of a time's text: "hh:mm:ss" and a fraction of up to nine digits, with room to spare.
+constexpr SQLLEN kTimeTextChars = 32;
 OdbcFetchType OdbcFetchTypeOf(TFieldType type, SQLULEN columnSize);
 
 // Days since 1899-12-30 of a proleptic Gregorian date.

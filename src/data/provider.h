@@ -23,7 +23,7 @@ class ResultSink {
 public:
     virtual ~ResultSink() = default;
     virtual ColumnStore& begin(const std::vector<ColumnDesc>& columns) = 0;
-    // A column whose values did not fit its type was turned into text.
+    // A column whose values did not fit its type was widened to one that holds them all.
     virtual void columnRetyped(size_t column, TFieldType type) = 0;
     // Called now and then while rows stream in (every kFetchProgressRows rows); false stops the fetch
     // and keeps the rows fetched so far.
@@ -43,6 +43,12 @@ public:
 
     // Runs a statement that returns rows.
     virtual void query(const QString& sql, const QVariantList& params, ResultSink& sink) = 0;
+    // Whether a statement only reads: it returns a result set and, as far as the database can tell
+    // before running it, changes nothing. The statement is prepared, not run.
+    virtual bool readsOnly(const QString& sql) {
+        (void)sql;
+        return true;
+    }
     // Runs one statement; returns the rows it changed (-1 when the database cannot tell).
     virtual qint64 execute(const QString& sql, const QVariantList& params) = 0;
     // Runs a script of several statements; returns the rows changed by all of them.

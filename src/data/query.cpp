@@ -39,7 +39,7 @@ ColumnStore& TADOQuery::begin(const std::vector<ColumnDesc>& columns) {
 
 void TADOQuery::columnRetyped(size_t column, TFieldType type) {
     dataFields_[column]->DataType = type;
-    dataFields_[column]->Alignment = Qt::AlignLeft;
+    dataFields_[column]->Alignment = IsNumericType(type) ? Qt::AlignRight : Qt::AlignLeft;
 }
 
 void TADOQuery::doOpen() {

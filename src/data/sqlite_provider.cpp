@@ -4,6 +4,7 @@
 #include "schema_rowsets.h"
 
 #include <QFileInfo>
+#include <QLocale>
 #include <cmath>
 #include <sqlite3.h>
 
@@ -61,35 +62,51 @@ TFieldType typeOfValue(int sqliteType) {
     }
 }
 
-// Rebuilds a column as text when a value does not fit its declared type, so no value is lost.
-void retypeToText(ColumnStore& store, size_t c, TFieldType oldType, uint32_t rows) {
-    Column text(StorageKind::Text);
+// The narrowest type that holds the values of a column of type `type` and one more that did not fit
+// it (of SQLite storage class vt): a whole number beside a fraction widens to float, a date with a time
+// to a date-time; only values that are really text (or a blob beside numbers) make a text column.
+TFieldType widerType(TFieldType type, int vt, sqlite3_stmt* st, int i) {
+    if (StorageOf(type) == StorageKind::Int && vt == SQLITE_FLOAT) return ftFloat;
+    int64_t ms;
+    if (type == ftDate && dateOf(st, i, ftDateTime, ms)) return ftDateTime;
+    return ftWideString;
+}
+
+// Rebuilds the first `rows` values of a column for a wider type (float or text; any type while they are
+// all NULL), so no value is lost.
+void widen(ColumnStore& store, size_t c, TFieldType oldType, TFieldType newType, uint32_t rows) {
+    const StorageKind kind = StorageOf(newType);
+    if (StorageOf(oldType) == kind) return; // a date column taking date-times: same storage
+    Column wide(kind);
+    wide.reserve(rows);
     for (uint32_t r = 0; r < rows; ++r) {
         QVariant v = store.value(c, r, oldType);
         if (!v.isValid()) {
-            text.appendNull();
-            continue;
+            wide.appendNull();
+        } else if (kind == StorageKind::Float) {
+            wide.appendFloat(v.toDouble());
+        } else {
+            QString s;
+            switch (StorageOf(oldType)) {
+            case StorageKind::Float:
+                s = QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+                break;
+            case StorageKind::DateTime:
+                s = oldType == ftDate   ? v.toDate().toString(Qt::ISODate)
+                    : oldType == ftTime ? dtconv::TimeText(v.toTime())
+                                        : dtconv::DateTimeText(v.toDateTime());
+                break;
+            case StorageKind::Bool:
+                s = v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+                break;
+            default:
+                s = v.toString();
+            }
+            QByteArray u = s.toUtf8();
+            wide.appendBytes(std::string_view(u.constData(), size_t(u.size())), store.arena());
         }
-        QString s;
-        switch (StorageOf(oldType)) {
-        case StorageKind::Float:
-            s = QString::number(v.toDouble(), 'g', 17);
-            break;
-        case StorageKind::DateTime:
-            s = oldType == ftDate   ? v.toDate().toString(Qt::ISODate)
-                : oldType == ftTime ? v.toTime().toString(QStringLiteral("HH:mm:ss"))
-                                    : v.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-            break;
-        case StorageKind::Bool:
-            s = v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-            break;
-        default:
-            s = v.toString();
-        }
-        QByteArray u = s.toUtf8();
-        text.appendBytes(std::string_view(u.constData(), size_t(u.size())), store.arena());
     }
-    store.column(c) = std::move(text);
+    store.column(c) = std::move(wide);
 }
 } // namespace
 
@@ -172,16 +189,13 @@ void SqliteProvider::bind(sqlite3_stmt* st, const QVariantList& params) {
                 break;
             }
             case QMetaType::QTime: {
-                QByteArray u = v.toTime().toString(QStringLiteral("HH:mm:ss")).toUtf8();
+                QByteArray u = dtconv::TimeText(v.toTime()).toUtf8();
                 rc = sqlite3_bind_text64(st, p, u.constData(), sqlite3_uint64(u.size()), SQLITE_TRANSIENT,
                                          SQLITE_UTF8);
                 break;
             }
             case QMetaType::QDateTime: {
-                QDateTime dt = v.toDateTime();
-                QByteArray u = dt.toString(dt.time().msec() ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")
-                                                            : QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                                   .toUtf8();
+                QByteArray u = dtconv::DateTimeText(v.toDateTime()).toUtf8();
                 rc = sqlite3_bind_text64(st, p, u.constData(), sqlite3_uint64(u.size()), SQLITE_TRANSIENT,
                                          SQLITE_UTF8);
                 break;
@@ -263,13 +277,18 @@ void SqliteProvider::query(const QString& sql, const QVariantList& params, Resul
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) fail(QString());
     std::vector<ColumnDesc> cols(static_cast<size_t>(n));
     std::vector<TFieldType> types(static_cast<size_t>(n));
+    // Columns without a declared type whose values so far were all NULL: the first value decides.
+    std::vector<bool> undecided(static_cast<size_t>(n), false);
     for (int i = 0; i < n; ++i) {
         ColumnDesc& d = cols[size_t(i)];
         d.name = QString::fromUtf8(sqlite3_column_name(st, i));
         const char* decl = sqlite3_column_decltype(st, i);
         d.type = TypeOfDeclared(QString::fromUtf8(decl ? decl : ""), &d.size);
-        if (d.type == ftUnknown)
-            d.type = rc == SQLITE_ROW ? typeOfValue(sqlite3_column_type(st, i)) : ftWideString;
+        if (d.type == ftUnknown) {
+            const int vt = rc == SQLITE_ROW ? sqlite3_column_type(st, i) : SQLITE_NULL;
+            d.type = typeOfValue(vt);
+            undecided[size_t(i)] = vt == SQLITE_NULL;
+        }
         const char* table = sqlite3_column_table_name(st, i);
         const char* origin = sqlite3_column_origin_name(st, i);
         if (table && origin) {
@@ -301,62 +320,76 @@ void SqliteProvider::query(const QString& sql, const QVariantList& params, Resul
         columns[size_t(i)] = &store.column(size_t(i));
     TextArena& arena = store.arena();
     uint32_t rows = 0;
+    // Appends a value to a column of its kind; false when it does not fit the column's type.
+    auto put = [&](Column& c, int i, int vt) {
+        switch (c.kind()) {
+        case StorageKind::Int: {
+            if (vt == SQLITE_INTEGER) {
+                c.appendInt(sqlite3_column_int64(st, i));
+                return true;
+            }
+            if (vt != SQLITE_FLOAT) return false;
+            const double d = sqlite3_column_double(st, i);
+            if (std::floor(d) != d || std::fabs(d) >= 9.2e18) return false; // a fraction, or too big
+            c.appendInt(int64_t(d));
+            return true;
+        }
+        case StorageKind::Float:
+            if (vt != SQLITE_INTEGER && vt != SQLITE_FLOAT) return false;
+            c.appendFloat(sqlite3_column_double(st, i));
+            return true;
+        case StorageKind::Bool: {
+            int64_t b;
+            if (!boolOf(st, i, b)) return false;
+            c.appendInt(b);
+            return true;
+        }
+        case StorageKind::DateTime: {
+            int64_t ms;
+            if (!dateOf(st, i, types[size_t(i)], ms) ||
+                (types[size_t(i)] == ftDate && ms % dtconv::kMsPerDay))
+                return false;
+            c.appendInt(ms);
+            return true;
+        }
+        case StorageKind::Text:
+        case StorageKind::Bytes: {
+            // The bytes of either class; a value of the other class than the column's is marked so
+            // that scripts and COPY text write it in its own form.
+            const bool blob = vt == SQLITE_BLOB;
+            const char* p = blob ? static_cast<const char*>(sqlite3_column_blob(st, i))
+                                 : reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+            c.appendBytes(std::string_view(p ? p : "", size_t(sqlite3_column_bytes(st, i))), arena);
+            if (blob != (c.kind() == StorageKind::Bytes)) c.markOtherClass(c.size() - 1);
+            return true;
+        }
+        }
+        return false;
+    };
     while (rc == SQLITE_ROW) {
         for (int i = 0; i < n; ++i) {
-            Column& c = *columns[size_t(i)];
+            const size_t k = size_t(i);
+            Column& c = *columns[k];
             int vt = sqlite3_column_type(st, i);
             if (vt == SQLITE_NULL) {
                 c.appendNull();
                 continue;
             }
-            bool ok = true;
-            switch (c.kind()) {
-            case StorageKind::Int:
-                if (vt == SQLITE_INTEGER)
-                    c.appendInt(sqlite3_column_int64(st, i));
-                else if (vt == SQLITE_FLOAT &&
-                         std::floor(sqlite3_column_double(st, i)) == sqlite3_column_double(st, i))
-                    c.appendInt(int64_t(sqlite3_column_double(st, i)));
-                else
-                    ok = false;
-                break;
-            case StorageKind::Float:
-                if (vt == SQLITE_INTEGER || vt == SQLITE_FLOAT)
-                    c.appendFloat(sqlite3_column_double(st, i));
-                else
-                    ok = false;
-                break;
-            case StorageKind::Bool: {
-                int64_t b;
-                if ((ok = boolOf(st, i, b))) c.appendInt(b);
-                break;
-            }
-            case StorageKind::DateTime: {
-                int64_t ms;
-                if ((ok = dateOf(st, i, types[size_t(i)], ms))) {
-                    if (types[size_t(i)] == ftDate && ms % dtconv::kMsPerDay)
-                        ok = false;
-                    else
-                        c.appendInt(ms);
+            if (undecided[k]) {
+                undecided[k] = false;
+                const TFieldType t = typeOfValue(vt);
+                if (t != types[k]) {
+                    widen(store, k, types[k], t, rows); // nothing but NULLs so far
+                    types[k] = t;
+                    sink.columnRetyped(k, t);
                 }
-                break;
             }
-            case StorageKind::Text:
-                c.appendBytes(textOf(st, i), arena);
-                break;
-            case StorageKind::Bytes: {
-                const char* p = static_cast<const char*>(sqlite3_column_blob(st, i));
-                c.appendBytes(std::string_view(p ? p : "", size_t(sqlite3_column_bytes(st, i))), arena);
-                break;
-            }
-            }
-            if (!ok) {
-                // The value does not fit the declared type: keep it as text rather than lose it.
-                retypeToText(store, size_t(i), types[size_t(i)], rows);
-                types[size_t(i)] = ftWideString;
-                sink.columnRetyped(size_t(i), ftWideString);
-                c.appendBytes(textOf(st, i), arena);
-            }
+            if (put(c, i, vt)) continue;
+            const TFieldType wider = widerType(types[k], vt, st, i);
+            widen(store, k, types[k], wider, rows);
+            types[k] = wider;
+            sink.columnRetyped(k, wider);
+            if (!put(c, i, vt)) fail(QStringLiteral("Column \"%1\"").arg(cols[k].name));
         }
         store.commitRow();
         ++rows;
@@ -364,6 +397,12 @@ void SqliteProvider::query(const QString& sql, const QVariantList& params, Resul
         rc = sqlite3_step(st);
     }
     if (rc != SQLITE_DONE) fail(QString());
+}
+
+bool SqliteProvider::readsOnly(const QString& sql) {
+    Stmt s;
+    s.st = prepare(sql, {});
+    return sqlite3_column_count(s.st) > 0 && sqlite3_stmt_readonly(s.st);
 }
 
 qint64 SqliteProvider::execute(const QString& sql, const QVariantList& params) {

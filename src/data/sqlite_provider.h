@@ -17,6 +17,7 @@ public:
     const Dialect& dialect() const override { return dialect_; }
     QString defaultDatabase() const override { return QStringLiteral("main"); }
     void query(const QString& sql, const QVariantList& params, ResultSink& sink) override;
+    bool readsOnly(const QString& sql) override;
     qint64 execute(const QString& sql, const QVariantList& params) override;
     qint64 executeBatch(const QString& sql) override;
     void openSchema(int kind, const QVariantList& restrictions, ResultSink& sink) override;

@@ -39,6 +39,7 @@ SqlCell storeCell(const Column& c, uint32_t row, const TextArena& arena) {
     case StorageKind::Text:
     case StorageKind::Bytes:
         cell.bytes = c.bytesAt(row, arena);
+        cell.otherClass = c.isOtherClass(row);
         break;
     default:
         cell.i = c.intAt(row);
@@ -98,8 +99,14 @@ template <class CellOf> void StatementBuilder::build(const CellOf& cellOf, std::
             if (it.key) {
                 if (!where_.empty()) where_ += " AND ";
                 where_ += it.name;
+                // "= null" matches no row in any dialect.
+                const SqlCell cell = cellOf(*it.field);
+                if (cell.null) {
+                    where_ += " IS NULL";
+                    continue;
+                }
                 where_ += '=';
-                forms_.append(where_, it.field->DataType, cellOf(*it.field));
+                forms_.append(where_, it.field->DataType, cell);
                 continue;
             }
             if (!first) {

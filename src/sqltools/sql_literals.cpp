@@ -2,6 +2,7 @@
 
 #include "column_store.h"
 #include "comp_config.h"
+#include "dataset.h"
 #include "exceptions.h"
 #include "field.h"
 #include "float_text.h"
@@ -118,9 +119,13 @@ size_t SqlLiteralForms::append(std::string& out, TFieldType type, const SqlCell&
     case StorageKind::DateTime:
         return appendTemporal(out, type, cell.i);
     case StorageKind::Text:
-        return appendText(out, cell.bytes);
+        return cell.otherClass ? appendBinary(out, cell.bytes) : appendStoredText(out, cell.bytes);
     case StorageKind::Bytes:
-        if (type == ftBlob ? blobAsMemo_ && isTextLike(cell.bytes) : IsMemoType(type))
+        if (cell.otherClass && (isTextLike(cell.bytes) || dialect_.kind() == DialectKind::SQLite))
+            return appendStoredText(out, cell.bytes);
+        // SQLite keeps the storage class per value: a blob stays a blob there, or a round trip would
+        // turn it into text.
+        if (type == ftBlob && dialect_.kind() != DialectKind::SQLite && blobAsMemo_ && isTextLike(cell.bytes))
             return appendText(out, cell.bytes);
         return appendBinary(out, cell.bytes);
     }
@@ -150,6 +155,17 @@ size_t SqlLiteralForms::appendText(std::string& out, std::string_view text) cons
     out.append(text.data() + from, n - from);
     out += quote_;
     return Utf16Length(std::string_view(out).substr(start));
+}
+
+size_t SqlLiteralForms::appendStoredText(std::string& out, std::string_view text) const {
+    if (dialect_.kind() != DialectKind::SQLite || isTextLike(text)) return appendText(out, text);
+    // SQLite text may hold any bytes (a NUL, invalid UTF-8) that no text literal can: the bytes, cast
+    // back to text so the value keeps its class.
+    const size_t start = out.size();
+    out += "CAST(";
+    appendBinary(out, text);
+    out += " AS TEXT)";
+    return out.size() - start;
 }
 
 size_t SqlLiteralForms::appendBinary(std::string& out, std::string_view bytes) const {
@@ -229,10 +245,21 @@ SqlCell CurrentCell(const TField& field, QByteArray& holder) {
         cell.i = stored.toBool();
         break;
     case StorageKind::Text:
-    case StorageKind::Bytes:
-        holder = stored.typeId() == QMetaType::QByteArray ? stored.toByteArray() : stored.toString().toUtf8();
+    case StorageKind::Bytes: {
+        // A value of the other storage class than its column's (a blob among texts keeps its bytes).
+        const TDataSet* ds = field.DataSet();
+        if (field.column() >= 0 && ds && ds->State() == dsBrowse && ds->currentPosition() >= 0)
+            cell.otherClass =
+                ds->store().column(size_t(field.column())).isOtherClass(ds->rowIdAt(ds->currentPosition()));
+        else
+            cell.otherClass =
+                StorageOf(field.DataType) == StorageKind::Text && v.typeId() == QMetaType::QByteArray;
+        holder = stored.typeId() == QMetaType::QByteArray || v.typeId() == QMetaType::QByteArray
+                     ? (v.typeId() == QMetaType::QByteArray ? v.toByteArray() : stored.toByteArray())
+                     : stored.toString().toUtf8();
         cell.bytes = std::string_view(holder.constData(), size_t(holder.size()));
         break;
+    }
     default:
         cell.i = stored.toLongLong();
     }

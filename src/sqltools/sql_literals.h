@@ -18,6 +18,9 @@ struct SqlCell {
     int64_t i = 0;
     double f = 0;
     std::string_view bytes;
+    // Text and Bytes: the value is of the other storage class than its column's (a blob among texts, a
+    // text among blobs) and is written in the form of its own class.
+    bool otherClass = false;
 };
 
 // The literal forms of one dialect, read from the shared SQL settings when constructed.
@@ -35,6 +38,8 @@ public:
 
 private:
     size_t appendText(std::string& out, std::string_view text) const;
+    // A text value as the database stores it: appendText, unless SQLite holds bytes no literal can.
+    size_t appendStoredText(std::string& out, std::string_view text) const;
     size_t appendBinary(std::string& out, std::string_view bytes) const;
     size_t appendFloat(std::string& out, double v) const;
     size_t appendTemporal(std::string& out, TFieldType type, int64_t ms) const;

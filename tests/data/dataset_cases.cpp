@@ -24,6 +24,10 @@ CREATE TABLE log (at TIMESTAMP, msg VARCHAR(50));
 INSERT INTO log VALUES ('2024-01-01 00:00:00', 'dup');
 INSERT INTO log VALUES ('2024-01-01 00:00:00', 'dup');
 INSERT INTO log VALUES ('2024-01-02 00:00:00', 'single');
+CREATE TABLE shifts (id INTEGER PRIMARY KEY, starts TIME);
+INSERT INTO shifts VALUES (1, '12:00:00.5');
+INSERT INTO shifts VALUES (2, '12:00:00');
+INSERT INTO shifts VALUES (3, '08:15:30.25');
 )";
 
 class DataSetCases : public ::testing::TestWithParam<QString> {
@@ -186,6 +190,14 @@ TEST_P(DataSetCases, Filters) {
         {"Unit price > 10", ""}, // a bare name stops at the blank: no such field
         {"notes = 'O''Brien'", "4"},
         {"notes = ''", "5"},
+        // LIKE over other types matches the text the grid shows.
+        {"seen LIKE '2024-01-02 10*'", "1"},
+        {"seen LIKE '2024-01-02T*'", ""},
+        {"born LIKE '*-05-01'", "1,6"},
+        {"active LIKE 'T*'", "1,3,5"},
+        {"active LIKE 'true'", ""},
+        {"active LIKE 'true'", "1,3,5", true},
+        {"id LIKE '1*'", "1"},
     };
     for (const Case& c : cases) {
         q.FilterOptions = c.caseInsensitive ? foCaseInsensitive : 0;
@@ -252,6 +264,26 @@ TEST_P(DataSetCases, Sort) {
     }
     EXPECT_THROW(q.setSort("nosuch"), EDatabaseError);
     EXPECT_EQ(q.Sort(), "");
+}
+
+TEST_P(DataSetCases, TimesKeepTheirFractionOfASecond) {
+    TADOQuery t(&con);
+    t.SQL = "SELECT * FROM shifts ORDER BY id";
+    t.Open();
+    EXPECT_EQ(t.FieldByName("starts")->DataType, ftTime);
+    EXPECT_EQ(column(t, "starts"), QStringList({"12:00:00.500", "12:00:00", "08:15:30.250"}));
+    EXPECT_EQ(t.FieldByName("starts")->AsVariant().toTime(), QTime(12, 0, 0, 500));
+    const std::pair<const char*, const char*> cases[] = {
+        {"starts > '12:00:00'", "1"},
+        {"starts = '12:00:00.5'", "1"},
+        {"starts < '08:15:30.3'", "3"},
+        {"starts LIKE '*.5*'", "1"},
+    };
+    for (const auto& [filter, ids] : cases) {
+        t.setFilter(filter);
+        t.setFiltered(true);
+        EXPECT_EQ(column(t, "id").join(','), ids) << filter;
+    }
 }
 
 // Large results report their progress while streaming in, and a stop keeps the rows read so far.
@@ -387,6 +419,88 @@ TEST_P(DataSetCases, ReadOnlyAndComputedColumnsRefuseEdits) {
     calc.Cancel();
     q.ReadOnly = true;
     EXPECT_THROW(q.Edit(), EDatabaseError);
+}
+
+// SQLite keeps a storage class per value whatever a column declares: a column takes the narrowest
+// type that holds all its values, and a value of another class keeps it.
+TEST(SqliteValueClasses, ColumnsWidenToHoldEveryValue) {
+    struct Case {
+        const char* declared;
+        const char* values; // of rows 1, 2, 3
+        TFieldType type;
+        const char* shown;  // the grid's texts, NULL as "-"
+        const char* filter; // and the rows it finds
+        const char* ids;
+        const char* sorted; // ids in ascending order of the value
+    };
+    const Case cases[] = {
+        {"INTEGER", "(2), (10), (2.5)", ftFloat, "2,10,2.5", "v > 5", "2", "1,3,2"},
+        {"INTEGER", "(2), (1e30), (-3)", ftFloat, "2,1e+30,-3", "v > 5", "2", "3,1,2"},
+        {"INTEGER", "(2), ('abc'), (10)", ftWideString, "2,abc,10", "v = 'abc'", "2", "3,1,2"},
+        {"", "(NULL), (7), (3)", ftLargeint, "-,7,3", "v > 5", "2", "1,3,2"},
+        {"", "(NULL), (2), (0.5)", ftFloat, "-,2,0.5", "v < 1", "3", "1,3,2"},
+        {"", "(1), ('x'), (NULL)", ftWideString, "1,x,-", "v = 'x'", "2", "3,1,2"},
+        {"DATE", "('2024-01-02'), ('2024-01-01 10:00:00'), (NULL)", ftDateTime,
+         "2024-01-02 00:00:00,2024-01-01 10:00:00,-", "v > '2024-01-01 12:00'", "1", "3,2,1"},
+        {"BOOLEAN", "(1), ('maybe'), (0)", ftWideString, "1,maybe,0", "v = 'maybe'", "2", "3,1,2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.declared) + " " + c.values);
+        TADOConnection con;
+        con.ConnectionString = ProviderByName("sqlite").create(
+            QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, v %1); INSERT INTO t (v) VALUES %2;")
+                .arg(QLatin1String(c.declared), QLatin1String(c.values)));
+        con.Open();
+        TADOQuery q(&con);
+        q.SQL = "SELECT * FROM t ORDER BY id";
+        q.Open();
+        TField* v = q.FieldByName("v");
+        EXPECT_EQ(v->DataType, c.type) << FieldTypeName(v->DataType);
+        QStringList shown;
+        for (int i = 0; i < q.RecordCount(); ++i)
+            shown << (q.valueAt(v, i).isValid() ? v->formatValue(q.valueAt(v, i)) : "-");
+        EXPECT_EQ(shown.join(','), c.shown);
+        auto ids = [&] {
+            QStringList out;
+            for (int i = 0; i < q.RecordCount(); ++i)
+                out << q.valueAt(q.FieldByName("id"), i).toString();
+            return out.join(',');
+        };
+        q.setFilter(c.filter);
+        q.setFiltered(true);
+        EXPECT_EQ(ids(), c.ids) << c.filter;
+        q.setFiltered(false);
+        q.setSort("v");
+        EXPECT_EQ(ids(), c.sorted);
+    }
+}
+
+TEST(SqliteValueClasses, BlobsAmongTextsStayBlobs) {
+    TADOConnection con;
+    con.ConnectionString = ProviderByName("sqlite").create(
+        "CREATE TABLE t (id INTEGER PRIMARY KEY, v, b BLOB);"
+        "INSERT INTO t VALUES (1, 'text', X'00FF'), (2, X'00FF0A', 'plain'), (3, NULL, NULL);");
+    con.Open();
+    TADOQuery q(&con);
+    q.SQL = "SELECT * FROM t ORDER BY id";
+    q.Open();
+    TField* v = q.FieldByName("v");
+    EXPECT_EQ(v->DataType, ftWideString);
+    EXPECT_EQ(q.valueAt(v, 0), QVariant(QStringLiteral("text")));
+    EXPECT_EQ(q.valueAt(v, 1), QVariant(QByteArray("\x00\xff\n", 3))); // its bytes, unchanged
+    q.setRecNo(2);
+    EXPECT_EQ(v->DisplayText(), "(BLOB)");
+    const Column& vc = q.store().column(size_t(v->column()));
+    const Column& bc = q.store().column(size_t(q.FieldByName("b")->column()));
+    EXPECT_EQ((QList<bool>{vc.isOtherClass(0), vc.isOtherClass(1), vc.isOtherClass(2)}),
+              (QList<bool>{false, true, false}));
+    EXPECT_EQ((QList<bool>{bc.isOtherClass(0), bc.isOtherClass(1), bc.isOtherClass(2)}),
+              (QList<bool>{false, true, false}));
+    // A value written by an edit is of its column's class.
+    q.Edit();
+    v->setAsString("now text");
+    q.Post();
+    EXPECT_FALSE(vc.isOtherClass(1));
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, DataSetCases, ::testing::ValuesIn(ProviderNames()), [](const auto& info) {

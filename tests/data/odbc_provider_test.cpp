@@ -224,6 +224,21 @@ TEST_P(OdbcProviders, RowsAffectedAndTransactions) {
     EXPECT_EQ(count.Fields(0)->AsInteger(), 4);
 }
 
+TEST_P(OdbcProviders, StatementsThatOnlyReadAreToldBeforeTheyRun) {
+    const std::pair<const char*, bool> cases[] = {
+        {"SELECT * FROM orders", true}, {"SELECT count(*) FROM big_orders", true},
+        {"DELETE FROM orders", false},  {"UPDATE orders SET total = 0", false},
+        {"DROP TABLE customer", false},
+    };
+    for (const auto& [sql, reads] : cases)
+        EXPECT_EQ(con.provider().readsOnly(sql), reads) << sql;
+    EXPECT_EQ(schema(siTables, {"TABLE_NAME"}, {QVariant(), QVariant(), "customer"}).size(), 1);
+    TADOQuery count(&con);
+    count.SQL = "SELECT count(*) FROM orders WHERE total > 0";
+    count.Open();
+    EXPECT_EQ(count.Fields(0)->AsInteger(), 3); // nothing ran
+}
+
 TEST_P(OdbcProviders, NullParameterIntoTypedColumnAndGeneratedKey) {
     con.Execute(QString("CREATE TABLE events (id %1 PRIMARY KEY, day DATE, note VARCHAR(10))")
                     .arg(isPostgres() ? "SERIAL" : "INTEGER"));

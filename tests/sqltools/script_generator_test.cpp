@@ -161,6 +161,28 @@ TEST(ScriptRoundTrip, DemoDatabaseThroughASqliteScript) {
     }
 }
 
+TEST(ScriptRoundTrip, EveryValueKeepsItsStorageClassThroughASqliteScript) {
+    const char* table = "CREATE TABLE m (id INTEGER PRIMARY KEY, v, b BLOB, n INTEGER, at TIME);";
+    SqliteFixture db(
+        QString(table) +
+        "INSERT INTO m VALUES (1, 'a', X'00', 2, '12:00:00.500'), (2, X'00FF0A', X'41', 2.5, NULL),"
+        " (3, NULL, 'txt', 10, '23:59:59'),"
+        // texts holding bytes no text literal can
+        " (4, CAST(X'410042' AS TEXT), CAST(X'89FF00' AS TEXT), NULL, NULL);");
+    auto q = db.open("m");
+    ScriptSettings s;
+    s.valueFields = {"id", "v", "b", "n", "at"};
+    QString script;
+    for (const QString& entry : GenerateSqlScript(*q, "m", s, Dialect(DialectKind::SQLite)))
+        script += entry + "\r\n";
+    SqliteFixture copy(table + script);
+    const QString each =
+        "SELECT group_concat(id || ':' || typeof(v) || hex(v) || ',' || typeof(b) || hex(b) || ',' || "
+        "quote(n) || ',' || quote(at), ' ') FROM m";
+    EXPECT_EQ(copy.open(each)->Fields(0)->AsString(), db.open(each)->Fields(0)->AsString())
+        << script.toStdString();
+}
+
 TEST(ScriptRoundTrip, ThousandRowsGiveThousandStatements) {
     SqliteFixture db("CREATE TABLE t (ID INTEGER PRIMARY KEY, V REAL);"
                      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000)"

@@ -104,6 +104,13 @@ const LiteralCase kLiteralCases[] = {
     {"BLOB", "'Grüße'", "'Grüße'", "'Grüße'", "'Grüße'"},
     {"BLOB", "X'00FF10'", "0x00FF10", "X'00FF10'", "'\\x00FF10'::bytea"},
     {"BLOB", "X'89504E47'", "0x89504E47", "X'89504E47'", "'\\x89504E47'::bytea"},
+    // SQLite keeps the class per value: a blob stays a blob there even when its bytes read as text...
+    {"BLOB", "X'414243'", "'ABC'", "X'414243'", "'ABC'"},
+    // ...and a blob in a text column (or one without a declared type) is binary in every dialect.
+    {"TEXT", "X'00FF10'", "0x00FF10", "X'00FF10'", "'\\x00FF10'::bytea"},
+    {"", "X'4100'", "0x4100", "X'4100'", "'\\x4100'::bytea"},
+    {"TIME", "'12:00:00.5'", "CONVERT(DATETIME, '1899-12-30 12:00:00.500', 102)", "'12:00:00.500'",
+     "TIME '12:00:00.500'"},
 };
 
 TEST(SqlLiterals, ValueLiteralsInEveryDialect) {
@@ -193,6 +200,19 @@ TEST_F(RecordStatementsTest, InsertAndUpdateForms) {
     // Without usable key fields the WHERE part is empty.
     EXPECT_EQ(build(nullptr, &onlyKey, false, false),
               QStringList{"UPDATE [Order Details] SET OrderID=1 \r\nWHERE "});
+    // A NULL key is matched with IS NULL: "= null" matches no row in any dialect.
+    const QStringList nullKey{"Quantity"}, note{"Note"};
+    q->setRecNo(2);
+    EXPECT_EQ(build(&nullKey, &note, false, false),
+              QStringList{"UPDATE [Order Details] SET Note=null \r\nWHERE Quantity IS NULL"});
+    EXPECT_EQ(build(&keys, &note, false, false, QString(), Dialect(DialectKind::SQLite)),
+              QStringList{"UPDATE \"Order Details\" SET \"Note\"=null \r\nWHERE \"OrderID\"=1 AND "
+                          "\"ProductID\"=3;"});
+    const QStringList mixedKey{"ProductID", "Quantity"};
+    EXPECT_EQ(build(&mixedKey, &note, false, false, QString(), Dialect(DialectKind::PostgreSQL)),
+              QStringList{"UPDATE \"Order Details\" SET \"Note\"=null \r\nWHERE \"ProductID\"=3 AND "
+                          "\"Quantity\" IS NULL;"});
+    q->First();
     EXPECT_EQ(build(&keys, &values, true, false, QString(), Dialect(DialectKind::SQLite)),
               QStringList{"INSERT INTO \"Order Details\" (\"Quantity\", \"Note\") \r\n"
                           "VALUES (5, 'a' || char(13) || char(10) || 'b');"});
