@@ -44,6 +44,9 @@ bool CliArgs::take(const QString& name, QString& value) {
 }
 
 bool CliArgs::flag(const QString& name) {
+    // A flag missing from the list would make the argument after it read as its value.
+    if (!isFlag(name))
+        throw std::logic_error(("add " + name + " to the flags in cli_args.cpp").toStdString());
     return args_.removeOne(name);
 }
 
