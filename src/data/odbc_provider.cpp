@@ -301,6 +301,14 @@ void OdbcProvider::bind(Handle& st, const QVariantList& params, Params& b) {
             }
             case QMetaType::QTime: {
                 QTime x = v.toTime();
+                if (x.msec()) {
+                    // The time structure has no fraction of a second: the time goes as its text.
+                    putText(dtconv::TimeText(x));
+                    sqlType = SQL_TYPE_TIME;
+                    size = 12;
+                    digits = 3;
+                    break;
+                }
                 SQL_TIME_STRUCT s{SQLUSMALLINT(x.hour()), SQLUSMALLINT(x.minute()), SQLUSMALLINT(x.second())};
                 cType = SQL_C_TYPE_TIME;
                 sqlType = SQL_TYPE_TIME;

@@ -284,6 +284,19 @@ TEST_P(DataSetCases, TimesKeepTheirFractionOfASecond) {
         t.setFiltered(true);
         EXPECT_EQ(column(t, "id").join(','), ids) << filter;
     }
+    // Written back with its fraction, and found by it.
+    t.setFiltered(false);
+    t.Locate("id", 2, 0);
+    t.Edit();
+    t.FieldByName("starts")->setAsVariant(QTime(9, 30, 0, 250));
+    t.Post();
+    TADOQuery again(&con);
+    again.SQL = "SELECT starts FROM shifts WHERE id = 2";
+    again.Open();
+    EXPECT_EQ(again.Fields(0)->AsVariant().toTime(), QTime(9, 30, 0, 250));
+    EXPECT_EQ(
+        reread("SELECT count(*) FROM shifts WHERE starts > '09:30:00.2' AND starts < '09:30:00.3'").toInt(),
+        1);
 }
 
 // Large results report their progress while streaming in, and a stop keeps the rows read so far.
