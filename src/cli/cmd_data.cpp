@@ -59,7 +59,20 @@ int CmdOpen(CliContext& ctx) {
     TADOQuery q(ctx.connection);
     q.ReadOnly = true;
     q.SQL = hasSql ? sql : TableSelect(*ctx.connection, table, top);
-    q.Open();
+    if (hasSql) {
+        // What a prepared statement does not tell (a data-changing WITH part that returns rows on a
+        // server) is undone: the rows are read in a transaction that is rolled back.
+        ctx.connection->BeginTrans();
+        try {
+            q.Open();
+        } catch (...) {
+            ctx.connection->RollbackTrans();
+            throw;
+        }
+        ctx.connection->RollbackTrans();
+    } else {
+        q.Open();
+    }
     if (hasFilter) {
         q.setFilter(filter);
         q.setFiltered(true);

@@ -45,20 +45,24 @@ struct ColPlan {
 };
 
 // Appends a value read as text: a time column parses it, keeping the fraction of a second.
-void appendText(Column& c, const std::string& text, TextArena& arena) {
+void appendText(Column& c, const std::string& text, TextArena& arena, const QString& column) {
     if (c.kind() != StorageKind::DateTime) {
         c.appendBytes(text, arena);
         return;
     }
     int64_t ms;
-    if (!dtconv::Parse(text, ftTime, ms))
-        throw EDatabaseError(QStringLiteral("'%1' is not a valid time").arg(QString::fromStdString(text)));
+    // PostgreSQL's end of the day, 24:00:00, is the next midnight: a time of day holds it as 00:00:00.
+    if (text.rfind("24:00:00", 0) == 0 && text.find_first_not_of(".0", 8) == std::string::npos)
+        ms = 0;
+    else if (!dtconv::Parse(text, ftTime, ms))
+        throw EDatabaseError(QStringLiteral("Column \"%1\": '%2' is not a valid time")
+                                 .arg(column, QString::fromStdString(text)));
     c.appendInt(ms % dtconv::kMsPerDay);
 }
 
 // Appends one fixed-size or bound value; data points at the value, ind is its indicator.
 void appendValue(Column& c, SQLSMALLINT cType, const char* data, SQLLEN ind, TextArena& arena,
-                 std::string& tmp) {
+                 std::string& tmp, const QString& column) {
     if (ind == SQL_NULL_DATA) {
         c.appendNull();
         return;
@@ -82,7 +86,7 @@ void appendValue(Column& c, SQLSMALLINT cType, const char* data, SQLLEN ind, Tex
     case SQL_C_WCHAR: {
         tmp.clear();
         odbc::AppendUtf8(reinterpret_cast<const char16_t*>(data), size_t(ind / 2), tmp);
-        appendText(c, tmp, arena);
+        appendText(c, tmp, arena, column);
         break;
     }
     default:
@@ -633,7 +637,7 @@ void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
                     const char* data = p.buf.data() + r * size_t(p.fetch.width);
                     SQLLEN ind = p.ind[r];
                     if (!truncated(p, ind)) {
-                        appendValue(col, p.fetch.cType, data, ind, arena, tmp);
+                        appendValue(col, p.fetch.cType, data, ind, arena, tmp, p.name);
                         continue;
                     }
                     // The value is longer than the driver said: read it whole rather than cut it.
@@ -650,14 +654,14 @@ void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
                 }
                 if (p.fetch.cType == SQL_C_WCHAR || p.fetch.cType == SQL_C_BINARY) {
                     if (odbc::ReadPieces(h, number, p.fetch.cType, tmp, st))
-                        appendText(col, tmp, arena);
+                        appendText(col, tmp, arena, p.name);
                     else
                         col.appendNull();
                 } else {
                     SQLLEN ind = 0;
                     SQLRETURN g = SQLGetData(h, number, p.fetch.cType, fixed, sizeof fixed, &ind);
                     if (!Ok(g)) fail(st, QStringLiteral("Column \"%1\"").arg(p.name));
-                    appendValue(col, p.fetch.cType, fixed, ind, arena, tmp);
+                    appendValue(col, p.fetch.cType, fixed, ind, arena, tmp, p.name);
                 }
             }
             store.commitRow();
