@@ -186,14 +186,26 @@ void TReportEngine::insertFiles(QString& text, QStringView keyword, bool generat
 
 // --- conditional blocks
 
+TTagSpan TReportEngine::findIif(QStringView text, qsizetype from, bool plainText) const {
+    const QString& open = plainText ? markup_.textOpen : markup_.open;
+    const QString& close = plainText ? markup_.textClose : markup_.close;
+    TTagSpan iif;
+    for (qsizetype p = from;; p = iif.start + 1) {
+        iif = FindTag(text, open, close, p, u"iif");
+        if (!iif.found() || NameOf(markup_.decodeTag(iif.inner)) == u"iif") return iif;
+    }
+}
+
 bool TReportEngine::decideBlock(QStringView text, qsizetype from, bool inPlace, qsizetype& start,
-                                qsizetype& end, QString& branch) {
+                                qsizetype& end, QString& branch, bool plainText) {
+    const QString& open = plainText ? markup_.textOpen : markup_.open;
+    const QString& close = plainText ? markup_.textClose : markup_.close;
     const QStringView kw = inPlace ? u"iif" : u"if";
     const QStringView elseKw = inPlace ? u"elseiif" : u"elseif";
     const QStringView endKw = inPlace ? u"endiif" : u"endif";
     TTagSpan s;
     for (qsizetype p = from;; p = s.start + 1) {
-        s = FindTag(text, markup_.open, markup_.close, p, kw);
+        s = FindTag(text, open, close, p, kw);
         if (!s.found()) return false;
         if (NameOf(markup_.decodeTag(s.inner)) == kw) break;
     }
@@ -203,7 +215,7 @@ bool TReportEngine::decideBlock(QStringView text, qsizetype from, bool inPlace, 
     int depth = 0;
     TTagSpan elseTag, endTag;
     for (qsizetype p = s.end;;) {
-        TTagSpan t = FindTag(text, markup_.open, markup_.close, p);
+        TTagSpan t = FindTag(text, open, close, p);
         if (!t.found()) break;
         QString name = NameOf(markup_.decodeTag(t.inner));
         if (name == kw) {
@@ -218,12 +230,11 @@ bool TReportEngine::decideBlock(QStringView text, qsizetype from, bool inPlace, 
             --depth;
         }
         // Delimiters that look alike ("\\" both sides) make a closing delimiter the next opening one.
-        p = (name == kw || name == elseKw || name == endKw) ? t.end : t.start + markup_.open.size();
+        p = (name == kw || name == elseKw || name == endKw) ? t.end : t.start + open.size();
     }
     if (!endTag.found())
-        ThrowTemplateError(report_errors::NotFound(markup_.errorText(text.mid(s.start, 100).toString() +
-                                                                     QStringLiteral("-") + markup_.open +
-                                                                     endKw.toString() + markup_.close)));
+        ThrowTemplateError(report_errors::NotFound(markup_.errorText(
+            text.mid(s.start, 100).toString() + QStringLiteral("-") + open + endKw.toString() + close)));
     currentTag_ = inner;
     bool yes = evaluateCondition(call.args);
     if (yes)
@@ -286,15 +297,12 @@ void TReportEngine::generate(QStringView text, QString& out) {
     qsizetype pos = 0;
     while (pos < text.size()) {
         checkProgress();
-        TTagSpan scan, iif;
+        TTagSpan scan;
         for (qsizetype p = pos;; p = scan.start + 1) {
             scan = FindTag(text, markup_.open, markup_.close, p, u"scan");
             if (!scan.found() || NameOf(markup_.decodeTag(scan.inner)) == u"scan") break;
         }
-        for (qsizetype p = pos;; p = iif.start + 1) {
-            iif = FindTag(text, markup_.open, markup_.close, p, u"iif");
-            if (!iif.found() || NameOf(markup_.decodeTag(iif.inner)) == u"iif") break;
-        }
+        const TTagSpan iif = findIif(text, pos);
         if (!iif.found() || (scan.found() && scan.start < iif.start)) {
             qsizetype stop = scan.found() ? scan.start : text.size();
             resolveTextPiece(text.mid(pos, stop - pos), out);
@@ -319,11 +327,7 @@ void TReportEngine::resolveTextPiece(QStringView text, QString& out) {
     qsizetype pos = 0;
     while (pos < text.size()) {
         // In-place blocks of a piece are decided before the tags around them are read.
-        TTagSpan iif;
-        for (qsizetype p = pos;; p = iif.start + 1) {
-            iif = FindTag(text, markup_.open, markup_.close, p, u"iif");
-            if (!iif.found() || NameOf(markup_.decodeTag(iif.inner)) == u"iif") break;
-        }
+        const TTagSpan iif = findIif(text, pos);
         const QStringView part = text.left(iif.found() ? iif.start : text.size());
         while (pos < part.size()) {
             TTagSpan t = FindTag(part, markup_.open, markup_.close, pos);

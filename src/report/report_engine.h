@@ -4,6 +4,7 @@
 // blocks) and the evaluation of value tags, expressions, conditions and functions. Output formats
 // plug in through TReportMarkup; output is appended to one buffer in a single pass.
 #include "report_types.h"
+#include "tag_scanner.h"
 
 #include <QStringList>
 #include <QVariant>
@@ -132,9 +133,12 @@ private:
     void insertFiles(QString& text, QStringView keyword, bool generated);
     void resolveIfBlocks(QString& text);
     // Decides the first block of kind ("if" or "iif") in text from pos: [start, end) of the block
-    // and the chosen branch. False when there is none.
+    // and the chosen branch. False when there is none. plainText: the text is a value whose tags
+    // have the plain-text delimiters (textOpen, textClose).
     bool decideBlock(QStringView text, qsizetype from, bool inPlace, qsizetype& start, qsizetype& end,
-                     QString& branch);
+                     QString& branch, bool plainText = false);
+    // The first in-place block start (iif) at or after from; not found when there is none.
+    TTagSpan findIif(QStringView text, qsizetype from, bool plainText = false) const;
     void generateRegion(QStringView text, qsizetype& pos, QString& out);
     void checkProgress();
     void checkSize(const QString& out, QStringView tag) const;

@@ -333,24 +333,35 @@ void TReportEngine::resolveTextTags(QStringView text, TReportValue& value) {
     const QString& close = markup_.textClose;
     qsizetype pos = 0;
     while (pos < text.size()) {
-        const TTagSpan t = FindTag(text, open, close, pos);
-        if (!t.found()) break;
-        value.addText(text.mid(pos, t.start - pos).toString());
-        TReportValue v;
-        const QStringView inner = t.inner;
-        const bool passOver = markup_.passOverSpecialTags &&
-                              (inner.size() > 250 || inner.startsWith(QLatin1Char('#')) ||
-                               inner.startsWith(QLatin1Char('*')) || inner.startsWith(QLatin1Char('@')));
-        if (passOver || inner.trimmed().size() <= 1 || !evaluateTag(inner, v)) {
-            // Not a tag: its opening is text and the search goes on after it.
-            value.addText(open);
-            pos = t.start + open.size();
-            continue;
+        // In-place blocks are decided before the tags around them are read, as in template text.
+        const TTagSpan iif = findIif(text, pos, true);
+        const QStringView part = text.left(iif.found() ? iif.start : text.size());
+        while (pos < part.size()) {
+            const TTagSpan t = FindTag(part, open, close, pos);
+            if (!t.found()) break;
+            value.addText(part.mid(pos, t.start - pos).toString());
+            TReportValue v;
+            const QStringView inner = t.inner;
+            const bool passOver = markup_.passOverSpecialTags &&
+                                  (inner.size() > 250 || inner.startsWith(QLatin1Char('#')) ||
+                                   inner.startsWith(QLatin1Char('*')) || inner.startsWith(QLatin1Char('@')));
+            if (passOver || inner.trimmed().size() <= 1 || !evaluateTag(inner, v)) {
+                // Not a tag: its opening is text and the search goes on after it.
+                value.addText(open);
+                pos = t.start + open.size();
+                continue;
+            }
+            value.append(v);
+            pos = t.end;
         }
-        value.append(v);
-        pos = t.end;
+        if (pos < part.size()) value.addText(part.mid(pos).toString());
+        if (!iif.found()) break;
+        qsizetype start, end;
+        QString branch;
+        decideBlock(text, iif.start, true, start, end, branch, true);
+        resolveTextTags(branch, value);
+        pos = end;
     }
-    value.addText(text.mid(pos).toString());
 }
 
 bool TReportEngine::lookupNameText(QStringView name, QString& text) {

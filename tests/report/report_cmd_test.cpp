@@ -40,6 +40,11 @@ TEST_F(ReportCmd, DatasetsVariablesAndProperties) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "1 after 1.0: 2,3,4,5 n/a\n2 after 2.5: 3,4,5 n/a\n3 after 3.0: 4,5 n/a\n");
 
+    const QString help = cli({"--help"}).out;
+    for (const char* option :
+         {"--dataset B=", "--var NAME=VALUE", "--set PROPERTY=VALUE", "RtfSupportedFormats"})
+        EXPECT_TRUE(help.contains(option)) << option;
+
     // A picture that cannot be placed: the result is written with its failure text, the run fails.
     write("pic.rtf", "{\\rtf1 x\\\\picture(LOGO)\\\\}");
     r = report({"people", "--template", dir.path("pic.rtf"), "--out", dir.path("pic-out.rtf"), "--var",

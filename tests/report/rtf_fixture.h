@@ -22,14 +22,14 @@ inline QByteArray JpegBytes(int w, int h) {
 }
 
 inline QString PeopleSql() {
-    return QStringLiteral(
-               "CREATE TABLE people (ID INTEGER, NAME TEXT, PRICE REAL, NOTE MEMO, PHOTO BLOB);\n"
-               "INSERT INTO people VALUES (1, 'Žluťoučký kůň', 1, 'Bold {\\b x}\\par ', NULL);\n"
-               "INSERT INTO people VALUES (2, 'Brace {x} and \\ back', 2.5, "
-               "'\\\\srv\\new\\report {draft}', NULL);\n"
-               "INSERT INTO people VALUES (3, 'Astral 😀 face', 3, 'id \\\\A.ID\\\\ in {memo}', NULL);\n"
-               "INSERT INTO people VALUES (4, 'Plain', 40, NULL, NULL);\n"
-               "INSERT INTO people VALUES (5, 'Fifth', 5, NULL, X'%1');\n")
+    return QStringLiteral("CREATE TABLE people (ID INTEGER, NAME TEXT, PRICE REAL, NOTE MEMO, PHOTO BLOB);\n"
+                          "INSERT INTO people VALUES (1, 'Žluťoučký kůň', 1, 'Bold {\\b x}\\par ', NULL);\n"
+                          "INSERT INTO people VALUES (2, 'Brace {x} and \\ back', 2.5, "
+                          "'\\\\srv\\new\\report {draft}', NULL);\n"
+                          "INSERT INTO people VALUES (3, 'Astral 😀 face', 3, 'id \\\\A.ID\\\\ in "
+                          "{memo}\\\\iif(A.ID=3)\\\\, three\\\\elseiif\\\\x\\\\endiif\\\\', NULL);\n"
+                          "INSERT INTO people VALUES (4, 'Plain', 40, NULL, NULL);\n"
+                          "INSERT INTO people VALUES (5, 'Fifth', 5, NULL, X'%1');\n")
         .arg(QString::fromLatin1(JpegBytes(400, 200).toHex()));
 }
 

@@ -132,7 +132,7 @@ TEST_F(RtfReport, WritesValuesAsRtf) {
         {R"(\\A.NOTE:rtf\\)", "Bold {\\b x}\\par "},
         {R"(\\A.NOTE\\)", R"(Bold \{\\b x\}\\par )"},
         {R"(\\next(A)\\\\A.NOTE\\)", R"(\\\\srv\\new\\report \{draft\})"},
-        {R"(\\next(A)\\\\next(A)\\\\A.NOTE\\)", R"(id 3 in \{memo\})"},
+        {R"(\\next(A)\\\\next(A)\\\\A.NOTE\\)", R"(id 3 in \{memo\}, three)"},
         {R"(\\info(ConvertScientificFormat=1)\\\\=12345:0.00E+00\\)", "\\super "},
         // the paragraph end after a region tag goes with it; "\pard" is no paragraph end
         {"\\\\scan(A);maxrows(2)\\\\ \\par [\\\\A.ID\\\\]\\\\endscan(A)\\\\\\par\\pard X",

@@ -633,11 +633,12 @@ TEST_F(XmlReport, InvoiceFromTheCommandLine) {
               "Code \\\\barcode(A.CODE):type=Code128B;insertinrtf\\\\\\par\r\n\\\\endscan(A)\\\\}\r\n");
 
     for (const char* kind : {"docx", "odt", "rtf"}) {
-        const CliRun r = cli({"--connect", con.ConnectionString, "report", "invoices", "--template",
-                              dir.path(QString("inv.") + kind), "--out", dir.path(QString("inv-") + kind + "." + kind),
-                              "--dataset", "B=SELECT * FROM lines WHERE INVOICE_ID = :A.ID ORDER BY ITEM",
-                              "--var", "COMPANY=Tabulo & Co", "--var", "LOGO=" + dir.path("logo.png"),
-                              "--set", "DefaultCalcFormat=0.00"});
+        const CliRun r =
+            cli({"--connect", con.ConnectionString, "report", "invoices", "--template",
+                 dir.path(QString("inv.") + kind), "--out", dir.path(QString("inv-") + kind + "." + kind),
+                 "--dataset", "B=SELECT * FROM lines WHERE INVOICE_ID = :A.ID ORDER BY ITEM", "--var",
+                 "COMPANY=Tabulo & Co", "--var", "LOGO=" + dir.path("logo.png"), "--set",
+                 "DefaultCalcFormat=0.00"});
         ASSERT_EQ(r.status, 0) << kind << ": " << r.err.toStdString();
     }
     QByteArray err;
