@@ -61,7 +61,7 @@ void checkHeader(const QString& path) {
     if (!f.open(QIODevice::ReadOnly))
         throw EDatabaseError(QStringLiteral("Cannot open file \"%1\": %2").arg(path, f.errorString()));
     QByteArray head = f.read(0x20);
-    if (head.size() < 0x20 || head.mid(4, 15) != "Standard Jet DB" && head.mid(4, 15) != "Standard ACE DB")
+    if (head.size() < 0x20 || (head.mid(4, 15) != "Standard Jet DB" && head.mid(4, 15) != "Standard ACE DB"))
         throw EDatabaseError(FileError(path, QStringLiteral("it is not an Access database")));
     const int page = head[0x14] == 0 ? 2048 : 4096;
     if (f.size() % page != 0 || f.size() < 2 * page)

@@ -292,6 +292,7 @@ void CsvReader::read(ResultSink& sink, qint64 maxRows) {
     std::vector<bool> wide; // ints beyond 32 bits seen
     size_t ncols = opt_.format == TextOptions::Format::Fixed ? opt_.widths.size() : 0;
     qint64 sampled = 0;
+    size_t firstCount = 0, dataCount = 0;
     std::vector<std::vector<ValueClass>> firstRow;
     std::vector<std::string> firstTexts;
     auto note = [&](size_t c, std::string_view v) {
@@ -309,14 +310,19 @@ void CsvReader::read(ResultSink& sink, qint64 maxRows) {
     };
     while (sampled < kSampleRows && size_t(s.p - data_) < kSampleBytes && s.next()) {
         if (s.blank()) continue;
-        ncols = std::max(ncols, s.fields.size());
+        // Empty values after the last filled one make no columns ("a,b,c,,").
+        size_t filled = s.fields.size();
+        while (filled > 0 && s.fields[filled - 1].len == 0 && !s.fields[filled - 1].quoted)
+            --filled;
         if (!haveFirst) {
+            firstCount = filled;
             haveFirst = true;
             for (const Field& f : s.fields)
                 firstTexts.emplace_back(f.view());
             continue;
         }
         ++sampled;
+        dataCount = std::max(dataCount, filled);
         for (size_t c = 0; c < s.fields.size(); ++c)
             note(c, s.fields[c].view());
     }
@@ -336,6 +342,9 @@ void CsvReader::read(ResultSink& sink, qint64 maxRows) {
     if (!header && haveFirst)
         for (size_t c = 0; c < firstTexts.size(); ++c)
             note(c, firstTexts[c]);
+    // With titles the title row sets the columns: a row with more values is an error, not a new column.
+    if (opt_.format != TextOptions::Format::Fixed)
+        ncols = header ? firstCount : std::max(firstCount, dataCount);
     classes.resize(ncols, ValueClass::Null);
     wide.resize(ncols, false);
 

@@ -95,7 +95,10 @@ void FilesProvider::query(const QString& sql, const QVariantList& params, Result
     const std::vector<uint32_t>& view = buf.view();
     size_t n = q.top >= 0 ? std::min(view.size(), size_t(q.top)) : view.size();
     if (q.count) {
-        ColumnStore& store = sink.begin({ColumnDesc{q.columns[0].second, ftInteger}});
+        ColumnDesc d;
+        d.name = q.columns[0].second;
+        d.type = ftInteger;
+        ColumnStore& store = sink.begin({d});
         store.column(0).appendInt(qint64(view.size()));
         store.commitRow();
         return;
