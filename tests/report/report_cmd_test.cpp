@@ -24,21 +24,22 @@ TEST_F(ReportCmd, FillsATextTemplate) {
               QString::fromUtf8("1;Žluťoučký kůň\r\n2;Brace {x} and \\ back\r\n"));
 }
 
-// Slot B follows A through a parameter of its statement; variables and engine properties from the
-// command line.
+// Slot B follows A through a parameter of its statement, and C follows B; variables and engine
+// properties from the command line.
 TEST_F(ReportCmd, DatasetsVariablesAndProperties) {
     write("md.txt", "\\\\scan(A);maxrows(3)\\\\\n\\\\A.ID\\\\ \\\\TITLE\\\\: "
-                    "\\\\scan(B);sep(,)\\\\\\\\B.ID\\\\\\\\endscan(B)\\\\ \\\\A.NOSUCH\\\\\n"
+                    "\\\\scan(B);sep(,)\\\\\\\\B.ID\\\\=\\\\C.N\\\\\\\\endscan(B)\\\\ \\\\A.NOSUCH\\\\\n"
                     "\\\\endscan(A)\\\\\n");
     CliRun r =
         report({"people", "--template", dir.path("md.txt"), "--out", dir.path("md-out.txt"), "--dataset",
-                "B=SELECT ID FROM people WHERE ID > :A.ID AND NAME <> ':A.NAME' ORDER BY ID", "--var",
-                "TITLE=after \\\\=A.PRICE\\\\", "--set", "FieldNotFoundValue=n/a", "--set",
-                "defaultcalcformat=0.0"});
+                "B=SELECT ID FROM people WHERE ID > :A.ID AND NAME <> ':A.NAME' ORDER BY ID", "--dataset",
+                "C=SELECT ID * 10 AS N FROM people WHERE ID = :b.id", "--var", "TITLE=after \\\\=A.PRICE\\\\",
+                "--set", "FieldNotFoundValue=n/a", "--set", "defaultcalcformat=0.0"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     QFile f(dir.path("md-out.txt"));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), "1 after 1.0: 2,3,4,5 n/a\n2 after 2.5: 3,4,5 n/a\n3 after 3.0: 4,5 n/a\n");
+    EXPECT_EQ(f.readAll(), "1 after 1.0: 2=20,3=30,4=40,5=50 n/a\n2 after 2.5: 3=30,4=40,5=50 n/a\n"
+                           "3 after 3.0: 4=40,5=50 n/a\n");
 
     const QString help = cli({"--help"}).out;
     for (const char* option :
