@@ -239,6 +239,8 @@ void ReportSettings::apply(TRTFReport2& r) const {
             r.ExtractEOLAfterIf = ReadFlag(name, value);
         else if (n == "appendtofile")
             r.AppendToFile = ReadFlag(name, value);
+        else if (n == "txtcodepage")
+            r.TxtCodePage = ReadInt(name, value, 0, 65535);
         else if (n == "printcopies")
             r.PrintCopies = ReadInt(name, value, 1, 255);
         else

@@ -15,6 +15,7 @@
 #include <QImageWriter>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTransform>
 #include <cmath>
 #include <optional>
@@ -506,6 +507,20 @@ void TRTFReport2::report(int recNbr) {
     }
 }
 
+QByteArray TRTFReport2::resultBytes(const QString& result, bool latin1) const {
+    // An 8-bit RTF template keeps its bytes: values above 127 are written as codes, so the result's
+    // other characters all come from the template.
+    if (markup_.rtf || TxtCodePage == 0) return latin1 && markup_.rtf ? result.toLatin1() : result.toUtf8();
+    const QByteArray name = "CP" + QByteArray::number(TxtCodePage);
+    QStringEncoder encoder(name.constData(), QStringConverter::Flag::ConvertInvalidToNull);
+    if (!encoder.isValid())
+        throw TReportException(QStringLiteral("Unknown code page %1 (TxtCodePage).").arg(TxtCodePage));
+    // A character the code page cannot hold comes out as one NUL, which a text file has no use for.
+    QByteArray bytes = encoder.encode(result);
+    bytes.replace('\0', '?');
+    return bytes;
+}
+
 void TRTFReport2::writeResult(const QByteArray& bytes, bool& written) {
     written = false;
     while (true) {
@@ -600,9 +615,7 @@ bool TRTFReport2::Execute(const std::vector<TDataSet*>& dataSets) {
     if (OnModifyBeforeSave) OnModifyBeforeSave(result);
     if (result.isEmpty()) return false;
     bool written = false;
-    // An 8-bit RTF template keeps its bytes: values above 127 are written as codes, so the result's
-    // other characters all come from the template.
-    writeResult(latin1 && markup_.rtf ? result.toLatin1() : result.toUtf8(), written);
+    writeResult(resultBytes(result, latin1), written);
     if (!written) return false;
     report(-1);
     afterAction();

@@ -31,6 +31,9 @@ public:
     TActionAfter ActionAfter = aaShow;
     bool ShowMaximized = false;
     bool AppendToFile = false; // text templates: append to an existing result
+    // Text templates: the code page the result is written in (as "CP" and the number, e.g. 852);
+    // 0: the system's 8-bit code page. Characters it cannot hold are written as "?".
+    int TxtCodePage = 0;
     bool ShowSaveErrorDialog = false;
     bool ShowProgressBar = false;
     int PrintCopies = 1;
@@ -74,6 +77,8 @@ private:
     QString pictureFileName(const TReportPiece& picture, const QString& nameField);
     // The template text; latin1 tells that its bytes were not UTF-8 and were read as Latin-1.
     QString readTemplate(bool& latin1) const;
+    // The result as the bytes written (latin1: the template's bytes were not UTF-8).
+    QByteArray resultBytes(const QString& result, bool latin1) const;
     void writeResult(const QByteArray& bytes, bool& written);
     void report(int recNbr);
     void afterAction();

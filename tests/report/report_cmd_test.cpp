@@ -90,6 +90,7 @@ TEST_F(ReportCmd, Errors) {
          2,
          "not a property of RTF and text reports"},
         {{"people", "--template", t, "--out", out, "--set", "RaiseUnknownField=maybe"}, 2, "takes 1 or 0"},
+        {{"people", "--template", t, "--out", out, "--set", "TxtCodePage=latin"}, 2, "takes a whole number"},
         {{"people", "--template", t, "--out", out, "--set", "DefaultMemoFormat=html"},
          2,
          "DefaultMemoFormat"},

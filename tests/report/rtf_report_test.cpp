@@ -153,6 +153,17 @@ TEST_F(RtfReport, TextTemplates) {
     EXPECT_FALSE(r.isRtf());
     r.AppendToFile = true;
     EXPECT_EQ(run(tmpl, "report.TXT"), once + once);
+    // A text result in a code page of its own: what it cannot hold becomes "?".
+    r.AppendToFile = false;
+    r.TxtCodePage = 852;
+    run("\\\\A.NAME\\\\ \u20ac\\\\next(A)\\\\\\\\next(A)\\\\ \\\\A.NAME\\\\", "cp.txt");
+    QFile cp(r.OutputFile);
+    ASSERT_TRUE(cp.open(QIODevice::ReadOnly));
+    EXPECT_EQ(cp.readAll(), "\xa6lu\x9cou\x9fk\xec k\x85\xe5 ? Astral ? face");
+    r.TxtCodePage = 99999;
+    EXPECT_EQ(Message([&] { run("x", "cp.txt"); }), "Unknown code page 99999 (TxtCodePage).");
+    r.TxtCodePage = 0;
+    r.AppendToFile = true;
     // An RTF template replaces the result even with AppendToFile.
     r.OutputFile = dir.path("out.rtf");
     WriteText(r.OutputFile, "old");
