@@ -155,7 +155,7 @@ void ReportDataSets::refresh(size_t index) {
     Detail& d = *details_[index];
     QVariantList values;
     for (size_t k = 0; k < d.params.size(); ++k) {
-        TDataSet* ds = d.params[k].slot == 0 ? slots_[0] : &details_[size_t(d.params[k].slot) - 1]->query;
+        const TDataSet* ds = slots_[size_t(d.params[k].slot)]; // an earlier slot, open already
         const int pos = ds->Active() ? ds->currentPosition() : -1;
         values.append(pos < 0 ? QVariant() : ds->valueAt(d.fields[k], pos));
     }
