@@ -254,9 +254,9 @@ SqlCell CurrentCell(const TField& field, QByteArray& holder) {
         else
             cell.otherClass =
                 StorageOf(field.DataType) == StorageKind::Text && v.typeId() == QMetaType::QByteArray;
-        holder = stored.typeId() == QMetaType::QByteArray || v.typeId() == QMetaType::QByteArray
-                     ? (v.typeId() == QMetaType::QByteArray ? v.toByteArray() : stored.toByteArray())
-                     : stored.toString().toUtf8();
+        holder = v.typeId() == QMetaType::QByteArray        ? v.toByteArray()
+                 : stored.typeId() == QMetaType::QByteArray ? stored.toByteArray()
+                                                            : stored.toString().toUtf8();
         cell.bytes = std::string_view(holder.constData(), size_t(holder.size()));
         break;
     }
