@@ -161,8 +161,9 @@ QString SelectionCondition(const TField* field) {
         text = FilterDateText(v.toDate());
     else if (field->DataType == ftDateTime || field->DataType == ftTimeStamp)
         text = FilterDateText(v.toDateTime()); // with its time, so the row itself matches
-    else if (field->DataType == ftTime)
-        text = v.toTime().toString(QStringLiteral("H:mm:ss"));
+    else if (field->DataType == ftTime)        // with its milliseconds, so the row itself matches
+        text = v.toTime().toString(v.toTime().msec() ? QStringLiteral("H:mm:ss.zzz")
+                                                     : QStringLiteral("H:mm:ss"));
     else if (IsNumericField(*field) && (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float))
         text = FilterFloatText(v.toDouble());
     else

@@ -45,7 +45,9 @@ protected:
             " 'n2', NULL);"
             "INSERT INTO t VALUES (3, NULL, 'Bob', 30, -1e20, NULL, NULL, '2026-03-01 08:00:00.250',"
             " NULL, NULL);"
-            "INSERT INTO t VALUES (4, 'smith', 'Cy', 40, 2.5, 1, '2026-04-01', NULL, 'n4', NULL);");
+            "INSERT INTO t VALUES (4, 'smith', 'Cy', 40, 2.5, 1, '2026-04-01', NULL, 'n4', NULL);"
+            "CREATE TABLE shifts (id INTEGER PRIMARY KEY, starts TIME);"
+            "INSERT INTO shifts VALUES (1, '12:00:00.5'), (2, '12:00:00');");
         con.ConnectionString = "Provider=SQLite;Data Source=" + dir.path("f.sqlite");
         con.Open();
         q.Connection = &con;
@@ -207,6 +209,19 @@ TEST_F(FilterSortTest, FilterBySelectionFindsTheSelectedRow) {
     ASSERT_TRUE(FilterBySelection(&q, f("born"), FilterSelMode::Replace));
     EXPECT_EQ(q.Filter(), "(born = '2026-01-05')");
     EXPECT_EQ(ids(), QList<int>{1});
+    // So does a time with milliseconds.
+    TADOQuery shifts(&con);
+    shifts.SQL = "SELECT * FROM shifts ORDER BY id";
+    shifts.Open();
+    for (const auto& [id, condition] :
+         {std::pair{1, "(starts = '12:00:00.500')"}, {2, "(starts = '12:00:00')"}}) {
+        ApplyFilter(&shifts, "", false);
+        shifts.Locate("id", id, 0);
+        ASSERT_TRUE(FilterBySelection(&shifts, shifts.FieldByName("starts"), FilterSelMode::Replace));
+        EXPECT_EQ(shifts.Filter(), condition);
+        EXPECT_EQ(shifts.RecordCount(), 1);
+        EXPECT_EQ(shifts.FieldByName("id")->AsInteger(), id);
+    }
 }
 
 TEST_F(FilterSortTest, FilterBySelectionModesCombineWithTheCurrentFilter) {
