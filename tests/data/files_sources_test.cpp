@@ -1,6 +1,7 @@
 // File sources end to end: which reader a connection string picks, Access files against the mdbtools
 // programs, workbooks written by LibreOffice, dBase tables written here, the statements a file
 // source answers and refuses, and tabulo-cli on every kind.
+#include "ado_con_wizard.h"
 #include "connection.h"
 #include "exceptions.h"
 #include "file_source.h"
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <gtest/gtest.h>
 
@@ -287,6 +289,14 @@ TEST(FileSources, WorkbooksWrittenByLibreOfficeReadBackEqual) {
             ReadSource(path, "", "SELECT name, [price] AS p FROM book WHERE price > 1 ORDER BY price DESC");
         EXPECT_EQ(some.names, QStringList({"name", "p"}));
         EXPECT_EQ(joined(some.rows), QStringList({"\\N|1234567.125", "Be, ta|2", "Alpha|1.5"}));
+        // The shipped template of the kind connects it as the import wizard does.
+        TADOConnection con;
+        TADOConWizard w;
+        w.ADOConnection = &con;
+        w.UDLFilePath = QDir(ProgramDir()).filePath("udl_import") + '/';
+        w.UDLFileMask = "*_" + QFileInfo(path).suffix() + ".udl";
+        EXPECT_TRUE(w.ConnectToFile(path, true)) << w.LogText.join('\n').toStdString();
+        EXPECT_EQ(w.ConnectedFile(), path);
         CliRun t = cli({"--connect", path, "tables"});
         EXPECT_EQ(t.out, QString("book$\n")) << t.err.toStdString();
         CliRun o = cli({"--connect", path, "open", "book$", "--top", "1"});
