@@ -1,13 +1,33 @@
 // Tabulo: start-up. The action module, the main window and the three tool windows live for the run.
 #include "db_action.h"
+#include "exceptions.h"
 #include "main_window.h"
+#include "messages.h"
 #include "qt_messages.h"
 #include "tool_windows.h"
 
 #include <QApplication>
+#include <new>
+
+namespace {
+// An allocation that fails in an event handler is reported and the program goes on; every other
+// exception is handled where it arises.
+class Application : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::bad_alloc& e) {
+            Messages().error(ExceptionMessage(e));
+            return false;
+        }
+    }
+};
+} // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tabulo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tabulo"));
     InstallQtMessages();

@@ -1,6 +1,7 @@
 #include "main_window.h"
 
 #include "comp_config.h"
+#include "conn_string.h"
 #include "connection_editor.h"
 #include "cursor_guard.h"
 #include "db_action.h"
@@ -350,7 +351,7 @@ void TMain::btConnectClick() {
     HourglassCursor wait;
     btDisconClick();
     try {
-        DBCon.ConnectionString = QStringLiteral("FILE NAME=") + ConDir + cbUDL_nostore->currentText();
+        DBCon.ConnectionString = ConnectionFileString(ConDir + cbUDL_nostore->currentText());
         DBCon.LoginPrompt = false;
         try {
             DBCon.Open();

@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
         CliContext ctx{nullptr, CliArgs(global.rest())};
         if (it->second.needsConnection) {
             if (hasUdl == hasConnect) throw UsageError("give exactly one of --udl FILE and --connect STRING");
-            connection.ConnectionString = hasUdl ? "FILE NAME=" + udl : connect;
+            connection.ConnectionString = hasUdl ? ConnectionFileString(udl) : connect;
             connection.Open();
             ctx.connection = &connection;
         }
@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tabulo-cli: %s\n%s", e.what(), kUsage);
         return 2;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "tabulo-cli: %s\n", MaskPasswords(ExceptionMessage(e)).toUtf8().constData());
+        std::fprintf(stderr, "tabulo-cli: %s\n", ExceptionMessage(e).toUtf8().constData());
         return 1;
     }
 }

@@ -3,9 +3,12 @@
 #include "exceptions.h"
 
 #include <cstdio>
+#include <new>
 
 QString ExceptionMessage(const std::exception& e) {
     if (auto* ex = dynamic_cast<const Exception*>(&e)) return ex->Message;
+    if (dynamic_cast<const std::bad_alloc*>(&e))
+        return QStringLiteral("Out of memory: the data or file is too large for the memory available.");
     return QString::fromUtf8(e.what());
 }
 

@@ -265,6 +265,18 @@ void addToSet(FilterProgram::Node& s, const FilterProgram::Node& leaf) {
     }
 }
 
+// Joins operands with one operator into a tree of logarithmic depth, in their order (so evaluation
+// and its short cuts go as written): a long chain must not become a recursion as deep as it is long.
+NodeP joinBalanced(FilterProgram::Node::Kind kind, std::vector<NodeP>& items, size_t from, size_t to) {
+    if (to - from == 1) return std::move(items[from]);
+    const size_t mid = from + (to - from) / 2;
+    auto n = std::make_unique<FilterProgram::Node>();
+    n->kind = kind;
+    n->a = joinBalanced(kind, items, from, mid);
+    n->b = joinBalanced(kind, items, mid, to);
+    return n;
+}
+
 void collectOr(NodeP& n, std::vector<NodeP>& out) {
     if (n->kind == FilterProgram::Node::Or) {
         collectOr(n->a, out);
@@ -320,14 +332,7 @@ void optimize(NodeP& n) {
     }
     for (NodeP& it : items)
         if (it) kept.push_back(std::move(it));
-    n = std::move(kept.front());
-    for (size_t i = 1; i < kept.size(); ++i) {
-        auto o = std::make_unique<FilterProgram::Node>();
-        o->kind = FilterProgram::Node::Or;
-        o->a = std::move(n);
-        o->b = std::move(kept[i]);
-        n = std::move(o);
-    }
+    n = joinBalanced(FilterProgram::Node::Or, kept, 0, kept.size());
 }
 
 class Parser {
@@ -361,27 +366,37 @@ private:
         i_ = e;
         return true;
     }
-    static NodeP binary(FilterProgram::Node::Kind k, NodeP a, NodeP b) {
-        auto n = std::make_unique<FilterProgram::Node>();
-        n->kind = k;
-        n->a = std::move(a);
-        n->b = std::move(b);
-        return n;
-    }
+    // Parentheses and NOTs nest by recursion: a limit far beyond any real filter keeps the stack safe.
+    static constexpr int kMaxNesting = 256;
+    class Nesting {
+    public:
+        explicit Nesting(Parser& p, qsizetype at) : p_(p) {
+            if (++p_.depth_ > kMaxNesting) p_.fail(QStringLiteral("nested too deep"), at);
+        }
+        ~Nesting() { --p_.depth_; }
+
+    private:
+        Parser& p_;
+    };
     NodeP parseOr() {
-        NodeP n = parseAnd();
+        std::vector<NodeP> items;
+        items.push_back(parseAnd());
         while (keyword("OR"))
-            n = binary(FilterProgram::Node::Or, std::move(n), parseAnd());
-        return n;
+            items.push_back(parseAnd());
+        return joinBalanced(FilterProgram::Node::Or, items, 0, items.size());
     }
     NodeP parseAnd() {
-        NodeP n = parseNot();
+        std::vector<NodeP> items;
+        items.push_back(parseNot());
         while (keyword("AND"))
-            n = binary(FilterProgram::Node::And, std::move(n), parseNot());
-        return n;
+            items.push_back(parseNot());
+        return joinBalanced(FilterProgram::Node::And, items, 0, items.size());
     }
     NodeP parseNot() {
+        skip();
+        const qsizetype at = i_;
         if (keyword("NOT")) {
+            Nesting nest(*this, at);
             auto n = std::make_unique<FilterProgram::Node>();
             n->kind = FilterProgram::Node::Not;
             n->a = parseNot();
@@ -420,6 +435,7 @@ private:
         skip();
         if (i_ < s_.size() && s_[i_] == '(') {
             qsizetype open = i_++;
+            Nesting nest(*this, open);
             NodeP n = parseOr();
             skip();
             if (i_ >= s_.size() || s_[i_] != ')') fail(QStringLiteral("missing ')'"), open);
@@ -615,6 +631,7 @@ private:
     const TDataSet& ds_;
     bool ci_;
     qsizetype i_ = 0;
+    int depth_ = 0;
 };
 } // namespace
 

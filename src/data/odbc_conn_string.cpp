@@ -96,12 +96,17 @@ OdbcRoute sqlServer(const InitString& s) {
 }
 
 // The PostgreSQL driver hands booleans over as text and "text" columns as long (memo) values unless
-// told otherwise; text is a plain string here, as it is on SQLite, and is fetched in blocks.
+// told otherwise; text is a plain string here, as it is on SQLite, and is fetched in blocks. Its logs
+// are world-readable files that may show what was sent: they stay off whatever the registration or
+// the string says.
 void addPostgresDefaults(Items& out) {
     if (value(out, "BoolsAsChar").isEmpty())
         out.emplace_back(QStringLiteral("BoolsAsChar"), QStringLiteral("0"));
     if (value(out, "TextAsLongVarchar").isEmpty())
         out.emplace_back(QStringLiteral("TextAsLongVarchar"), QStringLiteral("0"));
+    std::erase_if(out, [](const auto& kv) { return is(kv.first, "CommLog") || is(kv.first, "Debug"); });
+    out.emplace_back(QStringLiteral("CommLog"), QStringLiteral("0"));
+    out.emplace_back(QStringLiteral("Debug"), QStringLiteral("0"));
 }
 
 OdbcRoute postgres(const InitString& s) {

@@ -150,8 +150,8 @@ std::optional<DialectKind> OdbcProvider::DialectOfDbms(const QString& dbmsName) 
 void OdbcProvider::fail(const Handle& h, const QString& context) const {
     QString diag = h.diagnostics();
     // Drivers may echo the connection string back; its password must not reach a message.
-    const QString pwd = InitString::parse(connectString_).value(QStringLiteral("PWD"));
-    if (pwd.size() >= 3) diag.replace(pwd, QLatin1String("***"));
+    for (const QString& pwd : PasswordsOf(connectString_))
+        if (pwd.size() >= 3) diag.replace(pwd, QLatin1String("***"));
     if (diag.isEmpty()) diag = QStringLiteral("no details");
     throw EDatabaseError(context.isEmpty() ? diag : context + ": " + diag);
 }
@@ -357,6 +357,10 @@ void OdbcProvider::bind(Handle& st, const QVariantList& params, Params& b) {
 
 SQLRETURN OdbcProvider::run(Handle& st, const QString& sql, const QVariantList& params, Params& buffers) {
     if (sql.trimmed().isEmpty()) throw EDatabaseError(QStringLiteral("The command text is empty"));
+    // Drivers read the text up to a NUL and would drop the rest without a word.
+    if (qsizetype at = sql.indexOf(QChar(0)); at >= 0)
+        throw EDatabaseError(QStringLiteral("The command text holds a NUL character in line %1")
+                                 .arg(QStringView(sql).left(at).count(QLatin1Char('\n')) + 1));
     SQLRETURN rc;
     if (params.isEmpty()) {
         rc = SQLExecDirectW(st.get(), odbc::W(sql), SQL_NTS);

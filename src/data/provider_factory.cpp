@@ -41,6 +41,9 @@ std::unique_ptr<Provider> fromInitString(const QString& text, const QString& bas
 } // namespace
 
 std::unique_ptr<Provider> CreateProvider(const QString& connectionString) {
+    // Drivers and file names end at a NUL: what follows would be dropped without a word.
+    if (connectionString.contains(QChar(0)))
+        throw EDatabaseError(QStringLiteral("The connection string holds a NUL character"));
     InitString s = InitString::parse(connectionString);
     if (s.has(QStringLiteral("FILE NAME"))) {
         QString path = s.value(QStringLiteral("FILE NAME"));

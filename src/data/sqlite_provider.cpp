@@ -210,8 +210,18 @@ void SqliteProvider::bind(sqlite3_stmt* st, const QVariantList& params) {
     }
 }
 
+namespace {
+// SQLite ends a statement text at a NUL: whatever follows would be dropped without a word.
+void refuseNul(const QString& sql) {
+    if (qsizetype at = sql.indexOf(QChar(0)); at >= 0)
+        throw EDatabaseError(QStringLiteral("The command text holds a NUL character in line %1")
+                                 .arg(QStringView(sql).left(at).count(QLatin1Char('\n')) + 1));
+}
+} // namespace
+
 sqlite3_stmt* SqliteProvider::prepare(const QString& sql, const QVariantList& params) {
     check();
+    refuseNul(sql);
     sqlite3_stmt* st = nullptr;
     QByteArray u = sql.toUtf8();
     const char* tail = nullptr;
@@ -419,6 +429,7 @@ qint64 SqliteProvider::execute(const QString& sql, const QVariantList& params) {
 
 qint64 SqliteProvider::executeBatch(const QString& sql) {
     check();
+    refuseNul(sql);
     QByteArray u = sql.toUtf8();
     const char* p = u.constData();
     const char* end = p + u.size();
@@ -427,6 +438,7 @@ qint64 SqliteProvider::executeBatch(const QString& sql) {
         Stmt s;
         const char* tail = nullptr;
         if (sqlite3_prepare_v2(db_, p, int(end - p), &s.st, &tail) != SQLITE_OK) fail(QString());
+        if (!s.st && tail <= p) throw EDatabaseError(QStringLiteral("The command text cannot be read on"));
         p = tail;
         if (!s.st) continue; // blank or comment
         sqlite3_int64 before = sqlite3_total_changes64(db_);

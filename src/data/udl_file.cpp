@@ -1,41 +1,49 @@
 #include "udl_file.h"
 
+#include "conn_string.h"
 #include "exceptions.h"
+#include "text_file.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QSaveFile>
-#include <QStringDecoder>
+
+namespace {
+// No connection file comes near this; a larger one is not read into memory.
+constexpr qint64 kMaxUdlBytes = 1 << 20;
+} // namespace
 
 QString ReadUdlFile(const QString& path) {
     QFile f(path);
     if (!f.exists()) throw EDatabaseError(QStringLiteral("Connection file \"%1\" does not exist").arg(path));
     if (!f.open(QIODevice::ReadOnly))
         throw EDatabaseError(QStringLiteral("Cannot open file \"%1\".").arg(path));
-    QByteArray raw = f.readAll();
+    const QByteArray raw = f.read(kMaxUdlBytes + 1);
+    if (raw.size() > kMaxUdlBytes)
+        throw EDatabaseError(
+            QStringLiteral("Connection file \"%1\" is larger than 1 MB, which no connection file is")
+                .arg(path));
     QString text;
-    if (raw.startsWith("\xFF\xFE")) {
-        text = QStringDecoder(QStringDecoder::Utf16LE).decode(raw.mid(2));
-    } else if (raw.startsWith("\xFE\xFF")) {
-        text = QStringDecoder(QStringDecoder::Utf16BE).decode(raw.mid(2));
-    } else {
-        if (raw.startsWith("\xEF\xBB\xBF")) raw = raw.mid(3);
-        // A UTF-16LE file without its BOM shows as ASCII with zero bytes between.
-        if (raw.size() > 1 && raw[1] == '\0')
-            text = QStringDecoder(QStringDecoder::Utf16LE).decode(raw);
-        else
-            text = QString::fromUtf8(raw);
+    try {
+        text = DecodeTextFile(raw, path, QStringLiteral("Connection file"));
+    } catch (const Exception& e) {
+        throw EDatabaseError(e.Message);
     }
-    const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\n|\r")));
-    for (const QString& line : lines) {
-        QString t = line.trimmed();
-        if (t.isEmpty() || t.startsWith(';') || t.compare(QLatin1String("[oledb]"), Qt::CaseInsensitive) == 0)
+    for (qsizetype pos = 0; pos < text.size();) {
+        qsizetype eol = pos;
+        while (eol < text.size() && text[eol] != '\n' && text[eol] != '\r')
+            ++eol;
+        const QString t = text.mid(pos, eol - pos).trimmed();
+        if (t.isEmpty() || t.startsWith(';') ||
+            t.compare(QLatin1String("[oledb]"), Qt::CaseInsensitive) == 0) {
+            pos = eol + 1;
             continue;
+        }
         if (!t.contains('='))
             throw EDatabaseError(
                 QStringLiteral("Connection file \"%1\" is not valid: \"%2\" is not an initialisation string")
                     .arg(path, t.left(60)));
-        return t;
+        // A quoted value may go on over line breaks.
+        return text.mid(pos, ScanInitString(text, pos, true, nullptr) - pos).trimmed();
     }
     throw EDatabaseError(QStringLiteral("Connection file \"%1\" holds no connection").arg(path));
 }

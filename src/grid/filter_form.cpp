@@ -3,10 +3,12 @@
 #include "comp_config.h"
 #include "dataset.h"
 #include "db_grid.h"
+#include "exceptions.h"
 #include "filter_text.h"
 #include "messages.h"
 #include "prop_save_file.h"
 #include "sql_names.h"
+#include "text_file.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -294,7 +296,11 @@ TkDBFilterForm::TkDBFilterForm(TkDBGrid* grid, TDataSet* ds, bool sortFields, QW
             Messages().error(QStringLiteral("Cannot open file \"%1\".").arg(name));
             return;
         }
-        eRes->setPlainText(QString::fromUtf8(f.readAll()));
+        try {
+            eRes->setPlainText(DecodeTextFile(f.readAll(), name));
+        } catch (const Exception& e) {
+            Messages().error(e.Message);
+        }
     });
     connect(btSave, &QPushButton::clicked, this, [this, fileFilter] {
         const QString name = QFileDialog::getSaveFileName(this, QString(), QString(), fileFilter);

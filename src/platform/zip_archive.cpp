@@ -5,6 +5,12 @@
 #include <QFile>
 #include <zip.h>
 
+namespace {
+constexpr zip_uint64_t kMaxEntryBytes = zip_uint64_t(256) << 20;
+constexpr zip_uint64_t kMaxInflationRatio = 1000;
+constexpr zip_uint64_t kRatioCheckBytes = zip_uint64_t(1) << 20; // small parts may compress very well
+} // namespace
+
 TZipArchive::~TZipArchive() {
     if (zip_) zip_discard(zip_);
 }
@@ -47,6 +53,19 @@ QByteArray TZipArchive::read(const QString& name) const {
     zip_stat_init(&st);
     if (zip_stat(zip_, n.constData(), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
         fail(QStringLiteral("Cannot read entry \"%1\" of").arg(name));
+    // Limits no real document reaches: a part that would inflate beyond them is a broken or hostile
+    // package, refused before anything is allocated for it.
+    const bool ratioKnown = (st.valid & ZIP_STAT_COMP_SIZE) && st.comp_size > 0;
+    if (st.size > kMaxEntryBytes)
+        throw Exception(
+            QStringLiteral("Entry \"%1\" of \"%2\" is larger than %3 MB, which no document part is")
+                .arg(name, path_)
+                .arg(kMaxEntryBytes >> 20));
+    if (st.size > kRatioCheckBytes && ratioKnown && st.size / st.comp_size > kMaxInflationRatio)
+        throw Exception(QStringLiteral("Entry \"%1\" of \"%2\" inflates more than %3 times, which no "
+                                       "document part does")
+                            .arg(name, path_)
+                            .arg(kMaxInflationRatio));
     zip_file_t* f = zip_fopen(zip_, n.constData(), 0);
     if (!f) fail(QStringLiteral("Cannot read entry \"%1\" of").arg(name));
     QByteArray data(qsizetype(st.size), Qt::Uninitialized);

@@ -19,6 +19,7 @@ public:
     void open(const QString& path, bool create = false);
     QStringList entries() const;
     bool contains(const QString& name) const;
+    // Refuses an entry over 256 MB, or over 1 MB that inflates more than 1000 times.
     QByteArray read(const QString& name) const;
     // Replaces the entry or adds it (deflated).
     void write(const QString& name, const QByteArray& data);

@@ -17,6 +17,9 @@
 
 namespace {
 
+// No settings file comes near this; a larger one, or one that inflates beyond it, is not loaded.
+constexpr qsizetype kMaxSettingsBytes = qsizetype(64) << 20;
+
 const QString kItemsCount = QStringLiteral("ItemsCount");
 QString ItemKey(int i) {
     return QStringLiteral("Item%1").arg(i);
@@ -119,15 +122,22 @@ void TPropSaveFile::LoadFile(const QString& fileName) {
         QByteArray bytes;
         bool readable = file.open(QIODevice::ReadOnly);
         if (readable) {
-            bytes = file.readAll();
+            bytes = file.read(kMaxSettingsBytes + 1);
             readable = file.error() == QFileDevice::NoError;
         }
         QByteArray inflated;
-        if (readable && CompressFile && ZlibInflate(bytes, inflated)) {
-            TextEncoding codePage = SystemCodePage();
-            content->SetContentAsString(DecodeText(inflated, codePage));
-        } else if (readable && !CompressFile && LooksLikeZlib(bytes) && ZlibInflate(bytes, inflated)) {
-            // Compression was switched off: keep the settings, they are written back as plain text.
+        const Inflated state = !readable || !(CompressFile || LooksLikeZlib(bytes))
+                                   ? Inflated::Broken
+                                   : ZlibInflate(bytes, inflated, kMaxSettingsBytes);
+        if (bytes.size() > kMaxSettingsBytes || state == Inflated::TooLarge) {
+            // Not loaded: its owner sees why, and the file is kept as it is.
+            Messages().information(
+                QStringLiteral("Cannot open file \"%1\": its settings are larger than %2 MB.")
+                    .arg(path)
+                    .arg(kMaxSettingsBytes >> 20));
+            protectFile_ = true;
+        } else if (state == Inflated::Whole) {
+            // Compressed, or compression was switched off: keep the settings, written back as asked.
             TextEncoding codePage = SystemCodePage();
             content->SetContentAsString(DecodeText(inflated, codePage));
         } else {

@@ -15,25 +15,31 @@ QByteArray ZlibCompress(const QByteArray& data) {
     return out;
 }
 
-bool ZlibInflate(const QByteArray& data, QByteArray& out) {
+Inflated ZlibInflate(const QByteArray& data, QByteArray& out, qsizetype maxBytes) {
     z_stream zs{};
-    if (inflateInit(&zs) != Z_OK) return false;
+    if (inflateInit(&zs) != Z_OK) return Inflated::Broken;
     zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
     zs.avail_in = uInt(data.size());
     QByteArray result;
     char buffer[64 * 1024];
     int rc = Z_OK;
+    bool tooLarge = false;
     while (rc == Z_OK) {
         zs.next_out = reinterpret_cast<Bytef*>(buffer);
         zs.avail_out = sizeof buffer;
         rc = inflate(&zs, Z_NO_FLUSH);
-        result.append(buffer, qsizetype(sizeof buffer - zs.avail_out));
+        const qsizetype got = qsizetype(sizeof buffer - zs.avail_out);
+        if (result.size() + got > maxBytes) {
+            tooLarge = true;
+            break;
+        }
+        result.append(buffer, got);
         if (rc == Z_BUF_ERROR && zs.avail_in == 0) break; // truncated stream
     }
-    const bool whole = rc == Z_STREAM_END && zs.avail_in == 0;
+    const bool whole = !tooLarge && rc == Z_STREAM_END && zs.avail_in == 0;
     inflateEnd(&zs);
     if (whole) out = std::move(result);
-    return whole;
+    return tooLarge ? Inflated::TooLarge : whole ? Inflated::Whole : Inflated::Broken;
 }
 
 bool LooksLikeZlib(const QByteArray& data) {

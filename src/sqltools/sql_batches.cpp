@@ -62,6 +62,8 @@ std::vector<SqlBatch> SplitSqlBatches(const QString& script) {
         const qsizetype next = nl < 0 ? script.size() + 1 : nl + 1;
         ++lineNo;
         const QStringView line = QStringView(script).mid(pos, lineEnd - pos);
+        if (line.contains(QChar(0)))
+            throw EDatabaseError(QStringLiteral("The SQL text holds a NUL character in line %1").arg(lineNo));
         if (IsGoLine(line)) {
             close(pos);
             batchStart = next;

@@ -21,7 +21,8 @@ QString FirstSqlWord(const QString& text);
 bool IsRowQuery(const QString& text);
 // A line that ends a batch: "GO" in any case with any surrounding blanks ("GO 5" is not one).
 bool IsGoLine(QStringView line);
-// The batches of a script in order; batches that are blank are left out.
+// The batches of a script in order; batches that are blank are left out. A NUL character, which
+// drivers take for the end of the text, raises EDatabaseError naming its line.
 std::vector<SqlBatch> SplitSqlBatches(const QString& script);
 
 // A batch the database refused: names the batch and its first line.

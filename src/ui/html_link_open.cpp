@@ -9,10 +9,11 @@
 #include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QUrl>
+#include <QUrlQuery>
 
 namespace {
 
-// Kinds of file that a desktop opens by running them.
+// Kinds of file that a desktop opens by running them, refused whatever their name says.
 const char* const kProgramMimeTypes[] = {
     "application/x-executable",
     "application/x-sharedlib",
@@ -36,8 +37,23 @@ const char* const kProgramMimeTypes[] = {
     "application/x-mswinurl",
 };
 
+// The kinds of document a link may open: what their viewers show without running anything.
+const char* const kDocumentSuffixes[] = {
+    "pdf", "txt",  "text", "log", "csv",  "tsv", "rtf", "doc", "docx", "odt", "ods", "odp", "xls",  "xlsx",
+    "ppt", "pptx", "slk",  "htm", "html", "xml", "png", "jpg", "jpeg", "gif", "bmp", "tif", "tiff",
+};
+
+// The parameters a mail link may carry; anything else (attach=, attachment=, ...) may hand a mail
+// program a local file.
+const char* const kMailParameters[] = {"to", "cc", "bcc", "subject", "body", "in-reply-to"};
+
+template <class List> bool listed(const List& list, const QString& s) {
+    for (const char* item : list)
+        if (s.compare(QLatin1String(item), Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
 bool isProgram(const QFileInfo& fi) {
-    if (!fi.isFile()) return false;
     if (fi.isExecutable()) return true;
     const QMimeType mime = QMimeDatabase().mimeTypeForFile(fi);
     for (const char* name : kProgramMimeTypes)
@@ -48,9 +64,16 @@ bool isProgram(const QFileInfo& fi) {
 HtmlLinkKind classifyFile(const QString& path, QString* resolved) {
     if (path.isEmpty()) return HtmlLinkKind::Refused;
     const QFileInfo fi(QDir(ProgramFolder()).absoluteFilePath(path));
-    if (!fi.exists() || isProgram(fi)) return HtmlLinkKind::Refused;
+    if (!fi.isFile() || !listed(kDocumentSuffixes, fi.suffix()) || isProgram(fi))
+        return HtmlLinkKind::Refused;
     if (resolved) *resolved = fi.absoluteFilePath();
     return HtmlLinkKind::LocalFile;
+}
+
+bool safeMailParameters(const QUrl& url) {
+    for (const auto& item : QUrlQuery(url).queryItems())
+        if (!listed(kMailParameters, item.first)) return false;
+    return true;
 }
 
 } // namespace
@@ -67,7 +90,7 @@ HtmlLinkKind ClassifyHtmlLink(const QString& target, QString* resolved) {
     if (s == QLatin1String("http") || s == QLatin1String("https")) {
         if (url.host().isEmpty()) return HtmlLinkKind::Refused;
     } else if (s == QLatin1String("mailto")) {
-        if (url.path().isEmpty()) return HtmlLinkKind::Refused;
+        if (url.path().isEmpty() || !safeMailParameters(url)) return HtmlLinkKind::Refused;
     } else if (s == QLatin1String("file")) {
         return url.isLocalFile() ? classifyFile(url.toLocalFile(), resolved) : HtmlLinkKind::Refused;
     } else {

@@ -1,7 +1,8 @@
 #pragma once
-// Opening the target of a link through the shell, limited to what cannot start a program:
-// http, https and mailto addresses, and existing local documents (a relative name is taken from
-// the program folder). Executables, scripts, desktop entries and other schemes are refused.
+// Opening the target of a link through the shell, limited to kinds known to be safe: http and https
+// addresses with a host, mailto addresses without attachment parameters, and existing local
+// documents of an allowed type (a relative name is taken from the program folder). Everything else
+// is refused: other schemes, executables, scripts, launcher files, folders.
 #include <QString>
 
 enum class HtmlLinkKind { Refused, Web, LocalFile };

@@ -16,6 +16,26 @@ QWidget* activeWindow() {
     return QApplication::activeWindow();
 }
 
+// Texts hold file names and database messages: shown as plain text, so markup in them can neither
+// format the box nor become a link. A heading is made bold by its font.
+void plainText(QMessageBox& box, bool boldHeading = false) {
+    box.setTextFormat(Qt::PlainText);
+    if (auto* info = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        info->setTextFormat(Qt::PlainText);
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (boldHeading && label) {
+        QFont f = label->font();
+        f.setBold(true);
+        label->setFont(f);
+    }
+}
+
+int show(QMessageBox::Icon icon, const QString& title, const QString& text) {
+    QMessageBox box(icon, title, text, QMessageBox::Ok, activeWindow());
+    plainText(box);
+    return box.exec();
+}
+
 MsgAnswer ask(QMessageBox& box, bool withCancel) {
     box.setStandardButtons(withCancel ? QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel
                                       : QMessageBox::Yes | QMessageBox::No);
@@ -31,25 +51,27 @@ MsgAnswer ask(QMessageBox& box, bool withCancel) {
 } // namespace
 
 void QtMessages::information(const QString& text) {
-    QMessageBox::information(activeWindow(), QStringLiteral("Information"), text);
+    show(QMessageBox::Information, QStringLiteral("Information"), text);
 }
 void QtMessages::warning(const QString& text) {
-    QMessageBox::warning(activeWindow(), QStringLiteral("Warning"), text);
+    show(QMessageBox::Warning, QStringLiteral("Warning"), text);
 }
 void QtMessages::error(const QString& text) {
-    QMessageBox::critical(activeWindow(), QStringLiteral("Error"), text);
+    show(QMessageBox::Critical, QStringLiteral("Error"), text);
 }
 
 MsgAnswer QtMessages::question(const QString& text, bool withCancel) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), text, QMessageBox::NoButton,
                     activeWindow());
+    plainText(box);
     return ask(box, withCancel);
 }
 
 MsgAnswer QtMessages::questionHeading(const QString& heading, const QString& text, bool withCancel) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"),
-                    "<b>" + heading.toHtmlEscaped() + "</b>", QMessageBox::NoButton, activeWindow());
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), heading, QMessageBox::NoButton,
+                    activeWindow());
     box.setInformativeText(text);
+    plainText(box, true);
     return ask(box, withCancel);
 }
 
@@ -62,9 +84,9 @@ bool QtMessages::inputBox(const QString& caption, const QString& prompt, QString
 
 void QtMessages::exceptionBox(const QString& heading, const QString& message) {
     QApplication::beep();
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Error"), "<b>" + heading.toHtmlEscaped() + "</b>",
-                    QMessageBox::Ok, activeWindow());
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Error"), heading, QMessageBox::Ok, activeWindow());
     box.setInformativeText(ExceptionBoxText(message));
+    plainText(box, true);
     box.exec();
 }
 
@@ -74,6 +96,7 @@ public:
         setWindowTitle(QStringLiteral("Information"));
         auto* l = new QVBoxLayout(this);
         text = new QLabel;
+        text->setTextFormat(Qt::PlainText);
         text->setAlignment(Qt::AlignCenter);
         text->setWordWrap(true);
         text->setMinimumWidth(280);

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace {
 void touch(const QString& path, const QByteArray& content = {}) {
@@ -147,6 +148,40 @@ TEST(ConnectionEditor, InitStringsRoundTrip) {
     EXPECT_EQ(MissingField({ConnProvider::PostgreSQL, "", "", 0, "", "", "", ""}), "Enter the server.");
     EXPECT_EQ(MissingField({ConnProvider::SQLiteFile, "", "", 0, "", "", "", ""}),
               "Enter the database file.");
+}
+
+// Whatever the fields hold, the file the editor writes reads back to the same fields.
+TEST(ConnectionEditor, RandomValuesRoundTripThroughTheFile) {
+    ScopedScriptedMessages messages;
+    TempDir dir;
+    const QString udl = dir.path("R.udl");
+    touch(udl);
+    TConnectionEditor editor;
+    ASSERT_TRUE(editor.load(udl));
+    const QString alphabet = QStringLiteral("ab ;=\"'{}x\\ž");
+    std::mt19937 random(9);
+    auto value = [&](bool outerBlanks) {
+        QString v;
+        for (int len = 1 + int(random() % 8); len > 0; --len)
+            v += alphabet[int(random() % alphabet.size())];
+        return outerBlanks ? v : v.trimmed();
+    };
+    for (int round = 0; round < 100; ++round) {
+        ConnectionFields f;
+        f.provider = ConnProvider::PostgreSQL;
+        f.server = value(false).remove(',');
+        f.database = value(false);
+        f.user = value(true);
+        f.password = value(true);
+        if (f.server.isEmpty()) f.server = "s";
+        editor.setFields(f);
+        editor.accept();
+        const ConnectionFields back = FieldsOfInitString(ReadUdlFile(udl));
+        ASSERT_TRUE(back.server == f.server && back.database == f.database && back.user == f.user &&
+                    back.password == f.password)
+            << ReadUdlFile(udl).toStdString();
+    }
+    EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST(ConnectionEditor, WritesTheFileAndTestsTheConnection) {

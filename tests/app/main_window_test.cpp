@@ -100,6 +100,10 @@ TEST_F(MainWindowTest, ConnectListsTablesViewsAndMask) {
     EXPECT_EQ(main->gbTop->title(), "DB: none");
     EXPECT_TRUE(tables().isEmpty());
     EXPECT_FALSE(main->DBCon.Connected());
+    // Any legal file name opens: the name is no part of a connection string.
+    WriteUdlFile(dir.path("Connections/Sales;2024 {\"x\"}.udl"), "Provider=SQLite;Data Source=../w.sqlite");
+    connect("Sales;2024 {\"x\"}.udl");
+    EXPECT_TRUE(main->DBCon.Connected()) << messages.log().join('|').toStdString();
 }
 
 TEST_F(MainWindowTest, DemoDatabaseLoads) {

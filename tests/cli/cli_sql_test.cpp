@@ -46,6 +46,36 @@ TEST_F(CliSql, AFailingBatchStopsWithItsNumberAndFirstLine) {
     EXPECT_EQ(names(), "name\nfirst\nfirst\n");
 }
 
+// Script text arrives as written, in any encoding a file may have, or is refused naming its line
+// with nothing run.
+TEST_F(CliSql, TextIsReadAsWrittenOrRefused) {
+    QByteArray utf16("\xFF\xFE", 2);
+    for (QChar c : QStringLiteral("UPDATE t SET name = 'Žofie'"))
+        utf16.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
+    struct Case {
+        QByteArray sql;
+        QString names; // after the run; empty: refused
+        QStringList err = {};
+    } cases[] = {
+        {"UPDATE t SET name = 'M\xFCller'", "name\nMüller\nMüller\n"},
+        {"UPDATE t SET name = 'Müller'", "name\nMüller\nMüller\n"},
+        {utf16, "name\nŽofie\nŽofie\n"},
+        {QByteArray("UPDATE t SET name = 'x';\nDELETE FROM t WHERE name = 'a") + '\0' + "';\nDELETE FROM t",
+         "",
+         {"run.sql\", line 2: ", "NUL character"}},
+        {"UPDATE t SET name = 'x';\n\n-- \x93quoted\x94\n", "", {"run.sql\", line 3: ", "0x93"}},
+        {QByteArray("\xFF\xFEx\0\n\0\0\xD8", 8), "", {"run.sql\", line 2: ", "lone surrogate"}},
+    };
+    for (const Case& c : cases) {
+        MakeSqliteDb(dir.path("db.sqlite"), "DELETE FROM t; INSERT INTO t VALUES (1, 'a'), (2, 'b');");
+        const CliRun r = cli({"--connect", conn, "sql", file(c.sql)});
+        EXPECT_EQ(r.status, c.names.isEmpty() ? 1 : 0) << r.err.toStdString();
+        for (const QString& part : c.err)
+            EXPECT_TRUE(r.err.contains(part)) << r.err.toStdString();
+        EXPECT_EQ(names(), c.names.isEmpty() ? "name\na\nb\n" : c.names) << c.sql.toStdString();
+    }
+}
+
 TEST_F(CliSql, FileAndUsageErrors) {
     const CliRun missing = cli({"--connect", conn, "sql", dir.path("none.sql")});
     EXPECT_EQ(missing.status, 1);

@@ -157,6 +157,14 @@ TEST_F(CliTest, TablesAndSchema) {
     EXPECT_TRUE(s.out.startsWith("TABLE_CATALOG\tTABLE_SCHEMA\tTABLE_NAME\tCOLUMN_NAME\tORDINAL\tPK_NAME\n"));
     EXPECT_TRUE(s.out.contains("main\t\\N\tt x\tid\t1\t"));
     EXPECT_EQ(cli({"--connect", conn, "schema", "20"}).status, 0);
+    // Any legal file name reaches the connection file.
+    for (const QString& folder : {QStringLiteral("Sales;2024"), QStringLiteral("{q} 'x\" y=1")}) {
+        QDir().mkpath(dir.path(folder));
+        WriteFile(dir.path(folder + "/x.udl"), "Provider=SQLite;Data Source=../db.sqlite");
+        const CliRun r = cli({"--udl", dir.path(folder + "/x.udl"), "tables"});
+        EXPECT_EQ(r.out, cli({"--connect", conn, "tables"}).out)
+            << folder.toStdString() << ": " << r.err.toStdString();
+    }
 }
 
 TEST_F(CliTest, ErrorsAndUsage) {
@@ -183,6 +191,13 @@ TEST_F(CliTest, ErrorsAndUsage) {
         {{"--connect", conn, "open", "t x", "--filter", "id = 'x"}, 1, "missing closing apostrophe"},
         {{"--udl", "/nonexistent/x.udl", "tables"}, 1, "/nonexistent/x.udl"},
         {{"--connect", "Provider=Nope;Password=hush", "tables"}, 1, "Provider \"Nope\" is not supported"},
+        // Passwords are hidden where the message is made; nothing else of it changes.
+        {{"--connect", "Data Source={a;}}b};Encrypt;Password=hush", "tables"},
+         1,
+         "names no provider: \"Data Source={a;}}b};Encrypt;Password=***\""},
+        {{"--connect", "Driver=FreeTDS;Server=127.0.0.1;Port=1;UID=sa;Encrypt;PWD=hush", "tables"},
+         1,
+         "Driver={FreeTDS};Server=127.0.0.1;Port=1;UID=sa;PWD=***;\": [08S01] [FreeTDS]"},
     };
     for (const Case& c : cases) {
         CliRun r = cli(c.args);

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace {
 const char* kShop = R"(
@@ -55,15 +56,23 @@ TEST(ConnectionFiles, ReadInEveryEncoding) {
     struct Case {
         const char* name;
         QByteArray bytes;
+        QString expected = QString();
     } cases[] = {
         {"utf16.udl", utf16},
         {"utf8bom.udl", "\xEF\xBB\xBF" + body.toUtf8()},
         {"ascii.udl", body.toLatin1()},
         {"bare.udl", (init + "\n").toLatin1()},
+        {"latin1.udl", "Provider=SQLite;Data Source=M\xFCller.sqlite\r\n",
+         "Provider=SQLite;Data Source=Müller.sqlite"},
+        {"utf8.udl", "Provider=SQLite;Data Source=Müller.sqlite\r\n",
+         "Provider=SQLite;Data Source=Müller.sqlite"},
+        // A quoted value goes on over line breaks; the next line is no part of the string.
+        {"multiline.udl", "[oledb]\r\nProvider=SQLite;Password=\"a\r\nb\";Data Source=x\r\nJunk=1\r\n",
+         "Provider=SQLite;Password=\"a\r\nb\";Data Source=x"},
     };
     for (const Case& c : cases) {
         writeFile(dir.path(c.name), c.bytes);
-        EXPECT_EQ(ReadUdlFile(dir.path(c.name)), init) << c.name;
+        EXPECT_EQ(ReadUdlFile(dir.path(c.name)), c.expected.isNull() ? init : c.expected) << c.name;
     }
     // What we write is the usual form and reads back the same.
     WriteUdlFile(dir.path("written.udl"), init);
@@ -82,6 +91,15 @@ TEST(ConnectionFiles, ErrorsNameTheFile) {
     writeFile(dir.path("missingdb.udl"), "Provider=SQLite;Data Source=nothere.sqlite");
     writeFile(dir.path("notdb.sqlite"), "this is plain text, not a database file at all..............");
     writeFile(dir.path("notdb.udl"), "Provider=SQLite;Data Source=notdb.sqlite");
+    writeFile(dir.path("keyless.udl"), "Data Source={a;}}b};Encrypt;Password=secret");
+    writeFile(dir.path("nul.udl"),
+              QByteArray("[oledb]\r\n; comment\r\nProvider=SQLite;Data Source=a") + '\0' + "b");
+    QByteArray surrogate("\xFF\xFE", 2);
+    for (QChar c : QStringLiteral("[oledb]\r\nProvider=SQLite;Data Source=a") + QChar(0xD800) + "b\r\n")
+        surrogate.append(char(c.unicode() & 0xff)).append(char(c.unicode() >> 8));
+    writeFile(dir.path("surrogate.udl"), surrogate);
+    writeFile(dir.path("big.udl"), "Provider=SQLite;Data Source=x;" + QByteArray(1 << 20, ' '));
+    writeFile(dir.path("cp1252.udl"), "Provider=SQLite;Data Source=\x93x\x94.sqlite");
     struct Case {
         QString conn;
         QStringList expected;
@@ -93,6 +111,15 @@ TEST(ConnectionFiles, ErrorsNameTheFile) {
         {"FILE NAME=" + dir.path("missingdb.udl"), {"nothere.sqlite", "does not exist"}},
         {"FILE NAME=" + dir.path("notdb.udl"), {"notdb.sqlite", "not a database"}},
         {"Data Source=x.sqlite;Password=topsecret", {"names no provider", "Password=***"}},
+        // The message shows the string as written, only the password hidden.
+        {"Data Source=x.sqlite;Encrypt;PWD=secret", {"\"Data Source=x.sqlite;Encrypt;PWD=***\""}},
+        {"FILE NAME=" + dir.path("keyless.udl"),
+         {"keyless.udl", "names no provider: \"Data Source={a;}}b};Encrypt;Password=***\""}},
+        {"FILE NAME=" + dir.path("nul.udl"), {"nul.udl\", line 3", "NUL character"}},
+        {"FILE NAME=" + dir.path("surrogate.udl"), {"surrogate.udl\", line 2", "lone surrogate"}},
+        {"FILE NAME=" + dir.path("big.udl"), {"big.udl", "larger than 1 MB"}},
+        {"FILE NAME=" + dir.path("cp1252.udl"), {"cp1252.udl\", line 1", "0x93"}},
+        {QStringLiteral("Provider=SQLite;Data Source=a") + QChar(0) + "b", {"NUL character"}},
     };
     for (const Case& c : cases) {
         TADOConnection con;
@@ -134,6 +161,11 @@ TEST(ConnectionFiles, EveryStatementOfACommandRunsOrNoneDoes) {
     TADOQuery q(&con);
     q.SQL = "SELECT a FROM t; DELETE FROM t";
     EXPECT_THROW(q.Open(), EDatabaseError);
+    // A NUL would end the text for SQLite: refused naming its line, nothing run.
+    EXPECT_THROW(con.Execute(QStringLiteral("DELETE FROM t;\nSELECT 1") + QChar(0) + "; DELETE FROM t"),
+                 EDatabaseError);
+    q.SQL = QStringLiteral("SELECT a FROM t") + QChar(0) + "; DELETE FROM t";
+    EXPECT_THROW(q.Open(), EDatabaseError);
     q.SQL = "SELECT a FROM t; -- trailing comment";
     q.Open();
     EXPECT_EQ(q.RecordCount(), 2);
@@ -145,7 +177,55 @@ TEST(InitStrings, QuotedValuesAndPasswords) {
     EXPECT_EQ(s.value("PWD"), "x;}y");
     EXPECT_EQ(s.value("missing"), "");
     EXPECT_EQ(InitString::parse(s.text()).value("Data Source"), "a;b.sqlite");
-    EXPECT_EQ(MaskPasswords("Server=s;Password=p1;UID=u;PWD=p2"), "Server=s;Password=***;UID=u;PWD=***");
+    // A token without "=" stands alone, as drivers read it: the key after it is a key of its own.
+    EXPECT_EQ(InitString::parse("UID=tab;Encrypt;PWD=secret").value("PWD"), "secret");
+    EXPECT_FALSE(InitString::parse("UID=tab;Encrypt;PWD=secret").has("Encrypt"));
+
+    // Every password form; the rest stays exactly as written (braces, doubled quotes, blanks).
+    struct Case {
+        const char* text;
+        const char* masked;
+    } cases[] = {
+        {"Server=s;Password=p1;UID=u;PWD=p2", "Server=s;Password=***;UID=u;PWD=***"},
+        {"Driver=FreeTDS;UID=tab;Encrypt;PWD=secret", "Driver=FreeTDS;UID=tab;Encrypt;PWD=***"},
+        {"UID=tab; pwd = {se;c}}ret} ;Server=x", "UID=tab; pwd = ***;Server=x"},
+        {"Password=\"a;\"\"b\";X={1}}}", "Password=***;X={1}}}"},
+        {"Provider=x;Password='it''s'", "Provider=x;Password=***"},
+        {"PWD=my;pass;UID=u", "PWD=***;***;UID=u"}, // the rest of an unquoted password
+        {"Encrypt;PWD;secret;UID=u", "Encrypt;PWD;***;UID=u"},
+        {"PWD={unterminated;UID=u", "PWD=***"},
+        {"Data Source={a}}b};X=\"q\"\"q\";Encrypt", "Data Source={a}}b};X=\"q\"\"q\";Encrypt"},
+        {"PWD=", "PWD=***"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MaskPasswords(c.text), c.masked) << c.text;
+    EXPECT_EQ(PasswordsOf("PWD=my;pass;Password={x}"), QStringList({"my", "pass", "x"}));
+}
+
+// Whatever a value holds, writing it (into a connection file too) and reading it back gives it again.
+TEST(InitStrings, EveryValueRoundTrips) {
+    TempDir dir;
+    const QString alphabet = QStringLiteral("ab ;=\"'{}[]\t\r\nx,\\ž");
+    std::mt19937 random(21);
+    for (int round = 0; round < 300; ++round) {
+        InitString s;
+        const int keys = 1 + int(random() % 4);
+        for (int k = 0; k < keys; ++k) {
+            QString v;
+            for (int len = int(random() % 8); len > 0; --len)
+                v += alphabet[int(random() % alphabet.size())];
+            s.set(QStringLiteral("Key%1").arg(k), v);
+        }
+        WriteUdlFile(dir.path("r.udl"), s.text());
+        const InitString back = InitString::parse(ReadUdlFile(dir.path("r.udl")));
+        ASSERT_TRUE(back.items() == s.items()) << s.text().toStdString();
+    }
+    // A connection file's name is such a value.
+    for (const QString& name : {QStringLiteral("Sales;2024"), QStringLiteral("{q} 'x\" y")}) {
+        QDir().mkpath(dir.path(name));
+        const QString path = dir.path(name + "/x.udl");
+        EXPECT_EQ(InitString::parse(ConnectionFileString(path)).value("FILE NAME"), path);
+    }
 }
 
 class SchemaTest : public ::testing::Test {

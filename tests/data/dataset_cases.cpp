@@ -7,6 +7,7 @@
 #include "test_util.h"
 
 #include <gtest/gtest.h>
+#include <string>
 
 namespace {
 const char* kSchema = R"(
@@ -161,6 +162,17 @@ TEST_P(DataSetCases, Filters) {
         const char* ids;
         bool caseInsensitive = false;
     };
+    // Deep but allowed nesting, and chains far longer than the stack could recurse through.
+    auto repeat = [](const char* part, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i)
+            out += part;
+        return out;
+    };
+    static const std::string nested = repeat("(", 200) + "city = 'Brno'" + repeat(")", 200);
+    static const std::string nots = repeat("NOT ", 200) + "city = 'Brno'";
+    static const std::string ors = repeat("score = 99 OR ", 60000) + "city = 'Brno'";
+    static const std::string ands = repeat("score <> 99 AND ", 60000) + "city = 'Brno'";
     const Case cases[] = {
         {"city = 'Praha'", "1,3"},
         {"[city] = 'praha'", ""},
@@ -186,6 +198,10 @@ TEST_P(DataSetCases, Filters) {
         {"active = false OR active = NULL", "2,4,6"},
         {"(city='Praha' OR city='Brno') AND active=true", "1,3,5"},
         {"NOT (city = 'Praha' OR city = 'Brno')", "4,6"},
+        {nested.c_str(), "2,5"},
+        {nots.c_str(), "2,5"},
+        {ors.c_str(), "2,5"},
+        {ands.c_str(), "2,5"},
         {"[unit price] > 10", "1,3,5"},
         {"Unit price > 10", ""}, // a bare name stops at the blank: no such field
         {"notes = 'O''Brien'", "4"},
@@ -218,10 +234,12 @@ TEST_P(DataSetCases, MalformedFilterKeepsTheOldOne) {
     q.setFiltered(true);
     ASSERT_EQ(q.RecordCount(), 2);
     struct Case {
-        const char* filter;
+        QString filter;
         const char* message;
     };
     const Case cases[] = {
+        {QString(20000, '(') + "city = 'Praha'" + QString(20000, ')'), "position 257: nested too deep"},
+        {QStringLiteral("NOT ").repeated(30000) + "city = 'Praha'", "position 1025: nested too deep"},
         {"city = 'Praha", "position 8: missing closing apostrophe"},
         {"nosuch = 1", "position 1: field 'nosuch' not found"},
         {"score > 'abc'", "'abc' is not a valid value for field 'score'"},
@@ -233,7 +251,7 @@ TEST_P(DataSetCases, MalformedFilterKeepsTheOldOne) {
     for (const Case& c : cases) {
         try {
             q.setFilter(c.filter);
-            ADD_FAILURE() << "accepted " << c.filter;
+            ADD_FAILURE() << "accepted " << c.filter.left(80).toStdString();
         } catch (const EDatabaseError& e) {
             EXPECT_TRUE(e.Message.contains(c.message)) << e.what();
         }

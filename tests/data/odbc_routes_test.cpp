@@ -44,14 +44,16 @@ TEST(OdbcRoutes, InitStringsBecomeOdbcStrings) {
         {"Provider=MSDASQL;Extended Properties=\"DSN=Sales;UID=me;PWD=pw\"", "DSN=Sales;UID=me;PWD=pw;"},
         {"Provider=MSDASQL;Driver={PostgreSQL Unicode};Server=h;Port=5433;Database=d;User ID=me;Password=pw",
          "Driver={PostgreSQL "
-         "Unicode};Server=h;Port=5433;Database=d;UID=me;PWD=pw;BoolsAsChar=0;TextAsLongVarchar=0;"},
+         "Unicode};Server=h;Port=5433;Database=d;UID=me;PWD=pw;BoolsAsChar=0;TextAsLongVarchar=0;CommLog=0;"
+         "Debug=0;"},
         {"Driver={PostgreSQL Unicode};Server=h;BoolsAsChar=1",
-         "Driver={PostgreSQL Unicode};Server=h;BoolsAsChar=1;TextAsLongVarchar=0;"},
+         "Driver={PostgreSQL Unicode};Server=h;BoolsAsChar=1;TextAsLongVarchar=0;CommLog=0;Debug=0;"},
         {"DSN=Warehouse;UID=x", "DSN=Warehouse;UID=x;"},
         {"Driver=FreeTDS;Server=s;Database=d", "Driver={FreeTDS};Server=s;Database=d;"},
         {"Provider=PostgreSQL OLE DB Provider;Data Source=pg.local:5444;Location=crm;User ID=me;Password=pw",
          "Driver={PostgreSQL "
-         "Unicode};Server=pg.local;Port=5444;Database=crm;UID=me;PWD=pw;BoolsAsChar=0;TextAsLongVarchar=0;"},
+         "Unicode};Server=pg.local;Port=5444;Database=crm;UID=me;PWD=pw;BoolsAsChar=0;TextAsLongVarchar=0;"
+         "CommLog=0;Debug=0;"},
     };
     for (const Case& c : cases) {
         std::optional<OdbcRoute> route = OdbcRouteOf(InitString::parse(c.init));

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -152,6 +153,36 @@ TEST_F(StoreFiles, UninflatableFileKeepsTextShowsMessageAndIsNotOverwrittenUncha
     again.FileName = "c.ini";
     again.CompressFile = true;
     EXPECT_EQ(again.ReadString("S", "new"), "1");
+}
+
+// A file no settings file comes near (too large, or inflating beyond that) is not loaded: a message
+// says why, the program goes on with defaults, and the file stays as it was.
+TEST_F(StoreFiles, OversizedFilesAreRefusedAndKept) {
+    const QByteArray huge = "[S]\r\nk=" + QByteArray((64 << 20) + 1, 'v') + "\r\n";
+    const QByteArray bomb = qCompress(huge, 9).mid(4); // a zlib stream of 64 KB
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        bool compressed;
+    };
+    for (const Case& c : {Case{"plain text", huge, false}, Case{"compressed", bomb, true},
+                          Case{"compressed, compression off", bomb, false}}) {
+        SCOPED_TRACE(c.name);
+        const QString file = Path("big.ini");
+        WriteAll(file, c.bytes);
+        messages_.clear();
+        {
+            TPropSaveFile store;
+            store.FileName = "big.ini";
+            store.CompressFile = c.compressed;
+            EXPECT_EQ(store.ReadString("S", "k", "default"), "default");
+            EXPECT_EQ(messages_.log(),
+                      QStringList({QStringLiteral("information: Cannot open file \"%1\": its "
+                                                  "settings are larger than 64 MB.")
+                                       .arg(file)}));
+        }
+        EXPECT_EQ(QFileInfo(file).size(), c.bytes.size());
+    }
 }
 
 TEST_F(StoreFiles, SwitchingCompressionOffKeepsSettings) {

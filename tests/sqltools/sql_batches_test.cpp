@@ -178,6 +178,21 @@ TEST_P(SqlBatchRun, AFailingBatchStopsTheRunNamingItself) {
     }
     // The first batch stays executed, the third never ran.
     EXPECT_EQ(rows(), (QStringList{"1=first", "2=first"}));
+    // A NUL ends the text for drivers: refused naming its line before anything runs, also by the
+    // provider itself.
+    const QString nul =
+        QStringLiteral("UPDATE t SET name = 'x'\nGO\nDELETE FROM t WHERE id = 1\nOR name = '") + QChar(0) +
+        "'\n";
+    EXPECT_THROW(
+        try { RunSqlBatches(con, nul); } catch (const EDatabaseError& e) {
+            EXPECT_TRUE(e.Message.contains("NUL character in line 4")) << e.Message.toStdString();
+            throw;
+        },
+        EDatabaseError);
+    EXPECT_THROW(
+        con.provider().executeBatch(QStringLiteral("DELETE FROM t WHERE id = 1") + QChar(0) + " OR 1 = 1"),
+        EDatabaseError);
+    EXPECT_EQ(rows(), (QStringList{"1=first", "2=first"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Providers, SqlBatchRun, ::testing::ValuesIn(ProviderNames()), [](const auto& info) {

@@ -5,6 +5,7 @@
 #include "html_link_open.h"
 #include "html_url_label.h"
 #include "program_folder.h"
+#include "qt_messages.h"
 #include "scripted_messages.h"
 #include "shell.h"
 #include "test_util.h"
@@ -12,8 +13,11 @@
 #include <QApplication>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -233,6 +237,10 @@ TEST(HtmlLinkOpen, OnlyWebMailAndExistingDocuments) {
     write("tool", "#!/bin/sh\necho hi\n", true);
     write("script.sh", "#!/bin/sh\necho hi\n");
     write("app.desktop", "[Desktop Entry]\nType=Application\nExec=xterm\n");
+    write("start.jnlp", "<jnlp><application-desc/></jnlp>");
+    write("app.flatpakref", "[Flatpak Ref]\nName=x\n");
+    write("report.pdf", "%PDF-1.4\n");
+    QDir(dir.path()).mkdir("folder");
 
     struct Case {
         QString target;
@@ -256,6 +264,14 @@ TEST(HtmlLinkOpen, OnlyWebMailAndExistingDocuments) {
         {"http:///nohost", ""},
         {"mailto:", ""},
         {"", ""},
+        // Known-safe kinds only: documents of listed types, mail without attachments.
+        {"report.pdf", "open " + dir.path("report.pdf")},
+        {"start.jnlp", ""},
+        {"app.flatpakref", ""},
+        {"folder", ""},
+        {"mailto:a@example.com?subject=Hi&body=x", "open mailto:a@example.com?subject=Hi&body=x"},
+        {"mailto:a@example.com?attach=/etc/passwd", ""},
+        {"mailto:a@example.com?subject=x&Attachment=~/.ssh/id_rsa", ""},
     };
     for (const Case& c : cases) {
         ShellRecorder shell;
@@ -263,6 +279,36 @@ TEST(HtmlLinkOpen, OnlyWebMailAndExistingDocuments) {
         EXPECT_EQ(shell.opened, c.opened.isEmpty() ? QStringList() : QStringList({c.opened}))
             << c.target.toStdString();
     }
+}
+
+// File names and database messages may hold markup: message boxes show it as it is, never as a link.
+TEST(QtMessageBoxes, TextIsPlainText) {
+    const QString markup = "<a href=\"file:///etc/passwd\">click</a> <b>x</b>";
+    struct Seen {
+        QStringList texts;
+        bool plain = true;
+    } seen;
+    auto inspectNextBox = [&] {
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            for (auto* label : box->findChildren<QLabel*>()) {
+                if (label->text().isEmpty()) continue;
+                seen.texts << label->text();
+                seen.plain &= label->textFormat() == Qt::PlainText;
+            }
+            box->done(QMessageBox::No);
+        });
+    };
+    QtMessages m;
+    inspectNextBox();
+    m.error(markup);
+    inspectNextBox();
+    m.questionHeading(markup, markup, false);
+    inspectNextBox();
+    m.exceptionBox(markup, markup);
+    EXPECT_TRUE(seen.plain);
+    EXPECT_EQ(seen.texts.filter(markup).size(), 5) << seen.texts.join('|').toStdString();
 }
 
 TEST(HtmlCellRenderer, LinksAreReportedAndNeverOpened) {
