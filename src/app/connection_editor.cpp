@@ -31,7 +31,13 @@ const struct {
     {ConnProvider::SQLServer, "SQL Server", "SQLOLEDB"},
     {ConnProvider::OdbcDataSource, "ODBC data source (DSN)", "MSDASQL"},
     {ConnProvider::OdbcDriver, "ODBC driver", ""},
+    {ConnProvider::SourceFile, "Data file (CSV, text, xlsx, ods, xls, dBase, Access)",
+     "Microsoft.ACE.OLEDB.12.0"},
 };
+
+bool isFileKind(ConnProvider p) {
+    return p == ConnProvider::SQLiteFile || p == ConnProvider::SourceFile;
+}
 
 bool isKey(const QString& k, const char* name) {
     return k.compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
@@ -64,6 +70,10 @@ QString InitStringOf(const ConnectionFields& f) {
         put("Data Source", f.dataSource);
         put("Initial Catalog", f.database);
         break;
+    case ConnProvider::SourceFile:
+        s.set(QStringLiteral("Provider"), QStringLiteral("Microsoft.ACE.OLEDB.12.0"));
+        put("Data Source", f.dataSource);
+        break;
     case ConnProvider::OdbcDriver:
         put("Driver", f.dataSource);
         put("Server", f.server);
@@ -71,7 +81,7 @@ QString InitStringOf(const ConnectionFields& f) {
         put("Database", f.database);
         break;
     }
-    if (f.provider != ConnProvider::SQLiteFile) {
+    if (!isFileKind(f.provider)) {
         put(f.provider == ConnProvider::OdbcDriver ? "UID" : "User ID", f.user);
         put(f.provider == ConnProvider::OdbcDriver ? "PWD" : "Password", f.password);
     }
@@ -95,6 +105,9 @@ ConnectionFields FieldsOfInitString(const QString& text) {
         f.provider = ConnProvider::SQLServer;
     else if (p.startsWith(QLatin1String("msdasql")))
         f.provider = ConnProvider::OdbcDataSource;
+    else if (p.startsWith(QLatin1String("microsoft.jet.oledb")) ||
+             p.startsWith(QLatin1String("microsoft.ace.oledb")))
+        f.provider = ConnProvider::SourceFile;
     QStringList used{QStringLiteral("Provider")};
     auto take = [&](std::initializer_list<const char*> keys) {
         for (const char* k : keys)
@@ -105,6 +118,9 @@ ConnectionFields FieldsOfInitString(const QString& text) {
         return QString();
     };
     switch (f.provider) {
+    case ConnProvider::SourceFile:
+        f.dataSource = take({"Data Source"});
+        break;
     case ConnProvider::SQLiteFile:
     case ConnProvider::OdbcDataSource:
         f.dataSource = take({"Data Source", "DSN"});
@@ -146,6 +162,8 @@ QString MissingField(const ConnectionFields& f) {
     switch (f.provider) {
     case ConnProvider::SQLiteFile:
         return f.dataSource.trimmed().isEmpty() ? QStringLiteral("Enter the database file.") : QString();
+    case ConnProvider::SourceFile:
+        return f.dataSource.trimmed().isEmpty() ? QStringLiteral("Enter the data file.") : QString();
     case ConnProvider::OdbcDataSource:
         return f.dataSource.trimmed().isEmpty() ? QStringLiteral("Enter the ODBC data source name.")
                                                 : QString();
@@ -217,10 +235,11 @@ TConnectionEditor::TConnectionEditor(QWidget* parent) : QDialog(parent) {
 
 void TConnectionEditor::providerChanged() {
     const auto kind = ConnProvider(cbProvider_->currentData().toInt());
-    const bool file = kind == ConnProvider::SQLiteFile;
+    const bool file = isFileKind(kind);
     const bool server = kind == ConnProvider::PostgreSQL || kind == ConnProvider::SQLServer ||
                         kind == ConnProvider::OdbcDriver;
-    lDataSource_->setText(file                               ? QStringLiteral("Database file:")
+    lDataSource_->setText(kind == ConnProvider::SourceFile   ? QStringLiteral("Data file:")
+                          : file                             ? QStringLiteral("Database file:")
                           : kind == ConnProvider::OdbcDriver ? QStringLiteral("ODBC driver:")
                                                              : QStringLiteral("Data source:"));
     eDataSource_->setEnabled(!server || kind == ConnProvider::OdbcDriver);
@@ -234,9 +253,12 @@ void TConnectionEditor::providerChanged() {
 
 void TConnectionEditor::browse() {
     const QString dir = path_.isEmpty() ? QString() : QFileInfo(path_).absolutePath();
+    const bool source = ConnProvider(cbProvider_->currentData().toInt()) == ConnProvider::SourceFile;
     QString file = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Database file"), dir,
-        QStringLiteral("SQLite databases (*.sqlite *.db *.sqlite3);;All files (*)"));
+        this, source ? QStringLiteral("Data file") : QStringLiteral("Database file"), dir,
+        source ? QStringLiteral(
+                     "Data files (*.csv *.txt *.xlsx *.xlsm *.ods *.xls *.dbf *.mdb *.accdb);;All files (*)")
+               : QStringLiteral("SQLite databases (*.sqlite *.db *.sqlite3);;All files (*)"));
     if (file.isEmpty()) return;
     // Files beside the connection folder stay relative, so the folder can move as a whole.
     if (!dir.isEmpty()) {
@@ -307,7 +329,7 @@ bool TConnectionEditor::testConnection() {
     try {
         TADOConnection con;
         QString text = InitStringOf(f);
-        if (f.provider == ConnProvider::SQLiteFile && !path_.isEmpty()) {
+        if (isFileKind(f.provider) && !path_.isEmpty()) {
             // Relative files are relative to the connection folder, as when the file is used.
             InitString s = InitString::parse(text);
             QString source = s.value(QStringLiteral("Data Source"));

@@ -9,11 +9,12 @@ class QLineEdit;
 class QSpinBox;
 class QLabel;
 
-enum class ConnProvider { SQLiteFile, PostgreSQL, SQLServer, OdbcDataSource, OdbcDriver };
+// SourceFile: a CSV/text, spreadsheet, dBase or Access file, read-only (the Jet/ACE provider strings).
+enum class ConnProvider { SQLiteFile, PostgreSQL, SQLServer, OdbcDataSource, OdbcDriver, SourceFile };
 
 struct ConnectionFields {
     ConnProvider provider = ConnProvider::SQLiteFile;
-    QString dataSource; // database file, DSN or ODBC driver name
+    QString dataSource; // database file, source file, DSN or ODBC driver name
     QString server;
     int port = 0; // 0: the default
     QString database;

@@ -134,6 +134,10 @@ TEST(ConnectionEditor, InitStringsRoundTrip) {
          "Provider=MSDASQL;Data Source=MyDsn;User ID=u"},
         {{ConnProvider::OdbcDriver, "SQLite3", "", 0, "/tmp/x.db", "", "", ""},
          "Driver=SQLite3;Database=/tmp/x.db"},
+        {{ConnProvider::SourceFile, "data/book.xlsx", "", 0, "", "", "",
+          "Extended Properties=\"Excel 12.0 Xml;HDR=No\""},
+         "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=data/book.xlsx;Extended Properties=\"Excel 12.0 "
+         "Xml;HDR=No\""},
     };
     for (const Case& c : cases) {
         const QString text = InitStringOf(c.f);
@@ -203,5 +207,13 @@ TEST(ConnectionEditor, WritesTheFileAndTestsTheConnection) {
     EXPECT_EQ(messages.shown.back().text, "Test connection succeeded.");
     editor.accept();
     EXPECT_EQ(ReadUdlFile(udl), "Provider=SQLite;Data Source=d.sqlite");
+    // A data file beside the connection file connects read-only through the same test.
+    WriteFile(dir.path("list.csv"), "a,b\n1,2\n");
+    f.provider = ConnProvider::SourceFile;
+    f.dataSource = "list.csv";
+    editor.setFields(f);
+    EXPECT_TRUE(editor.testConnection());
+    EXPECT_EQ(messages.shown.back().text, "Test connection succeeded.");
+    EXPECT_EQ(MissingField({ConnProvider::SourceFile, "", "", 0, "", "", "", ""}), "Enter the data file.");
     EXPECT_FALSE(editor.load(dir.path("nothere.udl")));
 }
