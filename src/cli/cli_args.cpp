@@ -18,7 +18,9 @@ bool isFlag(const QString& a) {
                                       "--checksum",   "--no-checksum",
                                       "--landscape",  "--check-only",
                                       "--update",     "--help",
-                                      "--version",    "-h"};
+                                      "--version",    "-h",
+                                      "--page-numbers", "--count",
+                                      "--grid",       "--fit"};
     return flags.contains(a);
 }
 bool isOption(const QString& a) {

@@ -1,6 +1,7 @@
 // tabulo-cli: the engines for batch work and measuring, without windows.
 #include "cli_args.h"
 #include "cmd_export.h"
+#include "cmd_print.h"
 #include "cmd_report.h"
 #include "cmd_script.h"
 #include "conn_string.h"
@@ -42,6 +43,9 @@ const char* kUsage =
     "               (rtfBold,rtfItalic,...), RtfCustomFormats (repeatable)\n"
     "         the template's extension picks the engine: .docx/.docm/.dotx Word, .odt/.ott ODF text,\n"
     "         .fodt/.xml flat ODF XML, .txt text, .rtf (or any other) RTF\n"
+    "  print TABLE (--out FILE.pdf | --rtf FILE.rtf) [--top N] [--paper A4|Letter|Legal|A3|A5|B5|Executive]\n"
+    "         [--landscape] [--title TEXT] [--sums] [--font-size N]\n"
+    "         --out (direct print): [--page-numbers] [--count] [--grid] [--fit] [--all-fields]\n"
     "tabulo-cli words NUMBER [--lang en|cs] [--currency short|long|TEXT]   (English by default)\n"
     "tabulo-cli barcode TYPE DATA --out FILE.png [--checksum | --no-checksum] [--width N]\n"
     "  TYPE: Code_2_5_interleaved, Code_2_5_industrial, Code_2_5_matrix, Code39, Code39Extended,\n"
@@ -67,6 +71,7 @@ const std::map<QString, Command>& commands() {
         {"report", {CmdReport, true, true}},
         {"words", {CmdWords, false}},
         {"barcode", {CmdBarcode, false, true}},
+        {"print", {CmdPrint, true, true}},
     };
     return table;
 }
