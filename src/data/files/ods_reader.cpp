@@ -60,27 +60,45 @@ public:
     explicit OdsReader(const FileSourceSpec& spec) : WorkbookReader(spec) {
         zip_.open(spec.path);
         if (!zip_.contains("content.xml")) fail(QStringLiteral("the package holds no content.xml"));
-        xml_ = zip_.read("content.xml");
-        pugi::xml_parse_result res = doc_.load_buffer_inplace(xml_.data(), size_t(xml_.size()),
-                                                              pugi::parse_default | pugi::parse_ws_pcdata);
-        if (!res)
-            fail(QStringLiteral("content.xml is damaged at offset %1 (%2)")
-                     .arg(res.offset)
-                     .arg(res.description()));
-        pugi::xml_node sheet = doc_.document_element().child("office:body").child("office:spreadsheet");
-        for (pugi::xml_node t : sheet.children("table:table")) {
+        // The document is parsed again for each sheet read, so a connection does not hold it.
+        Content c(*this);
+        for (pugi::xml_node t : c.tables())
             sheets_ << QString::fromUtf8(t.attribute("table:name").value());
-            tables_.push_back(t);
-        }
     }
 
 protected:
     void loadSheet(int index, SheetTable& table) override {
+        Content c(*this);
+        std::vector<pugi::xml_node> tables = c.tables();
+        if (size_t(index) >= tables.size()) fail(QStringLiteral("sheet \"%1\" is gone").arg(sheets_[index]));
         size_t row = 0;
-        addRows(tables_[size_t(index)], table, row);
+        addRows(tables[size_t(index)], table, row);
     }
 
 private:
+    // content.xml parsed.
+    struct Content {
+        explicit Content(const OdsReader& r) : xml(r.zip_.read("content.xml")) {
+            pugi::xml_parse_result res = doc.load_buffer_inplace(xml.data(), size_t(xml.size()),
+                                                                 pugi::parse_default | pugi::parse_ws_pcdata);
+            if (!res)
+                r.fail(QStringLiteral("content.xml is damaged at offset %1 (%2)")
+                           .arg(res.offset)
+                           .arg(res.description()));
+        }
+        std::vector<pugi::xml_node> tables() const {
+            std::vector<pugi::xml_node> out;
+            for (pugi::xml_node t : doc.document_element()
+                                        .child("office:body")
+                                        .child("office:spreadsheet")
+                                        .children("table:table"))
+                out.push_back(t);
+            return out;
+        }
+        QByteArray xml;
+        pugi::xml_document doc;
+    };
+
     void addRows(const pugi::xml_node& parent, SheetTable& table, size_t& row) {
         for (pugi::xml_node n : parent.children()) {
             if (named(n, "table:table-row")) {
@@ -153,9 +171,6 @@ private:
     [[noreturn]] void fail(const QString& what) const { throw EDatabaseError(FileError(spec_.path, what)); }
 
     TZipArchive zip_;
-    QByteArray xml_;
-    pugi::xml_document doc_;
-    std::vector<pugi::xml_node> tables_;
 };
 } // namespace
 
