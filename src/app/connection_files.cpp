@@ -64,20 +64,33 @@ QString ConnectionFiles::run(int kind, const QString& comboText) {
     newName = WithUdlExtension(newName);
     const QString target = conDir_ + newName;
     const bool sameFile = kind == cfoDuplicate && QFileInfo(conDir_ + s) == QFileInfo(target);
-    if (QFileInfo::exists(target) && !sameFile) {
-        if (Messages().question(
-                QStringLiteral("Connection \"%1\" already exists. Overwrite it?").arg(newName)) !=
+    const bool exists = QFileInfo::exists(target) && !sameFile;
+    if (exists &&
+        Messages().question(QStringLiteral("Connection \"%1\" already exists. Overwrite it?").arg(newName)) !=
             MsgAnswer::Yes)
-            return {};
-        QFile::remove(target);
-    }
+        return {};
     if (kind == cfoCreate) {
-        QFile f(target);
+        // The editor fills a draft; the connection exists only once the editor saved it. So Cancel
+        // creates nothing, and a connection being overwritten stays until its successor is saved.
+        const QString draft = exists ? target + QStringLiteral(".new") : target;
+        QFile f(draft);
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            Messages().error(QStringLiteral("Cannot open file \"%1\".").arg(draft));
+            return {};
+        }
+        f.close();
+        if (!openEditor(draft) || QFileInfo(draft).size() == 0) {
+            QFile::remove(draft);
+            return {};
+        }
+        if (draft != target && !(QFile::remove(target) && QFile::rename(draft, target))) {
             Messages().error(QStringLiteral("Cannot open file \"%1\".").arg(target));
             return {};
         }
-    } else if (!sameFile && !QFile::copy(conDir_ + s, target)) {
+        return newName;
+    }
+    if (exists) QFile::remove(target);
+    if (!sameFile && !QFile::copy(conDir_ + s, target)) {
         Messages().error(QStringLiteral("Cannot open file \"%1\".").arg(target));
         return {};
     }

@@ -23,7 +23,8 @@ public:
     std::function<bool(const QString& path)> OpenEditor;
 
     // The operation of the three links on the combo text. Returns the name the combo should show
-    // afterwards (empty: leave it as it is).
+    // afterwards (empty: leave it as it is). A new connection whose editor was left without saving
+    // (the file is still empty) is not created.
     QString run(int kind, const QString& comboText);
 
 private:

@@ -1,4 +1,5 @@
 // Tabulo: start-up. The action module, the main window and the three tool windows live for the run.
+// An argument names a database or connection file to open.
 #include "db_action.h"
 #include "exceptions.h"
 #include "main_window.h"
@@ -40,5 +41,7 @@ int main(int argc, char** argv) {
     TDlgGenData genData(&main);
     main.setToolWindows(&script, &genSQL, &genData);
     main.show();
+    // "tabulo FILE": a database or connection file opens at once.
+    if (const QStringList args = QApplication::arguments(); args.size() > 1) main.OpenFile(args.at(1));
     return app.exec();
 }

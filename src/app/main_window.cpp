@@ -7,6 +7,7 @@
 #include "db_action.h"
 #include "db_grid_ms.h"
 #include "exceptions.h"
+#include "file_connection.h"
 #include "filter_sort_actions.h"
 #include "grid_bars.h"
 #include "html_label.h"
@@ -25,8 +26,11 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -34,10 +38,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTabWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -60,9 +67,11 @@ TMain::TMain(TkDBAction* actions, QWidget* parent)
     setObjectName(QStringLiteral("TMain"));
     setWindowTitle(QStringLiteral("Tabulo"));
     setMinimumSize(800, 500);
+    setAcceptDrops(true); // a database or connection file dropped on the window opens it
     DBCon.CommandTimeout = 10;
     DBCon.ConnectionTimeout = 5;
     ds1.setDataSet(&qData);
+    DataSet.ReadOnly = true; // schema rowsets and the table list are never edited
 
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);
@@ -109,6 +118,8 @@ TMain::TMain(TkDBAction* actions, QWidget* parent)
     InstallFilterSortActions(actions_);
     editBar = new TkDBEditBar(actions_);
     layout->addWidget(editBar);
+    lStatus = named(new QLabel, "lStatus");
+    statusBar()->addWidget(lStatus, 1);
     // The action shortcuts work while the focus is anywhere in the window.
     for (const QString& n : actions_->names())
         addAction(actions_->action(n));
@@ -318,6 +329,13 @@ void TMain::FormCreate() {
     files_ = ConnectionFiles(ConDir);
     files_.OpenEditor = [this](const QString& path) { return TConnectionEditor::Edit(path, this); };
     RefreshConnectionList();
+    // The last connection used, else the demo one (else the first there is), is ready to connect.
+    const QString last = cbUDL_nostore->currentText().trimmed();
+    if (last.isEmpty() || cbUDL_nostore->findText(last) < 0) {
+        int pick = cbUDL_nostore->findText(QStringLiteral("Demo.udl"));
+        if (pick < 0 && cbUDL_nostore->count() > 0) pick = 0;
+        if (pick >= 0) cbUDL_nostore->setEditText(cbUDL_nostore->itemText(pick));
+    }
     VemoCompConfig().Global_PropSaveFile = PropSaveFile1;
     VemoCompConfig().DontStoreFieldDependentSettings = true;
     actions_->OnGetOtherActionState = [this](TkDBAction*, QAction* a, TkDBGrid*, bool& enabled) {
@@ -338,6 +356,21 @@ void TMain::RefreshConnectionList() {
     cbUDL_nostore->setEditText(text);
 }
 
+bool TMain::OpenFile(const QString& path) {
+    if (!LeaveRecord()) return false;
+    QString name;
+    try {
+        name = ConnectionForFile(ConDir, path);
+    } catch (const std::exception& e) {
+        Messages().error(ExceptionMessage(e));
+        return false;
+    }
+    RefreshConnectionList();
+    cbUDL_nostore->setEditText(name);
+    btConnectClick();
+    return DBCon.Connected();
+}
+
 void TMain::lNewUDLClick(int tag) {
     const QString name = files_.run(tag, cbUDL_nostore->currentText());
     if (name.isEmpty()) return;
@@ -348,6 +381,11 @@ void TMain::lNewUDLClick(int tag) {
 // --- connect and disconnect
 
 void TMain::btConnectClick() {
+    if (cbUDL_nostore->currentText().trimmed().isEmpty()) {
+        Messages().warning(QStringLiteral("Choose a connection file first."));
+        return;
+    }
+    if (!LeaveRecord()) return;
     HourglassCursor wait;
     btDisconClick();
     try {
@@ -382,11 +420,13 @@ void TMain::btConnectClick() {
 }
 
 void TMain::btDisconClick() {
+    if (!LeaveRecord()) return;
     tablesTimer_.stop();
     schemaTimer_.stop();
     DataSet.Close();
     qData.Close();
     qCount.Close();
+    lastRunMs_ = -1;
     DBCon.Close();
     gbTop->setTitle(QStringLiteral("DB: none"));
     const QSignalBlocker block(cbTables);
@@ -433,11 +473,34 @@ void TMain::btOpenClick() {
     LoadTable();
 }
 
+bool TMain::LeaveRecord() {
+    if (!grData->CommitEdit()) return false;
+    TDataSet* ds = ds1.DataSet();
+    if (!ds || !ds->Active()) return true;
+    try {
+        if (ds->State() == dsInsert && !ds->Modified())
+            ds->Cancel();
+        else
+            ds->CheckBrowseMode();
+        return true;
+    } catch (const std::exception& e) {
+        ShowException(QStringLiteral("Error: Cannot save record."), e);
+        return false;
+    }
+}
+
 void TMain::LoadTable() {
+    if (!LeaveRecord()) return;
     HourglassCursor wait;
+    QElapsedTimer timer;
+    timer.start();
+    countAtLoad_ = -1;
+    lastRunMs_ = -1;
     qData.Close();
+    // The order and the filter belong to the table they were made on.
     qData.setFilter(QString());
     qData.setFiltered(false);
+    qData.setSort(QString());
     qCount.Close();
     lInfo->repaint();
     const QString expr = TableExpression(cbTables->currentText(), eNamePrefix->text(), eNameStart->text(),
@@ -448,7 +511,8 @@ void TMain::LoadTable() {
     lInfo->repaint(); // the total shows before the rows arrive
     qData.SQL = lastLoad_.data;
     // A large fetch shows its progress and can be stopped; the rows fetched so far stay loaded.
-    const qint64 total = qCount.Active() && qCount.FieldCount() ? qCount.Fields(0)->AsInteger() : 0;
+    const qint64 total =
+        qCount.Active() && qCount.FieldCount() && qCount.RecordCount() ? qCount.Fields(0)->AsInteger() : 0;
     const qint64 expected =
         eTopRec->value() > 0 ? std::min<qint64>(total, qint64(eTopRec->value()) * 1000) : total;
     abortLoad_ = false;
@@ -464,6 +528,10 @@ void TMain::LoadTable() {
         ~Detach() { q.OnFetchProgress = nullptr; }
     } detach{qData};
     qData.Open();
+    countAtLoad_ = total;
+    fetchedAtLoad_ = qData.LoadedCount();
+    lastRunMs_ = timer.elapsed();
+    lastRunWasQuery_ = false;
     lInfo->repaint();
     actions_->SetActiveGrid(grData);
     grData->SetColumnWidth(cwDataLabelWidth, 0);
@@ -471,17 +539,60 @@ void TMain::LoadTable() {
 }
 
 void TMain::lInfoGetParameter(QString& param) {
-    if (param.compare(QLatin1String("Num"), Qt::CaseInsensitive) == 0)
+    if (param.compare(QLatin1String("Num"), Qt::CaseInsensitive) == 0) {
         param = qData.Active() ? QString::number(qData.RecordCount()) : QStringLiteral("-");
-    else if (param.compare(QLatin1String("MaxNum"), Qt::CaseInsensitive) == 0)
-        param = qCount.Active() && qCount.FieldCount() && qCount.RecordCount() ? qCount.Fields(0)->AsString()
-                                                                               : QStringLiteral("-");
+    } else if (param.compare(QLatin1String("MaxNum"), Qt::CaseInsensitive) == 0) {
+        const qint64 total = TotalRecords();
+        param = total >= 0 ? QString::number(total) : QStringLiteral("-");
+    }
+}
+
+qint64 TMain::TotalRecords() const {
+    const bool counted = qCount.Active() && qCount.FieldCount() && qCount.RecordCount();
+    if (!qData.Active()) return counted ? qCount.Fields(0)->AsInteger() : -1;
+    if (!counted) return qData.LoadedCount(); // a query holds all its records
+    return (countAtLoad_ >= 0 ? countAtLoad_ : qCount.Fields(0)->AsInteger()) + qData.LoadedCount() -
+           fetchedAtLoad_;
+}
+
+QString TMain::StatusText() const {
+    TDataSet* ds = ds1.DataSet();
+    if (!ds || !ds->Active()) return QStringLiteral("No data loaded");
+    const qint64 total = ds == &qData ? TotalRecords() : ds->LoadedCount();
+    QString text = QStringLiteral("Records: %1 in view / %2 loaded / %3 total")
+                       .arg(ds->RecordCount())
+                       .arg(ds->LoadedCount())
+                       .arg(total >= 0 ? QString::number(total) : QStringLiteral("-"));
+    text += QStringLiteral("    Selected: %1").arg(grData->GetSelectedRecCount());
+    if (ds->Filtered() && !ds->Filter().trimmed().isEmpty()) text += QStringLiteral("    Filter on");
+    if (ds == &qData && lastRunMs_ >= 0)
+        text += QStringLiteral("    %1 took %2 s")
+                    .arg(lastRunWasQuery_ ? QStringLiteral("Query") : QStringLiteral("Loading"))
+                    .arg(lastRunMs_ / 1000.0, 0, 'f', 2);
+    return text;
+}
+
+void TMain::QueryStarting() {
+    queryTimer_.start();
+}
+
+void TMain::DataQueryChanged() {
+    // The rows are the query's now: the loaded table's count no longer describes them.
+    qCount.Close();
+    countAtLoad_ = -1;
+    lastRunMs_ = queryTimer_.isValid() && qData.Active() ? queryTimer_.elapsed() : -1;
+    lastRunWasQuery_ = true;
+    queryTimer_.invalidate();
+    actions_->SetActiveGrid(grData);
+    ApplicationEvents1Idle();
 }
 
 void TMain::qDataAfterOpen() {
     for (int i = 0; i < qData.FieldCount(); ++i)
         qData.Fields(i)->Tag = 1;
-    grData->SetColumnWidth(cwDataWidth, 20);
+    // Opened while the schema page shows (a query of the SQL window): sized when it is shown.
+    dataWidths_.clear();
+    if (ds1.DataSet() == &qData) grData->SetColumnWidth(cwDataWidth, 20);
 }
 
 // --- schema page
@@ -522,7 +633,24 @@ void TMain::lblDelSchemasAnchorClick() {
 }
 
 void TMain::pcActionChange() {
-    ds1.setDataSet(pcAction->currentIndex() == 0 ? static_cast<TDataSet*>(&qData) : &DataSet);
+    TDataSet* target = pcAction->currentIndex() == 0 ? static_cast<TDataSet*>(&qData) : &DataSet;
+    if (ds1.DataSet() == &qData && target != &qData) {
+        if (!LeaveRecord()) {
+            // The record could not be saved: the user stays with it.
+            const QSignalBlocker block(pcAction);
+            pcAction->setCurrentIndex(0);
+            return;
+        }
+        dataWidths_ = grData->ColumnWidthsByField();
+    }
+    ds1.setDataSet(target);
+    // Back on the data page the columns are as the user left them (sized afresh for new rows).
+    if (target == &qData && qData.Active()) {
+        if (dataWidths_.isEmpty())
+            grData->SetColumnWidth(cwDataWidth, 20);
+        else
+            grData->SetColumnWidthsByField(dataWidths_);
+    }
     actions_->RefreshAction();
 }
 
@@ -565,18 +693,29 @@ void TMain::ApplicationEvents1Idle() {
     btGenScript->setEnabled(btImportData->isEnabled());
     btOpen->setEnabled(tableNamed);
     actions_->RefreshAction();
+    // The info line and the status line follow the rows as they change.
+    const QString info = lInfo->PreparedText();
+    if (info != lastInfoText_) {
+        lastInfoText_ = info;
+        lInfo->update();
+    }
+    const QString status = StatusText();
+    if (lStatus->text() != status) lStatus->setText(status);
 }
 
 void TMain::btImportDataClick() {
+    if (!LeaveRecord()) return;
     // The import wizard is not part of this build yet.
     Messages().information(QStringLiteral("The import wizard is not available in this version."));
 }
 
 void TMain::btGenDataClick() {
+    if (!LeaveRecord()) return;
     if (genData_) genData_->exec();
 }
 
 void TMain::btGenScriptClick() {
+    if (!LeaveRecord()) return;
     TkDBFilterCfg& cfg = VemoCompConfig().kDBFilterCfg;
     cfg.TableQuoteStart = eNameStart->text().isEmpty() ? QChar('[') : eNameStart->text().at(0);
     cfg.TableQuoteStop = eNameStop->text().isEmpty() ? QChar(']') : eNameStop->text().at(0);
@@ -596,6 +735,32 @@ void TMain::lblHelpClick() {
     if (!QFileInfo::exists(file)) file = dir.filePath(QStringLiteral("help.html"));
     if (!QFileInfo::exists(file) || !ShellOpen(file))
         Messages().error(QStringLiteral("Cannot open file \"%1\".").arg(file));
+}
+
+void TMain::closeEvent(QCloseEvent* event) {
+    // Closing leaves the record: what was typed is saved, or the user says what to do with it.
+    if (!grData->CommitEdit()) return event->ignore();
+    actions_->SetActiveGrid(grData);
+    if (!actions_->CheckEditState(true)) return event->ignore();
+    QMainWindow::closeEvent(event);
+}
+
+namespace {
+QString droppedFile(const QMimeData* data) {
+    const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
+    return urls.size() == 1 && urls[0].isLocalFile() ? urls[0].toLocalFile() : QString();
+}
+} // namespace
+
+void TMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TMain::dropEvent(QDropEvent* event) {
+    const QString file = droppedFile(event->mimeData());
+    if (file.isEmpty()) return;
+    event->acceptProposedAction();
+    OpenFile(file);
 }
 
 bool TMain::eventFilter(QObject* watched, QEvent* event) {

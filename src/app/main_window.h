@@ -6,6 +6,7 @@
 #include "query.h"
 #include "table_list.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTimer>
 #include <memory>
@@ -81,6 +82,7 @@ public:
     TkDBToolBar* toolBar;
     TkDBGrid_MS* grData;
     TkDBEditBar* editBar;
+    QLabel* lStatus; // the status line under the grid
 
     void setToolWindows(TScript* script, TDlgGenSQL* genSQL, TDlgGenData* genData);
     TkDBAction* actionModule() const { return actions_; }
@@ -110,8 +112,16 @@ public:
     void btRunSQLClick();
     void lblHelpClick();
 
+    // Saves what the grid is editing before the record is left (the open cell editor, then a
+    // pending edit or new record; an untouched new record is dropped). False when the save failed:
+    // the user was told and the record stays in edit.
+    bool LeaveRecord();
     // The connection combo read afresh from the folder.
     void RefreshConnectionList();
+    // Opens a database or connection file (the command line's, a dropped one): its connection file
+    // is made in the connection folder, chosen and connected. False (the user was told) when the
+    // file is neither or the record in edit could not be saved.
+    bool OpenFile(const QString& path);
     // Loads the table named in cbTables (errors are raised).
     void LoadTable();
     // Opens one schema kind into DataSet; false (and lErr the error) when it fails.
@@ -119,9 +129,20 @@ public:
     TableChoice tableChoice() const;
     // The statements of the last load.
     const LoadStatements& lastStatements() const { return lastLoad_; }
+    // The records of the loaded table or query as they stand: the count taken at loading, moved by
+    // the records added and deleted since; a query's own records. -1 when unknown.
+    qint64 TotalRecords() const;
+    // The status line's text for the grid's dataset.
+    QString StatusText() const;
+    // A query of the SQL window is about to open in qData, and qData was opened or closed by it.
+    void QueryStarting();
+    void DataQueryChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void FormCreate();
@@ -144,4 +165,11 @@ private:
     bool lastKeyEnter_ = false;
     bool abortLoad_ = false;
     LoadStatements lastLoad_;
+    qint64 countAtLoad_ = -1;  // the count query's answer at loading
+    qint64 fetchedAtLoad_ = 0; // the records fetched then
+    QElapsedTimer queryTimer_; // runs while a query of the SQL window opens
+    qint64 lastRunMs_ = -1;    // how long the last load or query took
+    bool lastRunWasQuery_ = false;
+    QString lastInfoText_;
+    QHash<QString, int> dataWidths_; // the data page's column widths while the schema page shows
 };

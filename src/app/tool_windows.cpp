@@ -21,14 +21,18 @@ QString TMainSqlHost::tableName() const {
 }
 
 void TMainSqlHost::clearTableSelection() {
+    main_->QueryStarting();
     const QSignalBlocker block(main_->cbTables);
     main_->cbTables->setCurrentIndex(-1);
     main_->cbTables->setEditText(QString());
 }
 
 void TMainSqlHost::dataQueryChanged() {
-    main_->actionModule()->SetActiveGrid(main_->grData);
-    main_->ApplicationEvents1Idle();
+    main_->DataQueryChanged();
+}
+
+bool TMainSqlHost::commitEdits() {
+    return main_->LeaveRecord();
 }
 
 TPropSaveFile* TMainSqlHost::settingsStore() {

@@ -18,6 +18,7 @@ public:
     QString tableName() const override;
     void clearTableSelection() override;
     void dataQueryChanged() override;
+    bool commitEdits() override;
     TPropSaveFile* settingsStore() override;
 
 private:

@@ -80,6 +80,7 @@ void TDataSet::Open() {
         if (f->FieldKind != fkData) virtuals.push_back(std::move(f));
     resetFields();
     deleted_.clear();
+    deletedCount_ = 0;
     doOpen();
     for (auto& f : virtuals) {
         order_.push_back(f.get());
@@ -90,10 +91,15 @@ void TDataSet::Open() {
     try {
         rebuildView();
     } catch (...) {
-        // A stored filter that no longer compiles must not keep the rows from showing.
+        // A stored filter or sort that no longer fits the fields must not keep the rows from showing.
         filtered_ = false;
         filter_.reset();
-        rebuildView();
+        try {
+            rebuildView();
+        } catch (...) {
+            sortText_.clear();
+            rebuildView();
+        }
     }
     pos_ = view_.empty() ? -1 : 0;
     bof_ = true;
@@ -112,6 +118,7 @@ void TDataSet::Close() {
     invalidateReverse();
     store_.clear();
     deleted_.clear();
+    deletedCount_ = 0;
     for (auto& f : fields_)
         if (f->FieldKind == fkData) f.reset();
     fields_.erase(std::remove(fields_.begin(), fields_.end(), nullptr), fields_.end());
@@ -574,6 +581,7 @@ void TDataSet::Delete() {
     uint32_t row = view_[size_t(pos_)];
     writeDelete(row);
     deleted_[row] = 1;
+    ++deletedCount_;
     int at = pos_;
     view_.erase(view_.begin() + at);
     invalidateReverse();

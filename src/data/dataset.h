@@ -63,6 +63,8 @@ public:
 
     // --- navigation (positions are 0-based view positions inside; RecNo is 1-based)
     int RecordCount() const { return int(view_.size()); }
+    // The records held, whatever the filter: fetched and added ones, less the deleted.
+    int LoadedCount() const { return int(store_.rowCount()) - deletedCount_; }
     bool IsEmpty() const { return view_.empty(); }
     void First();
     void Last();
@@ -165,6 +167,7 @@ private:
     std::vector<uint32_t> view_;
     mutable std::vector<int> reverse_; // row id -> view position, built on demand
     std::vector<uint8_t> deleted_;
+    int deletedCount_ = 0;
     int pos_ = -1;
     bool bof_ = true, eof_ = true;
     TDataSetState state_ = dsInactive;

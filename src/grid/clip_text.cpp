@@ -15,10 +15,7 @@ void AppendClipCell(QString& out, QStringView value) {
     const qsizetype n = value.size();
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = value[i];
-        if (c == u'\r') {
-            out += u'\n';
-            if (i + 1 < n && value[i + 1] == u'\n') ++i;
-        } else if (c == u'"') {
+        if (c == u'"') {
             out += QLatin1String("\"\"");
         } else {
             out += c;

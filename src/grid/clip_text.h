@@ -5,7 +5,9 @@
 #include <QStringList>
 
 // Appends one value in the copied-cell form: a value holding a line break, a double quote or a tab
-// goes between double quotes, with its quotes doubled and each CR LF or lone CR written as LF.
+// goes between double quotes, with its quotes doubled; its line breaks stay as they are stored, so a
+// value reads back byte for byte (lines of copied text end with CR LF, which the reader then takes
+// as the line separator and leaves quoted CRs and LFs inside their values).
 void AppendClipCell(QString& out, QStringView value);
 
 // Reads pasted text line by line. Lines end with CR LF, else (text without CR LF) with LF, else with

@@ -87,6 +87,8 @@ Qt::ItemFlags DataSetModel::flags(const QModelIndex& index) const {
 
 bool DataSetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::EditRole || !ds_) return false;
+    // An editor left as it was opened changes nothing (an empty cell stays NULL).
+    if (value.toString() == data(index, Qt::EditRole).toString()) return true;
     TField* f = columns_[size_t(index.column())];
     if (index.row() == insertRow_) {
         // The new record collects its values; it is posted when the user leaves it or saves.

@@ -295,9 +295,15 @@ void TkDBAction::setHandler(const QString& name, RunHandler run, StateHandler st
     if (!a) return;
     setImplemented(name);
     if (state) states_.insert(name, std::move(state));
-    connect(a, &QAction::triggered, this, [this, run = std::move(run)] {
+    // Every command sees the record with what is typed in the open cell editor; "Cancel" drops it.
+    const bool cancels = name == QLatin1String("aceCancel");
+    connect(a, &QAction::triggered, this, [this, cancels, run = std::move(run)] {
         if (grid_) {
             try {
+                if (cancels)
+                    grid_->CancelEdit();
+                else if (!grid_->CommitEdit())
+                    return RefreshAction();
                 run(grid_);
             } catch (const EAbort&) {
             } catch (const std::exception& e) {

@@ -10,6 +10,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMetaProperty>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
@@ -47,8 +49,18 @@ public:
         setAttribute(Qt::WA_Hover);
         setMouseTracking(true);
         setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        connect(this, &QHeaderView::sectionClicked, this,
-                [this](int logical) { grid_->titleClicked(logical, QApplication::keyboardModifiers()); });
+        connect(this, &QHeaderView::sectionClicked, this, [this](int logical) {
+            if (grid_->FunnelShown() && funnelRect(logical).contains(pressPos_))
+                grid_->OnFunnelClick(grid_, logical, viewport()->mapToGlobal(pressPos_));
+            else
+                grid_->titleClicked(logical, QApplication::keyboardModifiers());
+        });
+    }
+    // Where a title's funnel is drawn, in viewport coordinates.
+    QRect funnelRect(int logical) const {
+        const int w = ScalePixels(kFunnelWidth, grid_->scaleRatio());
+        const int right = sectionViewportPosition(logical) + sectionSize(logical) - 1 - 3;
+        return QRect(right - w, 0, w, height());
     }
 
 protected:
@@ -56,7 +68,7 @@ protected:
         const double s = grid_->scaleRatio();
         QRect textRect = rect;
         int glyphs = 0;
-        if (grid_->OptionsEx2.Filters.FunnelBtn) glyphs += ScalePixels(kFunnelWidth, s) + 6;
+        if (grid_->FunnelShown()) glyphs += ScalePixels(kFunnelWidth, s) + 6;
         int sortIndex = -1;
         TField* f = logical < grid_->dataModel()->columnCount() ? grid_->fieldOfColumn(logical) : nullptr;
         if (f)
@@ -69,7 +81,7 @@ protected:
         if (!glyphs) return;
         int x = rect.right() - 3;
         const QColor ink = palette().color(QPalette::ButtonText);
-        if (grid_->OptionsEx2.Filters.FunnelBtn) {
+        if (grid_->FunnelShown()) {
             // The funnel: a trapezoid over a stem.
             int w = ScalePixels(kFunnelWidth, s);
             QRect r(x - w, rect.top(), w, rect.height());
@@ -108,9 +120,14 @@ protected:
     void contextMenuEvent(QContextMenuEvent* e) override {
         grid_->titleContextMenu(logicalIndexAt(e->pos()), e->globalPos());
     }
+    void mousePressEvent(QMouseEvent* e) override {
+        pressPos_ = e->position().toPoint();
+        QHeaderView::mousePressEvent(e);
+    }
 
 private:
     TkDBGrid* grid_;
+    QPoint pressPos_;
 };
 
 // The indicator column: the current record's mark and the selected records; clicks go to the grid.
@@ -170,6 +187,14 @@ private:
 class GridDelegate : public QStyledItemDelegate {
 public:
     explicit GridDelegate(TkDBGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        // The grid keeps its editor: commands commit it before they post or leave the record.
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        grid_->editor_ = editor;
+        grid_->editIndex_ = index;
+        return editor;
+    }
     void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QStyleOptionViewItem o = option;
         const bool current = grid_->currentIndex() == index;
@@ -257,6 +282,11 @@ void TkDBGrid::dataSourceChanged() {
 void TkDBGrid::dataSetLinkChanged() {
     TDataSet* ds = dataSet();
     if (ds && ds->Active()) {
+        // Opened without a sort (another table, a new query): the marks of the old order go.
+        if (ds->Sort().trimmed().isEmpty() && !sortList_.isEmpty()) {
+            sortList_.clear();
+            header_->viewport()->update();
+        }
         applyModeInForce();
         if (OnDataSetOpened) OnDataSetOpened(this);
     }
@@ -302,7 +332,7 @@ bool TkDBGrid::isRowSelected(int) const {
 
 void TkDBGrid::titleClicked(int column, Qt::KeyboardModifiers mods) {
     TField* f = fieldOfColumn(column);
-    if (!f || !CanSort() || !dataSet() || !dataSet()->Active()) return;
+    if (!f || !CanSort() || !dataSet() || !dataSet()->Active() || !CommitEdit()) return;
     // Shift adds the column to the order; a new column keeps the direction, the sorted one reverses it.
     QStringList fields;
     for (const SortItem& s : sortList_)
@@ -334,6 +364,15 @@ bool TkDBGrid::ChangeSortEx(const QList<SortItem>& items) {
 }
 
 void TkDBGrid::RefreshData() {
+    // The current record stays current when the reload brings it back unchanged at its place.
+    TDataSet* before = dataSet();
+    TBookmark bm = -1;
+    std::vector<QVariant> values;
+    if (before && before->Active() && before->currentPosition() >= 0) {
+        bm = before->GetBookmark();
+        for (int i = 0; i < before->FieldCount(); ++i)
+            values.push_back(before->Fields(i)->AsVariant());
+    }
     if (OnRefreshData) OnRefreshData(this);
     if (!sortList_.isEmpty()) {
         // The sort is put back through whichever path can serve it.
@@ -350,24 +389,38 @@ void TkDBGrid::RefreshData() {
         if (!ok) sortList_.clear();
         header_->viewport()->update();
     }
-    if (TDataSet* ds = dataSet(); ds && ds->Active()) ds->First();
+    TDataSet* ds = dataSet();
+    if (!ds || !ds->Active()) return;
+    bool same = ds == before && bm >= 0 && ds->BookmarkValid(bm) && ds->FieldCount() == int(values.size());
+    for (int i = 0; same && i < ds->FieldCount(); ++i)
+        same = ds->valueOfRow(ds->Fields(i), uint32_t(bm)) == values[size_t(i)];
+    if (same)
+        ds->GotoBookmark(bm);
+    else
+        ds->First();
 }
 
 void TkDBGrid::FilterChangedNotification() {
     viewport()->update();
 }
 
+QStringList TkDBGrid::TitlePopupTexts(int column) {
+    QStringList texts;
+    if (!OnTitleAggregate || column < 0) return texts; // no raw templates while nothing computes them
+    for (const QString& item : TitlePopupItems)
+        texts << (item == QLatin1String("-") ? item : OnTitleAggregate(this, column, item));
+    return texts;
+}
+
 void TkDBGrid::titleContextMenu(int column, const QPoint& globalPos) {
-    if (TitlePopupItems.isEmpty() || column < 0) return;
+    const QStringList texts = TitlePopupTexts(column);
+    if (texts.isEmpty()) return;
     QMenu menu(this);
-    for (const QString& item : TitlePopupItems) {
-        if (item == QLatin1String("-")) {
+    for (const QString& text : texts) {
+        if (text == QLatin1String("-"))
             menu.addSeparator();
-            continue;
-        }
-        // The aggregates are computed by the title aggregate feature; until then the items are shown only.
-        QAction* a = menu.addAction(item);
-        a->setEnabled(false);
+        else
+            menu.addAction(text);
     }
     menu.exec(globalPos);
 }
@@ -378,7 +431,7 @@ void TkDBGrid::selectAll() {
 
 void TkDBGrid::fixedColumnClick(int row, Qt::KeyboardModifiers) {
     TDataSet* ds = dataSet();
-    if (ds && ds->Active() && row >= 0 && row < ds->RecordCount()) {
+    if (ds && ds->Active() && row >= 0 && row < ds->RecordCount() && CommitEdit()) {
         try {
             ds->setRecNo(row + 1);
         } catch (const std::exception& e) {
@@ -395,6 +448,8 @@ void TkDBGrid::fixedColumnContextMenu(int, const QPoint& globalPos) {
 
 void TkDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
+    // Filtering, sorting and reloading reset the model: the current column stays (by its field).
+    if (TField* f = fieldOfColumn(current.column())) resetField_ = f->FieldName;
     TDataSet* ds = dataSet();
     if (syncing_ || !ds || !ds->Active() || !current.isValid()) return;
     if (current.row() != model_->currentRow()) {
@@ -418,7 +473,8 @@ void TkDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
 
 void TkDBGrid::syncCurrentFromDataSet(int row) {
     if (syncing_ || row < 0 || row >= model_->rowCount()) return;
-    int column = std::max(0, currentIndex().column());
+    int column = currentIndex().column();
+    if (column < 0) column = std::max(0, columnOfField(resetField_));
     if (column >= model_->columnCount()) return;
     if (currentIndex().row() == row) return;
     syncing_ = true;
@@ -432,11 +488,55 @@ bool TkDBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event
     if ((ReadOnly || !AllowEditing) && trigger != QAbstractItemView::NoEditTriggers &&
         trigger != QAbstractItemView::CurrentChanged)
         return false;
+    TDataSet* ds = dataSet();
     // Without automatic editing a key starts no editor while the record is only browsed.
-    if (trigger == QAbstractItemView::AnyKeyPressed && source_ && !source_->AutoEdit && dataSet() &&
-        dataSet()->State() == dsBrowse)
+    if (trigger == QAbstractItemView::AnyKeyPressed && source_ && !source_->AutoEdit && ds &&
+        ds->State() == dsBrowse)
         return false;
-    return QTableView::edit(index, trigger, event);
+    if (!QTableView::edit(index, trigger, event)) return false;
+    // An open cell editor is an edit of the record: Save and Cancel apply to it.
+    if (isEditorOpen() && ds && ds->Active() && ds->State() == dsBrowse &&
+        index.row() == ds->currentPosition()) {
+        try {
+            ds->Edit();
+        } catch (const std::exception& e) {
+            CancelEdit();
+            ShowException(QStringLiteral("Error: Cannot save record."), e);
+        }
+    }
+    return true;
+}
+
+void TkDBGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    if (editor == editor_) {
+        editor_ = nullptr;
+        editIndex_ = QPersistentModelIndex();
+    }
+    QTableView::closeEditor(editor, hint);
+    // Esc on a record that nothing was written to ends its edit.
+    TDataSet* ds = dataSet();
+    if (hint == QAbstractItemDelegate::RevertModelCache && ds && ds->State() == dsEdit && !ds->Modified())
+        ds->Cancel();
+}
+
+bool TkDBGrid::isEditorOpen() const {
+    return editor_ && editIndex_.isValid() && state() == QAbstractItemView::EditingState;
+}
+
+bool TkDBGrid::CommitEdit() {
+    if (!isEditorOpen()) return true;
+    QWidget* editor = editor_;
+    const QByteArray property = editor->metaObject()->userProperty().name();
+    if (!property.isEmpty() && !model_->setData(editIndex_, editor->property(property), Qt::EditRole)) {
+        editor->setFocus();
+        return false;
+    }
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return true;
+}
+
+void TkDBGrid::CancelEdit() {
+    if (editor_) closeEditor(editor_, QAbstractItemDelegate::NoHint);
 }
 
 void TkDBGrid::keyPressEvent(QKeyEvent* event) {
@@ -491,7 +591,7 @@ int TkDBGrid::TitleWidthOf(int column) const {
     m.titleLines = TitleLines;
     for (const QString& w : title.split(' ', Qt::SkipEmptyParts))
         m.wordWidths.push_back(fm.horizontalAdvance(w));
-    if (OptionsEx2.Filters.FunnelBtn) m.glyphRoom += ScalePixels(kFunnelWidth, s) + 6;
+    if (FunnelShown()) m.glyphRoom += ScalePixels(kFunnelWidth, s) + 6;
     if (isSortableField(fieldOfColumn(column))) m.glyphRoom += ScalePixels(kSortMarkWidth, s) + 6;
     return TitleWidth(m, min, max);
 }
@@ -514,11 +614,18 @@ std::vector<int> TkDBGrid::DataWidths(bool withTitles) const {
         const bool plain = IsPlainField(*f), memo = IsMemoField(*f) && OptionsEx2.Editors.ShowMemo;
         if (!plain && !memo) continue;
         int best = widths[size_t(c)];
+        bool any = false;
         for (int r = 0; r < rows; ++r) {
             QString text = plain ? model_->data(model_->index(r, c), Qt::DisplayRole).toString()
                                  : f->formatValue(ds->valueAt(f, r));
-            if (!text.isEmpty()) best = std::max(best, fm.horizontalAdvance(text) + 8);
+            if (!text.isEmpty()) {
+                any = true;
+                best = std::max(best, fm.horizontalAdvance(text) + 8);
+            }
         }
+        // A number beyond the rows read must not be cut: numbers take their field's display width.
+        if (any && IsNumericField(*f))
+            best = std::max(best, f->DisplayWidth() * fm.horizontalAdvance(QLatin1Char('0')) + 8);
         widths[size_t(c)] = best;
     }
     return widths;
@@ -634,6 +741,19 @@ void TkDBGrid::SetColumnWidth(TColumnWidth mode, int additional) {
         break;
     }
     emit columnWidthsApplied();
+}
+
+QHash<QString, int> TkDBGrid::ColumnWidthsByField() const {
+    QHash<QString, int> widths;
+    for (int c = 0; c < model_->columnCount(); ++c)
+        widths.insert(fieldOfColumn(c)->FieldName.toLower(), columnWidth(c));
+    return widths;
+}
+
+void TkDBGrid::SetColumnWidthsByField(const QHash<QString, int>& widths) {
+    for (int c = 0; c < model_->columnCount(); ++c)
+        if (auto it = widths.find(fieldOfColumn(c)->FieldName.toLower()); it != widths.end())
+            QTableView::setColumnWidth(c, *it);
 }
 
 void TkDBGrid::TakeColumnsSnapshot() {

@@ -6,6 +6,9 @@
 #include "dataset.h"
 #include "dataset_model.h"
 
+#include <QHash>
+#include <QPersistentModelIndex>
+#include <QPointer>
 #include <QStringList>
 #include <QTableView>
 #include <functional>
@@ -70,6 +73,9 @@ public:
     void SetColumnWidth(TColumnWidth mode, int additional = 0);
     void SetOneColumnWidth(TColumnWidth mode, int column, int additional = 0);
     void RestoreColumnsWidth(bool restoreVisibility, bool restorePosition);
+    // Column widths by field name (lower case), to put back after the grid showed another dataset.
+    QHash<QString, int> ColumnWidthsByField() const;
+    void SetColumnWidthsByField(const QHash<QString, int>& widths);
     // Takes the columns as they are now as the design-time snapshot.
     void TakeColumnsSnapshot();
     int TitleWidthOf(int column) const;
@@ -97,10 +103,20 @@ public:
     // The direction a new sort column takes: the one of the last single-direction request.
     bool SortDesc() const { return sortDesc_; }
     bool CanSort() const { return bool(OnChangeSort); }
-    // Re-reads the data (OnRefreshData) and re-applies the sort order; the first record becomes current.
+    // Re-reads the data (OnRefreshData) and re-applies the sort order. The current record stays
+    // current when it comes back unchanged, else the first record becomes current.
     void RefreshData();
     // The grid's filter changed: selection and column filters follow.
     virtual void FilterChangedNotification();
+
+    // --- the cell editor
+    // Writes an open cell editor's text into the record, as leaving the cell would, and closes the
+    // editor. Every command that posts or leaves the record calls this first. False when the value
+    // was refused (the user was told; the editor stays open with the text).
+    bool CommitEdit();
+    // Closes an open cell editor without taking its text.
+    void CancelEdit();
+    bool isEditorOpen() const;
 
     std::function<bool(TkDBGrid*, const QString& fields, bool desc)> OnChangeSort;
     std::function<bool(TkDBGrid*, const QList<SortItem>& items)> OnChangeSortEx;
@@ -109,8 +125,16 @@ public:
     std::function<void(TkDBGrid*)> OnEnter;        // the grid got the focus
     std::function<void(TkDBGrid*)> OnDataSetOpened;
 
-    // The title pop-up: aggregate items ("Suma = %sum", "-" for a separator); their results come later.
+    // The title pop-up: aggregate items ("Suma = %sum", "-" for a separator), offered only while
+    // OnTitleAggregate fills in their results.
     QStringList TitlePopupItems;
+    std::function<QString(TkDBGrid*, int column, const QString& item)> OnTitleAggregate;
+    // The pop-up's lines for a column (empty when there is nothing to offer).
+    QStringList TitlePopupTexts(int column);
+    // The funnel in the titles opens the column's value list: it is drawn (and takes room) only
+    // while FunnelBtn is on and a value list is there to open.
+    std::function<void(TkDBGrid*, int column, const QPoint& globalPos)> OnFunnelClick;
+    bool FunnelShown() const { return OptionsEx2.Filters.FunnelBtn && bool(OnFunnelClick); }
     QMenu* PopupMenu = nullptr; // the usual right-click menu (the action module's)
 
     // Fixed-column (indicator) clicks; the multi-select grid extends these.
@@ -131,11 +155,13 @@ protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     virtual void dataSetLinkChanged(); // the dataset opened, closed or switched
     bool sizing() const { return sizing_; }
 
 private:
     friend class GridHeader;
+    friend class GridDelegate;
     void titleClicked(int column, Qt::KeyboardModifiers mods);
     void titleContextMenu(int column, const QPoint& globalPos);
     void syncCurrentFromDataSet(int row);
@@ -159,4 +185,7 @@ private:
     };
     std::vector<Snapshot> snapshot_;
     int lastWidth_ = -1;
+    QString resetField_;              // the current column's field, kept while the model resets
+    QPointer<QWidget> editor_;        // the open cell editor
+    QPersistentModelIndex editIndex_; // the cell it edits
 };

@@ -128,6 +128,10 @@ void InstallFilterSortActions(TkDBAction* module) {
         QStringLiteral("acsSortNone"), [](TkDBGrid* g) { g->ChangeSort({}, false); },
         [](TkDBGrid* g) { return gridHasData(g) && g->CanSort() && !g->SortList().isEmpty(); });
 
+    // Refreshing re-reads the rows and keeps the order, the current column and record.
+    module->setHandler(
+        QStringLiteral("acoRefresh"), [](TkDBGrid* g) { g->RefreshData(); }, gridHasData);
+
     QObject::connect(module->pmFilterList, &QMenu::aboutToShow, module, [module] { fillFilterList(module); });
     QObject::connect(module->pmSortList, &QMenu::aboutToShow, module, [module] { fillSortList(module); });
 }

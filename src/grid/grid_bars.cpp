@@ -26,11 +26,32 @@ void addButtons(QToolBar* bar, TkDBAction* actions,
         }
     }
 }
+
+// Short button texts, so the whole bar fits a window of the usual width; the commands keep their
+// captions in the menus and as the buttons' hints.
+const std::pair<const char*, const char*> kShortTexts[] = {
+    {"acoFind", "Find"},
+    {"acsSort1", "Sort asc"},
+    {"acsSort2", "Sort desc"},
+    {"acsSortDlg", "Sorting"},
+    {"acfFilterSel", "By selection"},
+    {"acfFilterForm", "Filter"},
+    {"acfFilter", "Filter on/off"},
+    {"accColumns", "Fields"},
+    {"acoProperties", "Properties"},
+    {"acoCopyCell", "Copy"},
+    {"acoExport", "Export"},
+    {"acoPrint", "RTF print"},
+    {"acoPrintDirect", "Print"},
+    {"acoRefresh", "Refresh"},
+};
 } // namespace
 
 TkDBToolBar::TkDBToolBar(TkDBAction* a, QWidget* parent) : QToolBar(parent) {
     setObjectName(QStringLiteral("TkDBToolBar"));
     setToolButtonStyle(Qt::ToolButtonTextOnly);
+    for (const auto& [name, text] : kShortTexts)
+        a->action(QString::fromLatin1(name))->setIconText(QString::fromLatin1(text));
     addButtons(this, a,
                {{"acoFind", nullptr},
                 {"", nullptr},
@@ -42,7 +63,7 @@ TkDBToolBar::TkDBToolBar(TkDBAction* a, QWidget* parent) : QToolBar(parent) {
                 {"acfFilterForm", nullptr},
                 {"acfFilter", a->pmFilterList},
                 {"", nullptr},
-                {"accColumns", a->pmColumnWidth},
+                {"accColumns", nullptr},
                 {"acoProperties", nullptr},
                 {"", nullptr},
                 {"acoCopyCell", a->pmCopyData},
@@ -51,6 +72,15 @@ TkDBToolBar::TkDBToolBar(TkDBAction* a, QWidget* parent) : QToolBar(parent) {
                 {"acoPrintDirect", nullptr},
                 {"", nullptr},
                 {"acoRefresh", nullptr}});
+    // The column width modes on a button of their own, usable whatever the column dialog's state.
+    auto* widths = new QToolButton(this);
+    widths->setObjectName(QStringLiteral("btColumnWidth"));
+    widths->setText(QStringLiteral("Column widths"));
+    widths->setToolTip(QStringLiteral("Column widths"));
+    widths->setMenu(a->pmColumnWidth);
+    widths->setPopupMode(QToolButton::InstantPopup);
+    widths->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    insertWidget(a->action(QStringLiteral("acoProperties")), widths);
 }
 
 TkDBEditBar::TkDBEditBar(TkDBAction* a, QWidget* parent) : QToolBar(parent) {

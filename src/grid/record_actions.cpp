@@ -15,7 +15,13 @@ TDataSet* openDataSet(TkDBGrid& grid) {
 } // namespace
 
 void RecordEdit(TkDBGrid& grid) {
-    if (TDataSet* ds = openDataSet(grid)) ds->Edit();
+    TDataSet* ds = openDataSet(grid);
+    if (!ds) return;
+    ds->Edit();
+    // The current cell opens for typing, as F2 does in the cell.
+    const QModelIndex cell = grid.currentIndex();
+    if (cell.isValid() && cell.row() == grid.dataModel()->currentRow())
+        static_cast<QAbstractItemView&>(grid).edit(cell);
 }
 
 void RecordNew(TkDBGrid& grid) {

@@ -3,7 +3,7 @@
 // to the caller (the action module shows them), except where a command says otherwise.
 class TkDBGrid;
 
-// Puts the current record into edit.
+// Puts the current record into edit and opens the current cell's editor.
 void RecordEdit(TkDBGrid& grid);
 // Makes the first shown column current and appends a record.
 void RecordNew(TkDBGrid& grid);

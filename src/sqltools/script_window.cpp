@@ -178,9 +178,12 @@ void TScript::FormShow() {
     if (q.Active()) FieldList(q, names, floPlain | floMemo);
     fill(chbFldList, names, true);
     fill(chbKeyFldList, names, false);
+    // A script of other rows than those loaded now is not shown over their field lists.
+    if (scriptSource_ != host_->tableName() + '\n' + q.SQL) mSQL->clear();
 }
 
 void TScript::btGenClick() {
+    if (!host_->commitEdits()) return;
     mSQL->clear();
     ScriptSettings settings;
     settings.type = rbUpdate->isChecked() ? ScriptType::Update : ScriptType::Insert;
@@ -190,6 +193,7 @@ void TScript::btGenClick() {
     settings.generateDeleteAll = chGenDelAll->isChecked();
     settings.generateIdentityInsert = chGenIdInsert->isChecked();
     TADOQuery& q = host_->dataQuery();
+    scriptSource_ = host_->tableName() + '\n' + q.SQL;
     QString text;
     bool complete = false;
     try {

@@ -49,4 +49,5 @@ protected:
 private:
     SqlToolHost* host_;
     SqlHighlighter* highlighter_;
+    QString scriptSource_; // the table and statement the shown script was made from
 };

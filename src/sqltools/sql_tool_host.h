@@ -19,6 +19,9 @@ public:
     virtual void clearTableSelection() {}
     // The data query was opened or closed by a window: the main window refreshes its state.
     virtual void dataQueryChanged() {}
+    // Saves what the main grid is editing before a window reads or replaces the rows; false when
+    // that failed (the user was told) and the window should stop.
+    virtual bool commitEdits() { return true; }
     // Where the windows save their settings (nullptr: the program's default store).
     virtual TPropSaveFile* settingsStore() { return nullptr; }
 };

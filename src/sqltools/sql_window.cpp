@@ -122,12 +122,14 @@ TDlgGenSQL::TDlgGenSQL(SqlToolHost* host, QWidget* parent) : QDialog(parent), ho
     btExecSql = named(new QPushButton(QStringLiteral("Run command")), "btExecSql");
     btClear = named(new QPushButton(QStringLiteral("Clear all")), "btClear");
     btUndo = named(new QPushButton(QStringLiteral("Undo step")), "btUndo");
+    btClose = named(new QPushButton(QStringLiteral("Close")), "btClose");
     lblRunInfo = named(new TkHTMLLabel, "lblRunInfo");
     lblRunInfo->hide();
     run->addWidget(btExecSql);
     run->addWidget(lblRunInfo, 1);
     run->addWidget(btClear);
     run->addWidget(btUndo);
+    run->addWidget(btClose);
     root->addLayout(run);
 
     // FormCreate: the highlight words.
@@ -151,6 +153,7 @@ TDlgGenSQL::TDlgGenSQL(SqlToolHost* host, QWidget* parent) : QDialog(parent), ho
     connect(lbCmd, &QListWidget::itemDoubleClicked, this, [this] { btAddCmdClick(); });
     connect(btClear, &QPushButton::clicked, this, [this] { btClearClick(); });
     connect(btUndo, &QPushButton::clicked, this, [this] { btUndoClick(); });
+    connect(btClose, &QPushButton::clicked, this, &QDialog::close);
     connect(btExecSql, &QPushButton::clicked, this, [this] { guarded([this] { btExecSqlClick(); }); });
     resize(900, 680);
 
@@ -301,14 +304,18 @@ void TDlgGenSQL::btUndoClick() {
 
 void TDlgGenSQL::btExecSqlClick() {
     const QString text = mSQL->toPlainText();
-    if (text.trimmed().isEmpty()) return;
+    if (text.trimmed().isEmpty() || !host_->commitEdits()) return;
     TADOQuery& q = host_->dataQuery();
     q.Close();
-    // A filter typed for the table loaded before would silently hide rows of the user's query.
+    // A filter or order made for the table loaded before does not belong to the user's query.
     q.setFilter(QString());
     q.setFiltered(false);
+    q.setSort(QString());
     q.SQL = text;
     qint64 result = 0;
+    // The result line tells how the last run ended: a failure never leaves an older "Ok" showing.
+    lblRunInfo->setCaptionStrings(QStringLiteral("Error"));
+    lblRunInfo->show();
     if (IsRowQuery(text)) {
         host_->clearTableSelection();
         struct Refresh {
@@ -323,5 +330,4 @@ void TDlgGenSQL::btExecSqlClick() {
         result = RunSqlBatches(host_->connection(), text);
     }
     lblRunInfo->setCaptionStrings(QStringLiteral("Ok<BR>%1 records").arg(result));
-    lblRunInfo->show();
 }

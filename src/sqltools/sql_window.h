@@ -48,6 +48,7 @@ public:
     QPushButton* btExecSql;
     QPushButton* btClear;
     QPushButton* btUndo;
+    QPushButton* btClose;
     TkHTMLLabel* lblRunInfo;
     QStringList mTables;
     QStringList mQueries;

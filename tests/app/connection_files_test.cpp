@@ -2,6 +2,7 @@
 // editor's initialisation strings.
 #include "connection_editor.h"
 #include "connection_files.h"
+#include "file_connection.h"
 #include "scripted_messages.h"
 #include "test_util.h"
 #include "udl_file.h"
@@ -24,8 +25,11 @@ protected:
     void SetUp() override {
         conDir = dir.path() + '/';
         files = std::make_unique<ConnectionFiles>(conDir);
+        // The editor saves a new (empty) file unless the test cancels it; others stay as they are.
         files->OpenEditor = [this](const QString& path) {
             edited << QFileInfo(path).fileName();
+            if (saveInEditor && QFileInfo::exists(path) && QFileInfo(path).size() == 0)
+                WriteUdlFile(path, "Provider=SQLite;Data Source=new.sqlite");
             return QFileInfo::exists(path);
         };
     }
@@ -33,6 +37,7 @@ protected:
     QString conDir;
     std::unique_ptr<ConnectionFiles> files;
     QStringList edited;
+    bool saveInEditor = true;
     ScopedScriptedMessages messages;
 };
 
@@ -54,24 +59,43 @@ TEST_F(ConnFilesTest, CreateSetsTheExtension) {
     for (const Case& c : cases) {
         messages.inputs.push_back(QString(c.input));
         EXPECT_EQ(files->run(cfoCreate, ""), c.file);
-        EXPECT_TRUE(QFileInfo(conDir + c.file).isFile()) << c.file;
-        EXPECT_EQ(QFileInfo(conDir + c.file).size(), 0);
+        EXPECT_EQ(ReadUdlFile(conDir + c.file), "Provider=SQLite;Data Source=new.sqlite") << c.file;
     }
-    EXPECT_EQ(edited, QStringList({"Sales.udl", "Sales.udl", "prod.udl", "x.y.udl"}));
+    // The overwritten Sales was edited as a draft beside it and then took its place.
+    EXPECT_EQ(edited, QStringList({"Sales.udl", "Sales.udl.new", "prod.udl", "x.y.udl"}));
+    EXPECT_EQ(ConnectionList(conDir), QStringList({"prod.udl", "Sales.udl", "x.y.udl"}));
     const QStringList questions = messages.log().filter("question");
     ASSERT_EQ(questions.size(), 1);
     EXPECT_TRUE(questions[0].contains("Connection \"Sales.udl\" already exists. Overwrite it?"));
 }
 
-TEST_F(ConnFilesTest, OverwriteAsksAndNoKeepsTheFile) {
-    touch(conDir + "Sales.udl", "keep");
+// The old connection stays when the overwrite is refused, and until its successor is saved.
+TEST_F(ConnFilesTest, OverwriteNotDoneKeepsTheFile) {
+    struct Case {
+        MsgAnswer answer;
+        bool save;
+        QStringList edited;
+    } cases[] = {{MsgAnswer::No, true, {}}, {MsgAnswer::Yes, false, {"Sales.udl.new"}}};
+    for (const Case& c : cases) {
+        touch(conDir + "Sales.udl", "keep");
+        edited.clear();
+        saveInEditor = c.save;
+        messages.inputs.push_back(QString("Sales"));
+        messages.answers.push_back(c.answer);
+        EXPECT_EQ(files->run(cfoCreate, ""), "");
+        QFile f(conDir + "Sales.udl");
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), "keep");
+        EXPECT_EQ(edited, c.edited);
+        EXPECT_EQ(QDir(conDir).entryList(QDir::Files), QStringList({"Sales.udl"}));
+    }
+}
+
+TEST_F(ConnFilesTest, EditorLeftWithoutSavingCreatesNothing) {
+    saveInEditor = false;
     messages.inputs.push_back(QString("Sales"));
-    messages.answers.push_back(MsgAnswer::No);
-    EXPECT_EQ(files->run(cfoCreate, ""), "");
-    QFile f(conDir + "Sales.udl");
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), "keep");
-    EXPECT_TRUE(edited.isEmpty());
+    EXPECT_EQ(files->run(cfoCreate, "Work.udl"), ""); // the combo keeps its choice
+    EXPECT_EQ(ConnectionList(conDir), QStringList());
 }
 
 TEST_F(ConnFilesTest, CancelAndBadNames) {
@@ -116,6 +140,45 @@ TEST_F(ConnFilesTest, DuplicateAndModify) {
     files->run(cfoModify, "Prod.udl");
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text, QString("Cannot open file \"%1\".").arg(conDir + "Prod.udl"));
+}
+
+TEST_F(ConnFilesTest, FilesOpenedDirectlyGetTheirConnection) {
+    TempDir other;
+    QDir().mkpath(other.path("a"));
+    QDir().mkpath(other.path("b"));
+    const QString dbA = MakeSqliteDb(other.path("a/sales.db"), "CREATE TABLE t (x INTEGER);");
+    const QString dbB = MakeSqliteDb(other.path("b/sales.db"), "CREATE TABLE t (x INTEGER);");
+    touch(other.path("fresh.sqlite"));
+    touch(other.path("notes.txt"), "plain text");
+    touch(other.path("notes.db"), "plain text");
+    WriteUdlFile(other.path("a/rel.udl"), "Provider=SQLite;Data Source=sales.db");
+    WriteUdlFile(conDir + "Here.udl", "Provider=SQLite;Data Source=x.sqlite");
+    struct Case {
+        QString file, name, initString;
+    } cases[] = {
+        {dbA, "sales.udl", "Provider=SQLite;Data Source=" + QFileInfo(dbA).absoluteFilePath()},
+        {dbA, "sales.udl", "Provider=SQLite;Data Source=" + QFileInfo(dbA).absoluteFilePath()}, // reused
+        {dbB, "sales (2).udl", "Provider=SQLite;Data Source=" + QFileInfo(dbB).absoluteFilePath()},
+        {other.path("fresh.sqlite"), "fresh.udl",
+         "Provider=SQLite;Data Source=" + QFileInfo(other.path("fresh.sqlite")).absoluteFilePath()},
+        {other.path("a/rel.udl"), "rel.udl",
+         "Provider=SQLite;Data Source=" + QFileInfo(dbA).absoluteFilePath()},
+        {conDir + "Here.udl", "Here.udl", "Provider=SQLite;Data Source=x.sqlite"}, // used as it is
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ConnectionForFile(conDir, c.file), c.name) << c.file.toStdString();
+        EXPECT_EQ(ReadUdlFile(conDir + c.name), c.initString) << c.file.toStdString();
+    }
+    EXPECT_EQ(ConnectionList(conDir).size(), 5);
+    for (const QString& bad : {other.path("notes.txt"), other.path("notes.db"), other.path("missing.db")}) {
+        try {
+            ConnectionForFile(conDir, bad);
+            ADD_FAILURE() << bad.toStdString();
+        } catch (const std::exception& e) {
+            EXPECT_TRUE(QString::fromUtf8(e.what()).contains(bad)) << e.what();
+        }
+    }
+    EXPECT_EQ(ConnectionList(conDir).size(), 5);
 }
 
 TEST(ConnectionEditor, InitStringsRoundTrip) {

@@ -1,25 +1,37 @@
 // The main window headless: connect, table list, loading, sorting, schema page, connection failures.
+#include "connection.h"
 #include "db_action.h"
 #include "db_grid_ms.h"
+#include "grid_bars.h"
 #include "html_label.h"
 #include "main_window.h"
 #include "program_folder.h"
+#include "query.h"
 #include "schema_rowsets.h"
 #include "scripted_messages.h"
 #include "test_util.h"
 #include "udl_file.h"
 #include "work_folder.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 class MainWindowTest : public ::testing::Test {
@@ -53,6 +65,43 @@ protected:
         main->btOpenClick();
     }
     QString info() { return main->lInfo->PreparedText(); }
+    // The first value of a query on a connection of its own: what the database really holds.
+    QString readBack(const QString& sql) {
+        TADOConnection c;
+        c.ConnectionString = "Provider=SQLite;Data Source=" + dir.path("w.sqlite");
+        c.Open();
+        TADOQuery r(&c);
+        r.SQL = sql;
+        r.Open();
+        return r.RecordCount() ? r.Fields(0)->AsString() : QStringLiteral("(none)");
+    }
+    // The window on screen and active, as a user has it: keys go through its shortcuts.
+    void showWindow() {
+        main->show();
+        main->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
+    }
+    QPoint cellCenter(int row, int column) {
+        return main->grData->visualRect(main->grData->model()->index(row, column)).center();
+    }
+    void clickCell(int row, int column) {
+        QTest::mouseClick(main->grData->viewport(), Qt::LeftButton, {}, cellCenter(row, column));
+    }
+    void key(int k, Qt::KeyboardModifiers mods = {}) {
+        QTest::keyClick(main->windowHandle(), Qt::Key(k), mods);
+    }
+    void type(const QString& text) {
+        for (QChar c : text)
+            QTest::keyClick(main->windowHandle(), c.toLatin1());
+    }
+    // Clicks a button of the grid's toolbar or edit bar after the enabling rules ran.
+    void clickCommand(const char* action) {
+        main->ApplicationEvents1Idle();
+        auto* b = main->findChild<QToolButton*>(QStringLiteral("bt") + action);
+        ASSERT_NE(b, nullptr) << action;
+        ASSERT_TRUE(b->isEnabled()) << action;
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
 
     WorkFolder dir;
     ScopedScriptedMessages messages;
@@ -70,6 +119,7 @@ TEST_F(MainWindowTest, StartsDisconnectedWithDefaults) {
     for (int i = 0; i < main->cbUDL_nostore->count(); ++i)
         items << main->cbUDL_nostore->itemText(i);
     EXPECT_EQ(items, QStringList({"Broken.udl", "Demo.udl", "Work.udl"}));
+    EXPECT_EQ(main->cbUDL_nostore->currentText(), "Demo.udl"); // first start: the demo is chosen
     EXPECT_TRUE(main->rbTables->isChecked());
     EXPECT_TRUE(main->chAutoOpen->isChecked());
     EXPECT_EQ(main->eTopRec->value(), 1);
@@ -168,21 +218,38 @@ TEST_F(MainWindowTest, SortingThroughTheGrid) {
     EXPECT_FALSE(main->grData->ChangeSort({"notes"}, false));
     EXPECT_EQ(main->qData.Sort(), "customer");
     EXPECT_EQ(main->grData->SortList().first().field, "customer");
-    // Refreshing re-runs the same statement and keeps the grid's order.
+    // Refreshing re-runs the same statement and keeps the grid's order and the current record.
     const QString sql = main->qData.SQL;
     main->grData->RefreshData();
     EXPECT_EQ(main->qData.SQL, sql);
     EXPECT_EQ(main->qData.Sort(), "customer");
-    EXPECT_EQ(main->qData.RecNo(), 1);
+    EXPECT_EQ(main->qData.FieldByName("customer")->AsString(), "c");
     EXPECT_TRUE(main->grData->ChangeSort({}, false));
     EXPECT_EQ(main->qData.Sort(), "");
     main->grData->selectAll(); // the indicator's title cell
     EXPECT_EQ(messages.shown.back().text, "Selected 3 records.");
     EXPECT_EQ(main->grData->GetSelectedRecCount(), 3);
+
+    // The order and the filter belong to their table: the next table loads unsorted and unfiltered.
+    messages.clear();
+    ASSERT_TRUE(main->grData->ChangeSort({"customer"}, true));
+    main->qData.setFilter("customer <> 'a'");
+    main->qData.setFiltered(true);
+    load("Order Details");
+    EXPECT_TRUE(messages.shown.empty()) << messages.log().join('\n').toStdString();
+    EXPECT_TRUE(main->qData.Active());
+    EXPECT_EQ(main->qData.Sort(), "");
+    EXPECT_FALSE(main->qData.Filtered());
+    EXPECT_TRUE(main->grData->SortList().isEmpty());
+    EXPECT_EQ(info(), "Loaded 1000 records from 2500");
+    main->ApplicationEvents1Idle();
+    EXPECT_FALSE(actions.action("acsSortNone")->isEnabled());
 }
 
 TEST_F(MainWindowTest, SchemaPageRemovesErroneousKinds) {
     connect("Work.udl");
+    load("Orders");
+    main->grData->setColumnWidth(1, 123); // as the user left it
     main->pcAction->setCurrentIndex(1);
     EXPECT_EQ(main->ds1.DataSet(), &main->DataSet);
     main->lblDelSchemasAnchorClick();
@@ -198,10 +265,18 @@ TEST_F(MainWindowTest, SchemaPageRemovesErroneousKinds) {
         hasTables |= main->cbSchema->itemData(i).toInt() == siTables;
     EXPECT_TRUE(hasTables);
     EXPECT_EQ(main->lErr->text(), "Ok");
+    // Schema rowsets are read-only: no record command and no cell editor.
+    ASSERT_TRUE(main->OpenSchemaKind(siTables));
+    ASSERT_GT(main->grData->model()->rowCount(), 0);
+    main->ApplicationEvents1Idle();
+    for (const char* name : {"aceEdit", "aceAdd", "aceDuplic", "aceDelete", "acePasteUpdate", "acePasteAdd"})
+        EXPECT_FALSE(actions.action(name)->isEnabled()) << name;
+    EXPECT_FALSE(main->grData->model()->flags(main->grData->model()->index(0, 0)) & Qt::ItemIsEditable);
     EXPECT_FALSE(main->OpenSchemaKind(siCubes));
     EXPECT_NE(main->lErr->text(), "Ok");
     main->pcAction->setCurrentIndex(0);
     EXPECT_EQ(main->ds1.DataSet(), &main->qData);
+    EXPECT_EQ(main->grData->columnWidth(1), 123); // the data page's widths came back
 }
 
 TEST_F(MainWindowTest, FailingConnectLeavesTheWindowDisconnected) {
@@ -218,6 +293,21 @@ TEST_F(MainWindowTest, FailingConnectLeavesTheWindowDisconnected) {
     EXPECT_FALSE(main->gbTabs->isEnabled());
     connect("Nothing.udl");
     EXPECT_FALSE(main->DBCon.Connected());
+    // No file chosen: a clear word, and a working connection stays.
+    connect("Work.udl");
+    messages.clear();
+    connect("  ");
+    EXPECT_EQ(messages.log(), QStringList("warning: Choose a connection file first."));
+    EXPECT_TRUE(main->DBCon.Connected());
+}
+
+TEST_F(MainWindowTest, LastConnectionIsChosenAtStart) {
+    main->cbUDL_nostore->setEditText("Work.udl");
+    main.reset(); // the settings are written
+    main = std::make_unique<TMain>(&actions);
+    EXPECT_EQ(main->cbUDL_nostore->currentText(), "Work.udl");
+    main->btConnect->click();
+    EXPECT_TRUE(main->DBCon.Connected());
 }
 
 TEST_F(MainWindowTest, CreatedConnectionIsSelected) {
@@ -231,4 +321,182 @@ TEST_F(MainWindowTest, CreatedConnectionIsSelected) {
     EXPECT_GE(main->cbUDL_nostore->findText("Sales.udl"), 0);
     main->btConnectClick();
     EXPECT_TRUE(main->DBCon.Connected());
+    // Cancelling the editor of a new connection creates nothing and keeps the choice and the connection.
+    main->connectionFiles().OpenEditor = [](const QString& path) { return QFileInfo::exists(path); };
+    messages.inputs.push_back(QString("Empty"));
+    main->lNewUDLClick(1);
+    EXPECT_EQ(main->cbUDL_nostore->currentText(), "Sales.udl");
+    EXPECT_FALSE(QFileInfo::exists(dir.path("Connections/Empty.udl")));
+    EXPECT_TRUE(main->DBCon.Connected());
+}
+
+// What is typed into a cell reaches the database whichever way the record is saved or left.
+TEST_F(MainWindowTest, TypedCellIsSavedByEveryCommandThatLeavesTheRecord) {
+    struct Case {
+        const char* start; // how the cell opens: F2, the Edit button, or typing into it
+        const char* leave; // what saves or leaves the record
+    };
+    const Case cases[] = {{"F2", "Save"},  {"Edit", "Ctrl+S"},      {"typing", "Save"}, {"typing", "load"},
+                          {"F2", "title"}, {"Edit", "schema page"}, {"typing", "close"}};
+    connect("Work.udl");
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.start) + " / " + c.leave);
+        const QString value = QStringLiteral("typed%1").arg(++n);
+        showWindow();
+        load("Orders");
+        clickCell(0, 1); // customer of id 1
+        main->ApplicationEvents1Idle();
+        if (QLatin1String(c.start) == "F2")
+            key(Qt::Key_F2);
+        else if (QLatin1String(c.start) == "Edit")
+            clickCommand("aceEdit");
+        type(value);
+        ASSERT_TRUE(main->grData->isEditorOpen());
+        const QString leave = QString::fromLatin1(c.leave);
+        if (leave == "Save")
+            clickCommand("aceSave");
+        else if (leave == "Ctrl+S")
+            key(Qt::Key_S, Qt::ControlModifier);
+        else if (leave == "load")
+            load("Order Details");
+        else if (leave == "title")
+            QTest::mouseClick(main->grData->horizontalHeader()->viewport(), Qt::LeftButton, {},
+                              QPoint(main->grData->columnViewportPosition(0) + 5, 5));
+        else if (leave == "schema page")
+            main->pcAction->setCurrentIndex(1);
+        else if (leave == "close")
+            main->close();
+        EXPECT_EQ(readBack("SELECT customer FROM Orders WHERE id = 1"), value);
+        EXPECT_FALSE(main->grData->isEditorOpen());
+        EXPECT_TRUE(messages.shown.empty()) << messages.log().join('\n').toStdString();
+        main->pcAction->setCurrentIndex(0);
+    }
+}
+
+TEST_F(MainWindowTest, NewRecordFilledCellByCellIsSavedWithTheButton) {
+    connect("Work.udl");
+    showWindow();
+    load("Orders");
+    clickCell(0, 1);
+    clickCommand("aceAdd"); // the first column of a new last row
+    type("10");
+    key(Qt::Key_Tab);
+    type("Newcomer");
+    clickCommand("aceSave");
+    EXPECT_EQ(readBack("SELECT customer FROM Orders WHERE id = 10"), "Newcomer");
+    EXPECT_EQ(main->qData.State(), dsBrowse);
+    // Cancel drops what is typed; Esc on an untouched cell ends the edit.
+    clickCell(0, 1);
+    key(Qt::Key_F2);
+    type("dropped");
+    clickCommand("aceCancel");
+    EXPECT_EQ(readBack("SELECT customer FROM Orders WHERE id = 1"), "b");
+    EXPECT_EQ(main->qData.State(), dsBrowse);
+    key(Qt::Key_F2);
+    key(Qt::Key_Escape);
+    EXPECT_EQ(main->qData.State(), dsBrowse);
+    EXPECT_TRUE(messages.shown.empty()) << messages.log().join('\n').toStdString();
+}
+
+TEST_F(MainWindowTest, DatabaseFileOpensDirectlyFromTheCommandLineOrADrop) {
+    const QString db =
+        MakeSqliteDb(dir.path("elsewhere.sqlite"), "CREATE TABLE Birds (id INTEGER, name TEXT);");
+    ASSERT_TRUE(main->OpenFile(db));
+    EXPECT_EQ(main->cbUDL_nostore->currentText(), "elsewhere.udl");
+    EXPECT_TRUE(main->DBCon.Connected());
+    EXPECT_EQ(tables(), QStringList({"Birds"}));
+    // Dropped on the window: the work database through its own connection file.
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(dir.path("Connections/Work.udl"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(main.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(main.get(), &drop);
+    EXPECT_EQ(main->cbUDL_nostore->currentText(), "Work.udl");
+    EXPECT_TRUE(tables().contains("Orders"));
+    // Anything else is named in the message and changes nothing.
+    WriteFile(dir.path("notes.txt"), "text");
+    EXPECT_FALSE(main->OpenFile(dir.path("notes.txt")));
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown.back().text.contains("notes.txt"));
+    EXPECT_TRUE(main->DBCon.Connected());
+    EXPECT_EQ(main->cbUDL_nostore->currentText(), "Work.udl");
+}
+
+// The info line and the status line follow the rows: inserts, deletes, filters, selections.
+TEST_F(MainWindowTest, InfoAndStatusLinesFollowTheRows) {
+    connect("Work.udl");
+    load("Orders");
+    auto status = [&] {
+        main->ApplicationEvents1Idle();
+        return main->lStatus->text();
+    };
+    EXPECT_TRUE(
+        status().startsWith("Records: 3 in view / 3 loaded / 3 total    Selected: 0    Loading took "))
+        << status().toStdString();
+    main->qData.Append();
+    main->qData.FieldByName("id")->setAsString("7");
+    main->qData.Post();
+    EXPECT_EQ(info(), "Loaded 4 records from 4");
+    main->qData.First();
+    main->qData.Delete();
+    main->qData.Delete();
+    EXPECT_EQ(info(), "Loaded 2 records from 2");
+    EXPECT_TRUE(status().startsWith("Records: 2 in view / 2 loaded / 2 total")) << status().toStdString();
+    main->qData.setFilter("id = 7");
+    main->qData.setFiltered(true);
+    main->grData->SelectAll();
+    EXPECT_TRUE(status().startsWith("Records: 1 in view / 2 loaded / 2 total    Selected: 1    Filter on"))
+        << status().toStdString();
+    // A loaded part of a larger table: the total is the table's.
+    load("Order Details");
+    EXPECT_TRUE(status().startsWith("Records: 1000 in view / 1000 loaded / 2500 total"))
+        << status().toStdString();
+    main->btDisconClick();
+    EXPECT_EQ(status(), "No data loaded");
+}
+
+// The grid's titles and bars offer what works: no funnel or aggregate templates before their
+// features, every toolbar button on screen, the column widths on a button of their own.
+TEST_F(MainWindowTest, TitlesAndBarsOfferOnlyWorkingCommands) {
+    connect("Work.udl");
+    showWindow();
+    load("Orders");
+    TkDBGrid_MS* grid = main->grData;
+    QHeaderView* header = grid->horizontalHeader();
+    const int right = header->sectionViewportPosition(1) + header->sectionSize(1) - 8;
+    EXPECT_FALSE(grid->FunnelShown());
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(right, header->height() / 2));
+    EXPECT_EQ(main->qData.Sort(), "customer"); // the whole title sorts
+    EXPECT_TRUE(grid->TitlePopupTexts(1).isEmpty());
+
+    // Once the features are there: the funnel takes room and its own clicks; the items show results.
+    const int plainWidth = grid->TitleWidthOf(1);
+    int funnelColumn = -1;
+    grid->OnFunnelClick = [&](TkDBGrid*, int column, const QPoint&) { funnelColumn = column; };
+    EXPECT_GT(grid->TitleWidthOf(1), plainWidth);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(right, header->height() / 2));
+    EXPECT_EQ(funnelColumn, 1);
+    EXPECT_EQ(main->qData.Sort(), "customer");
+    grid->OnTitleAggregate = [](TkDBGrid*, int, const QString& item) { return item.section(' ', 0, 0); };
+    EXPECT_EQ(grid->TitlePopupTexts(1).size(), 8);
+    EXPECT_EQ(grid->TitlePopupTexts(1).at(4), "-");
+
+    // At the window's first size every toolbar command is on screen, none in the overflow.
+    for (QAction* a : main->toolBar->actions())
+        if (!a->isSeparator()) {
+            QWidget* w = main->toolBar->widgetForAction(a);
+            ASSERT_NE(w, nullptr);
+            EXPECT_TRUE(w->isVisible()) << a->objectName().toStdString();
+        }
+    auto* widths = main->toolBar->findChild<QToolButton*>("btColumnWidth");
+    ASSERT_NE(widths, nullptr);
+    EXPECT_TRUE(widths->isEnabled());
+    EXPECT_TRUE(widths->isVisible());
+    EXPECT_EQ(widths->menu(), actions.pmColumnWidth);
+    main->ApplicationEvents1Idle();
+    actions.action("accWidthAuto")->trigger();
+    EXPECT_EQ(grid->ColumnWidth(), cwAutoWidth);
 }

@@ -80,6 +80,13 @@ TEST_F(GridWidthTest, DataWidthAndHideEmpty) {
     EXPECT_EQ(grid.columnWidth(2), 60); // all empty: 8 -> 40, + 20
     for (int c = 0; c < 6; ++c)
         EXPECT_LE(grid.columnWidth(c), std::min(800 / 4, 200) + 20);
+    // A number past the rows read still fits: numbers are sized by their field's display width.
+    con.Execute("INSERT INTO t VALUES (3, 'y', NULL, 1234567890, 0, 0)");
+    q.Close();
+    q.Open();
+    grid.OptionsEx2.Appearance.ColumnWidthMaxRecordsSearch = 1;
+    grid.SetColumnWidth(cwDataWidth, 0);
+    EXPECT_GE(grid.columnWidth(3), grid.fontMetrics().horizontalAdvance("1234567890") + 8);
     const int bWidth = grid.columnWidth(1);
     grid.SetColumnWidth(cwHideEmptyCol);
     EXPECT_TRUE(grid.isColumnHidden(2));

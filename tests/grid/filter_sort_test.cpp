@@ -420,7 +420,8 @@ TEST_F(FilterSortTest, GridSortByTitlesAndCommands) {
     q.Cancel();
     EXPECT_EQ(grid.SortList().size(), 2);
     EXPECT_EQ(q.Sort(), "amount DESC,[first name] DESC");
-    // Per-field directions; a refresh keeps the order and goes to the first record.
+    // Per-field directions; a refresh keeps the order and the current record, or goes to the first
+    // record when the current one came back changed.
     ASSERT_TRUE(grid.ChangeSortEx({{"amount", false}, {"first name", true}}));
     EXPECT_EQ(q.Sort(), "amount,[first name] DESC");
     EXPECT_EQ(ids(), (QList<int>{3, 1, 4, 2}));
@@ -428,6 +429,9 @@ TEST_F(FilterSortTest, GridSortByTitlesAndCommands) {
     goTo(2);
     grid.RefreshData();
     EXPECT_EQ(ids(), (QList<int>{3, 1, 4, 2}));
+    EXPECT_EQ(f("id")->AsInteger(), 2);
+    con.Execute("UPDATE t SET \"first name\" = 'Anne' WHERE id = 2");
+    grid.RefreshData();
     EXPECT_EQ(q.RecNo(), 1);
     // NULLs first.
     ASSERT_TRUE(grid.ChangeSort({"name"}, false));
@@ -447,6 +451,7 @@ TEST_F(FilterSortTest, SortCommandsAndMenusThroughTheActionModule) {
     };
     run("acsSort2");
     EXPECT_EQ(q.Sort(), "amount DESC");
+    EXPECT_EQ(grid.currentIndex().column(), grid.columnOfField("amount")); // sorting keeps the column
     grid.setCurrentIndex(grid.model()->index(0, grid.columnOfField("id")));
     run("acsSort3");
     EXPECT_EQ(q.Sort(), "amount DESC,id DESC");
@@ -459,10 +464,20 @@ TEST_F(FilterSortTest, SortCommandsAndMenusThroughTheActionModule) {
     grid.setCurrentIndex(grid.model()->index(1, grid.columnOfField("name")));
     run("acfFilterSel");
     EXPECT_EQ(q.Filter(), "(name = 'Smith')");
+    // Filtering keeps the current column and record, so a following AND / OR takes the same field.
+    EXPECT_EQ(grid.currentIndex().column(), grid.columnOfField("name"));
+    EXPECT_EQ(f("id")->AsInteger(), 2);
+    EXPECT_EQ(grid.currentIndex().row(), q.RecNo() - 1);
     run("acfFilter");
     EXPECT_FALSE(q.Filtered());
+    EXPECT_EQ(grid.currentIndex().column(), grid.columnOfField("name"));
     run("acfFilter");
     EXPECT_TRUE(q.Filtered());
+    // Refreshing keeps them too.
+    grid.OnRefreshData = [this](TkDBGrid*) { q.Requery(); };
+    run("acoRefresh");
+    EXPECT_EQ(grid.currentIndex().column(), grid.columnOfField("name"));
+    EXPECT_EQ(f("id")->AsInteger(), 2);
 
     emit module.pmFilterList->aboutToShow();
     ASSERT_EQ(module.pmFilterList->actions().size(), 4);

@@ -20,8 +20,8 @@ TEST(ClipText, CellForm) {
         {"", ""},
         {"a\tb", "\"a\tb\""},
         {"say \"hi\"", "\"say \"\"hi\"\"\""},
-        {"line 1\r\nline 2\nline 3", "\"line 1\nline 2\nline 3\""},
-        {"lone\rcr", "\"lone\ncr\""}, // a bare CR would end the line for a reader of CR text
+        {"line 1\r\nline 2\nline 3", "\"line 1\r\nline 2\nline 3\""}, // line breaks as stored
+        {"lone\rcr", "\"lone\rcr\""},
     };
     for (const auto& [value, cell] : cases) {
         QString out = "x";
@@ -55,7 +55,8 @@ TEST(ClipText, ReaderSplitsLinesAndCells) {
 }
 
 TEST(ClipText, CopiedLinesReadBackUnchanged) {
-    const QStringList values{"plain", "", "a\tb", "\"quoted\"", "two\nlines", "\"", "x\"\ty\"", "end\t"};
+    const QStringList values{"plain",    "",      "a\tb",     "\"quoted\"", "two\nlines", "\"",
+                             "x\"\ty\"", "end\t", "cr\r\nlf", "lone\rcr",   "\r\n"};
     QString text;
     for (int i = 0; i < values.size(); ++i) {
         if (i) text += '\t';
@@ -143,6 +144,11 @@ TEST_F(GridActionTest, PasteUpdatesStopAtTheLastRecord) {
 
 TEST_F(GridActionTest, CopyThenPasteRoundTripsEveryValue) {
     con.Execute(QString::fromLatin1(kSchema).replace("TABLE t", "TABLE u"));
+    // Line breaks of every kind inside a memo come back byte for byte.
+    con.Execute(
+        "INSERT INTO t (name, note) VALUES ('breaks', 'crlf' || char(13, 10) || 'cr' || char(13) || 'end')");
+    q.Close();
+    q.Open();
     TADOQuery q2;
     TDataSource s2;
     TkDBGrid g2;

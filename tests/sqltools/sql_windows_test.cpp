@@ -114,6 +114,23 @@ TEST_F(ScriptWindow, InsertScriptFollowsSortAndFilterAndIsCopied) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
+TEST_F(ScriptWindow, ReopenedForAnotherTableShowsThatTable) {
+    w.btGenClick();
+    ASSERT_FALSE(w.mSQL->toPlainText().isEmpty());
+    w.hide();
+    w.show(); // the same rows: the script stays
+    EXPECT_FALSE(w.mSQL->toPlainText().isEmpty());
+    w.hide();
+    db.connection.Execute("INSERT INTO Customers VALUES (1, 'x')");
+    host.table = "Customers";
+    host.qData.Close();
+    host.qData.SQL = "SELECT * FROM Customers";
+    host.qData.Open();
+    w.show();
+    EXPECT_EQ(w.mSQL->toPlainText(), QString());
+    EXPECT_EQ(texts(w.chbFldList), (QStringList{"id", "city"}));
+}
+
 struct WarningCase {
     bool update;
     QStringList values, keys;
@@ -351,7 +368,7 @@ TEST_F(SqlWindow, QueriesOpenInTheGridScriptsRunInBatches) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(SqlWindow, AFailingBatchKeepsTheLastResultAndReportsTheBatch) {
+TEST_F(SqlWindow, AFailingBatchShowsErrorAndReportsTheBatch) {
     w.mSQL->setPlainText("   ");
     w.btExecSqlClick();
     EXPECT_FALSE(w.lblRunInfo->isVisibleTo(&w)); // blank text: nothing happens
@@ -366,8 +383,19 @@ TEST_F(SqlWindow, AFailingBatchKeepsTheLastResultAndReportsTheBatch) {
     EXPECT_TRUE(
         messages.shown[0].text.startsWith("Batch 2 (line 3: INSERT INTO Nowhere VALUES (1)) failed: "))
         << messages.shown[0].text.toStdString();
-    EXPECT_EQ(w.lblRunInfo->CaptionStrings().join('\n'), QStringLiteral("Ok<BR>1 records"));
+    EXPECT_EQ(w.lblRunInfo->CaptionStrings().join('\n'), QStringLiteral("Error"));
     auto q = db.open("SELECT id FROM Customers ORDER BY id");
     EXPECT_EQ(q->RecordCount(), 2);
+    // A failing query too; the next good run shows its own result.
+    w.mSQL->setPlainText("SELECT * FROM Nowhere");
+    w.btExecSql->click();
+    EXPECT_EQ(w.lblRunInfo->CaptionStrings().join('\n'), QStringLiteral("Error"));
+    w.mSQL->setPlainText("SELECT * FROM Customers");
+    w.btExecSql->click();
+    EXPECT_EQ(w.lblRunInfo->CaptionStrings().join('\n'), QStringLiteral("Ok<BR>2 records"));
+    // "Close" hides the window, which lives on for the next use.
+    w.show();
+    w.btClose->click();
+    EXPECT_FALSE(w.isVisible());
 }
 } // namespace
