@@ -4,6 +4,7 @@
 #include "cli_args.h"
 #include "connection.h"
 #include "query.h"
+#include "safe_file.h"
 #include "separator_text.h"
 #include "slk_export.h"
 #include "txt_export.h"
@@ -40,6 +41,8 @@ int CmdExport(CliContext& ctx) {
     if (format != "text" && format != "sylk") throw UsageError("--format takes text or sylk");
     if (hasFill && fill.size() != 1) throw UsageError("--fill takes one character");
     TActionAfter after = hasAction ? ActionFromText(action) : aaNone;
+    // Refused before anything runs: a folder, a read-only file, the open database.
+    SafeFile::Check(out);
 
     TADOQuery q(ctx.connection);
     q.ReadOnly = true;

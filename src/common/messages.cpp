@@ -34,8 +34,10 @@ public:
         put("Input", prompt);
         return false;
     }
+    // The heading is a whole message of its own ("Error: Cannot export data.").
     void exceptionBox(const QString& heading, const QString& message) override {
-        put("Error", heading + '\n' + ExceptionBoxText(message));
+        std::fprintf(stderr, "%s\n%s\n", heading.toLocal8Bit().constData(),
+                     ExceptionBoxText(message).toLocal8Bit().constData());
     }
 };
 

@@ -1,6 +1,7 @@
 #include "sqlite_provider.h"
 
 #include "exceptions.h"
+#include "safe_file.h"
 #include "schema_rowsets.h"
 
 #include <QFileInfo>
@@ -9,6 +10,8 @@
 #include <sqlite3.h>
 
 namespace {
+// The files SQLite keeps beside a database while it is open.
+const char* const kJournals[] = {"-journal", "-wal", "-shm"};
 struct Stmt {
     sqlite3_stmt* st = nullptr;
     ~Stmt() { sqlite3_finalize(st); }
@@ -144,11 +147,23 @@ void SqliteProvider::open() {
         db_ = nullptr;
         throw EDatabaseError(QStringLiteral("Cannot open database \"%1\": %2").arg(path_, msg));
     }
+    if (const char* file = sqlite3_db_filename(db_, "main"); file && *file) {
+        file_ = QString::fromUtf8(file);
+        RegisterOpenFile(file_, QStringLiteral("the open database \"%1\"").arg(file_));
+        for (const char* journal : kJournals)
+            RegisterOpenFile(file_ + QLatin1String(journal),
+                             QStringLiteral("a journal of the open database \"%1\"").arg(file_));
+    }
 }
 
 void SqliteProvider::close() {
     if (db_) sqlite3_close_v2(db_);
     db_ = nullptr;
+    if (file_.isEmpty()) return;
+    UnregisterOpenFile(file_);
+    for (const char* journal : kJournals)
+        UnregisterOpenFile(file_ + QLatin1String(journal));
+    file_.clear();
 }
 
 void SqliteProvider::check() {

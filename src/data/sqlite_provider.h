@@ -40,5 +40,6 @@ private:
     QString path_;
     bool readOnly_;
     sqlite3* db_ = nullptr;
+    QString file_; // the database file as SQLite opened it, registered as open (no result written over it)
     Dialect dialect_{DialectKind::SQLite};
 };

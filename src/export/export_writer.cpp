@@ -1,8 +1,6 @@
 #include "export_writer.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 constexpr size_t kFlushAt = size_t(1) << 20;
@@ -12,11 +10,14 @@ ExportWriter::ExportWriter(QStringList* lines) : list_(lines) {}
 
 ExportWriter::ExportWriter(const QString& path, const QString& encodingName, bool append)
     : path_(path), encoding_(encodingName) {
+    file_ = std::make_unique<SafeFile>(path_);
     QByteArray old;
-    if (append && QFileInfo::exists(path_)) {
+    // Only a regular file has old lines; a pipe or a device is appended to by writing to it.
+    if (append && file_->replacesFile()) {
         QFile f(path_);
         if (!f.open(QIODevice::ReadOnly))
-            throw ExportSaveError(QStringLiteral("Cannot open file \"%1\". %2").arg(path_, f.errorString()));
+            throw ExportSaveError(QStringLiteral("Cannot open file \"%1\". %2").arg(path_, f.errorString()),
+                                  f.errorString());
         old = f.readAll();
     }
     QByteArray head;
@@ -49,17 +50,9 @@ ExportWriter::ExportWriter(const QString& path, const QString& encodingName, boo
         head = encoding_.bom();
     }
     buf_.insert(0, head.constData(), size_t(head.size()));
-    file_ = std::make_unique<QSaveFile>(path_);
-    if (!file_->open(QIODevice::WriteOnly)) fail(QStringLiteral("Cannot create file \"%1\"."));
 }
 
-ExportWriter::~ExportWriter() {
-    if (file_) file_->cancelWriting();
-}
-
-void ExportWriter::fail(const QString& what) const {
-    throw ExportSaveError(what.arg(path_) + ' ' + file_->errorString());
-}
+ExportWriter::~ExportWriter() = default;
 
 void ExportWriter::line(std::string_view utf8) {
     ++lines_;
@@ -83,14 +76,13 @@ void ExportWriter::line(std::string_view utf8) {
 
 void ExportWriter::flush() {
     if (buf_.empty()) return;
-    if (file_->write(buf_.data(), qint64(buf_.size())) != qint64(buf_.size()))
-        fail(QStringLiteral("Cannot write file \"%1\"."));
+    file_->write(buf_.data(), qint64(buf_.size()));
     buf_.clear();
 }
 
 void ExportWriter::commit() {
     if (!file_) return;
     flush();
-    if (!file_->commit()) fail(QStringLiteral("Cannot save file \"%1\"."));
+    file_->commit();
     file_.reset();
 }

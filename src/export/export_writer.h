@@ -1,8 +1,7 @@
 #pragma once
-// Where the lines of an export go: a temporary file in the target's folder that replaces the target
-// only on commit (a failure or an abort leaves the old file as it was), or a list of lines.
-// Every line ends with CR LF.
-#include "exceptions.h"
+// Where the lines of an export go: a file written through SafeFile (a failure or an abort leaves the
+// old file as it was), or a list of lines. Every line ends with CR LF.
+#include "safe_file.h"
 #include "text_encoding.h"
 
 #include <QStringList>
@@ -10,13 +9,8 @@
 #include <string>
 #include <string_view>
 
-class QSaveFile;
-
 // The file could not be written (folder not writable, disk full, rename refused).
-class ExportSaveError : public Exception {
-public:
-    using Exception::Exception;
-};
+using ExportSaveError = FileWriteError;
 
 class ExportWriter {
 public:
@@ -35,16 +29,17 @@ public:
         line(std::string_view(b.constData(), size_t(b.size())));
     }
     qint64 lines() const { return lines_; }
+    // The encoding of the file (UTF-8 for a list).
+    const TextEncoding& encoding() const { return encoding_; }
     // Writes what is left and puts the file in place.
     void commit();
 
 private:
     void flush();
-    [[noreturn]] void fail(const QString& what) const;
 
     QStringList* list_ = nullptr;
     QString path_;
-    std::unique_ptr<QSaveFile> file_;
+    std::unique_ptr<SafeFile> file_;
     TextEncoding encoding_;
     std::string buf_;
     qint64 lines_ = 0;

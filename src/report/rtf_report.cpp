@@ -4,6 +4,7 @@
 #include "dataset.h"
 #include "messages.h"
 #include "progress.h"
+#include "safe_file.h"
 #include "shell.h"
 #include "tag_scanner.h"
 
@@ -524,23 +525,27 @@ QByteArray TRTFReport2::resultBytes(const QString& result, bool latin1) const {
 void TRTFReport2::writeResult(const QByteArray& bytes, bool& written) {
     written = false;
     while (true) {
-        // Built beside the target and renamed over it only when complete.
-        QByteArray content;
-        bool ok = true;
-        if (!markup_.rtf && AppendToFile && QFileInfo::exists(OutputFile)) {
-            QFile old(OutputFile);
-            ok = old.open(QIODevice::ReadOnly);
-            content = old.readAll();
-        }
-        content += bytes;
-        QSaveFile f(OutputFile);
-        ok = ok && !OutputFile.isEmpty() && f.open(QIODevice::WriteOnly) &&
-             f.write(content) == content.size() && f.commit();
-        if (ok) {
+        // Written through SafeFile: the old file stays as it was until the new one is complete.
+        QString reason;
+        try {
+            if (OutputFile.isEmpty())
+                throw FileWriteError(QStringLiteral("No output file given."), QString());
+            SafeFile file(OutputFile);
+            if (!markup_.rtf && AppendToFile && file.replacesFile()) {
+                QFile old(OutputFile);
+                if (!old.open(QIODevice::ReadOnly))
+                    throw FileWriteError(QStringLiteral("Cannot read file \"%1\".").arg(OutputFile),
+                                         old.errorString());
+                file.write(old.readAll());
+            }
+            file.write(bytes);
+            file.commit();
             written = true;
             return;
+        } catch (const FileWriteError& e) {
+            reason = e.Message;
         }
-        const QString message = kSaveError.arg(OutputFile);
+        const QString message = kSaveError.arg(OutputFile) + QStringLiteral("\r\n") + reason;
         if (!ShowSaveErrorDialog) throw TReportException(message);
         if (Messages().question(message + QStringLiteral("\r\n\r\nTry again?")) != MsgAnswer::Yes) return;
     }

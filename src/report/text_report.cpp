@@ -1,8 +1,9 @@
 #include "text_report.h"
 
+#include "safe_file.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 TTextReport::TTextReport() : TReportEngine(markup_) {}
 
@@ -21,10 +22,13 @@ QString TTextReport::Execute(const std::vector<TDataSet*>& dataSets) {
         TemplateFolder = QFileInfo(TemplateFile).absolutePath();
     QString out = process(text);
     if (!OutputFile.isEmpty()) {
-        QSaveFile f(OutputFile);
-        QByteArray bytes = out.toUtf8();
-        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.commit())
-            throw TReportException(QStringLiteral("Cannot write file \"%1\".").arg(OutputFile));
+        try {
+            SafeFile f(OutputFile);
+            f.write(out.toUtf8());
+            f.commit();
+        } catch (const FileWriteError& e) {
+            throw TReportException(e.Message);
+        }
     }
     return out;
 }

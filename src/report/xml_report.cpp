@@ -1,5 +1,6 @@
 #include "xml_report.h"
 
+#include "safe_file.h"
 #include "shell.h"
 #include "tag_scanner.h"
 #include "xml_element.h"
@@ -12,11 +13,10 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QRegularExpression>
-#include <QSaveFile>
-#include <QTemporaryFile>
 #include <QTransform>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 namespace {
 const QString kOpen = QStringLiteral("&lt;&lt;");
@@ -209,35 +209,14 @@ bool TkXMLReport::Execute(const std::vector<TDataSet*>& dataSets) {
 }
 
 namespace {
-// A temporary file beside the output that replaces it on commit, or vanishes.
-class TResultFile {
-public:
-    explicit TResultFile(const QString& output)
-        : output_(output),
-          file_(QFileInfo(output).absolutePath() + QStringLiteral("/.tabulo-report-XXXXXX")) {}
-    QString create(const QByteArray& bytes) {
-        if (!file_.open() || file_.write(bytes) != bytes.size() || !file_.flush()) saveError();
-        file_.close();
-        return file_.fileName();
-    }
-    void commit() {
-        const QString tmp = file_.fileName();
-        if (std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(output_).constData()) != 0)
-            saveError();
-        file_.setAutoRemove(false);
-    }
-    [[noreturn]] void saveError() const {
-        throw TReportException(CreatingError(
-            QStringLiteral(
-                "Error during saving file \"%1\".\r\nYou do not have access rights, target directory does "
-                "not exist or target file is already opened in other application.")
-                .arg(output_)));
-    }
-
-private:
-    QString output_;
-    QTemporaryFile file_;
-};
+// Why a result could not be saved: the usual causes, then the system's own reason.
+[[noreturn]] void SaveError(const QString& output, const FileWriteError& e) {
+    throw TReportException(CreatingError(
+        QStringLiteral(
+            "Error during saving file \"%1\".\r\nYou do not have access rights, target directory does "
+            "not exist or target file is already opened in other application.\r\n%2")
+            .arg(output, e.Message)));
+}
 } // namespace
 
 bool TkXMLReport::runPackage() {
@@ -245,15 +224,28 @@ bool TkXMLReport::runPackage() {
     if (!in.open(QIODevice::ReadOnly))
         throw TReportException(
             QStringLiteral("Cannot open file \"%1\".\r\nFile not exist (probably).").arg(ReportFile));
-    TResultFile result(OutputFile);
-    const QString tmp = result.create(in.readAll());
+    // The package is changed in a copy of the template that replaces the output when complete.
+    std::optional<SafeFile> result;
+    QString tmp;
+    try {
+        result.emplace(OutputFile, SafeFile::WorkFile);
+        result->write(in.readAll());
+        tmp = result->workFile();
+    } catch (const FileWriteError& e) {
+        SaveError(OutputFile, e);
+    }
+    // The messages of the package name the template (read) or the output (written), not the copy.
+    const auto named = [&tmp](QString message, const QString& file) {
+        return message.replace(QLatin1Char('"') + tmp + QLatin1Char('"'),
+                               QLatin1Char('"') + file + QLatin1Char('"'));
+    };
     TZipArchive zip;
     QStringList names;
     try {
         zip.open(tmp);
         names = zip.entries();
     } catch (const Exception& e) {
-        throw TReportException(CreatingError(e.Message));
+        throw TReportException(CreatingError(named(e.Message, ReportFile)));
     }
     zip_ = &zip;
     struct Reset {
@@ -298,12 +290,20 @@ bool TkXMLReport::runPackage() {
             finishPartPictures(name);
         }
         finishPackagePictures();
-        zip.close(true);
     } catch (const Exception& e) {
         if (dynamic_cast<const TReportException*>(&e)) throw;
-        throw TReportException(CreatingError(e.Message));
+        throw TReportException(CreatingError(named(e.Message, ReportFile)));
     }
-    result.commit();
+    try {
+        zip.close(true);
+    } catch (const Exception& e) {
+        throw TReportException(CreatingError(named(e.Message, OutputFile)));
+    }
+    try {
+        result->commit();
+    } catch (const FileWriteError& e) {
+        SaveError(OutputFile, e);
+    }
     return true;
 }
 
@@ -324,9 +324,13 @@ bool TkXMLReport::runFlatXml() {
     if (Aborted) throw TReportException(QStringLiteral("Action aborted."));
     if (OnModifyBeforeSave) OnModifyBeforeSave(OutputFile, out);
     if (out.isEmpty()) return false;
-    TResultFile result(OutputFile);
-    result.create(out.toUtf8());
-    result.commit();
+    try {
+        SafeFile result(OutputFile);
+        result.write(out.toUtf8());
+        result.commit();
+    } catch (const FileWriteError& e) {
+        SaveError(OutputFile, e);
+    }
     return true;
 }
 

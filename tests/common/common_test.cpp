@@ -3,15 +3,22 @@
 #include "float_text.h"
 #include "messages.h"
 #include "progress.h"
+#include "safe_file.h"
 #include "scripted_messages.h"
 #include "shell.h"
 #include "test_util.h"
 #include "text_file.h"
 #include "zip_archive.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <gtest/gtest.h>
 #include <new>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 TEST(CompConfig, ReservedWordsAndDefaults) {
     const TVemoCompConfig& c = VemoCompConfig();
@@ -174,4 +181,208 @@ TEST(Progress, PercentIsRounded) {
     EXPECT_EQ(ProgressPercent(1, 3), 33);
     EXPECT_EQ(ProgressPercent(2, 3), 67);
     EXPECT_EQ(ProgressPercent(5, 0), 0);
+}
+
+namespace {
+QByteArray Read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+unsigned ModeOf(const QString& path) {
+    struct stat st;
+    return stat(QFile::encodeName(path).constData(), &st) == 0 ? unsigned(st.st_mode & 07777) : 0;
+}
+// Every name in the folder, hidden ones too.
+QStringList Names(const QString& dir) {
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                               QDir::Name);
+}
+} // namespace
+
+TEST(SafeFile, ReplacesRegularFilesKeepingModeAndLinks) {
+    TempDir dir;
+    const mode_t oldMask = umask(027);
+    struct Case {
+        const char* what;
+        QString old; // the existing file, or null for a new one
+        unsigned oldMode;
+        QString link;  // written through this link when not empty
+        unsigned mode; // of the result
+    } cases[] = {
+        {"new file: the umask's mode", QString(), 0, QString(), 0640},
+        {"existing file keeps its mode", "old", 0604, QString(), 0604},
+        {"through a link to a file", "old", 0600, "link", 0600},
+        {"through a link to a new file", QString(), 0, "newlink", 0640},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString target = dir.path(QStringLiteral("t%1").arg(&c - cases));
+        if (!c.old.isNull()) {
+            WriteFile(target, c.old.toUtf8());
+            ASSERT_EQ(chmod(QFile::encodeName(target).constData(), c.oldMode), 0);
+        }
+        QString path = target;
+        if (!c.link.isEmpty()) {
+            path = dir.path(c.link);
+            ASSERT_TRUE(QFile::link(target, path));
+        }
+        {
+            SafeFile f(path);
+            f.write("new ");
+            f.write("content");
+            EXPECT_EQ(Read(target), c.old.isNull() ? QByteArray("<missing>") : c.old.toUtf8()); // not yet
+            f.commit();
+        }
+        EXPECT_EQ(Read(target), "new content");
+        EXPECT_EQ(ModeOf(target), c.mode);
+        if (!c.link.isEmpty()) EXPECT_TRUE(QFileInfo(path).isSymLink());
+    }
+    umask(oldMask);
+    EXPECT_EQ(Names(dir.path()).filter(".tabulo").size(), 0);
+}
+
+TEST(SafeFile, FailuresLeaveTargetAndNoTemporary) {
+    TempDir dir;
+    const QString path = dir.path("keep.txt");
+    WriteFile(path, "old");
+    { // not committed: as if the run failed or was aborted
+        SafeFile f(path);
+        f.write("half");
+    }
+    EXPECT_EQ(Read(path), "old");
+    EXPECT_EQ(Names(dir.path()), QStringList({"keep.txt"}));
+
+    WriteFile(dir.path("ro.txt"), "read-only");
+    chmod(QFile::encodeName(dir.path("ro.txt")).constData(), 0444);
+    QDir().mkdir(dir.path("folder"));
+    struct Case {
+        QString path;
+        QString message;
+    } cases[] = {
+        {dir.path("ro.txt"), "Cannot write file \"" + dir.path("ro.txt") + "\": the file is read-only."},
+        {dir.path("folder"), "Cannot create file \"" + dir.path("folder") + "\": Is a directory."},
+        {dir.path("no/such/x.txt"),
+         "Cannot create file \"" + dir.path("no/such/x.txt") + "\": No such file or directory."},
+        {"/dev/full", "Cannot write file \"/dev/full\": No space left on device."},
+    };
+    for (const Case& c : cases) {
+        try {
+            SafeFile f(c.path);
+            f.write("x");
+            f.commit();
+            ADD_FAILURE() << c.path.toStdString() << ": no error";
+        } catch (const FileWriteError& e) {
+            EXPECT_EQ(e.Message, c.message);
+        }
+    }
+    EXPECT_EQ(Read(dir.path("ro.txt")), "read-only");
+    EXPECT_EQ(Names(dir.path()), QStringList({"folder", "keep.txt", "ro.txt"}));
+    struct stat st;
+    ASSERT_EQ(stat("/dev/full", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode)); // written in place, never replaced
+}
+
+TEST(SafeFile, PipesAndDevicesAreWrittenInPlace) {
+    TempDir dir;
+    const QString fifo = dir.path("fifo");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QProcess reader;
+    reader.start("cat", {fifo});
+    ASSERT_TRUE(reader.waitForStarted());
+    {
+        SafeFile f(fifo);
+        EXPECT_FALSE(f.replacesFile());
+        f.write("through the pipe");
+        f.commit();
+    }
+    ASSERT_TRUE(reader.waitForFinished());
+    EXPECT_EQ(reader.readAllStandardOutput(), "through the pipe");
+    struct stat st;
+    ASSERT_EQ(stat(QFile::encodeName(fifo).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // A work file for a library (a zip package) is copied into the pipe on commit.
+    reader.start("cat", {fifo});
+    ASSERT_TRUE(reader.waitForStarted());
+    {
+        SafeFile f(fifo, SafeFile::WorkFile);
+        f.write("start");
+        const QString work = f.workFile();
+        EXPECT_TRUE(QFileInfo(work).isFile());
+        WriteFile(work + ".new", "rewritten by the library");
+        ASSERT_EQ(rename(QFile::encodeName(work + ".new").constData(), QFile::encodeName(work).constData()),
+                  0);
+        f.commit();
+        EXPECT_FALSE(QFileInfo::exists(work));
+    }
+    ASSERT_TRUE(reader.waitForFinished());
+    EXPECT_EQ(reader.readAllStandardOutput(), "rewritten by the library");
+}
+
+TEST(SafeFile, WorkFileMayBeReplacedByItsLibrary) {
+    TempDir dir;
+    const QString path = dir.path("r.docx");
+    WriteFile(path, "old");
+    chmod(QFile::encodeName(path).constData(), 0640);
+    SafeFile f(path, SafeFile::WorkFile);
+    f.write("template");
+    const QString work = f.workFile();
+    EXPECT_EQ(Read(work), "template");
+    // The library writes its own temporary file and renames it over the work file (mode 0600).
+    const QString libTemp = work + ".Ab12Cd";
+    WriteFile(libTemp, "package");
+    chmod(QFile::encodeName(libTemp).constData(), 0600);
+    ASSERT_EQ(rename(QFile::encodeName(libTemp).constData(), QFile::encodeName(work).constData()), 0);
+    f.commit();
+    EXPECT_EQ(Read(path), "package");
+    EXPECT_EQ(ModeOf(path), 0640u);
+    EXPECT_EQ(Names(dir.path()), QStringList({"r.docx"}));
+}
+
+TEST(SafeFile, StaleTemporariesOfEndedRunsAreRemoved) {
+    TempDir dir;
+    // A process that has ended: its pid is free (until reused, when its files are simply kept).
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    ASSERT_GT(child, 0);
+    waitpid(child, nullptr, 0);
+    const QString dead = QString::number(child);
+    const QString live = QString::number(getppid());
+    const QStringList left = {".tabulo-save-" + dead + "-aB3dE9", ".tabulo-save-" + dead + "-aB3dE9.x1Y2z3"};
+    const QStringList kept = {".tabulo-save-" + live + "-aB3dE9", ".tabulo-save-" + dead + "-short",
+                              ".tabulo-save-x-aB3dE9", "other.txt"};
+    for (const QString& n : left + kept)
+        WriteFile(dir.path(n), "x");
+    SafeFile f(dir.path("out.txt"));
+    f.write("new");
+    f.commit();
+    QStringList expected = kept;
+    expected << "out.txt";
+    expected.sort();
+    EXPECT_EQ(Names(dir.path()), expected);
+}
+
+TEST(SafeFile, OpenFilesAreNeverWrittenOver) {
+    TempDir dir;
+    const QString db = dir.path("data.sqlite");
+    WriteFile(db, "database");
+    ASSERT_TRUE(QFile::link(db, dir.path("alias")));
+    RegisterOpenFile(db, "the open database \"data.sqlite\"");
+    RegisterOpenFile(db + "-wal", "a journal of the open database \"data.sqlite\"");
+    for (const QString& path : {db, dir.path("alias"), dir.path("./data.sqlite"), db + "-wal"}) {
+        try {
+            SafeFile::Check(path);
+            ADD_FAILURE() << path.toStdString() << ": no error";
+        } catch (const FileWriteError& e) {
+            EXPECT_TRUE(e.Message.startsWith("Cannot write file \"" + path + "\": it is "))
+                << e.Message.toStdString();
+        }
+        EXPECT_THROW(SafeFile{path}, FileWriteError);
+    }
+    EXPECT_TRUE(SameFile(db, dir.path("alias")));
+    EXPECT_FALSE(SameFile(db, db + "-wal"));
+    UnregisterOpenFile(db);
+    UnregisterOpenFile(db + "-wal");
+    EXPECT_NO_THROW(SafeFile::Check(db));
+    EXPECT_EQ(Read(db), "database");
 }

@@ -265,7 +265,8 @@ TEST_F(RtfReport, SavingAndErrors) {
     r.OutputFile = dir.path("no/such/folder/out.rtf");
     const QString saveError = "Error during saving file \"" + r.OutputFile +
                               "\".\r\nYou do not have access rights, target directory does not exist or "
-                              "target file is already opened in other application.";
+                              "target file is already opened in other application.\r\nCannot create file \"" +
+                              r.OutputFile + "\": No such file or directory."; // the system's reason last
     EXPECT_EQ(Message([&] { run(tmpl); }), saveError);
     ScopedScriptedMessages messages;
     messages.answers = {MsgAnswer::Yes, MsgAnswer::No};
