@@ -1,11 +1,11 @@
 #include "cmd_report.h"
 
-#include "barcode_draw.h"
 #include "connection.h"
 #include "number_words.h"
 #include "query.h"
 #include "report_options.h"
 #include "rtf_report.h"
+#include "safe_file.h"
 #include "xml_report.h"
 
 #include <QFileInfo>
@@ -56,6 +56,10 @@ int CmdReport(CliContext& ctx) {
         after = aaPrint;
     else if (hasAction && action != "save")
         throw UsageError("--action takes save, show or print");
+    // Refused before anything runs: the template, a folder, a read-only file, the open database.
+    if (SameFile(out, templ))
+        throw Exception(QStringLiteral("The output file \"%1\" is the template itself.").arg(out));
+    SafeFile::Check(out);
 
     q.ReadOnly = true;
     q.SQL = TableSelect(*ctx.connection, table, top);
@@ -82,39 +86,5 @@ int CmdWords(CliContext& ctx) {
         throw UsageError(("--lang takes en or cs, not " + lang).toStdString());
     const QString text = ConvertNumToText(l == "en" ? "EN" : "CZ", " ", currency, QString(), value);
     std::printf("%s\n", text.toUtf8().constData());
-    return 0;
-}
-
-int CmdBarcode(CliContext& ctx) {
-    const QString typeName = ctx.args.positional("TYPE");
-    const QString data = ctx.args.positional("DATA");
-    QString out, width;
-    if (!ctx.args.take("--out", out)) throw UsageError("missing --out FILE.png");
-    const bool hasWidth = ctx.args.take("--width", width);
-    const bool checksum = ctx.args.flag("--checksum"), noChecksum = ctx.args.flag("--no-checksum");
-    ctx.args.finish();
-    if (checksum && noChecksum) throw UsageError("give at most one of --checksum and --no-checksum");
-
-    TAsBarcode bc;
-    bc.BarCode = data;
-    if (typeName.compare(QLatin1String("CodeEANAuto"), Qt::CaseInsensitive) == 0) {
-        const EanAutoChoice choice = ChooseEanAuto(data);
-        bc.BarCodeType = choice.type;
-        bc.BarCode = choice.data;
-    } else if (!BarcodeTypeFromName(typeName, bc.BarCodeType) || bc.BarCodeType == bcTypeUndefined) {
-        throw UsageError(("unknown barcode type " + typeName).toStdString());
-    }
-    if (checksum || noChecksum) bc.UseCheckSum = checksum;
-    bc.ShowTextPosition = stpBottomCenter;
-    if (hasWidth) {
-        bool ok = false;
-        const int w = width.toInt(&ok);
-        if (!ok || w < 1) throw UsageError("--width takes a whole number of pixels");
-        bc.SetWidth(w);
-    }
-    // Ten modules of quiet zone around the bars, as the readers need.
-    const QImage image = BarcodeImage(bc, 10 * bc.Modul());
-    if (!image.save(out, "PNG")) throw Exception(QStringLiteral("Cannot write file \"%1\".").arg(out));
-    std::printf("%s\n", bc.Encoding().text.toUtf8().constData());
     return 0;
 }

@@ -12,6 +12,8 @@ TField::TField(TDataSet* dataSet, int column, const QString& name, TFieldType ty
     Alignment = IsNumericType(type) ? Qt::AlignRight : Qt::AlignLeft;
 }
 
+// Numbers and date-times are as wide as their longest display text, so a fixed-width column never
+// cuts one. Every integer is stored in 64 bits (SQLite keeps any integer in any integer column).
 int TField::DisplayWidth() const {
     if (displayWidth_ >= 0) return displayWidth_;
     switch (StorageOf(DataType)) {
@@ -21,12 +23,15 @@ int TField::DisplayWidth() const {
     case StorageKind::Bool:
         return 5;
     case StorageKind::DateTime:
-        return DataType == ftDate ? 10 : (DataType == ftTime ? 8 : 19);
+        return DataType == ftDate ? 10 : (DataType == ftTime ? 12 : 23); // milliseconds: hh:nn:ss.zzz
     case StorageKind::Bytes:
         return 10;
-    default:
-        return 10;
+    case StorageKind::Int:
+        return 20; // -9223372036854775807
+    case StorageKind::Float:
+        return 24; // 15 digits with sign, point and exponent (-1.23456789012345E-300), and spare
     }
+    return 10;
 }
 
 int TField::Index() const {

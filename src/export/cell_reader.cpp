@@ -1,5 +1,7 @@
 #include "cell_reader.h"
 
+#include "text_encoding.h"
+
 #include <QLocale>
 #include <charconv>
 
@@ -17,12 +19,15 @@ bool AppendDateTimeText(std::string& out, int64_t ms, TFieldType type) {
         dtconv::CivilFromDays(dtconv::DaysOf(ms), y, m, d);
         if (y < 1 || y > 9999) return false;
     }
-    dtconv::AppendIso(out, ms, type != ftTime, type != ftDate, type != ftTime);
+    dtconv::AppendIso(out, ms, type != ftTime, type != ftDate, true);
     return true;
 }
 
-CellReader::CellReader(const TDataSet& ds, TField& field)
-    : ds_(ds), field_(&field), kind_(StorageOf(field.DataType)), memo_(IsMemoField(field)) {
+CellReader::CellReader(const TDataSet& ds, TField& field, const TextEncoding* encoding)
+    : ds_(ds), field_(&field), kind_(StorageOf(field.DataType)), memo_(IsMemoField(field)),
+      encoding_(encoding) {
+    static const TextEncoding kUtf8;
+    if (!encoding_) encoding_ = &kUtf8;
     if (field.column() >= 0) column_ = &ds.store().column(size_t(field.column()));
     QString dp = QLocale().decimalPoint();
     if (dp != QLatin1String(".")) decimalPoint_ = dp.toStdString();
@@ -97,11 +102,11 @@ void CellReader::append(std::string& out, int position, bool display) const {
         out.append(column_->bytesAt(row, ds_.store().arena()));
         return;
     case StorageKind::Bytes:
-        if (memo_)
-            out.append(column_->bytesAt(row, ds_.store().arena()));
+        // The grid shows a binary field as "(BLOB)"; its value is its bytes.
+        if (display && !memo_)
+            out += "(BLOB)";
         else
-            AppendUtf8(out, display ? QStringLiteral("(BLOB)")
-                                    : field_->formatValue(ds_.valueAt(field_, position)));
+            encoding_->appendBlob(column_->bytesAt(row, ds_.store().arena()), out);
         return;
     }
 }

@@ -6,9 +6,13 @@
 
 #include <string>
 
+class TextEncoding;
+
 class CellReader {
 public:
-    CellReader(const TDataSet& ds, TField& field);
+    // Blob bytes are written as text or hexadecimal by the rule of the file's encoding (UTF-8 when
+    // none is given).
+    CellReader(const TDataSet& ds, TField& field, const TextEncoding* encoding = nullptr);
 
     TField& field() const { return *field_; }
     StorageKind kind() const { return kind_; }
@@ -31,9 +35,11 @@ private:
     const Column* column_ = nullptr; // nullptr: read through the field
     StorageKind kind_;
     bool memo_;
+    const TextEncoding* encoding_;
     std::string decimalPoint_; // the locale's, for floats shown without a display format
 };
 
-// Appends the date-time text "yyyy-mm-dd", "hh:nn:ss" or "yyyy-mm-dd hh:nn:ss[.zzz]" by type;
+// Appends the date-time text "yyyy-mm-dd", "hh:nn:ss[.zzz]" or "yyyy-mm-dd hh:nn:ss[.zzz]" by type
+// (milliseconds when they are not zero);
 // returns false (and appends nothing) for years outside 1 to 9999.
 bool AppendDateTimeText(std::string& out, int64_t ms, TFieldType type);

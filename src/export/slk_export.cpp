@@ -217,7 +217,7 @@ void TSLKExport::run(const TExportSource& source, ExportProgress& progress) {
                                                                       : Form::Plain;
             std::string x = std::to_string(startCol_ + i);
             std::string head = form == Form::Number ? "F;P" + std::to_string(3 + i) + ";X" + x : "C;X" + x;
-            cs.push_back({CellReader(*ds, f), form, FloatForm(f.DataType), head, x});
+            cs.push_back({CellReader(*ds, f, &w.out_.encoding()), form, FloatForm(f.DataType), head, x});
         }
         RecCount = ds->RecordCount();
         bool selectedOnly = ExportOnlySelectedRows && source.HasSelection();

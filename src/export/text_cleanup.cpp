@@ -52,6 +52,7 @@ void AppendDoubling(std::string& out, std::string_view s, std::string_view quote
 }
 
 bool NeedsQuotes(std::string_view s, std::string_view separator, std::string_view quote) {
+    if (quote.empty()) return false; // nothing to quote with
     return (!separator.empty() && s.find(separator) != std::string_view::npos) ||
            s.find(quote) != std::string_view::npos || s.find_first_of("\r\n") != std::string_view::npos;
 }

@@ -15,7 +15,7 @@ void TrimControls(std::string& s);
 void ReplaceLineBreaks(std::string& s, std::string_view with, std::string& scratch);
 // Appends s with every occurrence of quote doubled.
 void AppendDoubling(std::string& out, std::string_view s, std::string_view quote);
-// Whether a title holds the separator, the quote or a line break.
+// Whether a value holds the separator, the quote or a line break (never without a quote).
 bool NeedsQuotes(std::string_view s, std::string_view separator, std::string_view quote);
 // Appends s cut or padded with fill to width characters: a longer value keeps its first width - 2
 // characters and gets ".."; left-aligned values are padded on the right, right-aligned on the left,

@@ -14,6 +14,51 @@ uint32_t CodePointAt(const char* p, size_t n) {
     return s.isEmpty() ? 0 : s.toUcs4().value(0);
 }
 
+// Valid UTF-8 (no overlong forms, surrogates or code points beyond U+10FFFF).
+bool IsUtf8(std::string_view s) {
+    size_t i = 0;
+    const size_t n = s.size();
+    while (i < n) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        const int more = c >= 0xC2 && c <= 0xDF   ? 1
+                         : c >= 0xE0 && c <= 0xEF ? 2
+                         : c >= 0xF0 && c <= 0xF4 ? 3
+                                                  : -1;
+        if (more < 0 || n - i <= size_t(more)) return false;
+        const unsigned char c1 = static_cast<unsigned char>(s[i + 1]);
+        // The second byte's range excludes overlong forms, surrogates and code points past U+10FFFF.
+        const unsigned char lo = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+        const unsigned char hi = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
+        if (c1 < lo || c1 > hi) return false;
+        for (int k = 2; k <= more; ++k)
+            if ((static_cast<unsigned char>(s[i + size_t(k)]) & 0xC0) != 0x80) return false;
+        i += size_t(more) + 1;
+    }
+    return true;
+}
+
+// Control characters other than tab, CR and LF make a blob binary (text files never hold them).
+bool HasControls(std::string_view s) {
+    for (char ch : s) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if ((c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7F) return true;
+    }
+    return false;
+}
+
+void AppendHex(std::string_view bytes, std::string& out) {
+    static const char kHex[] = "0123456789ABCDEF";
+    out += "0x";
+    for (char ch : bytes) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
+    }
+}
 } // namespace
 
 struct TextEncoding::Iconv {
@@ -152,5 +197,36 @@ void TextEncoding::validate(const QByteArray& data) const {
         size_t oLeft = sizeof buf;
         if (iconv(iconv_->from, &in, &inLeft, &o, &oLeft) == size_t(-1) && errno != E2BIG)
             throw bad(in - data.constData());
+    }
+}
+
+void TextEncoding::appendBlob(std::string_view bytes, std::string& utf8) const {
+    if (kind_ != Kind::Iconv) {
+        if (IsUtf8(bytes) && !HasControls(bytes))
+            utf8.append(bytes);
+        else
+            AppendHex(bytes, utf8);
+        return;
+    }
+    // The code page's text, as UTF-8 for the line (written back as the same bytes).
+    const size_t at = utf8.size();
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    iconv(iconv_->from, nullptr, nullptr, nullptr, nullptr);
+    while (inLeft > 0) {
+        char buf[4096];
+        char* o = buf;
+        size_t oLeft = sizeof buf;
+        const size_t r = iconv(iconv_->from, &in, &inLeft, &o, &oLeft);
+        utf8.append(buf, size_t(o - buf));
+        if (r == size_t(-1) && errno != E2BIG) {
+            utf8.resize(at);
+            AppendHex(bytes, utf8);
+            return;
+        }
+    }
+    if (HasControls(std::string_view(utf8).substr(at))) {
+        utf8.resize(at);
+        AppendHex(bytes, utf8);
     }
 }

@@ -29,6 +29,10 @@ public:
     void encode(std::string_view utf8, std::string& out) const;
     // Checks that data (without its BOM) is text in this encoding; raises naming the offset if not.
     void validate(const QByteArray& data) const;
+    // Appends the bytes of a blob as UTF-8 when they are text in this encoding (UTF-8 for the
+    // Unicode encodings) without control characters other than tab and line breaks; otherwise
+    // appends "0x" and their hexadecimal digits, so the file stays text and nothing is lost.
+    void appendBlob(std::string_view bytes, std::string& utf8) const;
 
 private:
     enum class Kind { Utf8, Utf8Bom, Utf16LE, Utf16BE, Iconv };

@@ -24,8 +24,9 @@ public:
           fill_(fixed_ ? Utf8(QString(e.FillChar)) : std::string()) {
         for (const ExportColumn& c : cols) {
             TField& f = *c.field;
-            columns_.push_back({CellReader(*e.Dataset, f), IsQuotedTextField(f), f.DisplayWidth(),
-                                f.Alignment, Utf8(e.RealFieldNamesAsTitle ? f.FieldName : c.title)});
+            columns_.push_back({CellReader(*e.Dataset, f, &out.encoding()), IsQuotedTextField(f),
+                                f.DisplayWidth(), f.Alignment,
+                                Utf8(e.RealFieldNamesAsTitle ? f.FieldName : c.title)});
         }
     }
 
@@ -35,7 +36,7 @@ public:
             value_ = columns_[i].title;
             cleanup();
             // Titles are not quoted, unless they would break the line into more values.
-            if (!apos_.empty() && !fixed_ && NeedsQuotes(value_, sep_, apos_)) quote();
+            if (!fixed_ && NeedsQuotes(value_, sep_, apos_)) quote();
             add(i);
         }
         out_.line(line_);
@@ -47,7 +48,10 @@ public:
             value_.clear();
             columns_[i].reader.appendDisplayText(value_, position);
             cleanup();
-            if (e_.ExportAllAsText || columns_[i].quoted) quote();
+            // Any value that would break the line into more values is quoted too (a number written
+            // with a decimal comma under the comma separator).
+            if (e_.ExportAllAsText || columns_[i].quoted || (!fixed_ && NeedsQuotes(value_, sep_, apos_)))
+                quote();
             add(i);
         }
         out_.line(line_);

@@ -25,13 +25,19 @@ void appendLeft(std::string& out, int digit, bool even) {
 }
 
 // Pads with leading zeros to the required count (with the check digit: one less) and adds the check
-// digit when asked.
-QString checkedDigits(const char* name, const QString& digits, int count, bool useCheckSum) {
+// digit when asked; a check digit that is given must be right (readers refuse the symbol otherwise).
+QString checkedDigits(const char* name, const QString& digits, int count, bool useCheckSum,
+                      bool hasCheckDigit = true) {
     const int want = useCheckSum ? count - 1 : count;
     QString padded = digits;
     if (padded.size() < want) padded.prepend(QString(want - padded.size(), QLatin1Char('0')));
     if (padded.size() != want) ThrowBadLength(name, want, padded);
-    if (useCheckSum) padded += QChar('0' + EanCheckDigit(padded));
+    if (useCheckSum) {
+        padded += QChar('0' + EanCheckDigit(padded));
+    } else if (hasCheckDigit) {
+        const int check = EanCheckDigit(padded.left(count - 1));
+        if (digitAt(padded, count - 1) != check) ThrowBadCheckDigit(name, check, padded);
+    }
     return padded;
 }
 
@@ -110,7 +116,11 @@ std::string EncodeEanUpc(TBarcodeType type, const QString& digits, bool useCheck
         const int want = useCheckSum ? 6 : 7;
         if (d.size() < want) d.prepend(QString(want - d.size(), QLatin1Char('0')));
         if (d.size() != want) ThrowBadLength(name, want, d);
-        if (useCheckSum) d += QChar('0' + EanCheckDigit(upcEToUpcA(ns, d)));
+        const int expected = EanCheckDigit(upcEToUpcA(ns, d.left(6)));
+        if (useCheckSum)
+            d += QChar('0' + expected);
+        else if (digitAt(d, 6) != expected)
+            ThrowBadCheckDigit(name, expected, d);
         const int check = digitAt(d, 6);
         text = ns + d;
         out += "505";
@@ -122,7 +132,7 @@ std::string EncodeEanUpc(TBarcodeType type, const QString& digits, bool useCheck
     case bcCodeUPC_Supp2:
     case bcCodeUPC_Supp5: {
         const bool five = type == bcCodeUPC_Supp5;
-        text = checkedDigits(five ? "UPC_Supp5" : "UPC_Supp2", digits, five ? 5 : 2, false);
+        text = checkedDigits(five ? "UPC_Supp5" : "UPC_Supp2", digits, five ? 5 : 2, false, false);
         out = encodeAddOn(text);
         break;
     }

@@ -23,6 +23,13 @@ void ThrowBadLength(const char* name, int digits, const QString& data) {
             .arg(data));
 }
 
+void ThrowBadCheckDigit(const char* name, int check, const QString& data) {
+    throw EBarcodeError(QStringLiteral("Invalid check digit for barcode \"%1\" (must be %2, current \"%3\").")
+                            .arg(QLatin1String(name))
+                            .arg(check)
+                            .arg(data));
+}
+
 void AppendModules(std::string& out, const char* runs, bool barFirst) {
     bool bar = barFirst;
     for (const char* r = runs; *r; ++r, bar = !bar)
@@ -44,6 +51,8 @@ BarcodeEncoding EncodeBarcode(TBarcodeType type, const QString& data, bool useCh
             if (c < QLatin1Char('0') || c > QLatin1Char('9'))
                 throw EBarcodeError(QStringLiteral("Barcode must be numeric"));
     }
+    // Padding would turn nothing into a readable but made-up code.
+    if (enc.text.isEmpty()) throw EBarcodeError(QStringLiteral("Barcode data is empty"));
     switch (type) {
     case bcCode_2_5_interleaved:
         // An odd count gets a leading zero so that no digit is dropped.
@@ -70,6 +79,9 @@ BarcodeEncoding EncodeBarcode(TBarcodeType type, const QString& data, bool useCh
     case bcCodeEAN128A:
     case bcCodeEAN128B:
     case bcCodeEAN128C:
+        // Code set C takes digit pairs: an odd count gets a leading zero.
+        if ((type == bcCode128C || type == bcCodeEAN128C) && enc.text.size() % 2)
+            enc.text.prepend(QLatin1Char('0'));
         enc.elements = EncodeCode128(type, enc.text);
         break;
     case bcCodeMSI:
@@ -109,12 +121,7 @@ EanAutoChoice ChooseEanAuto(const QString& value) {
     if (n == 8 || n == 13) {
         choice.data = v.left(n - 1);
         const int check = EanCheckDigit(choice.data);
-        if (v.back().unicode() - '0' != check)
-            throw EBarcodeError(
-                QStringLiteral("Invalid check digit for barcode \"%1\" (must be %2, current \"%3\").")
-                    .arg(n == 8 ? QLatin1String("EAN8") : QLatin1String("EAN13"))
-                    .arg(check)
-                    .arg(v));
+        if (v.back().unicode() - '0' != check) ThrowBadCheckDigit(n == 8 ? "EAN8" : "EAN13", check, v);
     }
     return choice;
 }

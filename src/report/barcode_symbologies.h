@@ -8,6 +8,8 @@ namespace barcode {
 [[noreturn]] void ThrowBadChar(TBarcodeType type, const QString& data, qsizetype pos);
 // "Invalid length for barcode \"name\" (must be n digits, current \"data\")."
 [[noreturn]] void ThrowBadLength(const char* name, int digits, const QString& data);
+// "Invalid check digit for barcode \"name\" (must be c, current \"data\")."
+[[noreturn]] void ThrowBadCheckDigit(const char* name, int check, const QString& data);
 // Appends one element per run length: bar first, alternating; a run of k modules is class k - 1.
 void AppendModules(std::string& out, const char* runs, bool barFirst = true);
 

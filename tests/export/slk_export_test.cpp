@@ -32,6 +32,7 @@ QStringList FirstRow(const QStringList& lines) {
 TEST(SylkExport, GoldenFile) {
     TempDir dir;
     auto t = OpenTable(dir, kPeople, "P");
+    t->query.FieldByName("ID")->setDisplayWidth(10); // the widths of the example: 10, 20 and 10
     TSLKExport e;
     e.MakeSumRow = true;
     QStringList lines = RunSylk(e, t->query, dir);
@@ -115,6 +116,12 @@ TEST(SylkExport, ValueForms) {
         {"time of day as number", "TIME", "'10:30:00'", {"F;P2;X1", "C;K0.4375"}},
         {"date before 1900 as text", "DATE", "'1850-06-15'", {"F;P1;X1", "C;K\"1850-06-15\""}},
         {"boolean as text", "BOOLEAN", "1", {"C;X1", "C;K\"True\""}},
+        {"text blob as text", "BLOB", "X'416263'", {"C;X1", "C;K\"Abc\""}},
+        {"binary blob as hexadecimal", "BLOB", "X'00FF3B'", {"C;X1", "C;K\"0x00FF3B\""}},
+        {"date-time milliseconds before 1900",
+         "DATETIME",
+         "'1850-06-15 10:00:00.250'",
+         {"F;P1;X1", "C;K\"1850-06-15 10:00:00.250\""}},
     };
     for (const Case& c : cases) {
         auto t = OpenTable(

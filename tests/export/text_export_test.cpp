@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <gtest/gtest.h>
 
 namespace {
@@ -32,6 +33,7 @@ struct RecordingShell {
 TEST(TextExport, FixedWidthAndDelimitedLines) {
     TempDir dir;
     auto t = OpenTable(dir, kPeople, "P");
+    t->query.FieldByName("ID")->setDisplayWidth(10); // the widths of the example: 10 and 8
     TTXTExport e;
     ASSERT_TRUE(e.Execute(&t->query));
     EXPECT_EQ(e.ExportResult, QStringList({"        ID Name    ", "         7 Smith   ",
@@ -76,6 +78,96 @@ TEST(TextExport, WidthRule) {
         std::string out;
         AppendFixedWidth(out, c.value, c.width, c.align, ".");
         EXPECT_EQ(out, c.expected) << c.value << " in " << c.width;
+    }
+}
+
+TEST(TextExport, FixedWidthHoldsWholeNumbersAndMilliseconds) {
+    TempDir dir;
+    struct Case {
+        const char* type;
+        const char* value;
+        const char* line; // the fixed-width record line
+    } cases[] = {
+        {"BIGINT", "9223372036854775807", " 9223372036854775807"},
+        {"INTEGER", "-9223372036854775807", "-9223372036854775807"},
+        {"SMALLINT", "-32768", "              -32768"},
+        {"REAL", "-1.23456789012345e-300", "  -1.23456789012345e-300"},
+        {"MONEY", "123456789012345", "         123456789012345"},
+        {"DATETIME", "'2020-02-29 12:00:00.125'", "2020-02-29 12:00:00.125"},
+        {"DATETIME", "'2020-02-29 12:00:00'", "2020-02-29 12:00:00    "},
+        {"TIME", "'10:30:00.5'", "10:30:00.500"},
+    };
+    for (const Case& c : cases) {
+        auto t = OpenTable(
+            dir,
+            QStringLiteral("DROP TABLE IF EXISTS W; CREATE TABLE W(V %1); INSERT INTO W VALUES (%2);")
+                .arg(c.type, c.value),
+            "W");
+        TTXTExport e;
+        e.ExportFieldName = false;
+        ASSERT_TRUE(e.Execute(&t->query));
+        EXPECT_EQ(e.ExportResult, QStringList({c.line})) << c.type << " " << c.value;
+    }
+}
+
+TEST(TextExport, ValuesHoldingTheSeparatorAreQuoted) {
+    TempDir dir;
+    auto t = OpenTable(dir,
+                       "CREATE TABLE N(I INTEGER, F REAL, S TEXT, B BOOLEAN);"
+                       "INSERT INTO N VALUES (-3, 9.8, 'x', 1);",
+                       "N");
+    const QLocale old;
+    QLocale::setDefault(QLocale(QLocale::Czech, QLocale::Czechia)); // decimal comma
+    struct Case {
+        const char* separator;
+        const char* quote;
+        const char* line;
+    } cases[] = {
+        {",", "\"", "-3,\"9,8\",\"x\",True"},
+        {";", "\"", "-3;9,8;\"x\";True"},
+        {",", "", "-3,9,8,x,True"},      // no quote character: nothing to quote with
+        {"e", "'", "-3e9,8e'x'e'True'"}, // any type: a boolean holding the separator
+    };
+    for (const Case& c : cases) {
+        TTXTExport e;
+        e.ExportFieldName = false;
+        e.FillChar = QChar(0);
+        e.FieldSeparator = c.separator;
+        e.TextApostrophe = c.quote;
+        ASSERT_TRUE(e.Execute(&t->query));
+        EXPECT_EQ(e.ExportResult, QStringList({c.line})) << c.separator << c.quote;
+    }
+    QLocale::setDefault(old);
+}
+
+TEST(TextExport, BlobsAreTextOrHexadecimal) {
+    TempDir dir;
+    auto t = OpenTable(dir,
+                       "CREATE TABLE B(N INTEGER, V BLOB);"
+                       "INSERT INTO B VALUES (1, X'416263'), (2, X'00FF41'), (3, CAST('Müller' AS BLOB)),"
+                       "(4, X'8A'), (5, X'41090D0A42'), (6, X'417F');",
+                       "B");
+    struct Case {
+        const char* encoding;
+        QByteArray file; // the lines of the file
+    } cases[] = {
+        {"", "1;Abc\r\n2;0x00FF41\r\n3;M\xC3\xBCller\r\n4;0x8A\r\n5;A\t || B\r\n6;0x417F\r\n"},
+        // Valid text in the code page is kept byte for byte ("Müller" in UTF-8 reads as 8-bit text).
+        {"windows-1250", "1;Abc\r\n2;0x00FF41\r\n3;M\xC3\xBCller\r\n4;\x8A\r\n5;A\t || B\r\n6;0x417F\r\n"},
+        {"UTF-16BE", QByteArray("\xFE\xFF\0001\0;\0A\0b\0c\0\r\0\n", 16)},
+    };
+    for (const Case& c : cases) {
+        TTXTExport e;
+        e.ExportFile = dir.path("blob.txt");
+        e.ActionAfter = aaNone;
+        e.ExportFieldName = false;
+        e.ExportMemoFields = true; // blobs are memo fields
+        e.FillChar = QChar(0);
+        e.FieldSeparator = ";";
+        e.Encoding = c.encoding;
+        ASSERT_TRUE(e.Execute(&t->query)) << c.encoding;
+        const QByteArray got = ReadFile(e.ExportFile);
+        EXPECT_EQ(got.left(c.file.size()), c.file) << c.encoding;
     }
 }
 

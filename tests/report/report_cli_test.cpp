@@ -42,10 +42,21 @@ TEST(ReportCli, BarcodeWritesAPng) {
     QImage image(png);
     ASSERT_FALSE(image.isNull());
 
-    // --no-checksum takes the check digit as given; --width chooses the module width.
-    r = cli({"barcode", "codeean13", "4006381333931", "--no-checksum", "--width", "300", "--out", png});
+    // --no-checksum takes a right check digit as given; --module and --width choose the module width
+    // (three pixels by default).
+    r = cli({"barcode", "codeean13", "4006381333931", "--no-checksum", "--module", "1", "--out", png});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_GT(QImage(png).width(), image.width());
+    const int oneModule = QImage(png).width();
+    EXPECT_LT(oneModule, image.width());
+    r = cli({"barcode", "CodeEAN13", "400638133393", "--module", "3", "--out", png});
+    EXPECT_EQ(QImage(png).width(), image.width());
+    r = cli({"barcode", "CodeEAN13", "400638133393", "--width", "300", "--out", png});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_GT(QImage(png).width(), oneModule);
+    EXPECT_LT(QImage(png).width(), image.width());
+    // An odd number of digits in code set C gets a leading zero.
+    r = cli({"barcode", "Code128C", "12345", "--out", png});
+    EXPECT_EQ(r.out, "012345\n");
     // The report's automatic EAN choice keeps a right check digit.
     r = cli({"barcode", "CodeEANAuto", "96385074", "--out", png});
     EXPECT_EQ(r.out, "96385074\n");
@@ -72,7 +83,16 @@ TEST(ReportCli, BarcodeErrors) {
          "tabulo-cli: Invalid check digit for barcode \"EAN8\" (must be 4, current \"96385075\").\n"},
         {{"barcode", "Code39", "A", "--out", dir.path("missing/x.png")},
          1,
-         "tabulo-cli: Cannot write file \"" + dir.path("missing/x.png") + "\".\n"},
+         "tabulo-cli: Cannot create file \"" + dir.path("missing/x.png") +
+             "\": No such file or directory.\n"},
+        {{"barcode", "CodeEAN13", "4006381333932", "--no-checksum", "--out", png},
+         1,
+         "tabulo-cli: Invalid check digit for barcode \"EAN13\" (must be 1, current \"4006381333932\").\n"},
+        {{"barcode", "CodeUPC_A", "", "--out", png}, 1, "tabulo-cli: Barcode data is empty\n"},
+        {{"barcode", "Code128B", "", "--out", png}, 1, "tabulo-cli: Barcode data is empty\n"},
+        {{"barcode", "Code39", "A", "--out", png, "--module", "0"}, 2, ""},
+        {{"barcode", "Code39", "A", "--out", png, "--module", "50"}, 2, ""},
+        {{"barcode", "Code39", "A", "--out", png, "--module", "2", "--width", "300"}, 2, ""},
         {{"barcode", "Code77", "1", "--out", png}, 2, ""},
         {{"barcode", "Code39", "A"}, 2, ""},
         {{"barcode", "Code39", "A", "--out", png, "--checksum", "--no-checksum"}, 2, ""},
