@@ -1,10 +1,16 @@
 // tabulo-cli as scripts use it: exact COPY text, exit statuses, messages on stderr.
 #include "test_util.h"
+#include "zip_archive.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -214,4 +220,222 @@ TEST(CliDemo, DemoDatabaseOpens) {
     QStringList lines = r.out.split('\n', Qt::SkipEmptyParts);
     EXPECT_EQ(lines.size(), 6);
     EXPECT_EQ(lines[0], "OrderID\tProductID\tUnitPrice\tQuantity\tDiscount");
+}
+
+namespace {
+QByteArray Read(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+unsigned ModeOf(const QString& path) {
+    struct stat st;
+    return stat(QFile::encodeName(path).constData(), &st) == 0 ? unsigned(st.st_mode & 07777) : 0;
+}
+QStringList Names(const QString& dir) {
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                               QDir::Name);
+}
+
+// Report templates of every engine over the "t x" table.
+void WriteTemplates(const TempDir& dir) {
+    WriteFile(dir.path("t.rtf"), "{\\rtf1 \\\\scan(A)\\\\\\\\A.id\\\\\\par \\\\endscan(A)\\\\}");
+    const QByteArray p = "<text:p>&lt;&lt;A.id&gt;&gt;</text:p>";
+    WriteFile(dir.path("t.fodt"),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><office:document "
+              "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+              "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" office:version=\"1.3\" "
+              "office:mimetype=\"application/vnd.oasis.opendocument.text\"><office:body><office:text>" +
+                  p + "</office:text></office:body></office:document>");
+    TZipArchive zip;
+    zip.open(dir.path("t.docx"), true);
+    zip.write("[Content_Types].xml",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Types "
+              "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"><Default "
+              "Extension=\"xml\" ContentType=\"application/xml\"/></Types>");
+    zip.write("word/document.xml",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:document "
+              "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body><w:p><w:r>"
+              "<w:t>&lt;&lt;A.id&gt;&gt;</w:t></w:r></w:p>"
+              "</w:body></w:document>");
+    zip.close(true);
+}
+} // namespace
+
+// Every command that writes a file: its arguments before --out, and what its output starts with.
+struct Writer {
+    const char* what;
+    QStringList args;
+    QByteArray head;
+};
+
+class CliOutputTest : public CliTest {
+protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        WriteTemplates(dir);
+        writers = {
+            {"text export",
+             {"--connect", conn, "export", "t x", "--format", "text"},
+             QByteArray(18, ' ') + "id"},
+            {"SYLK export", {"--connect", conn, "export", "t x", "--format", "sylk"}, "ID;SLKExport"},
+            {"RTF report", {"--connect", conn, "report", "t x", "--template", dir.path("t.rtf")}, "{\\rtf1"},
+            {"DOCX report", {"--connect", conn, "report", "t x", "--template", dir.path("t.docx")}, "PK"},
+            {"flat XML report",
+             {"--connect", conn, "report", "t x", "--template", dir.path("t.fodt")},
+             "<?xml"},
+            {"barcode", {"barcode", "Code128B", "Tabulo"}, "\x89PNG"},
+        };
+    }
+    CliRun write(const Writer& w, const QString& out) { return cli(w.args + QStringList{"--out", out}); }
+    std::vector<Writer> writers;
+};
+
+TEST_F(CliOutputTest, TheOpenDatabaseAndTheTemplateAreNeverWrittenOver) {
+    const QString db = dir.path("db.sqlite");
+    const QByteArray before = Read(db);
+    ASSERT_TRUE(QFile::link(db, dir.path("link.sqlite")));
+    const QString outs[] = {db, dir.path("link.sqlite"), dir.path("./db.sqlite"), db + "-journal",
+                            db + "-wal"};
+    for (const Writer& w : writers) {
+        if (w.args.first() != "--connect") continue;
+        for (const QString& out : outs) {
+            CliRun r = write(w, out);
+            EXPECT_EQ(r.status, 1) << w.what << " " << out.toStdString();
+            EXPECT_TRUE(
+                r.err.contains(QStringLiteral("\": it is the open database \"%1\".").arg(db)) ||
+                r.err.contains(QStringLiteral("\": it is a journal of the open database \"%1\".").arg(db)))
+                << w.what << ": " << r.err.toStdString();
+        }
+    }
+    EXPECT_EQ(Read(db), before);
+    EXPECT_EQ(Names(dir.path()), QStringList({"db.sqlite", "link.sqlite", "t.docx", "t.fodt", "t.rtf"}));
+    EXPECT_EQ(cli({"--connect", conn, "open", "t x", "--top", "1"}).status, 0);
+
+    ASSERT_TRUE(QFile::link(dir.path("t.docx"), dir.path("tlink.docx")));
+    CliRun r = cli(writers[3].args + QStringList{"--out", dir.path("tlink.docx")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("is the template itself")) << r.err.toStdString();
+}
+
+TEST_F(CliOutputTest, ModesReadOnlyTargetsAndLinks) {
+    const mode_t oldMask = umask(022);
+    for (const Writer& w : writers) {
+        SCOPED_TRACE(w.what);
+        // A new file gets the umask's mode, an existing one keeps its own.
+        const QString fresh = dir.path("new.out");
+        CliRun r = write(w, fresh);
+        ASSERT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_TRUE(Read(fresh).startsWith(w.head)) << Read(fresh).left(20).toStdString();
+        EXPECT_EQ(ModeOf(fresh), 0644u);
+        chmod(QFile::encodeName(fresh).constData(), 0640);
+        EXPECT_EQ(write(w, fresh).status, 0);
+        EXPECT_EQ(ModeOf(fresh), 0640u);
+        // A link is followed: the file it names gets the result, the link stays.
+        ASSERT_TRUE(QFile::link(fresh, dir.path("link.out")));
+        WriteFile(fresh, "old");
+        EXPECT_EQ(write(w, dir.path("link.out")).status, 0);
+        EXPECT_TRUE(QFileInfo(dir.path("link.out")).isSymLink());
+        EXPECT_TRUE(Read(fresh).startsWith(w.head));
+        // What the user could not write is refused, and stays as it was.
+        WriteFile(dir.path("ro.out"), "read-only");
+        chmod(QFile::encodeName(dir.path("ro.out")).constData(), 0444);
+        r = write(w, dir.path("ro.out"));
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.err.contains("\": the file is read-only.")) << r.err.toStdString();
+        EXPECT_EQ(Read(dir.path("ro.out")), "read-only");
+        for (const char* n : {"new.out", "link.out", "ro.out"})
+            QFile::remove(dir.path(n));
+    }
+    umask(oldMask);
+}
+
+TEST_F(CliOutputTest, PipesDevicesAndStdoutAreWrittenInPlace) {
+    const QString fifo = dir.path("fifo");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const Writer& w : writers) {
+        SCOPED_TRACE(w.what);
+        QProcess reader;
+        reader.start("cat", {fifo});
+        ASSERT_TRUE(reader.waitForStarted());
+        CliRun r = write(w, fifo);
+        EXPECT_EQ(r.status, 0) << r.err.toStdString();
+        ASSERT_TRUE(reader.waitForFinished());
+        EXPECT_TRUE(reader.readAllStandardOutput().startsWith(w.head));
+        struct stat st;
+        ASSERT_EQ(stat(QFile::encodeName(fifo).constData(), &st), 0);
+        EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+        r = write(w, "/dev/full");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.err.contains("\"/dev/full\": No space left on device.")) << r.err.toStdString();
+        ASSERT_EQ(stat("/dev/full", &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode));
+
+        // Standard output is this program's own descriptor (here a pipe to the test).
+        QProcess p;
+        p.start(QDir(ProgramDir()).filePath("tabulo-cli"), w.args + QStringList{"--out", "/dev/stdout"});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        EXPECT_TRUE(p.readAllStandardOutput().startsWith(w.head));
+    }
+    EXPECT_EQ(Names(dir.path()), QStringList({"db.sqlite", "fifo", "t.docx", "t.fodt", "t.rtf"}));
+}
+
+TEST_F(CliOutputTest, FailedCommandsLeaveNoFileBehind) {
+    const QString out = dir.path("out");
+    ASSERT_TRUE(QDir().mkdir(out));
+    WriteFile(out + "/keep.txt", "old");
+    // A temporary file of a run that was killed: removed by the next run that writes here.
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    WriteFile(out + "/.tabulo-save-" + QString::number(child) + "-k1LLed", "half");
+    WriteFile(dir.path("bad.docx"), Read(dir.path("t.docx")));
+    {
+        TZipArchive zip;
+        zip.open(dir.path("bad.docx"));
+        zip.write(
+            "word/document.xml",
+            "<?xml version=\"1.0\"?><w:document "
+            "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body><w:p><w:r>"
+            "<w:t>&lt;&lt;scan(A)&gt;&gt;</w:t></w:r></w:p></w:body></w:document>");
+        zip.close(true);
+    }
+    // Writes that fail half-way: a file size limit of 1 KB (the kernel's EFBIG).
+    const auto limited = [](const QStringList& args) {
+        QProcess p;
+        p.start("bash", QStringList{"-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" \"$@\"",
+                                    QDir(ProgramDir()).filePath("tabulo-cli")} +
+                            args);
+        p.waitForFinished(60000);
+        return CliRun{p.exitCode(), QString(), QString::fromUtf8(p.readAllStandardError())};
+    };
+    const QString demo = QDir(ProgramDir()).filePath("Connections/Demo.udl");
+    struct Case {
+        const char* what;
+        CliRun run;
+        const char* error;
+    } cases[] = {
+        {"export over the limit",
+         limited({"--udl", demo, "export", "Orders", "--format", "text", "--out", out + "/big.txt"}),
+         "File too large"},
+        {"SYLK over the limit",
+         limited({"--udl", demo, "export", "Orders", "--format", "sylk", "--out", out + "/big.slk"}),
+         "File too large"},
+        {"a DOCX template error after the copy was made",
+         cli({"--connect", conn, "report", "t x", "--template", dir.path("bad.docx"), "--out",
+              out + "/r.docx"}),
+         "endscan"},
+        {"a bad encoding",
+         cli({"--connect", conn, "export", "t x", "--format", "text", "--encoding", "nope", "--out",
+              out + "/e.txt"}),
+         "Unknown encoding"},
+        {"a bad barcode", cli({"barcode", "CodeEAN13", "12x", "--out", out + "/b.png"}), "numeric"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.run.status, 1) << c.what << ": " << c.run.err.toStdString();
+        EXPECT_TRUE(c.run.err.contains(c.error)) << c.what << ": " << c.run.err.toStdString();
+    }
+    EXPECT_EQ(Names(out), QStringList({"keep.txt"}));
+    EXPECT_EQ(Read(out + "/keep.txt"), "old");
 }
