@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 #include <gtest/gtest.h>
 #include <stdexcept>
+#include <sys/stat.h>
 
 QString MakeSqliteDb(const QString& path, const QString& sql) {
     QProcess p;
@@ -72,4 +73,19 @@ void WriteColourPng(const QString& path, int w, int h) {
     QImageWriter writer(path, "png");
     writer.setQuality(90); // fast compression
     ASSERT_TRUE(writer.write(image)) << writer.errorString().toStdString();
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+unsigned FileMode(const QString& path) {
+    struct stat st;
+    return stat(QFile::encodeName(path).constData(), &st) == 0 ? unsigned(st.st_mode & 07777) : 0;
+}
+
+QStringList FolderNames(const QString& dir) {
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                               QDir::Name);
 }

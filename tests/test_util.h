@@ -20,6 +20,12 @@ private:
 QString MakeSqliteDb(const QString& path, const QString& sql);
 // Writes a file whole, replacing what was there; a failure fails the test.
 void WriteFile(const QString& path, const QByteArray& data);
+// A file's bytes (empty when it cannot be read).
+QByteArray ReadFile(const QString& path);
+// A file's permission bits, links followed (0 when it does not exist).
+unsigned FileMode(const QString& path);
+// Every name in a folder, hidden ones too, sorted.
+QStringList FolderNames(const QString& dir);
 
 // Writes a PNG picture of one colour, w x h pixels of 24-bit colour (large ones compress to little).
 void WriteColourPng(const QString& path, int w, int h);

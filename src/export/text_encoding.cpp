@@ -50,6 +50,23 @@ bool HasControls(std::string_view s) {
     return false;
 }
 
+// Converts with an iconv descriptor, appending to out when given; returns the offset in the input
+// where conversion stopped (its size when all of it was converted).
+size_t Convert(iconv_t cd, std::string_view input, std::string* out) {
+    char* in = const_cast<char*>(input.data());
+    size_t inLeft = input.size();
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    while (inLeft > 0) {
+        char buf[4096];
+        char* o = buf;
+        size_t oLeft = sizeof buf;
+        const size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
+        if (out) out->append(buf, size_t(o - buf));
+        if (r == size_t(-1) && errno != E2BIG) break;
+    }
+    return input.size() - inLeft;
+}
+
 void AppendHex(std::string_view bytes, std::string& out) {
     static const char kHex[] = "0123456789ABCDEF";
     out += "0x";
@@ -152,21 +169,13 @@ void TextEncoding::encode(std::string_view utf8, std::string& out) const {
     case Kind::Iconv:
         break;
     }
-    char* in = const_cast<char*>(utf8.data());
-    size_t inLeft = utf8.size();
-    iconv(iconv_->to, nullptr, nullptr, nullptr, nullptr);
-    while (inLeft > 0) {
-        char buf[4096];
-        char* o = buf;
-        size_t oLeft = sizeof buf;
-        size_t r = iconv(iconv_->to, &in, &inLeft, &o, &oLeft);
-        out.append(buf, size_t(o - buf));
-        if (r == size_t(-1) && errno != E2BIG)
-            throw Exception(
-                QStringLiteral("The character U+%1 cannot be written in the encoding %2.")
-                    .arg(QString::number(CodePointAt(in, inLeft), 16).toUpper().rightJustified(4, '0'),
-                         name_));
-    }
+    const size_t done = Convert(iconv_->to, utf8, &out);
+    if (done < utf8.size())
+        throw Exception(QStringLiteral("The character U+%1 cannot be written in the encoding %2.")
+                            .arg(QString::number(CodePointAt(utf8.data() + done, utf8.size() - done), 16)
+                                     .toUpper()
+                                     .rightJustified(4, '0'),
+                                 name_));
 }
 
 void TextEncoding::validate(const QByteArray& data) const {
@@ -188,16 +197,9 @@ void TextEncoding::validate(const QByteArray& data) const {
     case Kind::Iconv:
         break;
     }
-    char* in = const_cast<char*>(data.constData());
-    size_t inLeft = size_t(data.size());
-    iconv(iconv_->from, nullptr, nullptr, nullptr, nullptr);
-    while (inLeft > 0) {
-        char buf[4096];
-        char* o = buf;
-        size_t oLeft = sizeof buf;
-        if (iconv(iconv_->from, &in, &inLeft, &o, &oLeft) == size_t(-1) && errno != E2BIG)
-            throw bad(in - data.constData());
-    }
+    const size_t done =
+        Convert(iconv_->from, std::string_view(data.constData(), size_t(data.size())), nullptr);
+    if (done < size_t(data.size())) throw bad(qint64(done));
 }
 
 void TextEncoding::appendBlob(std::string_view bytes, std::string& utf8) const {
@@ -210,22 +212,8 @@ void TextEncoding::appendBlob(std::string_view bytes, std::string& utf8) const {
     }
     // The code page's text, as UTF-8 for the line (written back as the same bytes).
     const size_t at = utf8.size();
-    char* in = const_cast<char*>(bytes.data());
-    size_t inLeft = bytes.size();
-    iconv(iconv_->from, nullptr, nullptr, nullptr, nullptr);
-    while (inLeft > 0) {
-        char buf[4096];
-        char* o = buf;
-        size_t oLeft = sizeof buf;
-        const size_t r = iconv(iconv_->from, &in, &inLeft, &o, &oLeft);
-        utf8.append(buf, size_t(o - buf));
-        if (r == size_t(-1) && errno != E2BIG) {
-            utf8.resize(at);
-            AppendHex(bytes, utf8);
-            return;
-        }
-    }
-    if (HasControls(std::string_view(utf8).substr(at))) {
+    if (Convert(iconv_->from, bytes, &utf8) < bytes.size() ||
+        HasControls(std::string_view(utf8).substr(at))) {
         utf8.resize(at);
         AppendHex(bytes, utf8);
     }

@@ -223,18 +223,6 @@ TEST(CliDemo, DemoDatabaseOpens) {
 }
 
 namespace {
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-unsigned ModeOf(const QString& path) {
-    struct stat st;
-    return stat(QFile::encodeName(path).constData(), &st) == 0 ? unsigned(st.st_mode & 07777) : 0;
-}
-QStringList Names(const QString& dir) {
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                               QDir::Name);
-}
 
 // Report templates of every engine over the "t x" table.
 void WriteTemplates(const TempDir& dir) {
@@ -292,7 +280,7 @@ protected:
 
 TEST_F(CliOutputTest, TheOpenDatabaseAndTheTemplateAreNeverWrittenOver) {
     const QString db = dir.path("db.sqlite");
-    const QByteArray before = Read(db);
+    const QByteArray before = ReadFile(db);
     ASSERT_TRUE(QFile::link(db, dir.path("link.sqlite")));
     const QString outs[] = {db, dir.path("link.sqlite"), dir.path("./db.sqlite"), db + "-journal",
                             db + "-wal"};
@@ -307,8 +295,9 @@ TEST_F(CliOutputTest, TheOpenDatabaseAndTheTemplateAreNeverWrittenOver) {
                 << w.what << ": " << r.err.toStdString();
         }
     }
-    EXPECT_EQ(Read(db), before);
-    EXPECT_EQ(Names(dir.path()), QStringList({"db.sqlite", "link.sqlite", "t.docx", "t.fodt", "t.rtf"}));
+    EXPECT_EQ(ReadFile(db), before);
+    EXPECT_EQ(FolderNames(dir.path()),
+              QStringList({"db.sqlite", "link.sqlite", "t.docx", "t.fodt", "t.rtf"}));
     EXPECT_EQ(cli({"--connect", conn, "open", "t x", "--top", "1"}).status, 0);
 
     ASSERT_TRUE(QFile::link(dir.path("t.docx"), dir.path("tlink.docx")));
@@ -325,24 +314,24 @@ TEST_F(CliOutputTest, ModesReadOnlyTargetsAndLinks) {
         const QString fresh = dir.path("new.out");
         CliRun r = write(w, fresh);
         ASSERT_EQ(r.status, 0) << r.err.toStdString();
-        EXPECT_TRUE(Read(fresh).startsWith(w.head)) << Read(fresh).left(20).toStdString();
-        EXPECT_EQ(ModeOf(fresh), 0644u);
+        EXPECT_TRUE(ReadFile(fresh).startsWith(w.head)) << ReadFile(fresh).left(20).toStdString();
+        EXPECT_EQ(FileMode(fresh), 0644u);
         chmod(QFile::encodeName(fresh).constData(), 0640);
         EXPECT_EQ(write(w, fresh).status, 0);
-        EXPECT_EQ(ModeOf(fresh), 0640u);
+        EXPECT_EQ(FileMode(fresh), 0640u);
         // A link is followed: the file it names gets the result, the link stays.
         ASSERT_TRUE(QFile::link(fresh, dir.path("link.out")));
         WriteFile(fresh, "old");
         EXPECT_EQ(write(w, dir.path("link.out")).status, 0);
         EXPECT_TRUE(QFileInfo(dir.path("link.out")).isSymLink());
-        EXPECT_TRUE(Read(fresh).startsWith(w.head));
+        EXPECT_TRUE(ReadFile(fresh).startsWith(w.head));
         // What the user could not write is refused, and stays as it was.
         WriteFile(dir.path("ro.out"), "read-only");
         chmod(QFile::encodeName(dir.path("ro.out")).constData(), 0444);
         r = write(w, dir.path("ro.out"));
         EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(r.err.contains("\": the file is read-only.")) << r.err.toStdString();
-        EXPECT_EQ(Read(dir.path("ro.out")), "read-only");
+        EXPECT_EQ(ReadFile(dir.path("ro.out")), "read-only");
         for (const char* n : {"new.out", "link.out", "ro.out"})
             QFile::remove(dir.path(n));
     }
@@ -378,7 +367,7 @@ TEST_F(CliOutputTest, PipesDevicesAndStdoutAreWrittenInPlace) {
         EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
         EXPECT_TRUE(p.readAllStandardOutput().startsWith(w.head));
     }
-    EXPECT_EQ(Names(dir.path()), QStringList({"db.sqlite", "fifo", "t.docx", "t.fodt", "t.rtf"}));
+    EXPECT_EQ(FolderNames(dir.path()), QStringList({"db.sqlite", "fifo", "t.docx", "t.fodt", "t.rtf"}));
 }
 
 TEST_F(CliOutputTest, FailedCommandsLeaveNoFileBehind) {
@@ -390,7 +379,7 @@ TEST_F(CliOutputTest, FailedCommandsLeaveNoFileBehind) {
     if (child == 0) _exit(0);
     waitpid(child, nullptr, 0);
     WriteFile(out + "/.tabulo-save-" + QString::number(child) + "-k1LLed", "half");
-    WriteFile(dir.path("bad.docx"), Read(dir.path("t.docx")));
+    WriteFile(dir.path("bad.docx"), ReadFile(dir.path("t.docx")));
     {
         TZipArchive zip;
         zip.open(dir.path("bad.docx"));
@@ -436,6 +425,6 @@ TEST_F(CliOutputTest, FailedCommandsLeaveNoFileBehind) {
         EXPECT_EQ(c.run.status, 1) << c.what << ": " << c.run.err.toStdString();
         EXPECT_TRUE(c.run.err.contains(c.error)) << c.what << ": " << c.run.err.toStdString();
     }
-    EXPECT_EQ(Names(out), QStringList({"keep.txt"}));
-    EXPECT_EQ(Read(out + "/keep.txt"), "old");
+    EXPECT_EQ(FolderNames(out), QStringList({"keep.txt"}));
+    EXPECT_EQ(ReadFile(out + "/keep.txt"), "old");
 }

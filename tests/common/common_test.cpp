@@ -183,22 +183,6 @@ TEST(Progress, PercentIsRounded) {
     EXPECT_EQ(ProgressPercent(5, 0), 0);
 }
 
-namespace {
-QByteArray Read(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-unsigned ModeOf(const QString& path) {
-    struct stat st;
-    return stat(QFile::encodeName(path).constData(), &st) == 0 ? unsigned(st.st_mode & 07777) : 0;
-}
-// Every name in the folder, hidden ones too.
-QStringList Names(const QString& dir) {
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                               QDir::Name);
-}
-} // namespace
-
 TEST(SafeFile, ReplacesRegularFilesKeepingModeAndLinks) {
     TempDir dir;
     const mode_t oldMask = umask(027);
@@ -230,15 +214,15 @@ TEST(SafeFile, ReplacesRegularFilesKeepingModeAndLinks) {
             SafeFile f(path);
             f.write("new ");
             f.write("content");
-            EXPECT_EQ(Read(target), c.old.isNull() ? QByteArray("<missing>") : c.old.toUtf8()); // not yet
+            EXPECT_EQ(ReadFile(target), c.old.isNull() ? QByteArray() : c.old.toUtf8()); // not yet
             f.commit();
         }
-        EXPECT_EQ(Read(target), "new content");
-        EXPECT_EQ(ModeOf(target), c.mode);
+        EXPECT_EQ(ReadFile(target), "new content");
+        EXPECT_EQ(FileMode(target), c.mode);
         if (!c.link.isEmpty()) EXPECT_TRUE(QFileInfo(path).isSymLink());
     }
     umask(oldMask);
-    EXPECT_EQ(Names(dir.path()).filter(".tabulo").size(), 0);
+    EXPECT_EQ(FolderNames(dir.path()).filter(".tabulo").size(), 0);
 }
 
 TEST(SafeFile, FailuresLeaveTargetAndNoTemporary) {
@@ -249,8 +233,8 @@ TEST(SafeFile, FailuresLeaveTargetAndNoTemporary) {
         SafeFile f(path);
         f.write("half");
     }
-    EXPECT_EQ(Read(path), "old");
-    EXPECT_EQ(Names(dir.path()), QStringList({"keep.txt"}));
+    EXPECT_EQ(ReadFile(path), "old");
+    EXPECT_EQ(FolderNames(dir.path()), QStringList({"keep.txt"}));
 
     WriteFile(dir.path("ro.txt"), "read-only");
     chmod(QFile::encodeName(dir.path("ro.txt")).constData(), 0444);
@@ -275,8 +259,8 @@ TEST(SafeFile, FailuresLeaveTargetAndNoTemporary) {
             EXPECT_EQ(e.Message, c.message);
         }
     }
-    EXPECT_EQ(Read(dir.path("ro.txt")), "read-only");
-    EXPECT_EQ(Names(dir.path()), QStringList({"folder", "keep.txt", "ro.txt"}));
+    EXPECT_EQ(ReadFile(dir.path("ro.txt")), "read-only");
+    EXPECT_EQ(FolderNames(dir.path()), QStringList({"folder", "keep.txt", "ro.txt"}));
     struct stat st;
     ASSERT_EQ(stat("/dev/full", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode)); // written in place, never replaced
@@ -327,16 +311,16 @@ TEST(SafeFile, WorkFileMayBeReplacedByItsLibrary) {
     SafeFile f(path, SafeFile::WorkFile);
     f.write("template");
     const QString work = f.workFile();
-    EXPECT_EQ(Read(work), "template");
+    EXPECT_EQ(ReadFile(work), "template");
     // The library writes its own temporary file and renames it over the work file (mode 0600).
     const QString libTemp = work + ".Ab12Cd";
     WriteFile(libTemp, "package");
     chmod(QFile::encodeName(libTemp).constData(), 0600);
     ASSERT_EQ(rename(QFile::encodeName(libTemp).constData(), QFile::encodeName(work).constData()), 0);
     f.commit();
-    EXPECT_EQ(Read(path), "package");
-    EXPECT_EQ(ModeOf(path), 0640u);
-    EXPECT_EQ(Names(dir.path()), QStringList({"r.docx"}));
+    EXPECT_EQ(ReadFile(path), "package");
+    EXPECT_EQ(FileMode(path), 0640u);
+    EXPECT_EQ(FolderNames(dir.path()), QStringList({"r.docx"}));
 }
 
 TEST(SafeFile, StaleTemporariesOfEndedRunsAreRemoved) {
@@ -359,7 +343,7 @@ TEST(SafeFile, StaleTemporariesOfEndedRunsAreRemoved) {
     QStringList expected = kept;
     expected << "out.txt";
     expected.sort();
-    EXPECT_EQ(Names(dir.path()), expected);
+    EXPECT_EQ(FolderNames(dir.path()), expected);
 }
 
 TEST(SafeFile, OpenFilesAreNeverWrittenOver) {
@@ -384,5 +368,5 @@ TEST(SafeFile, OpenFilesAreNeverWrittenOver) {
     UnregisterOpenFile(db);
     UnregisterOpenFile(db + "-wal");
     EXPECT_NO_THROW(SafeFile::Check(db));
-    EXPECT_EQ(Read(db), "database");
+    EXPECT_EQ(ReadFile(db), "database");
 }

@@ -22,11 +22,6 @@ std::unique_ptr<OpenedTable> OpenDemoTable(const QString& table) {
     return Open(ProgramDir() + "/demo.sqlite", table);
 }
 
-QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 QStringList CrLfLines(const QByteArray& data) {
     EXPECT_TRUE(data.endsWith("\r\n")) << data.right(20).toStdString();
     QStringList lines = QString::fromUtf8(data).split("\r\n");

@@ -17,6 +17,5 @@ std::unique_ptr<OpenedTable> OpenTable(const TempDir& dir, const QString& sql, c
 // Opens a table of the demo database of the build.
 std::unique_ptr<OpenedTable> OpenDemoTable(const QString& table);
 
-QByteArray ReadFile(const QString& path);
 // Lines of a CR LF file (the last one ends with CR LF; a file that does not fails the test).
 QStringList CrLfLines(const QByteArray& data);
