@@ -52,6 +52,7 @@ const ReadCase kCases[] = {
     {bcCode128A, "HELLO\tA", true, "HELLO\tA", "HELLO\tA"},
     {bcCode128B, "Hello-128 ~{}", true, "Hello-128 ~{}", "Hello-128 ~{}"},
     {bcCode128C, "12345678", true, "12345678", "12345678"},
+    {bcCode128C, "12345", true, "012345", "012345"}, // an odd count gets a leading zero
     {bcCodeEAN128C, "0112345678901231", true, "0112345678901231", "0112345678901231"},
     {bcCodeEAN128B, "10ABC123", true, "10ABC123", "10ABC123"},
     // zxing leaves out the start and stop characters.
@@ -126,6 +127,28 @@ TEST_F(BarcodeReadTest, WideRatioAndModuleWidthStillDecode) {
         b.SetWidth(400);
         const QString png = dir.path("ratio.png");
         ASSERT_TRUE(BarcodeImage(b, 10 * b.Modul()).save(png));
+        expectDecoded("zbarimg", kZbarArgs, png, c.zbar);
+        expectDecoded("ZXingReader", kZxingArgs, png, c.zxing);
+    }
+}
+
+TEST_F(BarcodeReadTest, CommandLineDefaultsDecode) {
+    // tabulo-cli barcode with no size options: the symbols readers failed on with one-pixel modules.
+    const ReadCase cases[] = {
+        {bcCodeUPC_A, "03600029145", true, "036000291452", "036000291452"},
+        {bcCodeCodabar, "A40156B", true, "A40156B", "40156"},
+        {bcCode128B, "Tabulo export 2026-12-10 #0123456789", true, "Tabulo export 2026-12-10 #0123456789",
+         "Tabulo export 2026-12-10 #0123456789"},
+        {bcCodeEAN13, "5901234123457", false, "5901234123457", "5901234123457"},
+    };
+    for (const ReadCase& c : cases) {
+        const QString name = BarcodeTypeName(c.type);
+        SCOPED_TRACE(name.toStdString());
+        const QString png = dir.path(name + "-cli.png");
+        QStringList args = {"barcode", name, QString::fromUtf8(c.data), "--out", png};
+        if (!c.checkSum) args << "--no-checksum";
+        const CliRun r = cli(args);
+        ASSERT_EQ(r.status, 0) << r.err.toStdString();
         expectDecoded("zbarimg", kZbarArgs, png, c.zbar);
         expectDecoded("ZXingReader", kZxingArgs, png, c.zxing);
     }
