@@ -8,6 +8,7 @@
 #include "files_test_util.h"
 #include "query.h"
 #include "test_util.h"
+#include "zip_archive.h"
 
 #include <QDir>
 #include <QFile>
@@ -308,6 +309,69 @@ TEST(FileSources, WorkbooksWrittenByLibreOfficeReadBackEqual) {
     QFile f(dir.path("book.xlsx"));
     ASSERT_TRUE(f.resize(f.size() / 2));
     EXPECT_TRUE(ReadSource(dir.path("book.xlsx"), "book$").error.contains("book.xlsx"));
+}
+
+// The cell forms other writers use: inline and rich strings with entities and phonetic runs, cached
+// formula results, errors, booleans, ISO dates, the 1904 date system, custom date formats, cells
+// without references and a namespace prefix.
+TEST(FileSources, XlsxCellForms) {
+    TempDir dir;
+    const QString path = dir.path("forms.xlsx");
+    TZipArchive zip;
+    zip.open(path, true);
+    zip.write("[Content_Types].xml",
+              "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"/>");
+    zip.write("_rels/.rels",
+              "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+              "<Relationship Id=\"rId1\" "
+              "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+              "officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>");
+    zip.write("xl/workbook.xml",
+              "<x:workbook xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+              "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+              "<x:workbookPr date1904=\"1\"/><x:sheets><x:sheet name=\"Data &amp; more\" sheetId=\"1\" "
+              "r:id=\"rId5\"/>"
+              "</x:sheets></x:workbook>");
+    zip.write("xl/_rels/workbook.xml.rels",
+              "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+              "<Relationship Id=\"rId5\" "
+              "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+              "worksheet\" Target=\"sheets/one.xml\"/>"
+              "<Relationship Id=\"rId6\" "
+              "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+              "styles\" Target=\"/xl/styles.xml\"/></Relationships>");
+    zip.write("xl/styles.xml",
+              "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+              "<numFmts count=\"2\"><numFmt numFmtId=\"164\" formatCode=\"yyyy\\-mm\\-dd\\ hh:mm\"/>"
+              "<numFmt numFmtId=\"165\" formatCode=\"&quot;day&quot;\\ 0.00\"/></numFmts>"
+              "<cellXfs count=\"4\"><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/><xf numFmtId=\"164\"/><xf "
+              "numFmtId=\"165\"/>"
+              "</cellXfs></styleSheet>");
+    zip.write(
+        "xl/sheets/one.xml",
+        "<x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><x:sheetData>"
+        "<x:row r=\"2\"><x:c r=\"B2\" t=\"inlineStr\"><x:is><x:t>name</x:t></x:is></x:c>"
+        "<x:c t=\"inlineStr\"><x:is><x:t>when</x:t></x:is></x:c><x:c "
+        "t=\"inlineStr\"><x:is><x:t>n</x:t></x:is></x:c>"
+        "<x:c t=\"inlineStr\"><x:is><x:t>ok</x:t></x:is></x:c><x:c "
+        "t=\"inlineStr\"><x:is><x:t>day</x:t></x:is></x:c></x:row>"
+        "<x:row r=\"3\"><x:c r=\"B3\" t=\"inlineStr\"><x:is><x:r><x:t xml:space=\"preserve\">Caf</x:t></x:r>"
+        "<x:r><x:t>&#233; &amp; co</x:t></x:r><x:rPh><x:t>kana</x:t></x:rPh></x:is></x:c>"
+        "<x:c r=\"C3\" s=\"2\"><x:v>0.5</x:v></x:c><x:c r=\"D3\" s=\"3\"><x:f>1+1</x:f><x:v>2</x:v></x:c>"
+        "<x:c r=\"E3\" t=\"b\"><x:v>1</x:v></x:c><x:c r=\"F3\" s=\"1\"><x:v>0</x:v></x:c></x:row>"
+        "<x:row r=\"4\"><x:c r=\"B4\" t=\"str\"><x:f>A1</x:f><x:v> spaced </x:v></x:c>"
+        "<x:c r=\"C4\" t=\"d\"><x:v>2024-02-29T06:00:00</x:v></x:c><x:c r=\"D4\" "
+        "t=\"e\"><x:v>#DIV/0!</x:v></x:c>"
+        "<x:c r=\"E4\" t=\"b\"><x:v>0</x:v></x:c><x:c r=\"F4\"/></x:row>"
+        "</x:sheetData></x:worksheet>");
+    zip.close(true);
+    EXPECT_EQ(SourceTables(path), QStringList({"Data & more$"}));
+    ReadResult r = ReadSource(path, "Data & more$");
+    ASSERT_EQ(r.error, QString());
+    EXPECT_EQ(r.names, QStringList({"name", "when", "n", "ok", "day"}));
+    EXPECT_EQ(r.types, QStringList({"WideString", "DateTime", "Integer", "Boolean", "Date"}));
+    EXPECT_EQ(joined(r.rows), QStringList({"Café & co|1904-01-01 12:00:00|2|1|1904-01-01",
+                                           " spaced |2024-02-29 06:00:00|\\N|0|\\N"}));
 }
 
 TEST(FileSources, DbaseTablesWithMemos) {
