@@ -372,6 +372,18 @@ TEST(FileSources, XlsxCellForms) {
     EXPECT_EQ(r.types, QStringList({"WideString", "DateTime", "Integer", "Boolean", "Date"}));
     EXPECT_EQ(joined(r.rows), QStringList({"Café & co|1904-01-01 12:00:00|2|1|1904-01-01",
                                            " spaced |2024-02-29 06:00:00|\\N|0|\\N"}));
+    // Damaged sheets name the file and the sheet.
+    for (const char* sheet :
+         {"<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v>",
+          "<worksheet><sheetData><row r=\"0\"><c r=\"A1\"><v>1</v></c></row></sheetData></worksheet>",
+          "<worksheet><sheetData><row><c r=\"XFE1\"><v>1</v></c></row></sheetData></worksheet>"}) {
+        zip.open(path);
+        zip.write("xl/sheets/one.xml", sheet);
+        zip.close(true);
+        QString error = ReadSource(path, "Data & more$").error;
+        EXPECT_TRUE(error.contains("forms.xlsx") && error.contains("sheet \"Data & more\""))
+            << error.toStdString();
+    }
 }
 
 TEST(FileSources, DbaseTablesWithMemos) {

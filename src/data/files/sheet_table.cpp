@@ -30,6 +30,7 @@ ValueClass classOf(const SheetCell& c) {
     case SheetCell::Number:
         return wholeNumber(c.num) ? ValueClass::Int : ValueClass::Float;
     case SheetCell::Text:
+    case SheetCell::SharedText:
         return ValueClass::Text;
     case SheetCell::Bool:
         return ValueClass::Bool;
@@ -47,7 +48,8 @@ std::string textOf(const SheetCell& c, const SheetTable& t) {
     case SheetCell::Number:
         return NumberText(c.num);
     case SheetCell::Text:
-        return t.strings[c.str];
+    case SheetCell::SharedText:
+        return std::string(t.text(c));
     case SheetCell::Bool:
         return c.num != 0 ? "TRUE" : "FALSE";
     case SheetCell::Date:
@@ -135,9 +137,8 @@ void SheetTable::write(ResultSink& sink, bool header, qint64 maxRows) const {
                 col.appendInt(dtconv::FromDays(x.num));
                 break;
             default: {
-                if (x.kind == SheetCell::Text) {
-                    const std::string& s = strings[x.str];
-                    col.appendBytes(s, store.arena());
+                if (x.kind == SheetCell::Text || x.kind == SheetCell::SharedText) {
+                    col.appendBytes(text(x), store.arena());
                 } else {
                     std::string s = textOf(x, *this);
                     col.appendBytes(s, store.arena());

@@ -9,18 +9,22 @@
 #include <vector>
 
 struct SheetCell {
-    enum Kind : uint8_t { Empty, Number, Text, Bool, Date, Time, Error };
+    enum Kind : uint8_t { Empty, Number, Text, SharedText, Bool, Date, Time, Error };
     Kind kind = Empty;
     double num = 0;   // Number, Bool (0/1); Date and Time: days since 1899-12-30
-    uint32_t str = 0; // Text: index into SheetTable::strings
+    uint32_t str = 0; // Text: index into SheetTable::strings; SharedText: into SheetTable::shared
 };
 
 class SheetTable {
 public:
-    std::vector<std::string> strings; // texts the cells point to (a workbook's shared strings first)
+    std::vector<std::string> strings;                 // texts of this sheet's cells
+    const std::vector<std::string>* shared = nullptr; // the workbook's shared strings
     uint32_t addString(std::string s) {
         strings.push_back(std::move(s));
         return uint32_t(strings.size() - 1);
+    }
+    std::string_view text(const SheetCell& c) const {
+        return c.kind == SheetCell::SharedText ? (*shared)[c.str] : strings[c.str];
     }
     // Cells by row and column (0-based); rows and columns grow as needed.
     SheetCell& at(size_t row, size_t col);

@@ -3,6 +3,7 @@
 #include "column_store.h"
 #include "exceptions.h"
 #include "sheet_readers.h"
+#include "sheet_xml_scanner.h"
 #include "zip_archive.h"
 
 #include <QDir>
@@ -78,6 +79,9 @@ NumKind kindOfBuiltin(int id) {
     if ((id >= 18 && id <= 21) || (id >= 45 && id <= 47)) return NumKind::Time;
     return NumKind::Plain;
 }
+
+// The grid of a worksheet: references beyond it mark a damaged file, not a huge sheet.
+constexpr size_t kMaxRows = 1048576, kMaxColumns = 16384;
 
 class XlsxReader : public WorkbookReader {
 public:
@@ -157,81 +161,128 @@ protected:
         const QString path = sheetPaths_[index];
         const QString where = QStringLiteral("sheet \"%1\"").arg(sheets_[index]);
         if (!zip_.contains(path)) fail(where + QStringLiteral(": the package has no part %1").arg(path));
-        pugi::xml_document doc;
-        QByteArray xml = zip_.read(path);
-        pugi::xml_parse_result res = doc.load_buffer_inplace(xml.data(), size_t(xml.size()),
-                                                             pugi::parse_default | pugi::parse_ws_pcdata);
-        if (!res)
-            fail(where + QStringLiteral(": the XML is damaged at offset %1 (%2)")
-                             .arg(res.offset)
-                             .arg(res.description()));
-        table.strings = shared_;
+        const QByteArray xml = zip_.read(path);
+        SheetXmlScanner sc(xml.constData(), size_t(xml.size()));
+        auto damaged = [&] {
+            fail(where + QStringLiteral(": the XML is damaged at offset %1").arg(sc.offset()));
+        };
+        table.shared = &shared_;
         const uint32_t sharedCount = uint32_t(shared_.size());
-        pugi::xml_node data = child(doc.document_element(), "sheetData");
-        size_t rowIndex = 0;
-        std::string text;
-        for (pugi::xml_node row : data.children()) {
-            if (!is(row, "row")) continue;
-            if (pugi::xml_attribute r = row.attribute("r")) rowIndex = size_t(r.as_ullong() - 1);
-            size_t col = 0;
-            for (pugi::xml_node c : row.children()) {
-                if (!is(c, "c")) continue;
-                if (pugi::xml_attribute ref = c.attribute("r")) {
-                    col = 0;
-                    for (const char* p = ref.value(); *p >= 'A' && *p <= 'Z'; ++p)
-                        col = col * 26 + size_t(*p - 'A' + 1);
-                    --col;
-                }
-                const char* t = c.attribute("t").value();
-                pugi::xml_node v = child(c, "v");
-                SheetCell cell;
-                if (std::strcmp(t, "s") == 0) {
-                    if (v) {
-                        unsigned long long i = v.text().as_ullong();
-                        if (i >= sharedCount)
-                            fail(where + QStringLiteral(": cell %1 names shared string %2 of %3")
-                                             .arg(c.attribute("r").value())
-                                             .arg(i)
-                                             .arg(sharedCount));
-                        cell.kind = SheetCell::Text;
-                        cell.str = uint32_t(i);
-                    }
-                } else if (std::strcmp(t, "inlineStr") == 0 || std::strcmp(t, "str") == 0) {
-                    text.clear();
-                    if (pugi::xml_node is = child(c, "is"))
-                        appendRuns(is, text);
-                    else if (v)
-                        text = v.text().get();
-                    cell.kind = SheetCell::Text;
-                    cell.str = table.addString(text);
-                } else if (std::strcmp(t, "b") == 0) {
-                    if (v) {
-                        cell.kind = SheetCell::Bool;
-                        cell.num = v.text().as_int() != 0;
-                    }
-                } else if (std::strcmp(t, "e") == 0) {
-                    cell.kind = SheetCell::Error;
-                } else if (std::strcmp(t, "d") == 0) {
-                    int64_t ms;
-                    if (v && dtconv::Parse(v.text().get(), ftDateTime, ms)) {
-                        cell.kind = SheetCell::Date;
-                        cell.num = dtconv::ToDays(ms);
-                    }
-                } else if (v) {
-                    cell.kind = SheetCell::Number;
-                    cell.num = v.text().as_double();
-                    unsigned s = c.attribute("s").as_uint();
-                    NumKind k = s < xfKinds_.size() ? xfKinds_[s] : NumKind::Plain;
-                    if (k != NumKind::Plain) {
-                        if (date1904_) cell.num += 1462;
-                        cell.kind = k == NumKind::Time && cell.num < 1 ? SheetCell::Time : SheetCell::Date;
-                    }
-                }
-                if (cell.kind != SheetCell::Empty) table.at(rowIndex, col) = cell;
-                ++col;
-            }
-            ++rowIndex;
+        SheetXmlScanner::Tag t;
+        while (sc.nextTag(t) && !(t.local == "sheetData" && !t.close)) {
         }
+        if (sc.damaged()) damaged();
+        if (t.local != "sheetData" || t.selfClose) return;
+        size_t rowIndex = 0, col = 0;
+        std::string v, text;
+        while (sc.nextTag(t)) {
+            if (t.local == "sheetData" && t.close) return;
+            if (t.local == "row") {
+                if (t.close) {
+                    ++rowIndex;
+                    continue;
+                }
+                std::string_view r = SheetXmlScanner::attr(t.attrs, "r");
+                if (!r.empty()) {
+                    unsigned long long n = std::strtoull(std::string(r).c_str(), nullptr, 10);
+                    if (n < 1 || n > kMaxRows)
+                        fail(where + QStringLiteral(": row number %1 is out of range")
+                                         .arg(QString::fromLatin1(r.data(), qsizetype(r.size()))));
+                    rowIndex = size_t(n - 1);
+                }
+                col = 0;
+                if (t.selfClose) ++rowIndex;
+                continue;
+            }
+            if (t.local != "c" || t.close) continue;
+            std::string_view ref = SheetXmlScanner::attr(t.attrs, "r");
+            if (!ref.empty()) {
+                col = 0;
+                for (char ch : ref) {
+                    if (ch < 'A' || ch > 'Z') break;
+                    col = col * 26 + size_t(ch - 'A' + 1);
+                }
+                if (col < 1 || col > kMaxColumns)
+                    fail(where + QStringLiteral(": cell reference %1 is out of range")
+                                     .arg(QString::fromLatin1(ref.data(), qsizetype(ref.size()))));
+                --col;
+            }
+            if (rowIndex >= kMaxRows || col >= kMaxColumns)
+                fail(where + QStringLiteral(": the sheet runs past row %1 or column %2")
+                                 .arg(kMaxRows)
+                                 .arg(kMaxColumns));
+            const std::string type(SheetXmlScanner::attr(t.attrs, "t"));
+            const unsigned style =
+                unsigned(std::strtoul(std::string(SheetXmlScanner::attr(t.attrs, "s")).c_str(), nullptr, 10));
+            v.clear();
+            text.clear();
+            bool hasV = false, hasIs = false;
+            if (!t.selfClose) {
+                bool inIs = false, closed = false;
+                int phonetic = 0;
+                SheetXmlScanner::Tag u;
+                while (sc.nextTag(u)) {
+                    if (u.local == "c" && u.close) {
+                        closed = true;
+                        break;
+                    }
+                    if (u.selfClose) continue;
+                    if (u.local == "v" && !u.close) {
+                        sc.text(v);
+                        hasV = true;
+                    } else if (u.local == "is") {
+                        inIs = !u.close;
+                        hasIs = true;
+                    } else if (u.local == "rPh") {
+                        phonetic += u.close ? -1 : 1;
+                    } else if (u.local == "t" && !u.close && inIs && phonetic == 0) {
+                        sc.text(text);
+                    }
+                }
+                if (!closed) damaged();
+            }
+            SheetCell cell;
+            if (type == "s") {
+                if (hasV) {
+                    unsigned long long i = std::strtoull(v.c_str(), nullptr, 10);
+                    if (i >= sharedCount)
+                        fail(where + QStringLiteral(": cell %1 names shared string %2 of %3")
+                                         .arg(QString::fromUtf8(ref.data(), qsizetype(ref.size())))
+                                         .arg(i)
+                                         .arg(sharedCount));
+                    cell.kind = SheetCell::SharedText;
+                    cell.str = uint32_t(i);
+                }
+            } else if (type == "inlineStr" || type == "str") {
+                cell.kind = SheetCell::Text;
+                cell.str = table.addString(hasIs ? text : v);
+            } else if (type == "b") {
+                if (hasV) {
+                    cell.kind = SheetCell::Bool;
+                    cell.num = std::strtol(v.c_str(), nullptr, 10) != 0;
+                }
+            } else if (type == "e") {
+                cell.kind = SheetCell::Error;
+            } else if (type == "d") {
+                int64_t ms;
+                if (hasV && dtconv::Parse(v, ftDateTime, ms)) {
+                    cell.kind = SheetCell::Date;
+                    cell.num = dtconv::ToDays(ms);
+                }
+            } else if (hasV) {
+                cell.kind = SheetCell::Number;
+                cell.num = std::strtod(v.c_str(), nullptr);
+                NumKind k = style < xfKinds_.size() ? xfKinds_[style] : NumKind::Plain;
+                if (k != NumKind::Plain) {
+                    if (date1904_) cell.num += 1462;
+                    cell.kind = k == NumKind::Time && cell.num < 1 ? SheetCell::Time : SheetCell::Date;
+                }
+            }
+            if (cell.kind != SheetCell::Empty) table.at(rowIndex, col) = cell;
+            ++col;
+        }
+        if (sc.damaged()) damaged();
+        fail(where + QStringLiteral(": the XML ends before the end of its rows (the file may be truncated)"));
     }
 
 private:
