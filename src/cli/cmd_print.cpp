@@ -4,7 +4,9 @@
 #include "cli_args.h"
 #include "connection.h"
 #include "direct_print.h"
+#include "program_folder.h"
 #include "query.h"
+#include "template_print.h"
 
 #include <cstdio>
 
@@ -36,7 +38,30 @@ int CmdPrint(CliContext& ctx) {
     q.SQL = TableSelect(*ctx.connection, table, top);
     q.Open();
 
-    if (hasRtf) throw UsageError("--rtf is not available yet");
+    if (hasRtf) {
+        if (pageNumbers || count || grid || fit || allFields)
+            throw UsageError("--page-numbers, --count, --grid, --fit and --all-fields are for --out");
+        const int paperIndex = QStringList{"A4", "Letter", "Legal"}.indexOf(paperName, Qt::CaseInsensitive);
+        if (paperIndex < 0) throw UsageError("--rtf takes the paper A4, Letter or Legal");
+        if (hasFontSize && (points < 6 || points > 12))
+            throw UsageError("--rtf takes a font size from 6 to 12");
+        TTemplatePrint t;
+        t.DataSet = &q;
+        for (int i = 0; i < q.FieldCount(); ++i)
+            t.Columns.push_back({q.Fields(i)->FieldName, q.Fields(i)->DisplayLabel(), q.Fields(i)->Visible});
+        t.Paper = paperIndex;
+        t.Orientation = landscape ? 1 : 0;
+        t.Sums = sums;
+        t.Caption = title;
+        t.Measure();
+        // Without a font size the layout is fitted to the data, as the dialog's autoformat does.
+        if (hasFontSize)
+            t.FontIndex = points - 6;
+        else
+            t.Autoformat();
+        t.Run(ProgramFolder(), aaNone, rtf, QString(), false);
+        return 0;
+    }
     TPrintSource source = DataSetPrintSource(&q);
     TDirectPrintOptions o;
     o.caption = title;

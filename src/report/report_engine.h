@@ -67,6 +67,9 @@ public:
     std::function<void(const QString& funcName, const QVariantList& params, QVariant& result, bool& replace)>
         OnUserCalcParams;
     std::function<void()> OnReadInfo;
+    // Answers a name with markup of the output format, passed through as it stands (not escaped, no
+    // tags resolved); asked before the variables and OnUserCalc.
+    std::function<void(const QString& name, QString& markup, bool& replace)> OnUserCalcMarkup;
     std::function<void(int recNbr, bool& abort)> OnReportProcess;
     std::function<void(const QString& name, QImage& bmp)> OnGetPictureContent;
 

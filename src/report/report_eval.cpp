@@ -418,6 +418,15 @@ bool TReportEngine::lookupNameText(QStringView name, QString& text) {
 }
 
 bool TReportEngine::lookupName(QStringView name, TReportValue& value) {
+    if (OnUserCalcMarkup) {
+        QString markup;
+        bool replace = false;
+        OnUserCalcMarkup(name.trimmed().toString(), markup, replace);
+        if (replace) {
+            value.addMarkup(markup);
+            return true;
+        }
+    }
     QString text;
     if (!lookupNameText(name, text)) return false;
     // A value, escaped for the output; tags in it are resolved (self-reference ends at the depth limit).
