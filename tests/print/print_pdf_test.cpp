@@ -48,7 +48,8 @@ TEST(PrintPdf, EveryPageCarriesTitlesAndItsNumberAndTheLastTheSums) {
     const int rows = 150;
     const QString db = MakeRows(dir, rows);
     const QString pdf = dir.path("items.pdf");
-    CliRun r = Print(db, {"--out", pdf, "--title", "Stock & list", "--sums", "--page-numbers", "--count"});
+    CliRun r =
+        Print(db, {"--out", pdf, "--title", "Stock & list", "--sums", "--page-numbers", "--count", "--fit"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty());
     const int pages = PdfInfo(pdf, "Pages").toInt();
@@ -86,7 +87,7 @@ TEST(PrintPdf, OneRowMakesOnePage) {
     TempDir dir;
     const QString db = MakeRows(dir, 1);
     const QString pdf = dir.path("one.pdf");
-    CliRun r = Print(db, {"--out", pdf, "--sums", "--page-numbers", "--count"});
+    CliRun r = Print(db, {"--out", pdf, "--sums", "--page-numbers", "--count", "--fit"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(PdfInfo(pdf, "Pages"), "1");
     const QString text = PdfText(pdf);
@@ -110,7 +111,7 @@ TEST(PrintPdf, PaperAndOrientationAsChosen) {
     };
     for (const Case& c : cases) {
         const QString pdf = dir.path("p.pdf");
-        CliRun r = Print(db, QStringList{"--out", pdf} + c.args);
+        CliRun r = Print(db, QStringList{"--out", pdf, "--fit"} + c.args);
         ASSERT_EQ(r.status, 0) << r.err.toStdString();
         EXPECT_EQ(PdfInfo(pdf, "Page size"), c.size) << c.args.join(' ').toStdString();
         EXPECT_TRUE(HasTitleRow(PdfText(pdf)));
