@@ -214,9 +214,12 @@ QWidget* TMain::buildDataPage() {
     row1->addWidget(eTopRec);
     row1->addWidget(new QLabel(QStringLiteral("thousands")));
     v->addLayout(row1);
-    // A pick from the list loads at once; typing waits for a pause.
+    // A pick from the list loads at once; typing waits for a pause. Leaving the edited combo also
+    // activates it: the table already shown is not loaded again (that reload, run inside the click
+    // that moved the focus, swallowed the click).
     connect(cbTables, &QComboBox::activated, this, [this] {
         tablesTimer_.stop();
+        if (qData.Active() && !loadedTable_.isEmpty() && cbTables->currentText() == loadedTable_) return;
         guarded([this] { cbTablesUpdateTimer(); });
     });
     connect(cbTables, &QComboBox::editTextChanged, this, [this] {
@@ -527,7 +530,9 @@ void TMain::LoadTable() {
         TADOQuery& q;
         ~Detach() { q.OnFetchProgress = nullptr; }
     } detach{qData};
+    loadedTable_.clear();
     qData.Open();
+    loadedTable_ = cbTables->currentText();
     countAtLoad_ = total;
     fetchedAtLoad_ = qData.LoadedCount();
     lastRunMs_ = timer.elapsed();
@@ -578,6 +583,7 @@ void TMain::QueryStarting() {
 
 void TMain::DataQueryChanged() {
     // The rows are the query's now: the loaded table's count no longer describes them.
+    loadedTable_.clear();
     qCount.Close();
     countAtLoad_ = -1;
     lastRunMs_ = queryTimer_.isValid() && qData.Active() ? queryTimer_.elapsed() : -1;
@@ -761,6 +767,12 @@ void TMain::dropEvent(QDropEvent* event) {
     if (file.isEmpty()) return;
     event->acceptProposedAction();
     OpenFile(file);
+}
+
+bool TMain::event(QEvent* event) {
+    // The status line stays: the commands' hints show as tooltips instead of over it.
+    if (event->type() == QEvent::StatusTip) return true;
+    return QMainWindow::event(event);
 }
 
 bool TMain::eventFilter(QObject* watched, QEvent* event) {

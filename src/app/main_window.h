@@ -139,6 +139,7 @@ public:
     void DataQueryChanged();
 
 protected:
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -165,6 +166,7 @@ private:
     bool lastKeyEnter_ = false;
     bool abortLoad_ = false;
     LoadStatements lastLoad_;
+    QString loadedTable_;      // the table whose rows qData holds (empty for a query)
     qint64 countAtLoad_ = -1;  // the count query's answer at loading
     qint64 fetchedAtLoad_ = 0; // the records fetched then
     QElapsedTimer queryTimer_; // runs while a query of the SQL window opens

@@ -500,3 +500,19 @@ TEST_F(MainWindowTest, TitlesAndBarsOfferOnlyWorkingCommands) {
     actions.action("accWidthAuto")->trigger();
     EXPECT_EQ(grid->ColumnWidth(), cwAutoWidth);
 }
+
+// A table typed into the combo loads after the pause; leaving the combo does not load it again (that
+// reload ran inside the click that moved the focus and swallowed the click).
+TEST_F(MainWindowTest, TypedTableLoadsOnceAndTheFirstClickCounts) {
+    connect("Work.udl");
+    showWindow();
+    main->cbTables->lineEdit()->setFocus();
+    type("Orders");
+    QTest::qWait(800);
+    ASSERT_TRUE(main->qData.Active());
+    ASSERT_TRUE(main->grData->ChangeSort({"customer"}, false));
+    clickCell(1, 1); // the focus leaves the combo
+    EXPECT_EQ(main->qData.Sort(), "customer");
+    EXPECT_EQ(main->qData.RecNo(), 2);
+    EXPECT_TRUE(messages.shown.empty()) << messages.log().join('\n').toStdString();
+}
