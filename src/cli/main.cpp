@@ -1,6 +1,7 @@
 // tabulo-cli: the engines for batch work and measuring, without windows.
 #include "cli_args.h"
 #include "cmd_export.h"
+#include "cmd_gendata.h"
 #include "cmd_print.h"
 #include "cmd_report.h"
 #include "cmd_script.h"
@@ -46,6 +47,9 @@ const char* kUsage =
     "  print TABLE (--out FILE.pdf | --rtf FILE.rtf) [--top N] [--paper A4|Letter|Legal|A3|A5|B5|Executive]\n"
     "         [--landscape] [--title TEXT] [--sums] [--font-size N]\n"
     "         --out (direct print): [--page-numbers] [--count] [--grid] [--fit] [--all-fields]\n"
+    "  gendata TABLE --count N [--settings FILE] [--update]\n"
+    "         the generator grid saved for the table (\"Save settings\" of the window) in FILE, else in\n"
+    "         the program's settings file; inserts N records, or with --update rewrites the first N\n"
     "tabulo-cli words NUMBER [--lang en|cs] [--currency short|long|TEXT]   (English by default)\n"
     "tabulo-cli barcode TYPE DATA --out FILE.png [--checksum | --no-checksum] [--width N | --module N]\n"
     "  --module: pixels of the narrowest bar (1 to 49, default 3); --width: the widest module that fits\n"
@@ -70,6 +74,7 @@ const std::map<QString, Command>& commands() {
         {"sql", {CmdSql, true}},
         {"export", {CmdExport, true}},
         {"report", {CmdReport, true, true}},
+        {"gendata", {CmdGenData, true}},
         {"words", {CmdWords, false}},
         {"barcode", {CmdBarcode, false, true}},
         {"print", {CmdPrint, true, true}},
