@@ -55,6 +55,9 @@ bool durationDays(const char* s, double& days) {
     return true;
 }
 
+// Repeated cells with values beyond the largest sheet mark a damaged file, not a sheet to build.
+constexpr size_t kMaxRows = 1048576, kMaxColumns = 16384;
+
 class OdsReader : public WorkbookReader {
 public:
     explicit OdsReader(const FileSourceSpec& spec) : WorkbookReader(spec) {
@@ -72,6 +75,7 @@ protected:
         std::vector<pugi::xml_node> tables = c.tables();
         if (size_t(index) >= tables.size()) fail(QStringLiteral("sheet \"%1\" is gone").arg(sheets_[index]));
         size_t row = 0;
+        sheet_ = QStringLiteral("sheet \"%1\"").arg(sheets_[index]);
         addRows(tables[size_t(index)], table, row);
     }
 
@@ -105,6 +109,8 @@ private:
                 size_t repeat = std::max<size_t>(1, n.attribute("table:number-rows-repeated").as_ullong(1));
                 bool any = false;
                 for (size_t k = 0; k < repeat; ++k) {
+                    if (row >= kMaxRows)
+                        fail(sheet_ + QStringLiteral(": the sheet runs past row %1").arg(kMaxRows));
                     any = addCells(n, table, row);
                     ++row;
                     if (!any) {
@@ -159,6 +165,9 @@ private:
                 v.str = table.addString(text);
             }
             if (v.kind != SheetCell::Empty) {
+                if (col + repeat > kMaxColumns)
+                    fail(sheet_ +
+                         QStringLiteral(": row %1 runs past column %2").arg(row + 1).arg(kMaxColumns));
                 any = true;
                 for (size_t k = 0; k < repeat; ++k)
                     table.at(row, col + k) = v;
@@ -171,6 +180,7 @@ private:
     [[noreturn]] void fail(const QString& what) const { throw EDatabaseError(FileError(spec_.path, what)); }
 
     TZipArchive zip_;
+    QString sheet_; // the sheet being read, for messages
 };
 } // namespace
 
