@@ -390,6 +390,20 @@ TEST_F(CliOutputTest, FailedCommandsLeaveNoFileBehind) {
             "<w:t>&lt;&lt;scan(A)&gt;&gt;</w:t></w:r></w:p></w:body></w:document>");
         zip.close(true);
     }
+    // Every order's comment, so the package outgrows the limit below; and a template that is no package.
+    WriteFile(dir.path("orders.docx"), ReadFile(dir.path("t.docx")));
+    {
+        TZipArchive zip;
+        zip.open(dir.path("orders.docx"));
+        zip.write("word/document.xml",
+                  "<?xml version=\"1.0\"?><w:document "
+                  "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body>"
+                  "<w:p><w:r><w:t>&lt;&lt;scan(A)&gt;&gt;</w:t></w:r></w:p>"
+                  "<w:p><w:r><w:t>&lt;&lt;A.OrderID&gt;&gt; &lt;&lt;A.Comment&gt;&gt;</w:t></w:r></w:p>"
+                  "<w:p><w:r><w:t>&lt;&lt;endscan(A)&gt;&gt;</w:t></w:r></w:p></w:body></w:document>");
+        zip.close(true);
+    }
+    WriteFile(dir.path("nozip.docx"), "not a package");
     // Writes that fail half-way: a file size limit of 1 KB (the kernel's EFBIG).
     const auto limited = [](const QStringList& args) {
         QProcess p;
@@ -403,7 +417,7 @@ TEST_F(CliOutputTest, FailedCommandsLeaveNoFileBehind) {
     struct Case {
         const char* what;
         CliRun run;
-        const char* error;
+        QString error; // the messages name the files the user gave, with the system's reason
     } cases[] = {
         {"export over the limit",
          limited({"--udl", demo, "export", "Orders", "--format", "text", "--out", out + "/big.txt"}),
@@ -420,11 +434,22 @@ TEST_F(CliOutputTest, FailedCommandsLeaveNoFileBehind) {
               out + "/e.txt"}),
          "Unknown encoding"},
         {"a bad barcode", cli({"barcode", "CodeEAN13", "12x", "--out", out + "/b.png"}), "numeric"},
+        {"a DOCX package over the limit",
+         limited({"--udl", demo, "report", "Orders", "--template", dir.path("orders.docx"), "--out",
+                  out + "/big.docx"}),
+         "Cannot write package \"" + out + "/big.docx\": "},
+        {"a template that is no package",
+         cli({"--connect", conn, "report", "t x", "--template", dir.path("nozip.docx"), "--out",
+              out + "/n.docx"}),
+         "Cannot open package \"" + dir.path("nozip.docx") + "\": Not a zip archive"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(c.run.status, 1) << c.what << ": " << c.run.err.toStdString();
         EXPECT_TRUE(c.run.err.contains(c.error)) << c.what << ": " << c.run.err.toStdString();
+        EXPECT_FALSE(c.run.err.contains(".tabulo-save")) << c.what << ": " << c.run.err.toStdString();
+        EXPECT_FALSE(c.run.err.contains("Unknown error")) << c.what << ": " << c.run.err.toStdString();
     }
+    EXPECT_TRUE(cases[5].run.err.contains("File too large")) << cases[5].run.err.toStdString();
     EXPECT_EQ(FolderNames(out), QStringList({"keep.txt"}));
     EXPECT_EQ(ReadFile(out + "/keep.txt"), "old");
 }
