@@ -1,5 +1,5 @@
 #pragma once
-// The program's database connection: a connection file ("FILE NAME=" + path) or a provider string.
+// The program's database connection: a connection file (ConnectionFileString(path)) or a provider string.
 #include "provider.h"
 
 #include <QStringList>

@@ -453,7 +453,9 @@ qint64 SqliteProvider::executeBatch(const QString& sql) {
         Stmt s;
         const char* tail = nullptr;
         if (sqlite3_prepare_v2(db_, p, int(end - p), &s.st, &tail) != SQLITE_OK) fail(QString());
-        if (!s.st && tail <= p) throw EDatabaseError(QStringLiteral("The command text cannot be read on"));
+        if (!s.st && tail <= p) // no statement and no progress: fail rather than spin
+            throw EDatabaseError(
+                QStringLiteral("The command text cannot be read past byte %1").arg(p - u.constData()));
         p = tail;
         if (!s.st) continue; // blank or comment
         sqlite3_int64 before = sqlite3_total_changes64(db_);

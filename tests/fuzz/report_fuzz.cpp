@@ -1,10 +1,10 @@
 // libFuzzer target: any bytes as a plain-text template (and as a bare expression and condition) over a
 // small dataset. Template errors are expected; crashes, hangs and sanitizer reports are not.
 #include "connection.h"
+#include "fuzz_app.h"
 #include "query.h"
 #include "text_report.h"
 
-#include <QCoreApplication>
 #include <cstddef>
 #include <cstdint>
 
@@ -27,10 +27,7 @@ struct Fixture {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static int argc = 1;
-    static char name[] = "report_fuzz";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
+    EnsureFuzzApplication();
     static Fixture fx;
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
     TTextReport report;
