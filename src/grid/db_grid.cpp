@@ -623,8 +623,9 @@ std::vector<int> TkDBGrid::DataWidths(bool withTitles) const {
                 best = std::max(best, fm.horizontalAdvance(text) + 8);
             }
         }
-        // A number beyond the rows read must not be cut: numbers take their field's display width.
-        if (any && IsNumericField(*f))
+        // Sized from the first rows only, a number further down must not be cut: numbers then take
+        // their field's display width.
+        if (any && IsNumericField(*f) && rows < ds->RecordCount())
             best = std::max(best, f->DisplayWidth() * fm.horizontalAdvance(QLatin1Char('0')) + 8);
         widths[size_t(c)] = best;
     }

@@ -165,10 +165,16 @@ TDlgGenSQL::TDlgGenSQL(SqlToolHost* host, QWidget* parent) : QDialog(parent), ho
 
 bool TDlgGenSQL::event(QEvent* e) {
     const bool handled = QDialog::event(e);
-    if (e->type() == QEvent::WindowActivate) {
+    if (e->type() == QEvent::Show && !e->spontaneous()) {
+        // Filled when shown too: without a window manager the window may never be activated.
+        shownFresh_ = true;
+        guarded([this] { FormActivate(); });
+    } else if (e->type() == QEvent::WindowActivate) {
         // The box of a failed reload activates the window again when it closes: do not reload into
         // the same failure over and over.
-        if (skipActivate_)
+        if (shownFresh_)
+            shownFresh_ = false; // just filled
+        else if (skipActivate_)
             skipActivate_ = false;
         else
             guarded([this] { FormActivate(); });

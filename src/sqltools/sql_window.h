@@ -86,4 +86,5 @@ private:
     SqlToolHost* host_;
     SqlHighlighter* highlighter_;
     bool skipActivate_ = false;
+    bool shownFresh_ = false;
 };

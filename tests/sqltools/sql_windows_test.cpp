@@ -290,6 +290,11 @@ TEST_F(SqlWindow, ListsTablesViewsAndColumnsAndFilters) {
     EXPECT_EQ(w.SelTbl, QStringLiteral("Order Details"));
     EXPECT_EQ(texts(w.lbFields), (QStringList{"*", "id", "Name", "Unit Price"}));
     EXPECT_EQ(w.lbFields->currentRow(), 0);
+
+    // Showing the window fills it, whether or not it gets activated.
+    TDlgGenSQL shown(&host);
+    shown.show();
+    EXPECT_EQ(texts(shown.lbTables), w.mTables);
 }
 
 TEST_F(SqlWindow, InsertionsReplaceTheSelectionEndingInABlank) {
