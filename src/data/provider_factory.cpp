@@ -13,10 +13,10 @@
 namespace {
 std::unique_ptr<Provider> fromInitString(const QString& text, const QString& baseDir) {
     // A bare path to a spreadsheet, text, dBase or Access file opens it read-only.
-    if (std::optional<FileSourceSpec> file = FileSourceOfPath(text, baseDir))
+    if (std::optional<FileSource> file = FileSourceOfPath(text, baseDir))
         return std::make_unique<FilesProvider>(*file);
     InitString s = InitString::parse(text);
-    if (std::optional<FileSourceSpec> file = FileSourceOf(s, baseDir))
+    if (std::optional<FileSource> file = FileSourceOf(s, baseDir))
         return std::make_unique<FilesProvider>(*file);
     QString provider = s.value(QStringLiteral("Provider")).trimmed();
     if (provider.isEmpty() && !s.has(QStringLiteral("Driver")) && !s.has(QStringLiteral("DSN")))

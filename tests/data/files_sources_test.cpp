@@ -163,11 +163,11 @@ TEST(FileSources, ConnectionStringsPickTheirReader) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.connection.toStdString());
-        std::optional<FileSourceSpec> spec = FileSourceOf(InitString::parse(c.connection), dir.path());
-        ASSERT_TRUE(spec.has_value());
-        EXPECT_EQ(int(spec->kind), int(c.kind));
-        EXPECT_EQ(spec->path, c.path);
-        EXPECT_EQ(spec->header, c.header);
+        std::optional<FileSource> source = FileSourceOf(InitString::parse(c.connection), dir.path());
+        ASSERT_TRUE(source.has_value());
+        EXPECT_EQ(int(source->kind), int(c.kind));
+        EXPECT_EQ(source->path, c.path);
+        EXPECT_EQ(source->header, c.header);
     }
     for (const char* other :
          {"Provider=SQLite;Data Source=x.sqlite", "Driver={PostgreSQL Unicode};Server=localhost",

@@ -89,7 +89,7 @@ struct AccessReader::Impl {
     };
 };
 
-AccessReader::AccessReader(const FileSourceSpec& spec) : path_(spec.path), d_(std::make_unique<Impl>()) {
+AccessReader::AccessReader(const FileSource& source) : path_(source.path), d_(std::make_unique<Impl>()) {
     checkHeader(path_);
     d_->mdb = mdb_open(QFile::encodeName(path_).constData(), MDB_NOFLAGS);
     if (!d_->mdb) fail(QStringLiteral("libmdb cannot open it"));

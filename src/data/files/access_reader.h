@@ -8,7 +8,7 @@ struct _MdbHandle;
 
 class AccessReader : public TableReader {
 public:
-    explicit AccessReader(const FileSourceSpec& spec);
+    explicit AccessReader(const FileSource& source);
     ~AccessReader() override;
     QStringList tables() override;
     void read(const QString& table, ResultSink& sink, qint64 maxRows) override;

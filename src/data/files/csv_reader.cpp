@@ -504,8 +504,8 @@ void CsvReader::read(ResultSink& sink, qint64 maxRows) {
 
 // --- folders of text files
 
-TextFolderReader::TextFolderReader(const FileSourceSpec& spec) : spec_(spec) {
-    FileFolder folder(spec.path, {"csv", "txt", "tab", "asc"});
+TextFolderReader::TextFolderReader(const FileSource& source) : source_(source) {
+    FileFolder folder(source.path, {"csv", "txt", "tab", "asc"});
     dir_ = folder.dir();
     files_ = folder.files();
 }
@@ -517,7 +517,7 @@ QStringList TextFolderReader::tables() {
 // schema.ini beside the files: a section per file with Format, ColNameHeader, CharacterSet and
 // Col1=Name Type Width n entries.
 TextOptions TextFolderReader::optionsFor(const QString& file) const {
-    TextOptions o = spec_.text;
+    TextOptions o = source_.text;
     QFile ini(QDir(dir_).filePath(QStringLiteral("schema.ini")));
     if (!ini.open(QIODevice::ReadOnly)) return o;
     const QStringList lines = QString::fromUtf8(ini.readAll()).split(QRegularExpression("\r\n|\n|\r"));

@@ -35,13 +35,13 @@ private:
 // The text tables of one file or of a folder of files.
 class TextFolderReader : public TableReader {
 public:
-    explicit TextFolderReader(const FileSourceSpec& spec);
+    explicit TextFolderReader(const FileSource& source);
     QStringList tables() override;
     void read(const QString& table, ResultSink& sink, qint64 maxRows) override;
 
 private:
     TextOptions optionsFor(const QString& file) const;
-    FileSourceSpec spec_;
+    FileSource source_;
     QString dir_;
     QStringList files_;
 };

@@ -369,8 +369,8 @@ void ReadDbfFile(const QString& path, ResultSink& sink, qint64 maxRows) {
     DbfFile(path).read(sink, maxRows);
 }
 
-DbfFolderReader::DbfFolderReader(const FileSourceSpec& spec) : spec_(spec) {
-    FileFolder folder(spec.path, {"dbf"});
+DbfFolderReader::DbfFolderReader(const FileSource& source) : source_(source) {
+    FileFolder folder(source.path, {"dbf"});
     dir_ = folder.dir();
     files_ = folder.files();
 }

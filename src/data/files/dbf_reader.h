@@ -7,13 +7,13 @@
 
 class DbfFolderReader : public TableReader {
 public:
-    explicit DbfFolderReader(const FileSourceSpec& spec);
+    explicit DbfFolderReader(const FileSource& source);
     QStringList tables() override;
     void read(const QString& table, ResultSink& sink, qint64 maxRows) override;
     std::vector<ColumnDesc> columns(const QString& table) override;
 
 private:
-    FileSourceSpec spec_;
+    FileSource source_;
     QString dir_;
     QStringList files_;
 };

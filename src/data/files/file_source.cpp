@@ -85,16 +85,16 @@ void ApplyTextFormat(const QString& fmt, TextOptions& t, const QString& where) {
 
 namespace {
 // The text options that Extended Properties or an ODBC text-driver string give.
-void applyTextKey(const QString& key, const QString& value, FileSourceSpec& spec, const QString& where) {
+void applyTextKey(const QString& key, const QString& value, FileSource& source, const QString& where) {
     if (key.compare(QLatin1String("HDR"), Qt::CaseInsensitive) == 0 ||
         key.compare(QLatin1String("ColNameHeader"), Qt::CaseInsensitive) == 0) {
-        spec.text.header = yes(value) ? 1 : 0;
-        spec.header = spec.text.header;
+        source.text.header = yes(value) ? 1 : 0;
+        source.header = source.text.header;
     } else if (key.compare(QLatin1String("FMT"), Qt::CaseInsensitive) == 0 ||
                key.compare(QLatin1String("Format"), Qt::CaseInsensitive) == 0) {
-        ApplyTextFormat(value, spec.text, where);
+        ApplyTextFormat(value, source.text, where);
     } else if (key.compare(QLatin1String("CharacterSet"), Qt::CaseInsensitive) == 0) {
-        spec.text.charset = value;
+        source.text.charset = value;
     }
 }
 
@@ -167,41 +167,41 @@ QString FileKindName(FileKind kind) {
     return QString();
 }
 
-std::optional<FileSourceSpec> FileSourceOfPath(const QString& path, const QString& baseDir) {
+std::optional<FileSource> FileSourceOfPath(const QString& path, const QString& baseDir) {
     if (path.contains('=') || path.trimmed().isEmpty()) return std::nullopt;
     QString p = localPath(path, baseDir);
     QFileInfo fi(p);
     std::optional<FileKind> kind = FileKindOfExtension(fi.suffix());
     if (!kind) return std::nullopt;
-    FileSourceSpec spec;
-    spec.kind = *kind;
-    spec.path = p;
-    return spec;
+    FileSource source;
+    source.kind = *kind;
+    source.path = p;
+    return source;
 }
 
-std::optional<FileSourceSpec> FileSourceOf(const InitString& s, const QString& baseDir) {
+std::optional<FileSource> FileSourceOf(const InitString& s, const QString& baseDir) {
     const QString provider = s.value(QStringLiteral("Provider")).trimmed();
     const bool jet =
         startsWithCI(provider, "Microsoft.Jet.OLEDB") || startsWithCI(provider, "Microsoft.ACE.OLEDB");
-    FileSourceSpec spec;
+    FileSource source;
     if (jet) {
         const QString where = QStringLiteral("Provider %1").arg(provider);
-        QString source = s.value(QStringLiteral("Data Source"));
-        if (source.trimmed().isEmpty())
+        QString dataSource = s.value(QStringLiteral("Data Source"));
+        if (dataSource.trimmed().isEmpty())
             throw EDatabaseError(QStringLiteral("%1: the connection names no Data Source").arg(where));
-        spec.path = localPath(source, baseDir);
+        source.path = localPath(dataSource, baseDir);
         std::optional<FileKind> stated;
         for (const auto& [k, v] : extendedProperties(s.value(QStringLiteral("Extended Properties")))) {
             if (v.isEmpty() && !k.contains('=')) {
                 if (std::optional<FileKind> kind = kindOfProperty(k, where)) stated = kind;
             } else {
-                applyTextKey(k, v, spec, where);
+                applyTextKey(k, v, source, where);
             }
         }
-        if (!stated) stated = FileKindOfExtension(QFileInfo(spec.path).suffix());
+        if (!stated) stated = FileKindOfExtension(QFileInfo(source.path).suffix());
         if (!stated) stated = FileKind::Access; // the provider's own database format
-        spec.kind = settle(*stated, spec.path);
-        return spec;
+        source.kind = settle(*stated, source.path);
+        return source;
     }
     // ODBC file drivers, plain or through MSDASQL.
     if (!provider.isEmpty() && !startsWithCI(provider, "MSDASQL")) return std::nullopt;
@@ -212,15 +212,15 @@ std::optional<FileSourceSpec> FileSourceOf(const InitString& s, const QString& b
     QString dbq = s.value(QStringLiteral("DBQ"));
     if (dbq.isEmpty()) dbq = s.value(QStringLiteral("SOURCEDB"));
     QString dir = s.value(QStringLiteral("DefaultDir"));
-    QString source = !dbq.trimmed().isEmpty() ? dbq : dir;
-    if (source.trimmed().isEmpty())
+    QString dataSource = !dbq.trimmed().isEmpty() ? dbq : dir;
+    if (dataSource.trimmed().isEmpty())
         throw EDatabaseError(QStringLiteral("%1: the connection names no DBQ or DefaultDir").arg(where));
-    spec.path = localPath(source, baseDir);
+    source.path = localPath(dataSource, baseDir);
     if ((*kind == FileKind::Text || *kind == FileKind::DBase) && !dbq.isEmpty() && !dir.isEmpty() &&
-        !QFileInfo(spec.path).isDir() && QFileInfo(localPath(dir, baseDir)).isDir())
-        spec.path = localPath(dir, baseDir);
+        !QFileInfo(source.path).isDir() && QFileInfo(localPath(dir, baseDir)).isDir())
+        source.path = localPath(dir, baseDir);
     for (const auto& [k, v] : s.items())
-        applyTextKey(k, v, spec, where);
-    spec.kind = settle(*kind, spec.path);
-    return spec;
+        applyTextKey(k, v, source, where);
+    source.kind = settle(*kind, source.path);
+    return source;
 }

@@ -21,7 +21,7 @@ struct TextOptions {
     std::vector<QString> names; // column names given by the caller (fixed width)
 };
 
-struct FileSourceSpec {
+struct FileSource {
     FileKind kind = FileKind::Text;
     QString path; // a file, or for Text and dBase also a folder of files
     TextOptions text;
@@ -31,10 +31,10 @@ struct FileSourceSpec {
 // The file source an initialisation string names, or none when it names another provider.
 // Relative paths are taken relative to baseDir. Raises for a file provider string it cannot serve
 // (no data source, an unsupported kind), naming what is wrong.
-std::optional<FileSourceSpec> FileSourceOf(const InitString& s, const QString& baseDir);
+std::optional<FileSource> FileSourceOf(const InitString& s, const QString& baseDir);
 
 // A bare path to a file or folder with one of the known extensions (".csv", ".xlsx", ".mdb", ...).
-std::optional<FileSourceSpec> FileSourceOfPath(const QString& path, const QString& baseDir);
+std::optional<FileSource> FileSourceOfPath(const QString& path, const QString& baseDir);
 
 // FMT= / Format=: Delimited, Delimited(x), TabDelimited, CSVDelimited, FixedLength; raises naming
 // `where` for other formats.

@@ -44,11 +44,11 @@ void copyCell(const Column& from, const TextArena& fromArena, uint32_t row, Colu
 }
 } // namespace
 
-FilesProvider::FilesProvider(const FileSourceSpec& spec) : spec_(spec) {}
+FilesProvider::FilesProvider(const FileSource& source) : source_(source) {}
 FilesProvider::~FilesProvider() = default;
 
 void FilesProvider::open() {
-    reader_ = OpenTableReader(spec_);
+    reader_ = OpenTableReader(source_);
 }
 
 void FilesProvider::close() {
@@ -137,7 +137,7 @@ void FilesProvider::query(const QString& sql, const QVariantList& params, Result
 
 qint64 FilesProvider::execute(const QString& sql, const QVariantList&) {
     throw EDatabaseError(QStringLiteral("The file source \"%1\" is read-only: \"%2\" is not supported")
-                             .arg(spec_.path, sql.trimmed().left(40)));
+                             .arg(source_.path, sql.trimmed().left(40)));
 }
 
 qint64 FilesProvider::executeBatch(const QString& sql) {

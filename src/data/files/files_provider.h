@@ -8,7 +8,7 @@
 
 class FilesProvider : public Provider {
 public:
-    explicit FilesProvider(const FileSourceSpec& spec);
+    explicit FilesProvider(const FileSource& source);
     ~FilesProvider() override;
 
     QString name() const override { return QStringLiteral("Files"); }
@@ -16,7 +16,7 @@ public:
     void close() override;
     bool connected() const override { return reader_ != nullptr; }
     const Dialect& dialect() const override { return dialect_; }
-    QString defaultDatabase() const override { return spec_.path; }
+    QString defaultDatabase() const override { return source_.path; }
     void query(const QString& sql, const QVariantList& params, ResultSink& sink) override;
     qint64 execute(const QString& sql, const QVariantList& params) override;
     qint64 executeBatch(const QString& sql) override;
@@ -27,14 +27,14 @@ public:
     void commitTrans() override {}
     void rollbackTrans() override {}
 
-    const FileSourceSpec& spec() const { return spec_; }
+    const FileSource& source() const { return source_; }
 
 private:
     TableReader& reader() const;
     // The table's name as the reader lists it (case and a sheet's "$" settled).
     QString tableName(const QString& name) const;
 
-    FileSourceSpec spec_;
+    FileSource source_;
     std::unique_ptr<TableReader> reader_;
     Dialect dialect_{DialectKind::MSSQL};
 };

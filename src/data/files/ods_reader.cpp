@@ -60,8 +60,8 @@ constexpr size_t kMaxRows = 1048576, kMaxColumns = 16384;
 
 class OdsReader : public WorkbookReader {
 public:
-    explicit OdsReader(const FileSourceSpec& spec) : WorkbookReader(spec) {
-        zip_.open(spec.path);
+    explicit OdsReader(const FileSource& source) : WorkbookReader(source) {
+        zip_.open(source.path);
         if (!zip_.contains("content.xml")) fail(QStringLiteral("the package holds no content.xml"));
         // The document is parsed again for each sheet read, so a connection does not hold it.
         Content c(*this);
@@ -177,13 +177,13 @@ private:
         return any;
     }
 
-    [[noreturn]] void fail(const QString& what) const { throw EDatabaseError(FileError(spec_.path, what)); }
+    [[noreturn]] void fail(const QString& what) const { throw EDatabaseError(FileError(source_.path, what)); }
 
     TZipArchive zip_;
     QString sheet_; // the sheet being read, for messages
 };
 } // namespace
 
-std::unique_ptr<TableReader> OpenOdsReader(const FileSourceSpec& spec) {
-    return std::make_unique<OdsReader>(spec);
+std::unique_ptr<TableReader> OpenOdsReader(const FileSource& source) {
+    return std::make_unique<OdsReader>(source);
 }

@@ -7,7 +7,7 @@
 
 class WorkbookReader : public TableReader {
 public:
-    explicit WorkbookReader(const FileSourceSpec& spec) : spec_(spec) {}
+    explicit WorkbookReader(const FileSource& source) : source_(source) {}
     QStringList tables() override;
     void read(const QString& table, ResultSink& sink, qint64 maxRows) override;
 
@@ -16,9 +16,9 @@ protected:
     QStringList sheets_;
     // Reads sheet i into the table; errors name the sheet.
     virtual void loadSheet(int index, SheetTable& table) = 0;
-    FileSourceSpec spec_;
+    FileSource source_;
 };
 
-std::unique_ptr<TableReader> OpenXlsxReader(const FileSourceSpec& spec);
-std::unique_ptr<TableReader> OpenOdsReader(const FileSourceSpec& spec);
-std::unique_ptr<TableReader> OpenXlsReader(const FileSourceSpec& spec);
+std::unique_ptr<TableReader> OpenXlsxReader(const FileSource& source);
+std::unique_ptr<TableReader> OpenOdsReader(const FileSource& source);
+std::unique_ptr<TableReader> OpenXlsReader(const FileSource& source);

@@ -29,27 +29,27 @@ QString FileError(const QString& path, const QString& what) {
     return QStringLiteral("File \"%1\": %2").arg(QDir::toNativeSeparators(path), what);
 }
 
-std::unique_ptr<TableReader> OpenTableReader(const FileSourceSpec& spec) {
-    QFileInfo fi(spec.path);
-    if (!fi.exists()) throw EDatabaseError(QStringLiteral("File \"%1\" does not exist").arg(spec.path));
-    bool folderKind = spec.kind == FileKind::Text || spec.kind == FileKind::DBase;
+std::unique_ptr<TableReader> OpenTableReader(const FileSource& source) {
+    QFileInfo fi(source.path);
+    if (!fi.exists()) throw EDatabaseError(QStringLiteral("File \"%1\" does not exist").arg(source.path));
+    bool folderKind = source.kind == FileKind::Text || source.kind == FileKind::DBase;
     if (fi.isDir() && !folderKind)
         throw EDatabaseError(
-            QStringLiteral("\"%1\" is a folder, not a %2 file").arg(spec.path, FileKindName(spec.kind)));
-    if (!fi.isReadable()) throw EDatabaseError(QStringLiteral("Cannot open file \"%1\".").arg(spec.path));
-    switch (spec.kind) {
+            QStringLiteral("\"%1\" is a folder, not a %2 file").arg(source.path, FileKindName(source.kind)));
+    if (!fi.isReadable()) throw EDatabaseError(QStringLiteral("Cannot open file \"%1\".").arg(source.path));
+    switch (source.kind) {
     case FileKind::Text:
-        return std::make_unique<TextFolderReader>(spec);
+        return std::make_unique<TextFolderReader>(source);
     case FileKind::Xlsx:
-        return OpenXlsxReader(spec);
+        return OpenXlsxReader(source);
     case FileKind::Ods:
-        return OpenOdsReader(spec);
+        return OpenOdsReader(source);
     case FileKind::Xls:
-        return OpenXlsReader(spec);
+        return OpenXlsReader(source);
     case FileKind::DBase:
-        return std::make_unique<DbfFolderReader>(spec);
+        return std::make_unique<DbfFolderReader>(source);
     case FileKind::Access:
-        return std::make_unique<AccessReader>(spec);
+        return std::make_unique<AccessReader>(source);
     }
     throw EDatabaseError(QStringLiteral("Unknown file kind"));
 }

@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <memory>
 
-struct FileSourceSpec;
+struct FileSource;
 
 class TableReader {
 public:
@@ -20,7 +20,7 @@ public:
 };
 
 // Opens the reader for a source; raises naming the file when it is missing or not of its kind.
-std::unique_ptr<TableReader> OpenTableReader(const FileSourceSpec& spec);
+std::unique_ptr<TableReader> OpenTableReader(const FileSource& source);
 
 // A sink that keeps rows in a store of its own (column lists, scratch reads).
 class StoreSink : public ResultSink {

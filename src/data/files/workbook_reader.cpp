@@ -15,8 +15,8 @@ void WorkbookReader::read(const QString& table, ResultSink& sink, qint64 maxRows
         if (sheets_[i].compare(name, Qt::CaseInsensitive) == 0) {
             SheetTable t;
             loadSheet(i, t);
-            t.write(sink, spec_.header != 0, maxRows);
+            t.write(sink, source_.header != 0, maxRows);
             return;
         }
-    throw EDatabaseError(FileError(spec_.path, QStringLiteral("there is no sheet \"%1\"").arg(table)));
+    throw EDatabaseError(FileError(source_.path, QStringLiteral("there is no sheet \"%1\"").arg(table)));
 }

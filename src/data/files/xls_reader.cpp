@@ -9,8 +9,8 @@
 namespace {
 class XlsReader : public WorkbookReader {
 public:
-    explicit XlsReader(const FileSourceSpec& spec) : WorkbookReader(spec) {
-        int rc = freexl_open(QFile::encodeName(spec.path).constData(), &handle_.h);
+    explicit XlsReader(const FileSource& source) : WorkbookReader(source) {
+        int rc = freexl_open(QFile::encodeName(source.path).constData(), &handle_.h);
         if (rc != FREEXL_OK) fail(rc, QStringLiteral("it is not a readable Excel 97-2003 workbook"));
         unsigned info = 0;
         if (freexl_get_info(handle_.h, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK &&
@@ -75,7 +75,7 @@ protected:
 private:
     [[noreturn]] void fail(int rc, const QString& what) const {
         QString detail = rc ? QStringLiteral(" (freexl error %1)").arg(rc) : QString();
-        throw EDatabaseError(FileError(spec_.path, what + detail));
+        throw EDatabaseError(FileError(source_.path, what + detail));
     }
     // Closed also when the constructor fails, as freexl asks.
     struct Handle {
@@ -87,6 +87,6 @@ private:
 };
 } // namespace
 
-std::unique_ptr<TableReader> OpenXlsReader(const FileSourceSpec& spec) {
-    return std::make_unique<XlsReader>(spec);
+std::unique_ptr<TableReader> OpenXlsReader(const FileSource& source) {
+    return std::make_unique<XlsReader>(source);
 }

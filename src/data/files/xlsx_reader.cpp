@@ -85,8 +85,8 @@ constexpr size_t kMaxRows = 1048576, kMaxColumns = 16384;
 
 class XlsxReader : public WorkbookReader {
 public:
-    explicit XlsxReader(const FileSourceSpec& spec) : WorkbookReader(spec) {
-        zip_.open(spec.path);
+    explicit XlsxReader(const FileSource& source) : WorkbookReader(source) {
+        zip_.open(source.path);
         QString wbPath = QStringLiteral("xl/workbook.xml");
         pugi::xml_document rels;
         if (zip_.contains("_rels/.rels") && parse(rels, "_rels/.rels"))
@@ -292,7 +292,7 @@ private:
             doc.load_buffer(xml.constData(), size_t(xml.size()), pugi::parse_default | pugi::parse_ws_pcdata);
         return bool(res);
     }
-    [[noreturn]] void fail(const QString& what) const { throw EDatabaseError(FileError(spec_.path, what)); }
+    [[noreturn]] void fail(const QString& what) const { throw EDatabaseError(FileError(source_.path, what)); }
 
     TZipArchive zip_;
     QStringList sheetPaths_;
@@ -302,6 +302,6 @@ private:
 };
 } // namespace
 
-std::unique_ptr<TableReader> OpenXlsxReader(const FileSourceSpec& spec) {
-    return std::make_unique<XlsxReader>(spec);
+std::unique_ptr<TableReader> OpenXlsxReader(const FileSource& source) {
+    return std::make_unique<XlsxReader>(source);
 }
