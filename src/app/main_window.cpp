@@ -746,6 +746,10 @@ void TMain::lblHelpClick() {
 void TMain::closeEvent(QCloseEvent* event) {
     // Closing leaves the record: what was typed is saved, or the user says what to do with it.
     if (!grData->CommitEdit()) return event->ignore();
+    // A record opened for editing with nothing written to it needs no question.
+    if (TDataSet* ds = ds1.DataSet();
+        ds && ds->Active() && !ds->Modified() && (ds->State() == dsEdit || ds->State() == dsInsert))
+        ds->Cancel();
     actions_->SetActiveGrid(grData);
     if (!actions_->CheckEditState(true)) return event->ignore();
     QMainWindow::closeEvent(event);

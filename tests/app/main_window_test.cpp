@@ -396,7 +396,19 @@ TEST_F(MainWindowTest, NewRecordFilledCellByCellIsSavedWithTheButton) {
     key(Qt::Key_F2);
     key(Qt::Key_Escape);
     EXPECT_EQ(main->qData.State(), dsBrowse);
+    // Closing with a record opened but untouched asks nothing; with a typed new record it asks.
+    clickCommand("aceEdit");
+    main->close();
+    EXPECT_FALSE(main->isVisible());
     EXPECT_TRUE(messages.shown.empty()) << messages.log().join('\n').toStdString();
+    showWindow();
+    clickCell(0, 1);
+    clickCommand("aceAdd");
+    type("11");
+    messages.answers.push_back(MsgAnswer::Yes);
+    main->close();
+    EXPECT_EQ(messages.log().filter("question").size(), 1);
+    EXPECT_EQ(readBack("SELECT COUNT(*) FROM Orders WHERE id = 11"), "1");
 }
 
 TEST_F(MainWindowTest, DatabaseFileOpensDirectlyFromTheCommandLineOrADrop) {
