@@ -1,6 +1,7 @@
 #include "text_encoding.h"
 
 #include "exceptions.h"
+#include "text_file.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -81,6 +82,7 @@ TextEncoding SystemCodePage() {
 }
 void SetSystemCodePage(const QByteArray& name) {
     g_codePage = TextEncoding{name, false};
+    SetTextFileCodePage(name); // the other text files the program reads follow it
 }
 
 QString DecodeText(const QByteArray& bytes, TextEncoding& enc) {

@@ -106,6 +106,22 @@ TEST(TextFiles, DecodedAsWrittenOrRefusedNamingTheLine) {
             EXPECT_EQ(e.Message, "File \"" + c.error) << c.bytes.toHex().toStdString();
         }
     }
+    // A configured 8-bit code page reads what is not UTF-8; a byte it does not define is refused.
+    SetTextFileCodePage("CP1250");
+    EXPECT_EQ(DecodeTextFile("\x8A"
+                             "a\x9A",
+                             "F.txt"),
+              "Šaš");
+    EXPECT_EQ(DecodeTextFile("Müller", "F.txt"), "Müller");
+    try {
+        DecodeTextFile("ok\n\x98", "F.txt");
+        ADD_FAILURE() << "accepted";
+    } catch (const Exception& e) {
+        EXPECT_EQ(
+            e.Message,
+            "File \"F.txt\", line 2: the text is neither UTF-8 nor CP1250 (byte 0x98); save it as UTF-8");
+    }
+    SetTextFileCodePage("UTF-8");
 }
 
 // Parts no real document has are refused before anything is allocated for them.
