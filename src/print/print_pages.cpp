@@ -57,9 +57,9 @@ bool PaperSizeByName(const QString& name, QPageSize& size) {
 
 TPdfFilePages::TPdfFilePages(const QString& path, const QPageSize& paper,
                              QPageLayout::Orientation orientation, int resolution)
-    : TDevicePages(nullptr), file_(path) {
+    : TDevicePages(nullptr), safe_(path, SafeFile::WorkFile), file_(safe_.workFile()) {
     if (!file_.open(QIODevice::WriteOnly))
-        throw Exception(QStringLiteral("Cannot write file \"%1\".").arg(path));
+        throw Exception(QStringLiteral("Cannot write file \"%1\": %2.").arg(path, file_.errorString()));
     writer_ = std::make_unique<QPdfWriter>(&file_);
     writer_->setResolution(resolution);
     writer_->setPageLayout(QPageLayout(paper, orientation, QMarginsF(0, 0, 0, 0)));
@@ -70,18 +70,18 @@ TPdfFilePages::TPdfFilePages(const QString& path, const QPageSize& paper,
 TPdfFilePages::~TPdfFilePages() {
     if (painter_.isActive()) painter_.end();
     writer_.reset();
-    // Not committed: QSaveFile drops the temporary file.
+    // Not committed: SafeFile drops the temporary file.
 }
 
 void TPdfFilePages::finish(bool aborted) {
     TDevicePages::finish(aborted);
     writer_.reset();
-    if (aborted) {
-        file_.cancelWriting();
-        file_.commit();
-        return;
-    }
-    if (!file_.commit()) throw Exception(QStringLiteral("Cannot write file \"%1\".").arg(file_.fileName()));
+    const bool written = file_.error() == QFileDevice::NoError && file_.flush();
+    const QString reason = file_.errorString();
+    file_.close();
+    if (aborted) return; // the temporary file goes with SafeFile
+    if (!written) throw Exception(QStringLiteral("Cannot write file \"%1\": %2.").arg(safe_.path(), reason));
+    safe_.commit();
 }
 
 TImagePages::TImagePages(const TDeviceGeometry& printer, int maxWidth)

@@ -1,11 +1,13 @@
 #pragma once
 // Where a direct print run draws: pages of a paint device (a printer, a PDF file) or page images for
 // the preview. The run asks the target for its geometry, then draws page after page with one painter.
+#include "safe_file.h"
+
+#include <QFile>
 #include <QImage>
 #include <QList>
 #include <QPageLayout>
 #include <QPainter>
-#include <QSaveFile>
 #include <memory>
 
 class QPagedPaintDevice;
@@ -62,7 +64,8 @@ public:
     void finish(bool aborted) override;
 
 private:
-    QSaveFile file_;
+    SafeFile safe_; // refuses the open database, keeps the old file's mode, writes a pipe in place
+    QFile file_;    // its work file
     std::unique_ptr<QPdfWriter> writer_;
 };
 

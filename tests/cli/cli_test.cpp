@@ -272,6 +272,7 @@ protected:
              {"--connect", conn, "report", "t x", "--template", dir.path("t.fodt")},
              "<?xml"},
             {"barcode", {"barcode", "Code128B", "Tabulo"}, "\x89PNG"},
+            {"PDF print", {"--connect", conn, "print", "t x"}, "%PDF"},
         };
     }
     CliRun write(const Writer& w, const QString& out) { return cli(w.args + QStringList{"--out", out}); }
