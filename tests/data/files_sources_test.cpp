@@ -512,6 +512,13 @@ TEST(FileSources, CliConnectsToEveryKind) {
         EXPECT_EQ(o.status, 0) << o.err.toStdString();
         EXPECT_EQ(o.out.toUpper(), QString("A\tB\n1\tX\n"));
     }
+    // A folder is a source too: its text files, else its dBase tables.
+    CliRun folder = cli({"--connect", dir.path(), "tables"});
+    EXPECT_EQ(folder.out, QString("plain.csv\n")) << folder.err.toStdString();
+    QDir().mkpath(dir.path("dbase"));
+    QFile::copy(dir.path("t.dbf"), dir.path("dbase/t.dbf"));
+    folder = cli({"--connect", dir.path("dbase"), "open", "t"});
+    EXPECT_EQ(folder.out, QString("A\tB\n1\tx\n")) << folder.err.toStdString();
     QString mdb = accessCopy(dir, "nwind.mdb");
     ASSERT_FALSE(mdb.isEmpty());
     CliRun o = cli({"--connect", mdb, "open", "Shippers", "--top", "1"});

@@ -203,7 +203,8 @@ bool TADOConWizard::ConnectToStr(const QString& conStr) {
         ADOConnection->ConnectionString = s;
         ADOConnection->Open();
         ok = ADOConnection->Connected();
-        log(QStringLiteral("CONNECTED. "));
+        log(ok ? QStringLiteral("CONNECTED. ")
+               : QStringLiteral("ADO ERROR: ") + QStringLiteral("Connection is not open"));
     } catch (const std::exception& e) {
         QString msg = ExceptionMessage(e);
         if (!password.isEmpty()) msg.replace(password, QStringLiteral("***"));

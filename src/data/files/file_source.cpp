@@ -171,10 +171,22 @@ std::optional<FileSource> FileSourceOfPath(const QString& path, const QString& b
     if (path.contains('=') || path.trimmed().isEmpty()) return std::nullopt;
     QString p = localPath(path, baseDir);
     QFileInfo fi(p);
-    std::optional<FileKind> kind = FileKindOfExtension(fi.suffix());
-    if (!kind) return std::nullopt;
     FileSource source;
-    source.kind = *kind;
+    if (fi.isDir()) {
+        // A folder of text files, else of dBase tables.
+        bool text = false, dbase = false;
+        for (const QFileInfo& f : QDir(p).entryInfoList(QDir::Files)) {
+            std::optional<FileKind> k = FileKindOfExtension(f.suffix());
+            text |= k == FileKind::Text;
+            dbase |= k == FileKind::DBase;
+        }
+        if (!text && !dbase) return std::nullopt;
+        source.kind = text ? FileKind::Text : FileKind::DBase;
+    } else {
+        std::optional<FileKind> kind = FileKindOfExtension(fi.suffix());
+        if (!kind) return std::nullopt;
+        source.kind = *kind;
+    }
     source.path = p;
     return source;
 }

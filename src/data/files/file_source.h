@@ -33,7 +33,8 @@ struct FileSource {
 // (no data source, an unsupported kind), naming what is wrong.
 std::optional<FileSource> FileSourceOf(const InitString& s, const QString& baseDir);
 
-// A bare path to a file or folder with one of the known extensions (".csv", ".xlsx", ".mdb", ...).
+// A bare path to a file with one of the known extensions (".csv", ".xlsx", ".mdb", ...), or to a
+// folder of text files (else of dBase tables).
 std::optional<FileSource> FileSourceOfPath(const QString& path, const QString& baseDir);
 
 // FMT= / Format=: Delimited, Delimited(x), TabDelimited, CSVDelimited, FixedLength; raises naming
