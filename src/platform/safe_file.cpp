@@ -159,27 +159,36 @@ void CheckWritable(const QString& path, const Resolved& r) {
     }
 }
 
+// Six letters or digits, optionally followed by "." and six more (a library's own temporary file).
+bool RandomTail(const char* s) {
+    auto alnum = [](const char* p, int count) {
+        for (int i = 0; i < count; ++i)
+            if (!std::isalnum(static_cast<unsigned char>(p[i]))) return false;
+        return true;
+    };
+    const size_t n = std::strlen(s);
+    return (n == 6 && alnum(s, 6)) || (n == 13 && alnum(s, 6) && s[6] == '.' && alnum(s + 7, 6));
+}
+
 // Our temporary files whose process has ended (a killed run); a live process's are left alone.
+// Earlier versions named theirs ".tabulo-report-XXXXXX" without a process id: those are all stale.
 void RemoveStaleTemporaries(const QByteArray& folder) {
     DIR* dir = opendir(folder.constData());
     if (!dir) return;
+    const char kLegacy[] = ".tabulo-report-";
     const size_t prefix = sizeof kPrefix - 1;
     while (const dirent* e = readdir(dir)) {
         const char* n = e->d_name;
-        if (std::strncmp(n, kPrefix, prefix) != 0) continue;
-        char* end = nullptr;
-        const long pid = std::strtol(n + prefix, &end, 10);
-        if (end == n + prefix || *end != '-' || pid <= 0 || pid == getpid()) continue;
-        auto alnum = [](const char* s, int count) {
-            for (int i = 0; i < count; ++i)
-                if (!std::isalnum(static_cast<unsigned char>(s[i]))) return false;
-            return true;
-        };
-        const size_t rest = std::strlen(end + 1);
-        if (!((rest == 6 && alnum(end + 1, 6)) ||
-              (rest == 13 && alnum(end + 1, 6) && end[7] == '.' && alnum(end + 8, 6))))
-            continue;
-        if (kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+        if (std::strncmp(n, kLegacy, sizeof kLegacy - 1) == 0) {
+            if (!RandomTail(n + sizeof kLegacy - 1)) continue;
+        } else {
+            if (std::strncmp(n, kPrefix, prefix) != 0) continue;
+            char* end = nullptr;
+            const long pid = std::strtol(n + prefix, &end, 10);
+            if (end == n + prefix || *end != '-' || pid <= 0 || pid == getpid() || !RandomTail(end + 1))
+                continue;
+            if (kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
+        }
         struct stat st;
         if (fstatat(dirfd(dir), n, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
             unlinkat(dirfd(dir), n, 0);

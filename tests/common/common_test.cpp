@@ -348,9 +348,10 @@ TEST(SafeFile, StaleTemporariesOfEndedRunsAreRemoved) {
     waitpid(child, nullptr, 0);
     const QString dead = QString::number(child);
     const QString live = QString::number(getppid());
-    const QStringList left = {".tabulo-save-" + dead + "-aB3dE9", ".tabulo-save-" + dead + "-aB3dE9.x1Y2z3"};
+    const QStringList left = {".tabulo-save-" + dead + "-aB3dE9", ".tabulo-save-" + dead + "-aB3dE9.x1Y2z3",
+                              ".tabulo-report-Qw3rTy"}; // an earlier version's, without a process id
     const QStringList kept = {".tabulo-save-" + live + "-aB3dE9", ".tabulo-save-" + dead + "-short",
-                              ".tabulo-save-x-aB3dE9", "other.txt"};
+                              ".tabulo-save-x-aB3dE9", ".tabulo-report-notours.txt", "other.txt"};
     for (const QString& n : left + kept)
         WriteFile(dir.path(n), "x");
     SafeFile f(dir.path("out.txt"));
