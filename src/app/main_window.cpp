@@ -12,6 +12,7 @@
 #include "grid_bars.h"
 #include "html_label.h"
 #include "messages.h"
+#include "print_actions.h"
 #include "program_folder.h"
 #include "progress.h"
 #include "prop_save_file.h"
@@ -116,6 +117,7 @@ TMain::TMain(TkDBAction* actions, QWidget* parent)
     grData->OnEnter = [this](TkDBGrid*) { grDataEnter(); };
     layout->addWidget(grData, 1);
     InstallFilterSortActions(actions_);
+    InstallPrintActions(actions_);
     editBar = new TkDBEditBar(actions_);
     layout->addWidget(editBar);
     lStatus = named(new QLabel, "lStatus");
