@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     TMainSqlHost sqlHost(&main);
     TScript script(&sqlHost, &main);
     TDlgGenSQL genSQL(&sqlHost, &main);
-    TDlgGenData genData(&main);
+    TDlgGenData genData(&sqlHost, &main);
     main.setToolWindows(&script, &genSQL, &genData);
     main.show();
     // "tabulo FILE": a database or connection file opens at once.

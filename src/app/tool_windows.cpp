@@ -5,8 +5,6 @@
 #include "main_window.h"
 
 #include <QComboBox>
-#include <QDialogButtonBox>
-#include <QVBoxLayout>
 
 TADOConnection& TMainSqlHost::connection() {
     return main_->DBCon;
@@ -38,18 +36,3 @@ bool TMainSqlHost::commitEdits() {
 TPropSaveFile* TMainSqlHost::settingsStore() {
     return main_->PropSaveFile1;
 }
-
-TToolWindow::TToolWindow(const QString& name, const QString& caption, TMain* main)
-    : QDialog(main), main_(main) {
-    setObjectName(name);
-    setWindowTitle(caption);
-    auto* layout = new QVBoxLayout(this);
-    layout->addStretch(1);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
-    resize(600, 400);
-}
-
-TDlgGenData::TDlgGenData(TMain* main)
-    : TToolWindow(QStringLiteral("TDlgGenData"), QStringLiteral("Generate data"), main) {}

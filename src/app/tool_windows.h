@@ -1,6 +1,7 @@
 #pragma once
 // The tool windows created at start-up and only shown and hidden afterwards: the SQL windows (built in
-// sqltools over the main window's host adapter) and the test data generator's shell.
+// sqltools over the main window's host adapter) and the test data generator.
+#include "gen_data_window.h"
 #include "script_window.h"
 #include "sql_tool_host.h"
 #include "sql_window.h"
@@ -23,19 +24,4 @@ public:
 
 private:
     TMain* main_;
-};
-
-class TToolWindow : public QDialog {
-    Q_OBJECT
-public:
-    TToolWindow(const QString& name, const QString& caption, TMain* main);
-
-protected:
-    TMain* main_;
-};
-
-class TDlgGenData : public TToolWindow {
-    Q_OBJECT
-public:
-    explicit TDlgGenData(TMain* main);
 };

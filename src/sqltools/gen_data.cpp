@@ -276,6 +276,12 @@ GenResult TestDataGenerator::Run() {
         inBatch = 0;
     };
     ProgressScope progress;
+    // Views of the target are told once at the end, not per record.
+    struct ControlsOff {
+        TDataSet& ds;
+        explicit ControlsOff(TDataSet& d) : ds(d) { ds.DisableControls(); }
+        ~ControlsOff() { ds.EnableControls(); }
+    } controlsOff(target_);
     bool abort = false;
     try {
         target_.First();

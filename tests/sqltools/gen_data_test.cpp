@@ -13,20 +13,6 @@
 #include <set>
 
 namespace {
-// The values of a column as text, read through a connection of its own, in rowid order.
-QStringList column(const QString& path, const QString& sql) {
-    TADOConnection check;
-    check.ConnectionString = "Provider=SQLite;Data Source=" + path;
-    check.Open();
-    TADOQuery q(&check);
-    q.SQL = sql;
-    q.Open();
-    QStringList out;
-    for (q.First(); !q.Eof(); q.Next())
-        out << q.Fields(0)->AsString();
-    return out;
-}
-
 const char* kSources = "CREATE TABLE Two (Name TEXT);"
                        "INSERT INTO Two VALUES ('first'), ('second');"
                        "CREATE TABLE Three (Name TEXT, Price REAL);"
@@ -57,7 +43,7 @@ protected:
         g.rows = GenRowsOf(*q);
         return g;
     }
-    QStringList values() { return column(db->path, "SELECT v FROM T ORDER BY id"); }
+    QStringList values() { return ReadColumn(db->path, "SELECT v FROM T ORDER BY id"); }
 
     SettingsGuard settings;
     std::unique_ptr<SqliteFixture> demo = std::make_unique<SqliteFixture>(kSources);
@@ -237,7 +223,7 @@ TEST_F(GenData, AFailedRecordIsAskedAboutAndUndoneAlone) {
     EXPECT_TRUE(asked[0].contains("UNIQUE")) << asked[0].toStdString();
     EXPECT_FALSE(db->connection.InTransaction());
     // The three good records are stored; no failed one is, and the query holds what the database holds.
-    EXPECT_EQ(column(db->path, "SELECT count(*) FROM T"), QStringList{"3"});
+    EXPECT_EQ(ReadColumn(db->path, "SELECT count(*) FROM T"), QStringList{"3"});
     EXPECT_EQ(q->RecordCount(), 3);
     EXPECT_EQ(q->State(), dsBrowse);
 }
@@ -396,13 +382,14 @@ TEST(CliGenData, InsertsAndUpdatesFromSavedSettings) {
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, "25 records added.\n");
     EXPECT_EQ(r.err, "");
-    const QStringList names = column(db.path, "SELECT Surname FROM People ORDER BY id");
+    const QStringList names = ReadColumn(db.path, "SELECT Surname FROM People ORDER BY id");
     ASSERT_EQ(names.size(), 25);
     // The first surnames of the sample database's People table, cut to the field's size.
     const QString demo = ProgramDir() + "/GenDemoData/DemoData.sqlite";
-    const QStringList expected = column(demo, "SELECT substr(Surname, 1, 6) FROM People ORDER BY ID LIMIT 2");
+    const QStringList expected =
+        ReadColumn(demo, "SELECT substr(Surname, 1, 6) FROM People ORDER BY ID LIMIT 2");
     EXPECT_EQ(names.mid(0, 2), expected);
-    EXPECT_EQ(column(db.path, "SELECT max(n) FROM People"), QStringList{"31"});
+    EXPECT_EQ(ReadColumn(db.path, "SELECT max(n) FROM People"), QStringList{"31"});
 
     // Running again from 7 collides with the stored numbers: each record fails, exit 1.
     r = gendata(db.path, {"People", "--count", "2", "--settings", ini});
@@ -414,7 +401,7 @@ TEST(CliGenData, InsertsAndUpdatesFromSavedSettings) {
     r = gendata(db.path, {"People", "--count", "3", "--update", "--settings", ini});
     ASSERT_EQ(r.status, 0) << r.err.toStdString(); // 7, 8 and 9 again, each on the record that held it
     EXPECT_EQ(r.out, "3 records updated.\n");
-    EXPECT_EQ(column(db.path, "SELECT count(*) FROM People"), QStringList{"25"});
+    EXPECT_EQ(ReadColumn(db.path, "SELECT count(*) FROM People"), QStringList{"25"});
 }
 
 TEST(CliGenData, MissingSettingsAndBadArguments) {

@@ -19,6 +19,19 @@ std::unique_ptr<TADOQuery> SqliteFixture::open(const QString& sqlOrTable) {
     return q;
 }
 
+QStringList ReadColumn(const QString& path, const QString& sql) {
+    TADOConnection check;
+    check.ConnectionString = "Provider=SQLite;Data Source=" + path;
+    check.Open();
+    TADOQuery q(&check);
+    q.SQL = sql;
+    q.Open();
+    QStringList out;
+    for (q.First(); !q.Eof(); q.Next())
+        out << q.Fields(0)->AsString();
+    return out;
+}
+
 struct SettingsGuard::Saved {
     TkDBToolCfg tool = VemoCompConfig().kDBToolCfg;
     TkDBFilterCfg filter = VemoCompConfig().kDBFilterCfg;

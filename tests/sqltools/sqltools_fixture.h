@@ -17,6 +17,9 @@ struct SqliteFixture {
     TADOConnection connection;
 };
 
+// The first column of a query's rows as text, read through a connection of its own.
+QStringList ReadColumn(const QString& path, const QString& sql);
+
 // Restores the shared SQL settings and the default locale after a test changed them.
 struct SettingsGuard {
     SettingsGuard();
