@@ -7,9 +7,12 @@ bool isBreak(QChar c) {
     return c == '\n' || c == '\r';
 }
 
+// PWD, Password and the providers' own password keys ("Jet OLEDB:Database Password").
 bool isPasswordKey(const QString& key) {
-    return key.compare(QLatin1String("Password"), Qt::CaseInsensitive) == 0 ||
-           key.compare(QLatin1String("PWD"), Qt::CaseInsensitive) == 0;
+    if (key.compare(QLatin1String("PWD"), Qt::CaseInsensitive) == 0) return true;
+    if (!key.endsWith(QLatin1String("Password"), Qt::CaseInsensitive)) return false;
+    const qsizetype before = key.size() - 9;
+    return before < 0 || key[before] == ' ' || key[before] == ':';
 }
 
 // The tokens that hold a password (see MaskPasswords).

@@ -40,7 +40,8 @@ QString QuoteInitValue(const QString& value);
 QString ConnectionFileString(const QString& path);
 
 // The text with every password replaced by "***" in place, everything else kept as written. A
-// password is the value of every PWD or Password key wherever it stands, the tokens without "=" that
+// password is the value of every PWD or Password key wherever it stands (also a provider's own, such
+// as "Jet OLEDB:Database Password"), the tokens without "=" that
 // follow it (the rest of a password holding an unquoted ";"), and the token after a PWD or Password
 // that has no "=".
 QString MaskPasswords(const QString& text);

@@ -196,6 +196,7 @@ TEST(InitStrings, QuotedValuesAndPasswords) {
         {"PWD={unterminated;UID=u", "PWD=***"},
         {"Data Source={a}}b};X=\"q\"\"q\";Encrypt", "Data Source={a}}b};X=\"q\"\"q\";Encrypt"},
         {"PWD=", "PWD=***"},
+        {"Jet OLEDB:Database Password=x;NoPassword=y", "Jet OLEDB:Database Password=***;NoPassword=y"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(MaskPasswords(c.text), c.masked) << c.text;
