@@ -151,12 +151,33 @@ int TDirectPrint::cellBox(int left, int right, int minHeight, int indent, Qt::Al
     const QRect box(left, pp_.CurY, right - left, boxH);
     const QRect textRect(left + indent + half, pp_.CurY + pp_.LineHSpace / 2, textW, textH);
     if (fill) canvas_->fillRect(box, canvas_->brush());
-    // A value wider than its cell ends in an ellipsis (or wraps) and never reaches the next cell.
-    canvas_->save();
-    canvas_->setClipRect(box);
-    const QString shown = wrap ? text : canvas_->fontMetrics().elidedText(text, Qt::ElideRight, textW);
-    canvas_->drawText(textRect, flags | int(align | Qt::AlignTop), shown);
-    canvas_->restore();
+    // A value wider than its cell ends in an ellipsis (or wraps) and never reaches the next cell; a
+    // wrapped text (or a box too narrow for an ellipsis) is clipped to its box as well.
+    if (wrap) {
+        canvas_->save();
+        canvas_->setClipRect(box);
+        canvas_->drawText(textRect, flags | int(align | Qt::AlignTop), text);
+        canvas_->restore();
+    } else {
+        // One line placed by hand: measuring once is what the common case (a value that fits) needs.
+        const QFontMetrics fm = canvas_->fontMetrics();
+        QString shown = text;
+        int w = fm.horizontalAdvance(shown);
+        if (w > textW) {
+            shown = fm.elidedText(text, Qt::ElideRight, textW);
+            w = fm.horizontalAdvance(shown);
+        }
+        const int x = align & Qt::AlignRight     ? textRect.right() + 1 - w
+                      : align & Qt::AlignHCenter ? textRect.left() + (textW - w) / 2
+                                                 : textRect.left();
+        const bool clip = w > textW;
+        if (clip) {
+            canvas_->save();
+            canvas_->setClipRect(box);
+        }
+        canvas_->drawText(QPoint(std::max(x, textRect.left()), textRect.top() + fm.ascent()), shown);
+        if (clip) canvas_->restore();
+    }
     if (frame) {
         canvas_->save();
         canvas_->setPen(QPen(Qt::black, 1));
@@ -284,7 +305,7 @@ void TDirectPrint::row(RowKind kind) {
         font.setWeight(title ? c.titleWeight : c.weight);
         font.setItalic(title ? c.titleItalic : c.italic);
         font.setUnderline(title ? c.titleUnderline : c.underline);
-        canvas_->setFont(font);
+        if (canvas_->font() != font) canvas_->setFont(font);
         if (opt_.useColors) {
             canvas_->setPen(title ? c.titleFontColor : c.fontColor);
             canvas_->setBrush(title ? c.titleColor : c.color);
