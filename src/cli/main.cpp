@@ -2,6 +2,7 @@
 #include "cli_args.h"
 #include "cmd_export.h"
 #include "cmd_gendata.h"
+#include "cmd_import.h"
 #include "cmd_print.h"
 #include "cmd_report.h"
 #include "cmd_script.h"
@@ -50,6 +51,10 @@ const char* kUsage =
     "  gendata TABLE --count N [--settings FILE] [--update]\n"
     "         the generator grid saved for the table (\"Save settings\" of the window) in FILE, else in\n"
     "         the program's settings file; inserts N records, or with --update rewrites the first N\n"
+    "  import TABLE (--settings FILE.imp | --map T=S[,T=S...]) (--source-udl FILE | --source FILE |\n"
+    "         --source-connect STRING) [--table NAME | --sql SELECT] [--type "
+    "add|update|update-add|add-missing]\n"
+    "         [--keys T[,T...]] [--fixed T=VALUE]... [--calc T=\"COMMAND\"]... [--check-only]\n"
     "tabulo-cli words NUMBER [--lang en|cs] [--currency short|long|TEXT]   (English by default)\n"
     "tabulo-cli barcode TYPE DATA --out FILE.png [--checksum | --no-checksum] [--width N | --module N]\n"
     "  --module: pixels of the narrowest bar (1 to 49, default 3); --width: the widest module that fits\n"
@@ -75,6 +80,7 @@ const std::map<QString, Command>& commands() {
         {"export", {CmdExport, true}},
         {"report", {CmdReport, true, true}},
         {"gendata", {CmdGenData, true}},
+        {"import", {CmdImport, true}},
         {"words", {CmdWords, false}},
         {"barcode", {CmdBarcode, false, true}},
         {"print", {CmdPrint, true, true}},

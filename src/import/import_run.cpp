@@ -1,0 +1,569 @@
+#include "import_run.h"
+
+#include "column_store.h"
+#include "connection.h"
+#include "dataset.h"
+#include "dialect.h"
+#include "exceptions.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <cmath>
+
+namespace {
+const QString kAborted = QStringLiteral("Action aborted.");
+
+// The text a result line shows for a field value: empty for NULL, "(BLOB)" for binary data and for
+// memos full of control characters, else the text cut to 200 characters and on one line.
+QString FieldDisplayText(const TField& f) {
+    if (f.IsNull()) return QString();
+    if (f.IsBlob() && !IsMemoField(f)) return QStringLiteral("(BLOB)");
+    QString s = f.AsString();
+    if (IsMemoField(f)) {
+        int control = 0;
+        for (QChar c : s)
+            control += c.unicode() < 32;
+        if (control > 20) return QStringLiteral("(BLOB)");
+    } else {
+        s = f.DisplayText();
+    }
+    if (s.size() > 200) s = s.left(200) + QStringLiteral("...");
+    s.replace(QStringLiteral("\r\n"), QStringLiteral(" | "));
+    s.replace(u'\r', QStringLiteral(" | "));
+    s.replace(u'\n', QStringLiteral(" | "));
+    s.replace(QChar(0), QStringLiteral(" | "));
+    return s;
+}
+
+QString Cut200(const QString& s) {
+    return s.size() > 200 ? s.left(200) + QStringLiteral("...") : s;
+}
+
+// The comparable text of a stored value: text folded for the case-insensitive match of keys.
+QString KeyText(const QVariant& stored, TFieldType type) {
+    if (!stored.isValid()) return QString();
+    switch (StorageOf(type)) {
+    case StorageKind::Text:
+        return stored.toString().toCaseFolded();
+    case StorageKind::Float:
+        return QString::number(stored.toDouble(), 'g', 17);
+    default:
+        return stored.toString();
+    }
+}
+
+bool IsTextTarget(const TField& f) {
+    return IsStringType(f.DataType) || IsMemoField(f);
+}
+
+bool TruthText(const QString& s) {
+    for (const char* t : {"1", "true", "t", "y", "yes", "a", "ano"})
+        if (s.compare(QLatin1String(t), Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+bool SameFloat(double a, double b) {
+    return std::fabs(a - b) <= std::max(1e-12, 1e-12 * std::min(std::fabs(a), std::fabs(b)));
+}
+} // namespace
+
+ImportEngine::ImportEngine(TDataSet& target, TDataSet& source, TADOConnection* connection)
+    : target_(target), source_(source), con_(connection) {}
+
+QString ImportEngine::CheckTotalsLine(const ImportCheckCounts& c) {
+    return QStringLiteral("To import in total: %1, to add: %2, to edit: %3, to skip: %4")
+        .arg(c.sum)
+        .arg(c.add)
+        .arg(c.edit)
+        .arg(c.skip);
+}
+
+QString ImportEngine::RunTotalsLine(const ImportRunCounts& c) {
+    return QStringLiteral("To import in total: %1, added: %2, edited: %3, kept unchanged: %4, skipped: %5, "
+                          "errors: %6, warnings: %7")
+        .arg(c.sum)
+        .arg(c.add)
+        .arg(c.edit)
+        .arg(c.same)
+        .arg(c.skip)
+        .arg(c.err)
+        .arg(c.war);
+}
+
+QString ImportEngine::CallbackTotalsLine(const ImportRunCounts& c) {
+    return QStringLiteral("#RESULT#: Total=%1;Add=%2;Edit=%3;Same=%4;Skip=%5;Error=%6;Warning=%7;")
+        .arg(c.sum)
+        .arg(c.add)
+        .arg(c.edit)
+        .arg(c.same)
+        .arg(c.skip)
+        .arg(c.err)
+        .arg(c.war);
+}
+
+void ImportEngine::parseCalcs(QStringList* errors) {
+    calcs_ = ParseCalcs(settings.calc, &target_, errors, charSets);
+}
+
+// ---- result list
+
+void ImportEngine::log(const QString& line, int level) {
+    if (!heading_.isEmpty() && level != llError) {
+        const QString h = heading_;
+        heading_.clear();
+        log(h, headingLevel_);
+        log(QString(), headingLevel_);
+    }
+    resultLines << line;
+    if (LogCallBack) LogCallBack(line, level, aborted_);
+}
+
+void ImportEngine::logStamped(const QString& line, int level) {
+    log(QLocale::system().toString(QDateTime::currentDateTime(), QLocale::ShortFormat) +
+            QStringLiteral(": ") + line,
+        level);
+}
+
+void ImportEngine::setHeading(const QString& text, int level) {
+    heading_ = text;
+    headingLevel_ = level;
+}
+
+void ImportEngine::dropHeading() {
+    heading_.clear();
+}
+
+void ImportEngine::progress(const QString& text, int done, int total) {
+    const int percent = total > 0 ? int(qint64(done) * 100 / total) : 100;
+    if (OnProgress) OnProgress(text, percent);
+    if (LogCallBack) LogCallBack(QString::number(percent), llProgress, aborted_);
+}
+
+QString ImportEngine::sourceFieldsLine() const {
+    QString line;
+    for (int i = 0; i < source_.FieldCount(); ++i) {
+        const TField* f = source_.Fields(i);
+        const QString text = FieldDisplayText(*f);
+        if (!text.isEmpty()) line += QStringLiteral("%1 = %2 ; ").arg(f->FieldName, text);
+    }
+    return line;
+}
+
+// ---- preparing a pass
+
+void ImportEngine::prepare(bool forRun) {
+    if (!target_.Active()) throw Exception(QStringLiteral("No data is loaded."));
+    if (!source_.Active()) throw Exception(QStringLiteral("Select and open table with data to import."));
+    mapped_.clear();
+    keys_.clear();
+    bool any = false;
+    for (const ImportRow& r : settings.map)
+        any = any || !r.source.isEmpty();
+    if (!any) throw Exception(QStringLiteral("Select fields to import."));
+    auto sourceField = [&](const QString& name) {
+        TField* f = source_.FindField(name);
+        if (!f) throw Exception(QStringLiteral("Source field \"%1\" not found.").arg(name));
+        return f;
+    };
+    auto targetField = [&](const QString& name) {
+        TField* f = target_.FindField(name);
+        if (!f) throw Exception(QStringLiteral("Target field \"%1\" not found.").arg(name));
+        return f;
+    };
+    for (const ImportRow& r : settings.map)
+        if (!r.source.isEmpty()) targetField(r.target);
+    if (forRun)
+        for (int i = 0; i < target_.FieldCount(); ++i) {
+            TField* t = target_.Fields(i);
+            Mapped m{t, nullptr, QString()};
+            for (const ImportRow& r : settings.map)
+                if (!r.source.isEmpty() && r.target.compare(t->FieldName, Qt::CaseInsensitive) == 0) {
+                    m.source = sourceField(r.source);
+                    break;
+                }
+            if (!m.source)
+                for (const QString& line : settings.fixed) {
+                    const qsizetype eq = line.indexOf(u'=');
+                    if (eq >= 0 && line.left(eq).compare(t->FieldName, Qt::CaseInsensitive) == 0) {
+                        m.fixed = line.mid(eq + 1);
+                        m.hasFixed = true;
+                        break;
+                    }
+                }
+            if (m.source && (t->ReadOnly || t->FieldKind != fkData)) continue;
+            if (m.source || m.hasFixed) mapped_.push_back(m);
+        }
+    if (settings.type != ImportType::AddAll) {
+        for (const ImportRow& r : settings.compare)
+            if (!r.source.isEmpty()) keys_.push_back({targetField(r.target), sourceField(r.source)});
+        if (keys_.empty()) throw Exception(QStringLiteral("Select fields to compare for update records."));
+    }
+    parseCalcs();
+}
+
+// ---- locating target records
+
+QString ImportEngine::keyOfTargetRow(uint32_t row) const {
+    QString key;
+    for (const KeyField& k : keys_) {
+        QVariant stored;
+        const QVariant v = target_.valueOfRow(k.target, row);
+        if (!v.isValid() || !ConvertForStorage(v, k.target->DataType, stored)) return QString();
+        key += KeyText(stored, k.target->DataType) + QChar(0x1F);
+    }
+    return key;
+}
+
+bool ImportEngine::keyOfSource(QString& key) const {
+    key.clear();
+    for (const KeyField& k : keys_) {
+        QVariant stored;
+        const QVariant v = k.source->AsVariant();
+        if (!v.isValid() || !ConvertForStorage(v, k.target->DataType, stored) || !stored.isValid())
+            return false;
+        key += KeyText(stored, k.target->DataType) + QChar(0x1F);
+    }
+    return true;
+}
+
+void ImportEngine::buildIndex() {
+    index_.clear();
+    index_.reserve(target_.RecordCount());
+    for (uint32_t row : target_.view()) {
+        const QString key = keyOfTargetRow(row);
+        if (!key.isEmpty() && !index_.contains(key)) index_.insert(key, qint64(row));
+    }
+}
+
+bool ImportEngine::locate(bool& found) {
+    QString key;
+    found = false;
+    if (!keyOfSource(key)) return false;
+    auto it = index_.constFind(key);
+    if (it == index_.constEnd()) return true;
+    found = true;
+    if (it.value() >= 0) target_.GotoBookmark(it.value());
+    return true;
+}
+
+// ---- changing one field
+
+void ImportEngine::logChange(TField* t, const QString& newText) {
+    const QString old = FieldDisplayText(*t);
+    const QString shown = old == QStringLiteral("(BLOB)") ? old : Cut200(newText);
+    changeText_ += QStringLiteral("%1: %2 => %3").arg(t->FieldName, old, shown) + resultValueSeparator;
+}
+
+// The value converted for the target field; raises naming the field and the value when it does not
+// fit (too long, not a number, not a date, a fraction into an integer field) instead of cutting it.
+QVariant ImportEngine::fitValue(TField* t, const QVariant& v) const {
+    QVariant stored;
+    const auto fail = [&](const QString& why) {
+        return EDatabaseError(QStringLiteral("Value \"%1\" does not fit field \"%2\": %3.")
+                                  .arg(Cut200(v.toString()), t->FieldName, why));
+    };
+    if (IsTextTarget(*t) && t->Size > 0 && !t->IsBlob() && v.toString().size() > t->Size)
+        throw fail(QStringLiteral("%1 characters, at most %2").arg(v.toString().size()).arg(t->Size));
+    if (StorageOf(t->DataType) == StorageKind::Int && v.typeId() == QMetaType::Double &&
+        v.toDouble() != std::floor(v.toDouble()))
+        throw fail(QStringLiteral("not a whole number"));
+    if (!ConvertForStorage(v, t->DataType, stored))
+        throw fail(QStringLiteral("not a valid %1").arg(QString::fromLatin1(FieldTypeName(t->DataType))));
+    return stored;
+}
+
+bool ImportEngine::setFieldNull(TField* t) {
+    if (t->IsNull()) return false;
+    logChange(t, QStringLiteral("(null)"));
+    t->Clear();
+    return true;
+}
+
+bool ImportEngine::setFieldText(TField* t, const QString& text) {
+    if (IsTextTarget(*t)) {
+        if (!t->IsNull() && t->AsString() == text) return false;
+        fitValue(t, text);
+        logChange(t, text);
+        t->setAsString(text);
+        return true;
+    }
+    if (text.isEmpty()) return setFieldNull(t);
+    const QVariant stored = fitValue(t, text);
+    QVariant old;
+    if (!t->IsNull() && ConvertForStorage(t->AsVariant(), t->DataType, old) && old == stored) return false;
+    logChange(t, text);
+    t->setAsString(text);
+    return true;
+}
+
+bool ImportEngine::assignFieldValue(TField* t, TField* s) {
+    // A NULL target always differs from a value: reading it as false or 0 would leave NULL where the
+    // source holds false or 0.
+    if (IsBooleanField(*t)) {
+        const bool v = IsBooleanField(*s) ? s->AsBoolean() : TruthText(s->AsString());
+        if (!t->IsNull() && t->AsBoolean() == v) return false;
+        logChange(t, v ? QStringLiteral("1") : QStringLiteral("0"));
+        t->setAsBoolean(v);
+        return true;
+    }
+    if (copyNumericFieldAsFloat && IsNumericField(*t) && IsNumericField(*s)) {
+        const double v = s->AsFloat();
+        if (!t->IsNull() && SameFloat(t->AsFloat(), v)) return false;
+        const QVariant stored = fitValue(t, v);
+        logChange(t, s->AsString());
+        t->setAsVariant(StorageOf(t->DataType) == StorageKind::Int ? QVariant(stored.toLongLong())
+                                                                   : QVariant(v));
+        return true;
+    }
+    const QVariant v = s->AsVariant();
+    const QVariant stored = fitValue(t, v);
+    QVariant old;
+    if (!t->IsNull() && ConvertForStorage(t->AsVariant(), t->DataType, old) && old == stored) return false;
+    logChange(t, s->IsBlob() && !IsMemoField(*s) ? QStringLiteral("(BLOB)") : s->AsString());
+    t->setAsVariant(v);
+    return true;
+}
+
+// ---- one record
+
+bool ImportEngine::importRecord(bool isNew) {
+    changeText_.clear();
+    bool changed = false;
+    isNew ? target_.Append() : target_.Edit();
+    for (const Mapped& m : mapped_) {
+        if (!m.source) {
+            if (m.fixed.isEmpty() || (!isNew && settings.fixedAddOnly)) continue;
+            changed |= m.fixed.compare(QStringLiteral("null"), Qt::CaseInsensitive) == 0
+                           ? setFieldNull(m.target)
+                           : setFieldText(m.target, m.fixed);
+            continue;
+        }
+        QString text = m.source->AsString();
+        if (m.source->IsNull() || text.isEmpty())
+            changed |= setFieldNull(m.target);
+        else if (ApplyCalcs(calcs_, m.target, text))
+            changed |= setFieldText(m.target, text);
+        else
+            changed |= assignFieldValue(m.target, m.source);
+    }
+    if (!changed) {
+        target_.Cancel();
+        return false;
+    }
+    target_.Post();
+    return true;
+}
+
+void ImportEngine::errorReport(const QString& message) {
+    const QString sep = resultValueSeparator;
+    if (resultInTableForm) {
+        if (!tableHeaderDone_) {
+            tableHeaderDone_ = true;
+            log(QString(), llError);
+            log(QStringLiteral("Error: Cannot import data."), llError);
+            QString header;
+            for (int i = 0; i < target_.FieldCount(); ++i)
+                header += target_.Fields(i)->FieldName + sep;
+            log(header, llError);
+        }
+        QString line;
+        for (int i = 0; i < target_.FieldCount(); ++i)
+            line += FieldDisplayText(*target_.Fields(i)) + sep;
+        log(line + message, llError);
+        return;
+    }
+    log(QStringLiteral("Error: Cannot import data."), llError);
+    log(sourceFieldsLine(), llError);
+    log(QStringLiteral("Imported values caused error:"), llError);
+    QString targets;
+    for (int i = 0; i < target_.FieldCount(); ++i) {
+        const TField* f = target_.Fields(i);
+        targets += QStringLiteral("%1 = %2 ; ").arg(f->FieldName, FieldDisplayText(*f));
+    }
+    log(targets, llError);
+    log(message, llError);
+}
+
+// ---- the passes
+
+ImportCheckCounts ImportEngine::check() {
+    aborted_ = false;
+    resultLines.clear();
+    prepare(false);
+    ImportCheckCounts c;
+    c.sum = source_.RecordCount();
+    logStamped(QStringLiteral("Checking of data"), llPassStart);
+    setHeading(QStringLiteral("Not found records (will be skipped or added during import)"), llCheckDetail);
+    const QString sep = resultValueSeparator;
+    if (resultInTableForm) {
+        QString header = QStringLiteral("RecNo") + sep;
+        for (int i = 0; i < source_.FieldCount(); ++i)
+            header += source_.Fields(i)->FieldName + sep;
+        log(header, llCheckDetail);
+    }
+    target_.DisableControls();
+    try {
+        if (settings.type == ImportType::AddAll) {
+            c.add = c.sum;
+        } else {
+            buildIndex();
+            int done = 0;
+            for (source_.First(); !source_.Eof(); source_.Next()) {
+                bool found = false;
+                QString key;
+                locate(found);
+                if (found) {
+                    settings.type == ImportType::AddMissing ? ++c.skip : ++c.edit;
+                } else {
+                    if (settings.type == ImportType::Update) {
+                        ++c.skip;
+                    } else {
+                        ++c.add;
+                        // A later source record with the same key finds the one this adds.
+                        if (keyOfSource(key)) index_.insert(key, -1);
+                    }
+                    if (resultInTableForm) {
+                        QString line = QString::number(source_.RecNo()) + sep;
+                        for (int i = 0; i < source_.FieldCount(); ++i)
+                            line += FieldDisplayText(*source_.Fields(i)) + sep;
+                        log(line, llCheckDetail);
+                    } else {
+                        log(QStringLiteral("Record %1:").arg(source_.RecNo()) + sourceFieldsLine(),
+                            llCheckDetail);
+                    }
+                }
+                if (++done % 10 == 0) progress(QStringLiteral("Checking of data..."), done, c.sum);
+                if (aborted_) {
+                    logStamped(kAborted, llError);
+                    break;
+                }
+            }
+        }
+    } catch (...) {
+        dropHeading();
+        target_.EnableControls();
+        throw;
+    }
+    dropHeading();
+    target_.EnableControls();
+    log(QString(), llPlain);
+    logStamped(QStringLiteral("Checking result: "), llResult);
+    log(CheckTotalsLine(c), llResult);
+    checkCounts = c;
+    return c;
+}
+
+ImportRunCounts ImportEngine::run() {
+    aborted_ = false;
+    resultLines.clear();
+    warnings.clear();
+    updateLog.clear();
+    tableHeaderDone_ = false;
+    prepare(true);
+    ImportRunCounts c;
+    c.sum = source_.RecordCount();
+    logStamped(QStringLiteral("Import of data"), llPassStart);
+    if (settings.type != ImportType::AddAll) buildIndex();
+
+    // Records share a transaction per batch; a failed one is undone alone (the statement's own
+    // rollback, or a savepoint where a failed statement spoils the whole transaction).
+    const bool batches = con_ && !con_->InTransaction() && transactionRecords > 1;
+    const bool savepoints = batches && con_->dialect().kind() == DialectKind::PostgreSQL;
+    int inBatch = 0;
+    const auto commit = [&] {
+        if (batches && con_->InTransaction()) con_->CommitTrans();
+        inBatch = 0;
+    };
+    int done = 0;
+    target_.DisableControls();
+    try {
+        for (source_.First(); !source_.Eof(); source_.Next()) {
+            bool found = false, isNew = true, act = true;
+            if (settings.type != ImportType::AddAll) {
+                locate(found);
+                isNew = !found;
+                act = found ? settings.type != ImportType::AddMissing : settings.type != ImportType::Update;
+            }
+            if (!act) {
+                ++c.skip;
+            } else {
+                if (batches && !con_->InTransaction()) con_->BeginTrans();
+                if (savepoints) con_->Execute(QStringLiteral("SAVEPOINT import_record"));
+                try {
+                    if (!importRecord(isNew)) {
+                        ++c.same;
+                    } else if (isNew) {
+                        ++c.add;
+                        QString key;
+                        if (!keys_.empty() && keyOfSource(key) && !index_.contains(key))
+                            index_.insert(key, target_.GetBookmark());
+                    } else {
+                        ++c.edit;
+                        QStringList keys;
+                        for (const KeyField& k : keys_)
+                            keys << QStringLiteral("%1 = %2").arg(k.target->FieldName, k.source->AsString());
+                        updateLog << QStringLiteral("Record: %1").arg(keys.join(resultValueSeparator))
+                                  << QStringLiteral("Updated values: %1").arg(changeText_);
+                    }
+                    if (savepoints) con_->Execute(QStringLiteral("RELEASE SAVEPOINT import_record"));
+                } catch (const std::exception& e) {
+                    ++c.err;
+                    errorReport(
+                        QStringLiteral("Record %1: %2").arg(source_.RecNo()).arg(ExceptionMessage(e)));
+                    if (target_.State() == dsEdit || target_.State() == dsInsert) target_.Cancel();
+                    if (savepoints) {
+                        con_->Execute(QStringLiteral("ROLLBACK TO SAVEPOINT import_record"));
+                        con_->Execute(QStringLiteral("RELEASE SAVEPOINT import_record"));
+                    }
+                }
+                if (++inBatch >= transactionRecords) commit();
+            }
+            ++done;
+            if (done % 10 == 0)
+                progress(QStringLiteral("Importing of data...\rRecord %1 of %2 (%3 errors; %4 warnings)")
+                             .arg(done)
+                             .arg(c.sum)
+                             .arg(c.err)
+                             .arg(c.war),
+                         done, c.sum);
+            if (aborted_) {
+                commit();
+                logStamped(kAborted, llError);
+                log(QStringLiteral(
+                        "%1 of %2 records were processed before the abort; the records written stay "
+                        "written, the other %3 were not imported.")
+                        .arg(done)
+                        .arg(c.sum)
+                        .arg(c.sum - done),
+                    llError);
+                c.skip += c.sum - done; // the totals add up: the rest is not imported
+                break;
+            }
+        }
+        commit();
+    } catch (...) {
+        if (target_.State() == dsEdit || target_.State() == dsInsert) target_.Cancel();
+        try {
+            commit();
+        } catch (...) {
+        }
+        target_.EnableControls();
+        runCounts = c;
+        throw;
+    }
+    target_.EnableControls();
+    imported_ = true;
+    runCounts = c;
+    if (!warnings.isEmpty()) {
+        resultLines << QString() << QStringLiteral("Warning:");
+        resultLines << warnings;
+    }
+    log(QString(), llPlain);
+    logStamped(QStringLiteral("Results of import: "), llResult);
+    log(RunTotalsLine(c), llResult);
+    if (LogCallBack) {
+        LogCallBack(CallbackTotalsLine(c), llTotals, aborted_);
+        LogCallBack(updateLog.join(u'\n'), llUpdateLog, aborted_);
+    }
+    return c;
+}

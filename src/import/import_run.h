@@ -1,0 +1,118 @@
+#pragma once
+// The checking pass and the import run: find the target record of each source record by the compare
+// rows (a hash index over the key fields, built once per pass), then add, edit with change detection,
+// or skip it by the import type. Writes go through the target's write-back in transactions of
+// `transactionRecords` records; a failed record is undone alone and reported.
+#include "import_calc.h"
+#include "import_settings.h"
+
+#include <QHash>
+#include <QStringList>
+#include <functional>
+
+class TADOConnection;
+class TDataSet;
+class TField;
+
+// Result-list levels (also given to the log callback).
+enum ImportLogLevel {
+    llPlain = 0,
+    llPassStart = 1,
+    llProgress = 2,
+    llResult = 5,
+    llTotals = 6,
+    llUpdateLog = 7,
+    llCheckDetail = 9,
+    llError = 10,
+};
+
+struct ImportCheckCounts {
+    int sum = 0, add = 0, edit = 0, skip = 0;
+};
+struct ImportRunCounts {
+    int sum = 0, add = 0, edit = 0, same = 0, skip = 0, err = 0, war = 0;
+};
+
+class ImportEngine {
+public:
+    // target: the loaded table (its write-back stores the records); connection: for the transactions
+    // (may be null: one implicit transaction per record).
+    ImportEngine(TDataSet& target, TDataSet& source, TADOConnection* connection);
+
+    ImportSettings settings;
+    ImportCharSets charSets;
+    bool copyNumericFieldAsFloat = true;
+    bool resultInTableForm = false;
+    QString resultValueSeparator = QStringLiteral("; ");
+    int transactionRecords = 2000;
+    // Every result line with its level; setting aborted stops the running pass after this record.
+    std::function<void(const QString& line, int level, bool& aborted)> LogCallBack;
+    // Progress every 10th record (text, percent); the window's Abort calls abort().
+    std::function<void(const QString& text, int percent)> OnProgress;
+    void abort() { aborted_ = true; }
+    bool wasAborted() const { return aborted_; }
+
+    // Parses the value commands; errors (when given) receives the invalid rows' messages.
+    void parseCalcs(QStringList* errors = nullptr);
+    // The checking pass; raises "Select fields to compare for update records." for an update type
+    // without compare rows.
+    ImportCheckCounts check();
+    // The import run. Returns the counters; the lists below hold its result lines.
+    ImportRunCounts run();
+    bool imported() const { return imported_; }
+
+    // The result list (check or run), the warnings and the update log of the last pass.
+    QStringList resultLines;
+    QStringList warnings;
+    QStringList updateLog;
+    ImportCheckCounts checkCounts;
+    ImportRunCounts runCounts;
+    // The lines the passes end with.
+    static QString CheckTotalsLine(const ImportCheckCounts& c);
+    static QString RunTotalsLine(const ImportRunCounts& c);
+    static QString CallbackTotalsLine(const ImportRunCounts& c);
+
+private:
+    struct Mapped {
+        TField* target;
+        TField* source; // null: a fixed value
+        QString fixed;  // fixed value text (source == null)
+        bool hasFixed = false;
+    };
+    struct KeyField {
+        TField* target;
+        TField* source;
+    };
+    void prepare(bool forRun);
+    void buildIndex();
+    bool keyOfSource(QString& key) const;
+    QString keyOfTargetRow(uint32_t row) const;
+    bool locate(bool& found);      // returns false when the key holds a NULL (never found)
+    bool importRecord(bool isNew); // true: posted (changed)
+    bool assignFieldValue(TField* t, TField* s);
+    bool setFieldNull(TField* t);
+    bool setFieldText(TField* t, const QString& text);
+    void logChange(TField* t, const QString& newText);
+    QVariant fitValue(TField* t, const QVariant& v) const;
+    void log(const QString& line, int level);
+    void logStamped(const QString& line, int level);
+    void setHeading(const QString& text, int level);
+    void dropHeading();
+    void errorReport(const QString& message);
+    void progress(const QString& text, int done, int total);
+    QString sourceFieldsLine() const;
+
+    TDataSet& target_;
+    TDataSet& source_;
+    TADOConnection* con_;
+    std::vector<TCalc> calcs_;
+    std::vector<Mapped> mapped_;
+    std::vector<KeyField> keys_;
+    QHash<QString, qint64> index_; // key text -> target row id (first in view order)
+    QString changeText_;
+    QString heading_;
+    int headingLevel_ = 0;
+    bool tableHeaderDone_ = false;
+    bool aborted_ = false;
+    bool imported_ = false;
+};

@@ -1,0 +1,106 @@
+#include "import_settings.h"
+
+#include "dataset.h"
+#include "exceptions.h"
+#include "prop_save_file.h"
+
+#include <QFileInfo>
+
+namespace {
+const QString kForm = QStringLiteral("kDBImportForm");
+QString Sec(const QString& control) {
+    return kForm + u'.' + control;
+}
+QString MapBox(int i) {
+    return QStringLiteral("sb1cb%1_nostore").arg(i);
+}
+QString CompareBox(int i) {
+    return QStringLiteral("sb2cb%1_nostore").arg(i);
+}
+
+QString SourceOf(const std::vector<ImportRow>& rows, const QString& target) {
+    for (const ImportRow& r : rows)
+        if (r.target.compare(target, Qt::CaseInsensitive) == 0) return r.source;
+    return QString();
+}
+
+void Write(TPropSaveFile& store, const ImportSettings& s, const TDataSet& target) {
+    store.WriteInteger(Sec("rgTyp"), "ItemIndex", int(s.type));
+    store.WriteStrings(Sec("mVal"), s.fixed);
+    store.WriteBool(Sec("chUseValAddOnly"), "Checked", s.fixedAddOnly);
+    store.WriteStrings(Sec("mCalc"), s.calc);
+    for (int i = 0; i < target.FieldCount(); ++i) {
+        const QString name = target.Fields(i)->FieldName;
+        store.WriteString(Sec(MapBox(i)), "Text", SourceOf(s.map, name));
+        store.WriteString(Sec(CompareBox(i)), "Text", SourceOf(s.compare, name));
+    }
+    store.WriteString(kForm, "Filter", s.filter);
+    store.WriteBool(kForm, "Filtered", s.filtered);
+}
+
+ImportSettings Read(TPropSaveFile& store, const TDataSet& target) {
+    ImportSettings s;
+    const int type = store.ReadInteger(Sec("rgTyp"), "ItemIndex", 0);
+    s.type = type >= 0 && type <= 3 ? ImportType(type) : ImportType::AddAll;
+    store.ReadStrings(Sec("mVal"), s.fixed);
+    s.fixedAddOnly = store.ReadBool(Sec("chUseValAddOnly"), "Checked", false);
+    store.ReadStrings(Sec("mCalc"), s.calc);
+    for (int i = 0; i < target.FieldCount(); ++i) {
+        const QString name = target.Fields(i)->FieldName;
+        const QString map = store.ReadString(Sec(MapBox(i)), "Text");
+        const QString cmp = store.ReadString(Sec(CompareBox(i)), "Text");
+        if (!map.isEmpty()) s.map.push_back({name, map});
+        if (!cmp.isEmpty()) s.compare.push_back({name, cmp});
+    }
+    s.filter = store.ReadString(kForm, "Filter");
+    s.filtered = store.ReadBool(kForm, "Filtered", false);
+    return s;
+}
+
+void MemoryStore(TPropSaveFile& store) {
+    store.DisableAll = true;
+    store.OnLoadContent = [](TPropSaveFile*) {};
+    store.OnSaveContent = [](TPropSaveFile*) {};
+}
+} // namespace
+
+QStringList ImportSettingsLines(const ImportSettings& s, const TDataSet& target) {
+    TPropSaveFile store;
+    MemoryStore(store);
+    store.Loaded();
+    Write(store, s, target);
+    return store.GetStrings();
+}
+
+ImportSettings ImportSettingsOfLines(const QStringList& lines, const TDataSet& target) {
+    TPropSaveFile store;
+    MemoryStore(store);
+    store.Loaded();
+    store.SetStrings(lines);
+    return Read(store, target);
+}
+
+void SaveImportSettings(const ImportSettings& s, const TDataSet& target, const QString& file) {
+    TPropSaveFile store;
+    MemoryStore(store);
+    store.Loaded();
+    Write(store, s, target);
+    store.DisableAll = false;
+    store.OnSaveContent = nullptr;
+    if (!store.SaveFile(QFileInfo(file).absoluteFilePath()))
+        throw Exception(QStringLiteral("Cannot write import settings \"%1\".").arg(file));
+    store.DisableAll = true; // written once; the destructor writes nothing more
+}
+
+ImportSettings LoadImportSettings(const QString& file, const TDataSet& target) {
+    if (!QFileInfo(file).isFile())
+        throw Exception(QStringLiteral("Import settings file \"%1\" not found.").arg(file));
+    TPropSaveFile store;
+    store.DisableAll = true;
+    store.FileName = QFileInfo(file).absoluteFilePath();
+    store.Loaded();
+    if (!store.SectionExists(Sec("rgTyp")))
+        throw Exception(QStringLiteral("\"%1\" holds no import settings (section \"%2\" missing).")
+                            .arg(file, Sec("rgTyp")));
+    return Read(store, target);
+}

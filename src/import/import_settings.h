@@ -1,0 +1,37 @@
+#pragma once
+// What an import does: the mapping of target fields to source fields, the compare rows that find a
+// target record, fixed values, value commands and the type; kept in ".imp" settings files.
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+class TDataSet;
+
+// What happens to a source record (found / not found in the target).
+enum class ImportType { AddAll = 0, Update = 1, UpdateAdd = 2, AddMissing = 3 };
+
+struct ImportRow {
+    QString target; // target field name
+    QString source; // source field name; empty: none
+};
+
+struct ImportSettings {
+    ImportType type = ImportType::AddAll;
+    std::vector<ImportRow> map;     // mapping rows, in target field order
+    std::vector<ImportRow> compare; // compare rows: the key that finds a target record
+    QStringList fixed;              // "Field=value" lines; "null" clears the field
+    bool fixedAddOnly = false;      // fixed values only for new records
+    QStringList calc;               // value command lines
+    QString filter;                 // source filter
+    bool filtered = false;
+};
+
+// ".imp" files: the settings store's text format, one section per wizard control named after the
+// window ("kDBImportForm.<control>"); mapping and compare rows are numbered by target field
+// position, so the target's fields are needed to read and write them. Loading raises naming the
+// file when it cannot be read.
+void SaveImportSettings(const ImportSettings& s, const TDataSet& target, const QString& file);
+ImportSettings LoadImportSettings(const QString& file, const TDataSet& target);
+// The same, as the store's text lines (automatic-run settings hand these over in memory).
+QStringList ImportSettingsLines(const ImportSettings& s, const TDataSet& target);
+ImportSettings ImportSettingsOfLines(const QStringList& lines, const TDataSet& target);

@@ -1,0 +1,287 @@
+// The checking pass and the import run over SQLite targets, checked through a second connection.
+#include "import_run.h"
+
+#include "ado_con_wizard.h"
+#include "connection.h"
+#include "exceptions.h"
+#include "query.h"
+#include "test_util.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+const char* kTarget =
+    "CREATE TABLE items (id INTEGER PRIMARY KEY, code VARCHAR(10), name VARCHAR(8), qty INTEGER,"
+    " price REAL, born DATE);"
+    "INSERT INTO items (code, name, qty) VALUES ('A', 'Alpha', 1), ('B', 'Beta', 2);";
+
+struct ImportDb : ::testing::Test {
+    TempDir dir;
+    TADOConnection con, srcCon;
+    TADOQuery target{&con}, source{&srcCon};
+
+    void open(const QString& sourceSql, const QString& targetSql = kTarget) {
+        QFile::remove(dir.path("t.db"));
+        QFile::remove(dir.path("s.db"));
+        con.ConnectionString = "Provider=SQLite;Data Source=" + MakeSqliteDb(dir.path("t.db"), targetSql);
+        con.Open();
+        target.SQL = "SELECT * FROM items";
+        target.Open();
+        srcCon.ConnectionString = "Provider=SQLite;Data Source=" + MakeSqliteDb(dir.path("s.db"), sourceSql);
+        srcCon.Open();
+        source.SQL = "SELECT * FROM src";
+        source.Open();
+    }
+    // The target's rows as stored, read through a connection of their own.
+    QString stored(const QString& fields = "code, name, qty") {
+        TADOConnection other;
+        other.ConnectionString = "Provider=SQLite;Data Source=" + dir.path("t.db");
+        other.Open();
+        TADOQuery q(&other);
+        q.SQL = "SELECT " + fields + " FROM items ORDER BY id";
+        q.Open();
+        QStringList rows;
+        for (q.First(); !q.Eof(); q.Next()) {
+            QStringList row;
+            for (int i = 0; i < q.FieldCount(); ++i)
+                row << (q.Fields(i)->IsNull() ? "-" : q.Fields(i)->AsString());
+            rows << row.join(",");
+        }
+        return rows.join(" ");
+    }
+    static ImportSettings mapping(ImportType type) {
+        ImportSettings s;
+        s.type = type;
+        s.map = {{"code", "code"}, {"name", "name"}, {"qty", "qty"}};
+        s.compare = {{"code", "code"}};
+        return s;
+    }
+};
+
+QString Counts(const ImportCheckCounts& c) {
+    return QString("%1/%2/%3/%4").arg(c.sum).arg(c.add).arg(c.edit).arg(c.skip);
+}
+QString Counts(const ImportRunCounts& c) {
+    return QString("%1/%2/%3/%4/%5/%6").arg(c.sum).arg(c.add).arg(c.edit).arg(c.same).arg(c.skip).arg(c.err);
+}
+} // namespace
+
+// Source: A unchanged (found), b found case-insensitively with other values, C not in the target.
+TEST_F(ImportDb, ImportTypesOnFoundAndNotFoundRecords) {
+    const char* src = "CREATE TABLE src (code TEXT, name TEXT, qty INTEGER);"
+                      "INSERT INTO src VALUES ('A', 'Alpha', 1), ('b', 'Beta', 5), ('C', 'Gamma', 3);";
+    struct Case {
+        ImportType type;
+        QString check, run, rows;
+        QStringList updateLog;
+    } cases[] = {
+        {ImportType::AddAll, "3/3/0/0", "3/3/0/0/0/0", "A,Alpha,1 B,Beta,2 A,Alpha,1 b,Beta,5 C,Gamma,3", {}},
+        {ImportType::Update,
+         "3/0/2/1",
+         "3/0/1/1/1/0",
+         "A,Alpha,1 b,Beta,5",
+         {"Record: code = b", "Updated values: code: B => b; qty: 2 => 5; "}},
+        {ImportType::UpdateAdd,
+         "3/1/2/0",
+         "3/1/1/1/0/0",
+         "A,Alpha,1 b,Beta,5 C,Gamma,3",
+         {"Record: code = b", "Updated values: code: B => b; qty: 2 => 5; "}},
+        {ImportType::AddMissing, "3/1/0/2", "3/1/0/0/2/0", "A,Alpha,1 B,Beta,2 C,Gamma,3", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.type));
+        open(src);
+        ImportEngine e(target, source, &con);
+        e.settings = mapping(c.type);
+        EXPECT_EQ(Counts(e.check()), c.check);
+        const ImportRunCounts r = e.run();
+        EXPECT_EQ(Counts(r), c.run);
+        EXPECT_EQ(r.sum, r.add + r.edit + r.same + r.skip + r.err);
+        EXPECT_EQ(stored(), c.rows);
+        EXPECT_EQ(e.updateLog, c.updateLog);
+        EXPECT_EQ(e.resultLines.last(), ImportEngine::RunTotalsLine(r));
+        // The same import again changes nothing.
+        if (c.type == ImportType::UpdateAdd) {
+            EXPECT_EQ(Counts(e.run()), "3/0/0/3/0/0");
+            EXPECT_EQ(stored(), c.rows);
+        }
+        target.Close();
+        source.Close();
+        con.Close();
+        srcCon.Close();
+    }
+}
+
+TEST_F(ImportDb, CheckPredictsTheRunAlsoForRepeatedKeys) {
+    open("CREATE TABLE src (code TEXT, qty INTEGER);"
+         "INSERT INTO src VALUES ('C', 1), ('c', 2), ('A', 7), (NULL, 4), ('D', 5), ('A', 7);");
+    for (ImportType type : {ImportType::Update, ImportType::UpdateAdd, ImportType::AddMissing}) {
+        SCOPED_TRACE(int(type));
+        ImportEngine e(target, source, &con);
+        e.settings.type = type;
+        e.settings.map = {{"code", "code"}, {"qty", "qty"}};
+        e.settings.compare = {{"code", "code"}};
+        const ImportCheckCounts c = e.check();
+        const ImportRunCounts r = e.run();
+        EXPECT_EQ(c.add, r.add);
+        EXPECT_EQ(c.edit, r.edit + r.same);
+        EXPECT_EQ(c.skip, r.skip);
+        EXPECT_EQ(r.err, 0);
+    }
+    // C and c are one key: update-add added C once and then updated it; a NULL key never matches, so
+    // update-add and add-missing each added that record.
+    EXPECT_EQ(stored("code, qty"), "A,7 B,2 c,2 -,4 D,5 -,4");
+}
+
+TEST_F(ImportDb, ValuesThatDoNotFitAreErrorsNamingRecordFieldAndValue) {
+    open("CREATE TABLE src (code TEXT, name TEXT, qty TEXT, born TEXT);"
+         "INSERT INTO src VALUES ('X1', 'Short', '7', '2024-02-03'), ('X2', 'Much too long', '1', NULL),"
+         " ('X3', 'Ok', 'seven', NULL), ('X4', 'Ok', '2', 'yesterday'), ('X5', 'Ok', '2.5', NULL),"
+         " ('X6', 'Fine', '-3', NULL);");
+    ImportEngine e(target, source, &con);
+    e.transactionRecords = 2; // failures inside and across batches
+    e.settings.map = {{"code", "code"}, {"name", "name"}, {"qty", "qty"}, {"born", "born"}};
+    const ImportRunCounts r = e.run();
+    EXPECT_EQ(Counts(r), "6/2/0/0/0/4");
+    EXPECT_EQ(stored("code, name, qty, born"), "A,Alpha,1,- B,Beta,2,- X1,Short,7,2024-02-03 X6,Fine,-3,-");
+    const QString all = e.resultLines.join("\n");
+    for (const char* expected :
+         {"Record 2: Value \"Much too long\" does not fit field \"name\": 13 characters, at most 8.",
+          "Record 3: Value \"seven\" does not fit field \"qty\"",
+          "Record 4: Value \"yesterday\" does not fit field \"born\"",
+          "Record 5: Value \"2.5\" does not fit field \"qty\""})
+        EXPECT_TRUE(all.contains(expected)) << expected << "\n" << all.toStdString();
+    EXPECT_TRUE(all.contains("code = X3 ; name = Ok ; qty = seven ; ")) << all.toStdString();
+}
+
+TEST_F(ImportDb, FixedValuesCommandsAndNulls) {
+    open("CREATE TABLE src (code TEXT, name TEXT, qty INTEGER, price REAL);"
+         "INSERT INTO src VALUES ('A', '  alpha  ', 0, 0), ('N', 'new one', NULL, 1.5);",
+         QString(kTarget) + "UPDATE items SET price = NULL;");
+    ImportEngine e(target, source, &con);
+    e.settings.type = ImportType::UpdateAdd;
+    e.settings.map = {{"code", "code"}, {"name", "name"}, {"qty", "qty"}, {"price", "price"}};
+    e.settings.compare = {{"code", "code"}};
+    e.settings.calc = {"name=Trim()", "name=Replace(one,1)"};
+    e.settings.fixed = {"born=2020-01-02", "BORN=1999-01-01"};
+    e.settings.fixedAddOnly = true;
+    const ImportRunCounts r = e.run();
+    EXPECT_EQ(Counts(r), "2/1/1/0/0/0");
+    // 0 into a NULL field is a change (the field holds 0 afterwards, not NULL); the fixed value only
+    // reaches the new record; a NULL source clears nothing on a new record.
+    EXPECT_EQ(stored("code, name, qty, price, born"), "A,alpha,0,0,- B,Beta,2,-,- N,new 1,-,1.5,2020-01-02");
+}
+
+TEST_F(ImportDb, UpdateWithoutCompareRowsAndWithoutMappingFails) {
+    open("CREATE TABLE src (code TEXT);");
+    ImportEngine e(target, source, &con);
+    e.settings.type = ImportType::Update;
+    e.settings.map = {{"code", "code"}};
+    EXPECT_THROW(
+        {
+            try {
+                e.check();
+            } catch (const std::exception& ex) {
+                EXPECT_EQ(ExceptionMessage(ex), "Select fields to compare for update records.");
+                throw;
+            }
+        },
+        std::exception);
+    e.settings.map.clear();
+    try {
+        e.run();
+        FAIL();
+    } catch (const std::exception& ex) {
+        EXPECT_EQ(ExceptionMessage(ex), "Select fields to import.");
+    }
+    e.settings.map = {{"code", "nosuch"}};
+    e.settings.type = ImportType::AddAll;
+    try {
+        e.run();
+        FAIL();
+    } catch (const std::exception& ex) {
+        EXPECT_EQ(ExceptionMessage(ex), "Source field \"nosuch\" not found.");
+    }
+    EXPECT_EQ(stored(), "A,Alpha,1 B,Beta,2");
+}
+
+TEST_F(ImportDb, AbortKeepsEveryRecordBeforeIt) {
+    QString sql = "CREATE TABLE src (code TEXT);";
+    for (int i = 0; i < 25; ++i)
+        sql += QString("INSERT INTO src VALUES ('R%1');").arg(i, 2, 10, QChar('0'));
+    open(sql);
+    ImportEngine e(target, source, &con);
+    e.transactionRecords = 4;
+    e.settings.map = {{"code", "code"}};
+    QList<int> levels;
+    e.LogCallBack = [&](const QString& line, int level, bool& aborted) {
+        levels << level;
+        if (level == llProgress && line == "40") aborted = true;
+    };
+    const ImportRunCounts r = e.run();
+    EXPECT_TRUE(e.wasAborted());
+    EXPECT_EQ(Counts(r), "25/10/0/0/15/0");
+    EXPECT_TRUE(e.resultLines.join("\n").contains(
+        "10 of 25 records were processed before the abort; the records written stay written, the other 15 "
+        "were not imported."));
+    TADOConnection other;
+    other.ConnectionString = "Provider=SQLite;Data Source=" + dir.path("t.db");
+    other.Open();
+    TADOQuery q(&other);
+    q.SQL = "SELECT COUNT(*) FROM items";
+    q.Open();
+    EXPECT_EQ(q.Fields(0)->AsInteger(), 12);
+    EXPECT_TRUE(levels.contains(llPassStart) && levels.contains(llTotals) && levels.contains(llUpdateLog));
+}
+
+TEST_F(ImportDb, SettingsFileRoundTrip) {
+    open("CREATE TABLE src (code TEXT, qty INTEGER);");
+    ImportSettings s;
+    s.type = ImportType::UpdateAdd;
+    s.map = {{"code", "code"}, {"qty", "qty"}};
+    s.compare = {{"code", "code"}};
+    s.fixed = {"name=Fixed = one", "born=null"};
+    s.fixedAddOnly = true;
+    s.calc = {"code=Trim()", "code=Left(3)"};
+    s.filter = "qty > 1";
+    s.filtered = true;
+    const QString file = dir.path("set.imp");
+    SaveImportSettings(s, target, file);
+    const ImportSettings r = LoadImportSettings(file, target);
+    EXPECT_EQ(int(r.type), 2);
+    ASSERT_EQ(r.map.size(), 2u);
+    EXPECT_EQ(r.map[1].target, "qty");
+    EXPECT_EQ(r.map[1].source, "qty");
+    ASSERT_EQ(r.compare.size(), 1u);
+    EXPECT_EQ(r.fixed, s.fixed);
+    EXPECT_TRUE(r.fixedAddOnly);
+    EXPECT_EQ(r.calc, s.calc);
+    EXPECT_EQ(r.filter, s.filter);
+    EXPECT_TRUE(r.filtered);
+    EXPECT_TRUE(ReadFile(file).contains("[kDBImportForm.sb1cb3_nostore]"));
+
+    WriteFile(dir.path("other.imp"), "[Something]\nA=1\n");
+    EXPECT_THROW(LoadImportSettings(dir.path("other.imp"), target), std::exception);
+    EXPECT_THROW(LoadImportSettings(dir.path("missing.imp"), target), std::exception);
+}
+
+// File sources through the template connection files: CSV, xlsx (written by the export), Access.
+TEST_F(ImportDb, ImportsFromCsvAndAccessFiles) {
+    open("CREATE TABLE src (x TEXT);");
+    WriteFile(dir.path("in.csv"), "code,name,qty\nA,Alpha,9\nZ,\"Zed, Z\",3\n");
+    TADOConnection fileCon;
+    TADOConWizard wiz;
+    wiz.ADOConnection = &fileCon;
+    wiz.ErrDialogShow = 0;
+    wiz.UDLFilePath = QString(TABULO_PROGRAM_DIR) + "/udl_import/";
+    wiz.UDLFileMask = "*_csv.udl";
+    ASSERT_TRUE(wiz.ConnectToFile(dir.path("in.csv"), true)) << wiz.LogText.join("\n").toStdString();
+    TADOQuery csv(&fileCon);
+    csv.SQL = "SELECT * FROM [in.csv] WHERE 1=1";
+    csv.Open();
+    ImportEngine e(target, csv, &con);
+    e.settings = mapping(ImportType::UpdateAdd);
+    EXPECT_EQ(Counts(e.run()), "2/1/1/0/0/0");
+    EXPECT_EQ(stored(), "A,Alpha,9 B,Beta,2 Z,Zed, Z,3");
+}
