@@ -104,6 +104,11 @@ int CmdImport(CliContext& ctx) {
     if (sources != 1)
         throw UsageError("import needs exactly one of --source-udl, --source and --source-connect");
     if (hasTable && hasSql) throw UsageError("give --table or --sql, not both");
+    const ImportType importType = hasType ? TypeOf(type) : ImportType::AddAll;
+    for (const QString& f : fixed)
+        Pair(f, "--fixed");
+    for (const QString& c : calc)
+        Pair(c, "--calc");
 
     TADOConnection& con = *ctx.connection;
     TADOQuery target(&con);
@@ -144,7 +149,7 @@ int CmdImport(CliContext& ctx) {
             s.map.push_back({t, f.trimmed()});
         }
     }
-    if (hasType) s.type = TypeOf(type);
+    if (hasType) s.type = importType;
     if (hasKeys) {
         s.compare.clear();
         for (const QString& k : keys.split(u',', Qt::SkipEmptyParts)) {
@@ -154,14 +159,8 @@ int CmdImport(CliContext& ctx) {
             s.compare.push_back({k.trimmed(), from});
         }
     }
-    for (const QString& f : fixed) {
-        Pair(f, "--fixed");
-        s.fixed << f;
-    }
-    for (const QString& c : calc) {
-        Pair(c, "--calc");
-        s.calc << c;
-    }
+    s.fixed << fixed;
+    s.calc << calc;
     QStringList calcErrors;
     engine.parseCalcs(&calcErrors);
     if (!calcErrors.isEmpty())

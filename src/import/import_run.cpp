@@ -78,27 +78,21 @@ QString ImportEngine::CheckTotalsLine(const ImportCheckCounts& c) {
         .arg(c.skip);
 }
 
+namespace {
+QString WithRunCounts(const QString& format, const ImportRunCounts& c) {
+    return format.arg(c.sum).arg(c.add).arg(c.edit).arg(c.same).arg(c.skip).arg(c.err).arg(c.war);
+}
+} // namespace
+
 QString ImportEngine::RunTotalsLine(const ImportRunCounts& c) {
-    return QStringLiteral("To import in total: %1, added: %2, edited: %3, kept unchanged: %4, skipped: %5, "
-                          "errors: %6, warnings: %7")
-        .arg(c.sum)
-        .arg(c.add)
-        .arg(c.edit)
-        .arg(c.same)
-        .arg(c.skip)
-        .arg(c.err)
-        .arg(c.war);
+    return WithRunCounts(QStringLiteral("To import in total: %1, added: %2, edited: %3, kept unchanged: %4, "
+                                        "skipped: %5, errors: %6, warnings: %7"),
+                         c);
 }
 
 QString ImportEngine::CallbackTotalsLine(const ImportRunCounts& c) {
-    return QStringLiteral("#RESULT#: Total=%1;Add=%2;Edit=%3;Same=%4;Skip=%5;Error=%6;Warning=%7;")
-        .arg(c.sum)
-        .arg(c.add)
-        .arg(c.edit)
-        .arg(c.same)
-        .arg(c.skip)
-        .arg(c.err)
-        .arg(c.war);
+    return WithRunCounts(
+        QStringLiteral("#RESULT#: Total=%1;Add=%2;Edit=%3;Same=%4;Skip=%5;Error=%6;Warning=%7;"), c);
 }
 
 void ImportEngine::parseCalcs(QStringList* errors) {
