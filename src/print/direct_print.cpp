@@ -162,7 +162,7 @@ int TDirectPrint::cellBox(int left, int right, int minHeight, int indent, Qt::Al
         // One line placed by hand: measuring once is what the common case (a value that fits) needs.
         const QFontMetrics fm = canvas_->fontMetrics();
         QString shown = text;
-        int w = fm.horizontalAdvance(shown);
+        int w = textWidth(fm, shown);
         if (w > textW) {
             shown = fm.elidedText(text, Qt::ElideRight, textW);
             w = fm.horizontalAdvance(shown);
@@ -190,6 +190,23 @@ int TDirectPrint::cellBox(int left, int right, int minHeight, int indent, Qt::Al
         ++pp_.CurLine;
     }
     return boxH;
+}
+
+int TDirectPrint::textWidth(const QFontMetrics& fm, const QString& text) {
+    if (advFont_ != canvas_->font() || adv_[0] == 0) {
+        advFont_ = canvas_->font();
+        adv_.fill(-1);
+        adv_[0] = 1; // measured for this font
+    }
+    int w = 0;
+    for (QChar ch : text) {
+        const char16_t c = ch.unicode();
+        // Anything beyond ASCII may combine or shape: the whole text is measured then.
+        if (c >= 128 || c < 32) return fm.horizontalAdvance(text);
+        if (adv_[c] < 0) adv_[c] = fm.horizontalAdvance(ch);
+        w += adv_[c];
+    }
+    return w;
 }
 
 void TDirectPrint::drawCheckBox(int left, int top, int side, bool checked) {

@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <array>
 #include <functional>
 #include <vector>
 
@@ -117,4 +118,9 @@ private:
     bool widthsDone_ = false;
     bool inHeader_ = false;
     bool pageLimit_ = false;
+    // Advances of the ASCII characters in the canvas font (-1: not measured yet), for the width of
+    // plain values without shaping them twice.
+    int textWidth(const QFontMetrics& fm, const QString& text);
+    QFont advFont_;
+    std::array<int, 128> adv_{};
 };
