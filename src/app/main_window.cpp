@@ -496,6 +496,9 @@ bool TMain::LeaveRecord() {
 
 void TMain::LoadTable() {
     if (!LeaveRecord()) return;
+    // A load started any way answers the typed name too: the pause timer must not load it again
+    // later, over a record the user has begun to edit.
+    tablesTimer_.stop();
     HourglassCursor wait;
     QElapsedTimer timer;
     timer.start();

@@ -527,4 +527,10 @@ TEST_F(MainWindowTest, TypedTableLoadsOnceAndTheFirstClickCounts) {
     EXPECT_EQ(main->qData.Sort(), "customer");
     EXPECT_EQ(main->qData.RecNo(), 2);
     EXPECT_TRUE(messages.shown.empty()) << messages.log().join('\n').toStdString();
+    // A name typed and opened at once is loaded once: the typing pause does not load it again.
+    main->cbTables->setEditText("Order Details");
+    main->btOpenClick();
+    ASSERT_TRUE(main->grData->ChangeSort({"qty"}, false));
+    QTest::qWait(800);
+    EXPECT_EQ(main->qData.Sort(), "qty");
 }
