@@ -6,6 +6,7 @@
 #include "cursor_guard.h"
 #include "db_action.h"
 #include "db_grid_ms.h"
+#include "dialog_actions.h"
 #include "exceptions.h"
 #include "file_connection.h"
 #include "filter_sort_actions.h"
@@ -117,6 +118,7 @@ TMain::TMain(TkDBAction* actions, QWidget* parent)
     grData->OnEnter = [this](TkDBGrid*) { grDataEnter(); };
     layout->addWidget(grData, 1);
     InstallFilterSortActions(actions_);
+    InstallGridDialogActions(actions_);
     InstallPrintActions(actions_);
     editBar = new TkDBEditBar(actions_);
     layout->addWidget(editBar);
