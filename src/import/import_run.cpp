@@ -62,6 +62,11 @@ bool TruthText(const QString& s) {
     return false;
 }
 
+// Whether a lookup table holds the value in the column (text case-insensitive); stays on that record.
+bool LocateValue(TDataSet& ds, const TField* column, const QVariant& value) {
+    return value.isValid() && ds.Locate(column->FieldName, value, loCaseInsensitive);
+}
+
 bool SameFloat(double a, double b) {
     return std::fabs(a - b) <= std::max(1e-12, 1e-12 * std::min(std::fabs(a), std::fabs(b)));
 }
@@ -153,6 +158,11 @@ void ImportEngine::prepare(bool forRun) {
     bool any = false;
     for (const ImportRow& r : settings.map)
         any = any || !r.source.isEmpty();
+    auto lookupOf = [&](int k) {
+        if (k >= int(lookups.size()) || !lookups[size_t(k)] || !lookups[size_t(k)]->Active())
+            throw Exception(QStringLiteral("Auxiliary table %1 is not open.").arg(k + 1));
+        return lookups[size_t(k)];
+    };
     if (!any) throw Exception(QStringLiteral("Select fields to import."));
     auto sourceField = [&](const QString& name) {
         TField* f = source_.FindField(name);
@@ -165,13 +175,14 @@ void ImportEngine::prepare(bool forRun) {
         return f;
     };
     for (const ImportRow& r : settings.map)
-        if (!r.source.isEmpty()) targetField(r.target);
+        if (!r.source.isEmpty() && r.lookup < 0) targetField(r.target);
     if (forRun)
         for (int i = 0; i < target_.FieldCount(); ++i) {
             TField* t = target_.Fields(i);
             Mapped m{t, nullptr, QString()};
             for (const ImportRow& r : settings.map)
-                if (!r.source.isEmpty() && r.target.compare(t->FieldName, Qt::CaseInsensitive) == 0) {
+                if (!r.source.isEmpty() && r.lookup < 0 &&
+                    r.target.compare(t->FieldName, Qt::CaseInsensitive) == 0) {
                     m.source = sourceField(r.source);
                     break;
                 }
@@ -184,12 +195,27 @@ void ImportEngine::prepare(bool forRun) {
                         break;
                     }
                 }
-            if (m.source && (t->ReadOnly || t->FieldKind != fkData)) continue;
+            if (m.source && (t->ReadOnly || t->FieldKind == fkCalculated)) continue;
             if (m.source || m.hasFixed) mapped_.push_back(m);
         }
+    if (forRun)
+        for (const ImportRow& r : settings.map)
+            if (!r.source.isEmpty() && r.lookup >= 0) {
+                TDataSet* lookup = lookupOf(r.lookup);
+                mapped_.push_back({targetField(lookup->Fields(0)->FieldName), sourceField(r.source),
+                                   QString(), false, lookup, lookup->FieldByName(r.target)});
+            }
     if (settings.type != ImportType::AddAll) {
-        for (const ImportRow& r : settings.compare)
-            if (!r.source.isEmpty()) keys_.push_back({targetField(r.target), sourceField(r.source)});
+        for (const ImportRow& r : settings.compare) {
+            if (r.source.isEmpty()) continue;
+            if (r.lookup < 0) {
+                keys_.push_back({targetField(r.target), sourceField(r.source)});
+            } else {
+                TDataSet* lookup = lookupOf(r.lookup);
+                keys_.push_back({targetField(lookup->Fields(0)->FieldName), sourceField(r.source), lookup,
+                                 lookup->FieldByName(r.target)});
+            }
+        }
         if (keys_.empty()) throw Exception(QStringLiteral("Select fields to compare for update records."));
     }
     parseCalcs();
@@ -212,7 +238,14 @@ bool ImportEngine::keyOfSource(QString& key) const {
     key.clear();
     for (const KeyField& k : keys_) {
         QVariant stored;
-        const QVariant v = k.source->AsVariant();
+        QVariant v = k.source->AsVariant();
+        if (k.lookup) {
+            // The key is the lookup table's first field on the record that holds the source value.
+            if (!LocateValue(*k.lookup, k.lookupColumn, v)) return false;
+            const TField* first = k.lookup->Fields(0);
+            if (first->IsNull() || first->AsString().trimmed().isEmpty()) return false;
+            v = first->AsVariant();
+        }
         if (!v.isValid() || !ConvertForStorage(v, k.target->DataType, stored) || !stored.isValid())
             return false;
         key += KeyText(stored, k.target->DataType) + QChar(0x1F);
@@ -320,6 +353,11 @@ bool ImportEngine::assignFieldValue(TField* t, TField* s) {
 
 // ---- one record
 
+void ImportEngine::warnNotFound(const TField* source) {
+    warnings << QStringLiteral("Warning: Value \"%1\" not found in auxilary table for field \"%2\".")
+                    .arg(FieldDisplayText(*source), source->FieldName);
+}
+
 bool ImportEngine::importRecord(bool isNew) {
     changeText_.clear();
     bool changed = false;
@@ -333,6 +371,30 @@ bool ImportEngine::importRecord(bool isNew) {
             continue;
         }
         QString text = m.source->AsString();
+        if (m.lookup) {
+            if (text.isEmpty()) continue;
+            if (LocateValue(*m.lookup, m.lookupColumn, m.source->AsVariant())) {
+                changed |= assignFieldValue(m.target, m.lookup->Fields(0));
+            } else {
+                changed |= setFieldNull(m.target);
+                warnNotFound(m.source);
+            }
+            continue;
+        }
+        if (m.target->FieldKind == fkLookup) {
+            // The key field gets the lookup dataset's key of the record whose result is the value.
+            TDataSet* ds = m.target->LookupDataSet;
+            if (!ds || !ds->Active()) continue;
+            try {
+                if (LocateValue(*ds, ds->FieldByName(m.target->LookupResultField), m.source->AsVariant()))
+                    changed |= assignFieldValue(target_.FieldByName(m.target->KeyFields),
+                                                ds->FieldByName(m.target->LookupKeyFields));
+                else
+                    warnNotFound(m.source);
+            } catch (const std::exception&) {
+            }
+            continue;
+        }
         if (m.source->IsNull() || text.isEmpty())
             changed |= setFieldNull(m.target);
         else if (ApplyCalcs(calcs_, m.target, text))
@@ -510,6 +572,7 @@ ImportRunCounts ImportEngine::run() {
                         con_->Execute(QStringLiteral("RELEASE SAVEPOINT import_record"));
                     }
                 }
+                c.war = int(warnings.size());
                 if (++inBatch >= transactionRecords) commit();
             }
             ++done;

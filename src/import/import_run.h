@@ -45,6 +45,9 @@ public:
     bool resultInTableForm = false;
     QString resultValueSeparator = QStringLiteral("; ");
     int transactionRecords = 2000;
+    // Auxiliary lookup tables (open, read-only): rows with lookup = k match a source value in table
+    // k's column and write its first field into the target field of that name.
+    std::vector<TDataSet*> lookups;
     // Every result line with its level; setting aborted stops the running pass after this record.
     std::function<void(const QString& line, int level, bool& aborted)> LogCallBack;
     // Progress every 10th record (text, percent); the window's Abort calls abort().
@@ -78,11 +81,16 @@ private:
         TField* source; // null: a fixed value
         QString fixed;  // fixed value text (source == null)
         bool hasFixed = false;
+        TDataSet* lookup = nullptr; // an auxiliary lookup row: the table and its matched column
+        TField* lookupColumn = nullptr;
     };
     struct KeyField {
         TField* target;
         TField* source;
+        TDataSet* lookup = nullptr;
+        TField* lookupColumn = nullptr;
     };
+    void warnNotFound(const TField* source);
     void prepare(bool forRun);
     void buildIndex();
     bool keyOfSource(QString& key) const;

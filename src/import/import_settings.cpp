@@ -18,39 +18,41 @@ QString CompareBox(int i) {
     return QStringLiteral("sb2cb%1_nostore").arg(i);
 }
 
-QString SourceOf(const std::vector<ImportRow>& rows, const QString& target) {
+QString SourceOf(const std::vector<ImportRow>& rows, const ImportRow& row) {
     for (const ImportRow& r : rows)
-        if (r.target.compare(target, Qt::CaseInsensitive) == 0) return r.source;
+        if (r.lookup == row.lookup && r.target.compare(row.target, Qt::CaseInsensitive) == 0) return r.source;
     return QString();
 }
 
-void Write(TPropSaveFile& store, const ImportSettings& s, const TDataSet& target) {
+void Write(TPropSaveFile& store, const ImportSettings& s, const TDataSet& target,
+           const std::vector<TDataSet*>& lookups) {
     store.WriteInteger(Sec("rgTyp"), "ItemIndex", int(s.type));
     store.WriteStrings(Sec("mVal"), s.fixed);
     store.WriteBool(Sec("chUseValAddOnly"), "Checked", s.fixedAddOnly);
     store.WriteStrings(Sec("mCalc"), s.calc);
-    for (int i = 0; i < target.FieldCount(); ++i) {
-        const QString name = target.Fields(i)->FieldName;
-        store.WriteString(Sec(MapBox(i)), "Text", SourceOf(s.map, name));
-        store.WriteString(Sec(CompareBox(i)), "Text", SourceOf(s.compare, name));
+    const std::vector<ImportRow> rows = ImportRowsOf(target, lookups);
+    for (int i = 0; i < int(rows.size()); ++i) {
+        store.WriteString(Sec(MapBox(i)), "Text", SourceOf(s.map, rows[size_t(i)]));
+        store.WriteString(Sec(CompareBox(i)), "Text", SourceOf(s.compare, rows[size_t(i)]));
     }
     store.WriteString(kForm, "Filter", s.filter);
     store.WriteBool(kForm, "Filtered", s.filtered);
 }
 
-ImportSettings Read(TPropSaveFile& store, const TDataSet& target) {
+ImportSettings Read(TPropSaveFile& store, const TDataSet& target, const std::vector<TDataSet*>& lookups) {
     ImportSettings s;
     const int type = store.ReadInteger(Sec("rgTyp"), "ItemIndex", 0);
     s.type = type >= 0 && type <= 3 ? ImportType(type) : ImportType::AddAll;
     store.ReadStrings(Sec("mVal"), s.fixed);
     s.fixedAddOnly = store.ReadBool(Sec("chUseValAddOnly"), "Checked", false);
     store.ReadStrings(Sec("mCalc"), s.calc);
-    for (int i = 0; i < target.FieldCount(); ++i) {
-        const QString name = target.Fields(i)->FieldName;
+    const std::vector<ImportRow> rows = ImportRowsOf(target, lookups);
+    for (int i = 0; i < int(rows.size()); ++i) {
+        const ImportRow& row = rows[size_t(i)];
         const QString map = store.ReadString(Sec(MapBox(i)), "Text");
         const QString cmp = store.ReadString(Sec(CompareBox(i)), "Text");
-        if (!map.isEmpty()) s.map.push_back({name, map});
-        if (!cmp.isEmpty()) s.compare.push_back({name, cmp});
+        if (!map.isEmpty()) s.map.push_back({row.target, map, row.lookup});
+        if (!cmp.isEmpty()) s.compare.push_back({row.target, cmp, row.lookup});
     }
     s.filter = store.ReadString(kForm, "Filter");
     s.filtered = store.ReadBool(kForm, "Filtered", false);
@@ -64,27 +66,41 @@ void MemoryStore(TPropSaveFile& store) {
 }
 } // namespace
 
-QStringList ImportSettingsLines(const ImportSettings& s, const TDataSet& target) {
+std::vector<ImportRow> ImportRowsOf(const TDataSet& target, const std::vector<TDataSet*>& lookups) {
+    std::vector<ImportRow> rows;
+    for (int i = 0; i < target.FieldCount(); ++i)
+        rows.push_back({target.Fields(i)->FieldName, QString()});
+    for (int k = 0; k < int(lookups.size()); ++k)
+        if (lookups[size_t(k)] && lookups[size_t(k)]->Active())
+            for (int i = 1; i < lookups[size_t(k)]->FieldCount(); ++i)
+                rows.push_back({lookups[size_t(k)]->Fields(i)->FieldName, QString(), k});
+    return rows;
+}
+
+QStringList ImportSettingsLines(const ImportSettings& s, const TDataSet& target,
+                                const std::vector<TDataSet*>& lookups) {
     TPropSaveFile store;
     MemoryStore(store);
     store.Loaded();
-    Write(store, s, target);
+    Write(store, s, target, lookups);
     return store.GetStrings();
 }
 
-ImportSettings ImportSettingsOfLines(const QStringList& lines, const TDataSet& target) {
+ImportSettings ImportSettingsOfLines(const QStringList& lines, const TDataSet& target,
+                                     const std::vector<TDataSet*>& lookups) {
     TPropSaveFile store;
     MemoryStore(store);
     store.Loaded();
     store.SetStrings(lines);
-    return Read(store, target);
+    return Read(store, target, lookups);
 }
 
-void SaveImportSettings(const ImportSettings& s, const TDataSet& target, const QString& file) {
+void SaveImportSettings(const ImportSettings& s, const TDataSet& target, const QString& file,
+                        const std::vector<TDataSet*>& lookups) {
     TPropSaveFile store;
     MemoryStore(store);
     store.Loaded();
-    Write(store, s, target);
+    Write(store, s, target, lookups);
     store.DisableAll = false;
     store.OnSaveContent = nullptr;
     if (!store.SaveFile(QFileInfo(file).absoluteFilePath()))
@@ -92,7 +108,8 @@ void SaveImportSettings(const ImportSettings& s, const TDataSet& target, const Q
     store.DisableAll = true; // written once; the destructor writes nothing more
 }
 
-ImportSettings LoadImportSettings(const QString& file, const TDataSet& target) {
+ImportSettings LoadImportSettings(const QString& file, const TDataSet& target,
+                                  const std::vector<TDataSet*>& lookups) {
     if (!QFileInfo(file).isFile())
         throw Exception(QStringLiteral("Import settings file \"%1\" not found.").arg(file));
     TPropSaveFile store;
@@ -102,5 +119,5 @@ ImportSettings LoadImportSettings(const QString& file, const TDataSet& target) {
     if (!store.SectionExists(Sec("rgTyp")))
         throw Exception(QStringLiteral("\"%1\" holds no import settings (section \"%2\" missing).")
                             .arg(file, Sec("rgTyp")));
-    return Read(store, target);
+    return Read(store, target, lookups);
 }

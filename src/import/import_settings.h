@@ -11,8 +11,10 @@ class TDataSet;
 enum class ImportType { AddAll = 0, Update = 1, UpdateAdd = 2, AddMissing = 3 };
 
 struct ImportRow {
-    QString target; // target field name
-    QString source; // source field name; empty: none
+    QString target;  // target field name; of a lookup row: the lookup table's column
+    QString source;  // source field name; empty: none
+    int lookup = -1; // a row of auxiliary lookup table k: its column is matched to the source value and
+                     // the table's first field is written into the target field of that name
 };
 
 struct ImportSettings {
@@ -30,8 +32,16 @@ struct ImportSettings {
 // window ("kDBImportForm.<control>"); mapping and compare rows are numbered by target field
 // position, so the target's fields are needed to read and write them. Loading raises naming the
 // file when it cannot be read.
-void SaveImportSettings(const ImportSettings& s, const TDataSet& target, const QString& file);
-ImportSettings LoadImportSettings(const QString& file, const TDataSet& target);
+// Rows of auxiliary lookup tables follow the target's fields: per table, its fields but the first.
+void SaveImportSettings(const ImportSettings& s, const TDataSet& target, const QString& file,
+                        const std::vector<TDataSet*>& lookups = {});
+ImportSettings LoadImportSettings(const QString& file, const TDataSet& target,
+                                  const std::vector<TDataSet*>& lookups = {});
 // The same, as the store's text lines (automatic-run settings hand these over in memory).
-QStringList ImportSettingsLines(const ImportSettings& s, const TDataSet& target);
-ImportSettings ImportSettingsOfLines(const QStringList& lines, const TDataSet& target);
+QStringList ImportSettingsLines(const ImportSettings& s, const TDataSet& target,
+                                const std::vector<TDataSet*>& lookups = {});
+ImportSettings ImportSettingsOfLines(const QStringList& lines, const TDataSet& target,
+                                     const std::vector<TDataSet*>& lookups = {});
+// The rows of the field page in order: each target field, then each lookup table's fields but the
+// first (with the table's index).
+std::vector<ImportRow> ImportRowsOf(const TDataSet& target, const std::vector<TDataSet*>& lookups);

@@ -285,3 +285,45 @@ TEST_F(ImportDb, ImportsFromCsvAndAccessFiles) {
     EXPECT_EQ(Counts(e.run()), "2/1/1/0/0/0");
     EXPECT_EQ(stored(), "A,Alpha,9 B,Beta,2 Z,Zed, Z,3");
 }
+
+// An auxiliary lookup table turns the source's external codes into target keys, for the compare row
+// and for the written value; a value missing from it is a warning and leaves the field NULL.
+TEST_F(ImportDb, AuxiliaryLookupTables) {
+    open("CREATE TABLE src (ext TEXT, qty INTEGER);"
+         "INSERT INTO src VALUES ('x-a', 5), ('x-q', 6), ('X-C', 7);",
+         QString(kTarget) + "CREATE TABLE codes (code TEXT, ext TEXT);"
+                            "INSERT INTO codes VALUES ('A', 'X-A'), ('C', 'x-c'), ('', 'x-q');");
+    TADOQuery codes(&con);
+    codes.ReadOnly = true;
+    codes.SQL = "SELECT code, ext FROM codes";
+    codes.Open();
+    ImportEngine e(target, source, &con);
+    e.lookups = {&codes};
+    e.settings.type = ImportType::UpdateAdd;
+    e.settings.map = {{"qty", "qty"}, {"ext", "ext", 0}};
+    e.settings.compare = {{"ext", "ext", 0}};
+    EXPECT_EQ(Counts(e.check()), "3/2/1/0");
+    const ImportRunCounts r = e.run();
+    EXPECT_EQ(Counts(r), "3/2/1/0/0/0");
+    EXPECT_EQ(r.war, 0); // 'x-q' is found, but its code is blank: no key, and the blank is written
+    EXPECT_EQ(stored(), "A,Alpha,5 B,Beta,2 ,-,6 C,-,7");
+
+    source.Close();
+    source.SQL = "SELECT 'nope' AS ext, 1 AS qty";
+    source.Open();
+    e.settings.type = ImportType::AddAll;
+    const ImportRunCounts w = e.run();
+    EXPECT_EQ(Counts(w), "1/1/0/0/0/0");
+    EXPECT_EQ(w.war, 1);
+    EXPECT_EQ(e.warnings,
+              QStringList{"Warning: Value \"nope\" not found in auxilary table for field \"ext\"."});
+    EXPECT_TRUE(e.resultLines.contains("Warning:"));
+
+    // The lookup rows follow the target's fields in settings files.
+    SaveImportSettings(e.settings, target, dir.path("l.imp"), {&codes});
+    EXPECT_TRUE(ReadFile(dir.path("l.imp")).contains("[kDBImportForm.sb2cb6_nostore]\r\nText=ext"));
+    const ImportSettings back = LoadImportSettings(dir.path("l.imp"), target, {&codes});
+    ASSERT_EQ(back.compare.size(), 1u);
+    EXPECT_EQ(back.compare[0].lookup, 0);
+    EXPECT_EQ(back.compare[0].target, "ext");
+}
