@@ -40,6 +40,12 @@ QString OneLine(QString s) {
     return s;
 }
 
+// Padding as non-breaking spaces: every reader keeps each at one character's width (runs of plain
+// blanks are widened by some word processors), and a line never breaks inside its padding.
+QString Blanks(qsizetype n) {
+    return QStringLiteral("\\~").repeated(std::max<qsizetype>(0, n));
+}
+
 // Result files of the run's folders are removed when the program ends.
 struct ResultCleanup {
     QSet<QString> folders;
@@ -193,14 +199,14 @@ QString TTemplatePrint::cell(size_t i, TField* f, int kind) {
     else if (f->Alignment & Qt::AlignHCenter)
         before = pad / 2;
     // Values are escaped: a backslash, a brace or a tag-like text prints as it stands.
-    QString body(before, QLatin1Char(' '));
+    QString body = Blanks(before);
     AppendRtfText(body, text);
-    body += QString(pad - before, QLatin1Char(' '));
+    body += Blanks(pad - before);
     const TTextColumn& c = Columns[i];
     if (kind == 2 || (kind == 1 && c.bold)) body = QStringLiteral("\\b ") + body + QStringLiteral("\\b0 ");
     if (kind != 0 && c.italic) body = QStringLiteral("\\i ") + body + QStringLiteral("\\i0 ");
     if (kind != 0 && c.underline) body = QStringLiteral("\\ul ") + body + QStringLiteral("\\ul0 ");
-    return body + QString(Sep, QLatin1Char(' '));
+    return body + Blanks(Sep);
 }
 
 QString TTemplatePrint::line(int kind) {
