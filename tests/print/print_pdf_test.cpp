@@ -28,7 +28,7 @@ QString MakeRows(const TempDir& dir, int n) {
         dir.path("p.sqlite"),
         QStringLiteral("CREATE TABLE Items(ID INTEGER PRIMARY KEY, Name VARCHAR(20), Amount REAL);"
                        "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < %1)"
-                       " INSERT INTO Items SELECT i, 'Item ' || i, i * 1.25 FROM k;")
+                       " INSERT INTO Items SELECT i, 'Item ' || i, i * 1.25 FROM k WHERE i <= %1;")
             .arg(n));
 }
 
@@ -83,18 +83,42 @@ TEST(PrintPdf, EveryPageCarriesTitlesAndItsNumberAndTheLastTheSums) {
     EXPECT_FALSE(PdfText(pdf, 1).contains("Total count"));
 }
 
-TEST(PrintPdf, OneRowMakesOnePage) {
+TEST(PrintPdf, OneRowOrNoneMakesOnePage) {
+    struct Case {
+        int rows;
+        const char* values; // the data row, then the sums
+        const char* sums;
+    } cases[] = {{1, "\\b1\\s+Item 1\\s+1.25\\b", "\\b1\\s+1.25\\s*$"}, {0, nullptr, "^\\s*0\\s+0\\s*$"}};
+    for (const Case& c : cases) {
+        TempDir dir;
+        const QString db = MakeRows(dir, c.rows);
+        const QString pdf = dir.path("one.pdf");
+        CliRun r = Print(db, {"--out", pdf, "--sums", "--page-numbers", "--count", "--fit"});
+        ASSERT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_EQ(PdfInfo(pdf, "Pages"), "1");
+        const QString text = PdfText(pdf);
+        EXPECT_TRUE(HasTitleRow(text)) << text.toStdString();
+        if (c.values) EXPECT_TRUE(text.contains(QRegularExpression(c.values))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QRegularExpression(c.sums, QRegularExpression::MultilineOption)))
+            << c.rows << text.toStdString();
+        EXPECT_TRUE(text.contains(QStringLiteral("Total count of records: %1").arg(c.rows)));
+        EXPECT_EQ(text.trimmed().split('\n').last().trimmed(), "1");
+    }
+}
+
+TEST(PrintPdf, ARowWiderThanTheLineGoesOnInFurtherLines) {
     TempDir dir;
-    const QString db = MakeRows(dir, 1);
-    const QString pdf = dir.path("one.pdf");
-    CliRun r = Print(db, {"--out", pdf, "--sums", "--page-numbers", "--count", "--fit"});
+    const QString db = MakeSqliteDb(dir.path("w.sqlite"),
+                                    "CREATE TABLE Items(A VARCHAR(25), B VARCHAR(25), C VARCHAR(25));"
+                                    "INSERT INTO Items VALUES ('one', 'two', 'three'), ('4', '5', '6');");
+    const QString pdf = dir.path("w.pdf");
+    CliRun r = Print(db, {"--out", pdf});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(PdfInfo(pdf, "Pages"), "1");
-    const QString text = PdfText(pdf);
-    EXPECT_TRUE(HasTitleRow(text)) << text.toStdString();
-    EXPECT_TRUE(text.contains(QRegularExpression("\\b1\\s+Item 1\\s+1.25\\b")));
-    EXPECT_TRUE(text.contains("Total count of records: 1"));
-    EXPECT_EQ(text.trimmed().split('\n').last().trimmed(), "1");
+    QStringList lines = PdfText(pdf).split('\n', Qt::SkipEmptyParts);
+    for (QString& l : lines)
+        l = l.simplified();
+    // Three 25-character columns do not fit an A4 line at 8 pt: C starts a line of its own.
+    EXPECT_EQ(lines.mid(0, 6), (QStringList{"A B", "C", "one two", "three", "4 5", "6"}));
 }
 
 TEST(PrintPdf, PaperAndOrientationAsChosen) {
