@@ -12,6 +12,7 @@
 #include "filter_sort_actions.h"
 #include "grid_bars.h"
 #include "html_label.h"
+#include "import_wizard.h"
 #include "messages.h"
 #include "print_actions.h"
 #include "program_folder.h"
@@ -718,8 +719,8 @@ void TMain::ApplicationEvents1Idle() {
 
 void TMain::btImportDataClick() {
     if (!LeaveRecord()) return;
-    // The import wizard is not part of this build yet.
-    Messages().information(QStringLiteral("The import wizard is not available in this version."));
+    ShowDBImport(&qData, {}, QDir(ProgramFolder()).filePath(QStringLiteral("udl_import")), nullptr,
+                 PropSaveFile1, this);
 }
 
 void TMain::btGenDataClick() {

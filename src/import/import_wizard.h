@@ -1,0 +1,116 @@
+#pragma once
+// The import wizard: source (a file through the template connection files, or a connection string)
+// and its table or select command; the field page (mapping and compare rows, lookup rows, fixed
+// values, value commands, import type); checking and running the import; errors and update log.
+#include "connection.h"
+#include "dataset.h"
+#include "import_run.h"
+#include "query.h"
+
+#include <QDialog>
+#include <functional>
+#include <memory>
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QStackedWidget;
+class QTabWidget;
+class QGridLayout;
+class TADOConWizard;
+class TkDBGrid;
+class TPropSaveFile;
+
+using TkDBImport_BackupCallBack = std::function<void(bool& Continue)>;
+using TkDBImport_LogCallBack = std::function<void(const QString& LogStr, int Level, bool& Aborted)>;
+
+class TkDBImportForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TkDBImportForm(QWidget* parent = nullptr);
+    ~TkDBImportForm() override;
+
+    int AutoMode = 0;
+    bool AutoRun_DoCheck = false;
+    QString UDLPath;
+    QStringList LookupSQLStr;
+    QStringList* AutoSetting = nullptr;
+    TkDBImport_LogCallBack LogCallBack;
+    TkDBImport_BackupCallBack BackupCallBack;
+    bool Imported = false;
+
+    void setTarget(TADOQuery* target);
+    void setBackupEnabled(bool on);
+    // Page 0: a source file through the template connection files, or a connection string.
+    bool OpenSourceFile(const QString& fileName);
+    bool OpenSourceConnection(const QString& conStr);
+    void LoadSourceData();
+    // Page navigation; errors stay on the page (shown in the exception box, or raised in mode 2).
+    void btNextClick();
+    void btPrevClick();
+    void btRunClick();
+    void LoadSettings(const QString& file);
+    void SaveSettings(const QString& file);
+    // Runs unattended (mode 2) over a source dataset or the settings' source.
+    void AutoRunImport(TDataSet* source);
+
+    int page() const;
+    ImportEngine* engine() const { return engine_.get(); }
+    // The settings the field page shows.
+    ImportSettings settingsOfPage() const;
+    void showSettings(const ImportSettings& s);
+
+    // Controls, named as the wizard's property saver stores them.
+    QStackedWidget* pc;
+    QPlainTextEdit *mConInfo, *mVal, *mCalc, *mErr, *mLog;
+    QComboBox* cbTable;
+    QLineEdit *eSelectCmd, *lFile;
+    QTabWidget *tabSource, *tabFields;
+    QButtonGroup* rgTyp;
+    QCheckBox *chUseValAddOnly, *chBackup;
+    QLabel *lInfoBefore, *lInfoPost;
+    QWidget *sb2Box, *pInfoPost;
+    QPushButton *btPrev, *btNext, *btRun, *btClose, *btSelFile, *btNewCon, *btLoadData, *btCheckCalc,
+        *btLoadSet, *btSaveSet;
+    std::vector<QComboBox*> mapBoxes, compareBoxes;
+
+private:
+    void BuildFieldSelection();
+    void OpenLookupTables();
+    void FillTableList(const QString& fileName, bool load);
+    void resetSource();
+    bool ParseCalcs(bool withMessages);
+    void CheckData();
+    void updateButtons();
+    void showInfoBefore();
+    void showInfoPost();
+
+    TADOQuery* target_ = nullptr;
+    TADOConnection impCon_;
+    TADOQuery qImp_{&impCon_};
+    TDataSet* impDS_ = &qImp_;
+    TDataSource dsImp_, dsData_;
+    std::unique_ptr<TADOConWizard> wiz_;
+    std::vector<std::unique_ptr<TADOQuery>> lookupDS_;
+    std::unique_ptr<ImportEngine> engine_;
+    std::vector<ImportRow> rows_;
+    QStringList mFields_;
+    TkDBGrid *grImpData1_, *grData_, *grImpData2_;
+    QGridLayout *sb1Layout_, *sb2Layout_;
+    QString lastSettingsFile_;
+};
+
+// The module's entry: mode 0 interactive, 1 design of automatic-run settings (AutoSetting receives
+// them), 2 unattended run (Source, else the settings' source). Returns whether an import ran.
+bool RunDBImport(int AutoMode, TADOQuery* Target, TDataSet* Source, TkDBImport_LogCallBack LogCallBack,
+                 TkDBImport_BackupCallBack BackupCallBack, TPropSaveFile* PropSaveFile,
+                 const QString& UDLPath, QStringList* AutoSetting = nullptr,
+                 const QStringList& LookupSQL = {}, QWidget* parent = nullptr);
+// Mode 0 without source, log callback or automatic settings.
+bool ShowDBImport(TADOQuery* Target, const QStringList& LookupSQL, const QString& UDLPath,
+                  TkDBImport_BackupCallBack BackupCallBack, TPropSaveFile* PropSaveFile,
+                  QWidget* parent = nullptr);
