@@ -20,7 +20,9 @@ bool isFlag(const QString& a) {
                                       "--update",     "--help",
                                       "--version",    "-h",
                                       "--page-numbers", "--count",
-                                      "--grid",       "--fit"};
+                                      "--grid",       "--fit",
+                                      "--borders",    "--wrap-memos",
+                                      "--freeze",     "--auto-filter"};
     return flags.contains(a);
 }
 bool isOption(const QString& a) {

@@ -1,4 +1,4 @@
-// export TABLE --format text|sylk --out FILE [engine options]
+// export TABLE --format text|sylk|xlsx --out FILE [engine options]
 #include "cmd_export.h"
 
 #include "cli_args.h"
@@ -8,6 +8,7 @@
 #include "separator_text.h"
 #include "slk_export.h"
 #include "txt_export.h"
+#include "xls_export.h"
 
 #include <cstdio>
 
@@ -17,13 +18,53 @@ TActionAfter ActionFromText(const QString& text) {
     if (text == "print") return aaPrint;
     throw UsageError("--action takes show or print");
 }
+
+int NumberOption(CliArgs& a, const char* name, int min, int max) {
+    QString text;
+    if (!a.take(name, text)) return -1;
+    bool ok = false;
+    int v = text.toInt(&ok);
+    if (!ok || v < min || v > max)
+        throw UsageError(
+            QStringLiteral("%1 takes a number from %2 to %3").arg(name).arg(min).arg(max).toStdString());
+    return v;
+}
+
+struct XlsxOptions {
+    QString sheet, fontSize, dateFormat, timeFormat, numFormat;
+    bool hasSheet = false, hasDate = false, hasTime = false, hasNum = false;
+    int fontSizeValue = -1, zoom = -1, pageZoom = -1, startRow = -1, startCol = -1;
+    bool borders = false, wrap = false, freeze = false, filter = false;
+    bool any() const {
+        return hasSheet || hasDate || hasTime || hasNum || fontSizeValue >= 0 || zoom >= 0 || pageZoom >= 0 ||
+               startRow >= 0 || startCol >= 0 || borders || wrap || freeze || filter;
+    }
+};
+
+XlsxOptions TakeXlsxOptions(CliArgs& a) {
+    XlsxOptions x;
+    x.hasSheet = a.take("--sheet", x.sheet);
+    x.hasDate = a.take("--date-format", x.dateFormat);
+    x.hasTime = a.take("--time-format", x.timeFormat);
+    x.hasNum = a.take("--num-format", x.numFormat);
+    x.fontSizeValue = NumberOption(a, "--font-size", 1, 409);
+    x.zoom = NumberOption(a, "--zoom", 10, 400);
+    x.pageZoom = NumberOption(a, "--page-zoom", 10, 400);
+    x.startRow = NumberOption(a, "--start-row", 1, 1048576);
+    x.startCol = NumberOption(a, "--start-col", 1, 16384);
+    x.borders = a.flag("--borders");
+    x.wrap = a.flag("--wrap-memos");
+    x.freeze = a.flag("--freeze");
+    x.filter = a.flag("--auto-filter");
+    return x;
+}
 } // namespace
 
 int CmdExport(CliContext& ctx) {
     CliArgs& a = ctx.args;
     QString table = a.positional("TABLE");
     QString format, out, separator, quote, fill, encoding, action, font, title;
-    if (!a.take("--format", format)) throw UsageError("export needs --format text|sylk");
+    if (!a.take("--format", format)) throw UsageError("export needs --format text|sylk|xlsx");
     if (!a.take("--out", out) || out.isEmpty()) throw UsageError("export needs --out FILE");
     int top = TakeTop(a);
     bool hasSeparator = a.take("--separator", separator);
@@ -37,8 +78,15 @@ int CmdExport(CliContext& ctx) {
     bool fieldNames = a.flag("--field-names"), memos = a.flag("--memos"), allFields = a.flag("--all-fields");
     bool append = a.flag("--append"), sums = a.flag("--sums"), noWidths = a.flag("--no-widths");
     bool allText = a.flag("--all-as-text");
+    XlsxOptions x = TakeXlsxOptions(a);
     a.finish();
-    if (format != "text" && format != "sylk") throw UsageError("--format takes text or sylk");
+    if (format != "text" && format != "sylk" && format != "xlsx")
+        throw UsageError("--format takes text, sylk or xlsx");
+    if (format != "xlsx" && x.any())
+        throw UsageError(
+            "--sheet, --font-size, --date-format, --time-format, --num-format, --zoom, --page-zoom, "
+            "--start-row, --start-col, --borders, --wrap-memos, --freeze and --auto-filter are for "
+            "--format xlsx");
     if (hasFill && fill.size() != 1) throw UsageError("--fill takes one character");
     TActionAfter after = hasAction ? ActionFromText(action) : aaNone;
     // Refused before anything runs: a folder, a read-only file, the open database.
@@ -52,7 +100,7 @@ int CmdExport(CliContext& ctx) {
     bool ok;
     if (format == "text") {
         if (sums || hasFont || noWidths || hasTitle)
-            throw UsageError("--sums, --font, --no-widths and --id-line are for --format sylk");
+            throw UsageError("--sums, --font, --no-widths and --id-line are for --format sylk and xlsx");
         TTXTExport e;
         e.ExportFile = out;
         e.ActionAfter = after;
@@ -71,6 +119,41 @@ int CmdExport(CliContext& ctx) {
         e.ExportAllAsText = allText;
         if (hasEncoding) e.Encoding = encoding;
         ok = e.Execute(&q);
+    } else if (format == "xlsx") {
+        if (hasSeparator || hasQuote || delimited || hasFill || memos || append || allText || hasTitle ||
+            hasEncoding)
+            throw UsageError(
+                "--separator, --quote, --delimited, --fill, --memos, --append, --all-as-text, --id-line "
+                "and --encoding are not for --format xlsx");
+        TkXLSExport e;
+        e.ExportFile = out;
+        e.ActionAfter = after;
+        // The engine's defaults without the sum row, which --sums asks for as with SYLK.
+        e.Options = xleExportTitles | xleBoldTitles | xleSetCellFormat | xleOnlyVisibleFields;
+        auto set = [&](bool on, TXLSExportOption o) {
+            if (on) e.Options |= o;
+        };
+        if (noTitles) e.Options &= ~unsigned(xleExportTitles);
+        set(fieldNames, xleRealFieldNamesAsTitle);
+        set(sums, xleAddSumRow);
+        set(!noWidths, xleSetColumnWidth);
+        set(trim, xleTrimData);
+        set(x.borders, xleSetCellBorders);
+        set(x.wrap, xleWrapMemoField);
+        set(x.freeze, xleFreezeTitles);
+        set(x.filter, xleSetAutoFilter);
+        set(x.zoom > 0 || x.pageZoom > 0, xleSetPageSetup);
+        if (allFields) e.Options &= ~unsigned(xleOnlyVisibleFields);
+        if (hasFont) e.SetFontName = font;
+        if (x.fontSizeValue > 0) e.SetFontSize = x.fontSizeValue;
+        if (x.hasDate) e.DefaultDateFormat = x.dateFormat;
+        if (x.hasTime) e.DefaultTimeFormat = x.timeFormat;
+        if (x.hasNum) e.DefaultNumFormat = x.numFormat;
+        if (x.zoom > 0) e.WindowZoom = x.zoom;
+        if (x.pageZoom > 0) e.PageZoom = x.pageZoom;
+        if (x.startRow > 0) e.setStartRow(x.startRow);
+        if (x.startCol > 0) e.setStartCol(x.startCol);
+        ok = e.ExportDBTable(&q, true, x.sheet);
     } else {
         if (hasSeparator || hasQuote || delimited || hasFill || memos || append || allText)
             throw UsageError("--separator, --quote, --delimited, --fill, --memos, --append and --all-as-text "

@@ -1,0 +1,430 @@
+#include "xls_export.h"
+
+#include "cell_reader.h"
+#include "messages.h"
+#include "safe_file.h"
+#include "scan_dataset.h"
+#include "shell.h"
+#include "text_cleanup.h"
+#include "workbook_writer.h"
+#include "zip_archive.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <charconv>
+#include <cmath>
+
+namespace {
+// Integers beyond 2^53 lose digits as a spreadsheet number.
+constexpr double kExactIntLimit = 9007199254740992.0;
+// 1900-03-01 in days since 1899-12-30: before it the spreadsheet's serials count a day that never
+// was (1900-02-29), so earlier dates (other than times of day) are written as text.
+constexpr double kFirstSerialDay = 61;
+
+enum class Kind { Text, DateTime, Float, Int, Bool };
+
+Kind KindOf(const TField& f) {
+    switch (StorageOf(f.DataType)) {
+    case StorageKind::DateTime:
+        return Kind::DateTime;
+    case StorageKind::Float:
+        return Kind::Float;
+    case StorageKind::Int:
+        return Kind::Int;
+    case StorageKind::Bool:
+        return Kind::Bool;
+    default:
+        return Kind::Text;
+    }
+}
+
+QString DateFormatOf(const TField& f, const TkXLSExport& e) {
+    if (f.DataType == ftTime) {
+        if (!f.DisplayFormat.isEmpty()) return ConvertDateFormat(f.DisplayFormat);
+        return e.DefaultTimeFormat.isEmpty() ? QStringLiteral("hh:mm:ss") : e.DefaultTimeFormat;
+    }
+    if (!f.DisplayFormat.isEmpty()) return ConvertDateFormat(f.DisplayFormat);
+    if (!e.DefaultDateFormat.isEmpty()) return ConvertDateFormat(e.DefaultDateFormat);
+    // Day, month, year; a date-time keeps its time visible.
+    return f.DataType == ftDate ? QStringLiteral("dd/mm/yyyy") : QStringLiteral("dd/mm/yyyy hh:mm:ss");
+}
+
+// The sheets of an existing xlsx package (0 when the file is not one).
+int SheetCount(const QString& path) {
+    try {
+        TZipArchive zip;
+        zip.open(path);
+        int n = 0;
+        for (const QString& name : zip.entries())
+            if (name.startsWith(QLatin1String("xl/worksheets/sheet"))) ++n;
+        zip.close(false);
+        return n;
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+size_t NumberWidth(double v) {
+    char buf[40];
+    return size_t(std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15).ptr - buf);
+}
+} // namespace
+
+QString ConvertDateFormat(const QString& fieldFormat) {
+    QString s;
+    s.reserve(fieldFormat.size());
+    for (QChar c : fieldFormat) {
+        char16_t u = c.unicode();
+        if (u == 'n' || u == 'N')
+            s += QLatin1Char('m');
+        else if (QStringLiteral("DMYH").contains(c))
+            s += c.toLower();
+        else
+            s += c;
+    }
+    return s;
+}
+
+class TkXLSExport::Run {
+public:
+    Run(TkXLSExport& e, const TExportSource& source, ExportProgress& progress, WorkbookWriter& wb)
+        : e_(e), source_(source), progress_(progress), wb_(wb) {}
+    void execute();
+
+    QString limitError; // the sheet could not hold all: the rows before stay
+    int bigInts = 0;    // integers written as text
+    QString firstBigCell;
+
+private:
+    struct Col {
+        CellReader reader;
+        Kind kind;
+        bool quotedText;
+        int fmt = 0, titleFmt = 0, sumFmt = 0;
+        size_t width = 0;
+        double sum = 0;
+    };
+    struct Cell {
+        enum Type { Blank, Number, Text, Bool } type;
+        double value;
+        size_t offset, length;
+    };
+    void setUp();
+    void titles();
+    bool record(int pos);
+    void sumRow();
+    void autoFilter();
+    void finish();
+    int sheetRow() const { return e_.startRow_ - 1 + e_.RowIdx; }
+
+    TkXLSExport& e_;
+    const TExportSource& source_;
+    ExportProgress& progress_;
+    WorkbookWriter& wb_;
+    std::vector<ExportColumn> cols_;
+    std::vector<Col> cs_;
+    std::vector<Cell> cells_;
+    std::string buf_;
+};
+
+void TkXLSExport::Run::setUp() {
+    cols_ = source_.Columns(e_.has(xleOnlyVisibleFields), true);
+    if (e_.startCol_ - 1 + int(cols_.size()) > WorkbookWriter::kMaxCols)
+        throw WorkbookError(QStringLiteral("A sheet holds at most 16,384 columns."));
+    const bool cellFormat = e_.has(xleSetCellFormat);
+    CellFormat base;
+    if (cellFormat) {
+        base.FontName = e_.SetFontName;
+        base.FontSize = e_.SetFontSize;
+    }
+    base.Borders = e_.has(xleSetCellBorders);
+    base.VerticalAlignment = CellFormat::VAlign(e_.VerticalAlignment);
+    for (const ExportColumn& c : cols_) {
+        TField& f = *c.field;
+        Col col{CellReader(*e_.Dataset, f), KindOf(f), IsQuotedTextField(f)};
+        CellFormat data = base;
+        if (col.kind == Kind::DateTime) {
+            data.NumberFormat = DateFormatOf(f, e_);
+        } else if (cellFormat && IsNumericField(f)) {
+            data.NumberFormat = f.DisplayFormat;
+            if (data.NumberFormat.isEmpty() && col.kind == Kind::Float)
+                data.NumberFormat = e_.DefaultNumFormat;
+        }
+        data.Wrap = e_.has(xleWrapMemoField) && IsMemoField(f);
+        col.fmt = wb_.addFormat(data);
+        CellFormat bold = data;
+        bold.Bold = e_.has(xleBoldTitles);
+        col.sumFmt = wb_.addFormat(bold);
+        bold.NumberFormat.clear();
+        bold.Wrap = false;
+        col.titleFmt = wb_.addFormat(bold);
+        if (col.kind == Kind::DateTime) col.width = size_t(data.NumberFormat.size());
+        cs_.push_back(std::move(col));
+    }
+    cells_.resize(cs_.size());
+}
+
+void TkXLSExport::Run::titles() {
+    const int row = sheetRow();
+    for (size_t i = 0; i < cs_.size(); ++i) {
+        const ExportColumn& c = cols_[i];
+        std::string t =
+            (e_.has(xleRealFieldNamesAsTitle) ? c.field->FieldName : c.title).toUtf8().toStdString();
+        if (e_.has(xleTrimData)) TrimControls(t);
+        wb_.text(row, e_.startCol_ - 1 + int(i), t, cs_[i].titleFmt);
+        cs_[i].width = std::max(cs_[i].width, Utf8Length(t));
+    }
+    ++e_.RowIdx;
+}
+
+// Reads the record's cells, checks that the sheet can hold them, then writes the row.
+bool TkXLSExport::Run::record(int pos) {
+    if (sheetRow() >= WorkbookWriter::kMaxRows) {
+        limitError =
+            QStringLiteral("A sheet holds at most 1,048,576 rows: record %1 and the ones after it were "
+                           "not written; the rows before it were saved.")
+                .arg(e_.RecIdx);
+        return false;
+    }
+    buf_.clear();
+    const bool trim = e_.has(xleTrimData);
+    for (size_t i = 0; i < cs_.size(); ++i) {
+        Col& c = cs_[i];
+        Cell& cell = cells_[i];
+        cell = {Cell::Blank, 0, 0, 0};
+        if (c.reader.isNull(pos)) continue;
+        auto appendText = [&](Cell::Type type) {
+            size_t at = buf_.size();
+            c.reader.appendText(buf_, pos);
+            if (trim && c.kind == Kind::Text) {
+                std::string t = buf_.substr(at);
+                TrimControls(t);
+                buf_.resize(at);
+                buf_ += t;
+            }
+            cell = {type, 0, at, buf_.size() - at};
+        };
+        switch (c.kind) {
+        case Kind::Text: {
+            // A text cell is never read as a formula or a number, "=" first or not.
+            appendText(Cell::Text);
+            break;
+        }
+        case Kind::DateTime: {
+            double days = dtconv::ToDays(c.reader.msAt(pos));
+            if ((days >= 0 && days < 1) || days >= kFirstSerialDay)
+                cell = {Cell::Number, days, 0, 0};
+            else
+                appendText(Cell::Text);
+            break;
+        }
+        case Kind::Float:
+        case Kind::Int: {
+            double v = c.reader.floatAt(pos);
+            if (!std::isfinite(v)) {
+                appendText(Cell::Text);
+            } else if (c.kind == Kind::Int && std::fabs(v) > kExactIntLimit) {
+                appendText(Cell::Text);
+                if (bigInts++ == 0)
+                    firstBigCell =
+                        QString::fromStdString(WorkbookWriter::ColumnName(e_.startCol_ - 1 + int(i))) +
+                        QString::number(sheetRow() + 1);
+            } else {
+                cell = {Cell::Number, v, 0, 0};
+            }
+            break;
+        }
+        case Kind::Bool: {
+            size_t at = buf_.size();
+            c.reader.appendText(buf_, pos);
+            cell = {Cell::Bool, buf_.compare(at, std::string::npos, "True") == 0 ? 1.0 : 0.0, 0, 0};
+            buf_.resize(at);
+            break;
+        }
+        }
+        if (cell.type == Cell::Text && Utf8Length(std::string_view(buf_).substr(cell.offset, cell.length)) >
+                                           size_t(WorkbookWriter::kMaxText)) {
+            limitError =
+                QStringLiteral("Record %1, field \"%2\": the text is longer than a cell can hold (32,767 "
+                               "characters). The rows before it were saved.")
+                    .arg(e_.RecIdx)
+                    .arg(cols_[i].field->FieldName);
+            return false;
+        }
+    }
+    const int row = sheetRow();
+    const bool widths = e_.has(xleSetColumnWidth), borders = e_.has(xleSetCellBorders);
+    for (size_t i = 0; i < cs_.size(); ++i) {
+        Col& c = cs_[i];
+        const Cell& cell = cells_[i];
+        const int col = e_.startCol_ - 1 + int(i);
+        std::string_view text = std::string_view(buf_).substr(cell.offset, cell.length);
+        switch (cell.type) {
+        case Cell::Blank:
+            if (borders) wb_.blank(row, col, c.fmt);
+            break;
+        case Cell::Number:
+            wb_.number(row, col, cell.value, c.fmt);
+            c.sum += c.kind == Kind::DateTime ? 0 : cell.value;
+            if (widths && c.kind != Kind::DateTime) c.width = std::max(c.width, NumberWidth(cell.value));
+            break;
+        case Cell::Bool:
+            wb_.boolean(row, col, cell.value != 0, c.fmt);
+            c.width = std::max(c.width, size_t(5));
+            break;
+        case Cell::Text:
+            wb_.text(row, col, text, c.fmt);
+            if (widths && c.width < size_t(e_.MaxColWidth)) c.width = std::max(c.width, Utf8Length(text));
+            break;
+        }
+    }
+    ++e_.RowIdx;
+    ++e_.RecExported;
+    return true;
+}
+
+// "Sum:" in the first text column, a SUM formula over the data rows in every other non-text column.
+void TkXLSExport::Run::sumRow() {
+    const int row = sheetRow();
+    if (row >= WorkbookWriter::kMaxRows) {
+        limitError = QStringLiteral("A sheet holds at most 1,048,576 rows: the sum row was not written.");
+        return;
+    }
+    bool labelled = false;
+    for (size_t i = 0; i < cs_.size(); ++i) {
+        Col& c = cs_[i];
+        const int col = e_.startCol_ - 1 + int(i);
+        if (c.quotedText) {
+            if (labelled) continue;
+            labelled = true;
+            wb_.text(row, col, "Sum:", c.titleFmt);
+            continue;
+        }
+        std::string name = WorkbookWriter::ColumnName(col);
+        std::string f = "=SUM(" + name + std::to_string(e_.FirstDataRow) + ":" + name +
+                        std::to_string(e_.LastDataRow) + ")";
+        wb_.formula(row, col, f, c.sum, c.sumFmt);
+    }
+    ++e_.RowIdx;
+}
+
+// Titles and data rows, not the sum row. Called while the last data row is the current one: rows
+// that were already written can no longer be changed.
+void TkXLSExport::Run::autoFilter() {
+    if (!e_.has(xleSetAutoFilter) || cs_.empty()) return;
+    const int first = e_.startRow_ - 1, firstCol = e_.startCol_ - 1;
+    wb_.autoFilter(first, firstCol, std::max(sheetRow() - 1, first), firstCol + int(cs_.size()) - 1);
+}
+
+void TkXLSExport::Run::finish() {
+    const int first = e_.startRow_ - 1, firstCol = e_.startCol_ - 1;
+    if (e_.has(xleSetColumnWidth))
+        for (size_t i = 0; i < cs_.size(); ++i)
+            wb_.columnWidth(firstCol + int(i),
+                            std::min(double(std::max(cs_[i].width, size_t(6)) + 2), double(e_.MaxColWidth)));
+    const bool titled = e_.has(xleExportTitles) || e_.ExportStructureOnly;
+    if (e_.has(xleSetPageSetup)) {
+        if (e_.WindowZoom != 0) wb_.zoom(e_.WindowZoom);
+        if (e_.PageZoom > 0) wb_.pageSetup(false, e_.PageZoom, 1, 1);
+        if (titled) wb_.repeatRows(first, first);
+    }
+    if (titled && e_.has(xleFreezeTitles)) wb_.freezePanes(first + 1, 0);
+}
+
+void TkXLSExport::Run::execute() {
+    setUp();
+    if (e_.OnBeforeExport) e_.OnBeforeExport(e_);
+    if (e_.has(xleExportTitles) || e_.ExportStructureOnly) titles();
+    if (e_.ExportStructureOnly) autoFilter();
+    if (!e_.ExportStructureOnly) {
+        e_.FirstDataRow = sheetRow() + 1;
+        TDataSet* ds = e_.Dataset;
+        e_.RecCount = ds->RecordCount();
+        bool selectedOnly = e_.has(xleOnlySelectedRows) && source_.HasSelection();
+        ScanDataset(ds, e_.UseDisableControl, e_.UseDisableControl, true, [&](int recNo, bool& stop) {
+            if (selectedOnly && !source_.IsSelected()) return;
+            e_.RecIdx = recNo;
+            if (!record(ds->currentPosition())) {
+                stop = true;
+                return;
+            }
+            progress_.record(e_.RecIdx, e_.RecCount);
+            e_.Aborted = e_.Aborted || progress_.aborted();
+            stop = e_.Aborted;
+        });
+        if (e_.Aborted) return;
+        e_.LastDataRow = sheetRow();
+        autoFilter();
+        if (e_.has(xleAddSumRow) && e_.RecExported > 0 && limitError.isEmpty()) sumRow();
+    }
+    finish();
+    if (e_.OnAfterExport) e_.OnAfterExport(e_);
+}
+
+bool TkXLSExport::ExportDBTable(TDataSet* dataset, bool AutoCloseApp, const QString& ExportToSheetName) {
+    if (!dataset) return false;
+    TDataSetSource source(dataset);
+    return ExportDBTable(source, AutoCloseApp, ExportToSheetName);
+}
+
+bool TkXLSExport::ExportDBTable(const TExportSource& source, bool, const QString& ExportToSheetName) {
+    SourceType = source.SourceType();
+    SourceObject = &source;
+    Dataset = nullptr;
+    RowIdx = RecExported = RecIdx = RecCount = FirstDataRow = LastDataRow = 0;
+    Aborted = false;
+    SavedFile.clear();
+    TDataSet* ds = source.DataSet();
+    if (!ds || !ds->Active()) return false;
+    Dataset = ds;
+    ExportProgress progress(ShowProgressBar, OnProgressEvent);
+    QString path = ExportFile;
+    QString limitError;
+    try {
+        if (path.isEmpty()) {
+            QTemporaryFile temp(QDir::tempPath() + QStringLiteral("/tabulo-export-XXXXXX.xlsx"));
+            temp.setAutoRemove(false);
+            if (!temp.open())
+                throw FileWriteError(QStringLiteral("Cannot create a temporary file."), temp.errorString());
+            path = temp.fileName();
+        } else if (QFileInfo(path).isFile()) {
+            // This writer makes new workbooks only: it never drops the sheets of one it was not asked to
+            // replace.
+            if (has(xleAddAsNewSheet) || has(xleAddToExistingRows))
+                throw WorkbookError(
+                    QStringLiteral("The workbook \"%1\" exists: adding a sheet or rows to an existing "
+                                   "workbook is not supported. Choose a new file.")
+                        .arg(path));
+            if (SheetCount(path) > 1)
+                throw WorkbookError(
+                    QStringLiteral("The workbook \"%1\" has more than one sheet: replacing it would "
+                                   "lose them. Choose a new file.")
+                        .arg(path));
+        }
+        SafeFile file(path, SafeFile::WorkFile);
+        WorkbookWriter wb(file.workFile(), ExportToSheetName);
+        Run run(*this, source, progress, wb);
+        run.execute();
+        if (Aborted) return false;
+        wb.save();
+        file.commit();
+        SavedFile = path;
+        limitError = run.limitError;
+        if (run.bigInts > 0)
+            Messages().warning(
+                QStringLiteral("%1 integers have more digits than a spreadsheet number holds; they "
+                               "were written as text (the first in cell %2).")
+                    .arg(run.bigInts)
+                    .arg(run.firstBigCell));
+    } catch (const std::exception& e) {
+        ShowException(QStringLiteral("Error: Cannot export data."), e);
+        return false;
+    }
+    if (!limitError.isEmpty()) {
+        ShowException(QStringLiteral("Error: Cannot export data."), Exception(limitError));
+        return false;
+    }
+    DoActionAfter(path, ActionAfter);
+    return true;
+}

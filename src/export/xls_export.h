@@ -1,0 +1,91 @@
+#pragma once
+// TkXLSExport: the records of a source as a new xlsx workbook: typed cells (numbers, dates with their
+// number formats, texts, booleans), bold titles, a sum row of formulas, fonts, borders, column widths
+// from the data, frozen titles, an auto filter and page set-up; then the file is shown or printed.
+#include "action_after.h"
+#include "export_progress.h"
+#include "export_source.h"
+
+#include <functional>
+
+enum TXLSExportOption : unsigned {
+    xleExportTitles = 1u << 0,
+    xleRealFieldNamesAsTitle = 1u << 1,
+    xleBoldTitles = 1u << 2, // title row and sum row
+    xleAddSumRow = 1u << 3,
+    xleStringFieldAsText = 1u << 4,
+    xleSetCellFormat = 1u << 5, // number formats of numeric columns and the font
+    xleSetCellBorders = 1u << 6,
+    xleWrapMemoField = 1u << 7,
+    xleSetColumnWidth = 1u << 8,
+    xleSetRowHeight = 1u << 9,
+    xleFreezeTitles = 1u << 10,
+    xleSetAutoFilter = 1u << 11,
+    xleSetPageSetup = 1u << 12,
+    xleOnlyVisibleFields = 1u << 13,
+    xleOnlySelectedRows = 1u << 14,
+    xleExportPictures = 1u << 15,
+    xleAddAsNewSheet = 1u << 16,
+    xleAddToExistingRows = 1u << 17,
+    xleTrimData = 1u << 18,
+    xleNumericFieldAsFloat = 1u << 19,
+};
+using TXLSExportOptions = unsigned;
+
+enum TXLSVerticalAlignment { vaNone, vaTop, vaCenter, vaBottom };
+
+class TkXLSExport {
+public:
+    int StartRow() const { return startRow_; }
+    int StartCol() const { return startCol_; }
+    void setStartRow(int row) {
+        if (row >= 1) startRow_ = row;
+    }
+    void setStartCol(int col) {
+        if (col >= 1) startCol_ = col;
+    }
+    QString ExportFile; // empty: a workbook in the temporary folder, for showing or printing
+    QString SetFontName;
+    int SetFontSize = 0;
+    QString DefaultDateFormat, DefaultTimeFormat, DefaultNumFormat;
+    int MaxColWidth = 100;
+    int MaxRowHeight = 30;
+    TXLSVerticalAlignment VerticalAlignment = vaNone;
+    int PageZoom = 0, WindowZoom = 0;
+    TXLSExportOptions Options = xleExportTitles | xleBoldTitles | xleAddSumRow | xleSetCellFormat |
+                                xleSetColumnWidth | xleSetRowHeight | xleOnlyVisibleFields;
+    TActionAfter ActionAfter = aaShow;
+    std::function<void(TkXLSExport&)> OnBeforeExport, OnAfterExport;
+    bool UseDisableControl = true;
+    bool ShowProgressBar = false;
+    TExportProgressEvent OnProgressEvent;
+    bool ExportStructureOnly = false;
+
+    // Run state.
+    TSourceType SourceType = stDataset;
+    const TExportSource* SourceObject = nullptr;
+    TDataSet* Dataset = nullptr;
+    int RowIdx = 0;      // rows written, titles and sums included
+    int RecExported = 0; // records written
+    int RecIdx = 0, RecCount = 0;
+    int FirstDataRow = 0, LastDataRow = 0; // sheet rows from 1
+    bool Aborted = false;
+    QString SavedFile; // the file the last successful run wrote
+
+    bool has(TXLSExportOption o) const { return (Options & o) != 0; }
+
+    // True when the workbook was saved. Failures show the exception box and return false; a sheet
+    // that cannot hold every record keeps the rows before it in a valid file and returns false.
+    // AutoCloseApp is accepted for callers of the automation form and has no effect.
+    bool ExportDBTable(TDataSet* dataset, bool AutoCloseApp = true, const QString& ExportToSheetName = {});
+    bool ExportDBTable(const TExportSource& source, bool AutoCloseApp = true,
+                       const QString& ExportToSheetName = {});
+
+private:
+    class Run;
+    int startRow_ = 1, startCol_ = 1;
+};
+
+// A display format of this program as a spreadsheet number format: "n" minutes become "m" and the
+// letter codes lower case.
+QString ConvertDateFormat(const QString& fieldFormat);

@@ -1,0 +1,151 @@
+#include "workbook_writer.h"
+
+#include <xlsxwriter.h>
+
+WorkbookWriter::WorkbookWriter(const QString& path, const QString& sheetName) : path_(path) {
+    lxw_workbook_options options = {};
+    options.constant_memory = LXW_TRUE; // each row goes to disk when the next one starts
+    options.use_zip64 = LXW_TRUE;       // large sheets pass the 4 GB part limit
+    QByteArray file = path.toLocal8Bit();
+    book_ = workbook_new_opt(file.constData(), &options);
+    if (!book_) throw WorkbookError(QStringLiteral("Cannot create workbook \"%1\".").arg(path));
+    QByteArray name = ValidSheetName(sheetName).toUtf8();
+    sheet_ = workbook_add_worksheet(book_, name.constData());
+    if (!sheet_) {
+        workbook_close(book_);
+        book_ = nullptr;
+        throw WorkbookError(QStringLiteral("Cannot create workbook \"%1\".").arg(path));
+    }
+    formats_.push_back(nullptr);
+}
+
+WorkbookWriter::~WorkbookWriter() {
+    // Not saved: the file is left incomplete for its owner to discard; the library's memory is freed.
+    if (book_) lxw_workbook_free(book_);
+}
+
+int WorkbookWriter::addFormat(const CellFormat& f) {
+    lxw_format* x = workbook_add_format(book_);
+    if (!f.NumberFormat.isEmpty()) format_set_num_format(x, f.NumberFormat.toUtf8().constData());
+    if (!f.FontName.isEmpty()) format_set_font_name(x, f.FontName.toUtf8().constData());
+    if (f.FontSize > 0) format_set_font_size(x, f.FontSize);
+    if (f.Bold) format_set_bold(x);
+    if (f.Borders) format_set_border(x, LXW_BORDER_THIN);
+    if (f.Wrap) format_set_text_wrap(x);
+    switch (f.VerticalAlignment) {
+    case CellFormat::vaTop:
+        format_set_align(x, LXW_ALIGN_VERTICAL_TOP);
+        break;
+    case CellFormat::vaCenter:
+        format_set_align(x, LXW_ALIGN_VERTICAL_CENTER);
+        break;
+    case CellFormat::vaBottom:
+        format_set_align(x, LXW_ALIGN_VERTICAL_BOTTOM);
+        break;
+    case CellFormat::vaNone:
+        break;
+    }
+    formats_.push_back(x);
+    return int(formats_.size() - 1);
+}
+
+std::string WorkbookWriter::ColumnName(int col) {
+    std::string s;
+    for (int c = col + 1; c > 0; c = (c - 1) / 26)
+        s.insert(s.begin(), char('A' + (c - 1) % 26));
+    return s;
+}
+
+void WorkbookWriter::check(int error, int row, int col) const {
+    if (error == LXW_NO_ERROR) return;
+    QString cell = QString::fromStdString(ColumnName(col)) + QString::number(row + 1);
+    if (error == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED)
+        throw WorkbookError(
+            QStringLiteral("Cell %1: the text is longer than a cell can hold (%2 characters).")
+                .arg(cell, QStringLiteral("32,767")));
+    if (error == LXW_ERROR_WORKSHEET_INDEX_OUT_OF_RANGE)
+        throw WorkbookError(
+            QStringLiteral("Cell %1 is outside the sheet (at most 1,048,576 rows and 16,384 columns).")
+                .arg(cell));
+    throw WorkbookError(
+        QStringLiteral("Cell %1: %2").arg(cell, QString::fromUtf8(lxw_strerror(lxw_error(error)))));
+}
+
+void WorkbookWriter::number(int row, int col, double value, int format) {
+    check(worksheet_write_number(sheet_, lxw_row_t(row), lxw_col_t(col), value, formats_[size_t(format)]),
+          row, col);
+}
+
+void WorkbookWriter::text(int row, int col, std::string_view utf8, int format) {
+    scratch_.assign(utf8); // the library wants a terminated string
+    check(worksheet_write_string(sheet_, lxw_row_t(row), lxw_col_t(col), scratch_.c_str(),
+                                 formats_[size_t(format)]),
+          row, col);
+}
+
+void WorkbookWriter::boolean(int row, int col, bool value, int format) {
+    check(worksheet_write_boolean(sheet_, lxw_row_t(row), lxw_col_t(col), value, formats_[size_t(format)]),
+          row, col);
+}
+
+void WorkbookWriter::formula(int row, int col, const std::string& formula, double value, int format) {
+    check(worksheet_write_formula_num(sheet_, lxw_row_t(row), lxw_col_t(col), formula.c_str(),
+                                      formats_[size_t(format)], value),
+          row, col);
+}
+
+void WorkbookWriter::blank(int row, int col, int format) {
+    check(worksheet_write_blank(sheet_, lxw_row_t(row), lxw_col_t(col), formats_[size_t(format)]), row, col);
+}
+
+void WorkbookWriter::columnWidth(int col, double width) {
+    check(worksheet_set_column(sheet_, lxw_col_t(col), lxw_col_t(col), width, nullptr), 0, col);
+}
+
+void WorkbookWriter::freezePanes(int row, int col) {
+    worksheet_freeze_panes(sheet_, lxw_row_t(row), lxw_col_t(col));
+}
+
+void WorkbookWriter::autoFilter(int firstRow, int firstCol, int lastRow, int lastCol) {
+    check(worksheet_autofilter(sheet_, lxw_row_t(firstRow), lxw_col_t(firstCol), lxw_row_t(lastRow),
+                               lxw_col_t(lastCol)),
+          firstRow, firstCol);
+}
+
+void WorkbookWriter::pageSetup(bool landscape, int scale, int fitWide, int fitTall) {
+    if (landscape)
+        worksheet_set_landscape(sheet_);
+    else
+        worksheet_set_portrait(sheet_);
+    if (scale >= 10 && scale <= 400) worksheet_set_print_scale(sheet_, uint16_t(scale));
+    if (fitWide > 0 || fitTall > 0) worksheet_fit_to_pages(sheet_, uint16_t(fitWide), uint16_t(fitTall));
+}
+
+void WorkbookWriter::repeatRows(int firstRow, int lastRow) {
+    worksheet_repeat_rows(sheet_, lxw_row_t(firstRow), lxw_row_t(lastRow));
+}
+
+void WorkbookWriter::zoom(int percent) {
+    if (percent >= 10 && percent <= 400) worksheet_set_zoom(sheet_, uint16_t(percent));
+}
+
+void WorkbookWriter::save() {
+    lxw_error error = workbook_close(book_);
+    book_ = nullptr; // closed and freed whatever the result
+    if (error != LXW_NO_ERROR)
+        throw WorkbookError(QStringLiteral("Cannot write workbook \"%1\": %2")
+                                .arg(path_, QString::fromUtf8(lxw_strerror(error))));
+}
+
+QString WorkbookWriter::ValidSheetName(const QString& name) {
+    QString s = name;
+    for (QChar& c : s)
+        if (QStringLiteral("[]:*?/\\").contains(c) || c.unicode() < 32) c = QLatin1Char('_');
+    while (s.startsWith(QLatin1Char('\'')))
+        s.remove(0, 1);
+    if (s.size() > 31) s.truncate(31);
+    while (s.endsWith(QLatin1Char('\'')))
+        s.chop(1);
+    if (s.trimmed().isEmpty()) s = QStringLiteral("Sheet1");
+    return s;
+}
