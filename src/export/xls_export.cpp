@@ -16,7 +16,7 @@
 #include <cmath>
 
 namespace {
-// Integers beyond 2^53 lose digits as a spreadsheet number.
+// Integers from 2^53 on may lose digits as a spreadsheet number.
 constexpr double kExactIntLimit = 9007199254740992.0;
 // 1900-03-01 in days since 1899-12-30: before it the spreadsheet's serials count a day that never
 // was (1900-02-29), so earlier dates (other than times of day) are written as text.
@@ -224,7 +224,7 @@ bool TkXLSExport::Run::record(int pos) {
             double v = c.reader.floatAt(pos);
             if (!std::isfinite(v)) {
                 appendText(Cell::Text);
-            } else if (c.kind == Kind::Int && std::fabs(v) > kExactIntLimit) {
+            } else if (c.kind == Kind::Int && std::fabs(v) >= kExactIntLimit) {
                 appendText(Cell::Text);
                 if (bigInts++ == 0)
                     firstBigCell =
@@ -377,6 +377,7 @@ bool TkXLSExport::ExportDBTable(const TExportSource& source, bool, const QString
     SavedFile.clear();
     TDataSet* ds = source.DataSet();
     if (!ds || !ds->Active()) return false;
+    if (ExportFile.isEmpty() && ActionAfter == aaNone) return false; // a workbook nobody would see
     Dataset = ds;
     ExportProgress progress(ShowProgressBar, OnProgressEvent);
     QString path = ExportFile;
@@ -413,8 +414,8 @@ bool TkXLSExport::ExportDBTable(const TExportSource& source, bool, const QString
         limitError = run.limitError;
         if (run.bigInts > 0)
             Messages().warning(
-                QStringLiteral("%1 integers have more digits than a spreadsheet number holds; they "
-                               "were written as text (the first in cell %2).")
+                QStringLiteral("Integers with more digits than a spreadsheet number holds were "
+                               "written as text: %1, the first in cell %2.")
                     .arg(run.bigInts)
                     .arg(run.firstBigCell));
     } catch (const std::exception& e) {

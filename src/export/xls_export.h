@@ -13,8 +13,8 @@ enum TXLSExportOption : unsigned {
     xleRealFieldNamesAsTitle = 1u << 1,
     xleBoldTitles = 1u << 2, // title row and sum row
     xleAddSumRow = 1u << 3,
-    xleStringFieldAsText = 1u << 4,
-    xleSetCellFormat = 1u << 5, // number formats of numeric columns and the font
+    xleStringFieldAsText = 1u << 4, // texts are always text cells here, never read as numbers or formulas
+    xleSetCellFormat = 1u << 5,     // number formats of numeric columns and the font
     xleSetCellBorders = 1u << 6,
     xleWrapMemoField = 1u << 7,
     xleSetColumnWidth = 1u << 8,
@@ -44,7 +44,7 @@ public:
     void setStartCol(int col) {
         if (col >= 1) startCol_ = col;
     }
-    QString ExportFile; // empty: a workbook in the temporary folder, for showing or printing
+    QString ExportFile; // empty: a workbook in the temporary folder to show or print (aaNone: no run)
     QString SetFontName;
     int SetFontSize = 0;
     QString DefaultDateFormat, DefaultTimeFormat, DefaultNumFormat;

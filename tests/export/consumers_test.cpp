@@ -131,12 +131,34 @@ TEST(Consumers, CommandLineExport) {
     EXPECT_EQ(lines.count("; Row"), 2);
     EXPECT_FALSE(lines.contains("P;FArial"));
 
+    // A workbook: the sheet name corrected, the sums, frozen titles and the filter asked for.
+    const QString xlsx = dir.path("orders.xlsx");
+    ASSERT_EQ(RunProgram(cli,
+                         {"--udl", udl, "export", "Orders", "--format", "xlsx", "--out", xlsx, "--top", "3",
+                          "--sums", "--freeze", "--auto-filter", "--sheet", "Q1/Q2", "--font-size", "8",
+                          "--date-format", "yyyy-mm-dd"},
+                         &out, &err),
+              0)
+        << err.toStdString();
+    EXPECT_TRUE(out.isEmpty());
+    QJsonObject book = ReadWorkbook(xlsx);
+    EXPECT_EQ(book["title"].toString(), "Q1_Q2");
+    EXPECT_EQ(book["freeze"].toString(), "A2");
+    EXPECT_EQ(book["filter"].toString(), "A1:G4");
+    QJsonObject cells = book["cells"].toObject();
+    EXPECT_EQ(cells["A5"].toArray()[0], "=SUM(A2:A4)");
+    EXPECT_EQ(cells["C2"].toArray()[2], "yyyy-mm-dd");
+    EXPECT_EQ(cells["A2"].toArray()[6], 8);
+
     struct Case {
         QStringList args;
         int status;
         QString message;
     } cases[] = {
-        {{"--format", "csv", "--out", txt}, 2, "--format takes text or sylk"},
+        {{"--format", "csv", "--out", txt}, 2, "--format takes text, sylk or xlsx"},
+        {{"--format", "sylk", "--out", slk, "--freeze"}, 2, "are for --format xlsx"},
+        {{"--format", "xlsx", "--out", xlsx, "--separator", ";"}, 2, "are not for --format xlsx"},
+        {{"--format", "xlsx", "--out", xlsx, "--zoom", "5"}, 2, "--zoom takes a number from 10 to 400"},
         {{"--format", "text"}, 2, "export needs --out FILE"},
         {{"--format", "text", "--out", txt, "--sums"}, 2, "are for --format sylk"},
         {{"--format", "text", "--out", txt, "--encoding", "nonsense"}, 1, "Unknown encoding \"nonsense\"."},

@@ -1,6 +1,7 @@
 #include "export_fixture.h"
 
 #include <QFile>
+#include <QJsonDocument>
 #include <gtest/gtest.h>
 
 namespace {
@@ -27,4 +28,29 @@ QStringList CrLfLines(const QByteArray& data) {
     QStringList lines = QString::fromUtf8(data).split("\r\n");
     lines.removeLast();
     return lines;
+}
+
+QString Python() {
+    return QFile::exists("/usr/bin/python3") ? QStringLiteral("/usr/bin/python3") : QStringLiteral("python3");
+}
+
+QJsonObject ReadWorkbook(const QString& path) {
+    const QString script = QStringLiteral(
+        "import datetime, json, sys, openpyxl\n"
+        "wb = openpyxl.load_workbook(sys.argv[1])\n"
+        "ws = wb.active\n"
+        "def v(x):\n"
+        "    return x.isoformat() if isinstance(x, (datetime.date, datetime.time)) else x\n"
+        "cells = {}\n"
+        "for c in ws._cells.values():\n" // the cells in the file, not the empty ones between
+        "    cells[c.coordinate] = [v(c.value), c.data_type, c.number_format, bool(c.font.b),\n"
+        "                           c.border.left.style or '', c.font.name, c.font.sz]\n"
+        "pr = ws.sheet_properties.pageSetUpPr\n"
+        "print(json.dumps({'title': ws.title, 'sheets': wb.sheetnames, 'freeze': ws.freeze_panes,\n"
+        "    'filter': ws.auto_filter.ref, 'zoom': ws.sheet_view.zoomScale, 'scale': ws.page_setup.scale,\n"
+        "    'fit': bool(pr and pr.fitToPage), 'cells': cells,\n"
+        "    'widths': {k: d.width for k, d in ws.column_dimensions.items()}}))\n");
+    QByteArray out, err;
+    EXPECT_EQ(RunProgram(Python(), {"-c", script, path}, &out, &err), 0) << err.toStdString();
+    return QJsonDocument::fromJson(out).object();
 }

@@ -5,6 +5,7 @@
 #include "test_util.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <memory>
 
 struct OpenedTable {
@@ -19,3 +20,10 @@ std::unique_ptr<OpenedTable> OpenDemoTable(const QString& table);
 
 // Lines of a CR LF file (the last one ends with CR LF; a file that does not fails the test).
 QStringList CrLfLines(const QByteArray& data);
+
+// The active sheet of an xlsx workbook as openpyxl reads it: "title", "sheets", "freeze", "filter",
+// "zoom", "scale", "fit", "widths" (letter: width) and "cells" (of the cells in the file, by reference:
+// [value, type, number format, bold, left border style, font name, font size]); dates and times as ISO texts.
+QJsonObject ReadWorkbook(const QString& path);
+// The Python with Debian's openpyxl.
+QString Python();
