@@ -65,3 +65,19 @@ private:
     std::vector<TGridColumn> columns_;
     std::function<bool()> isSelected_;
 };
+
+// The sheet cell of an export's first cell, from 1; values below 1 are ignored.
+class TExportStartPosition {
+public:
+    int StartRow() const { return startRow_; }
+    int StartCol() const { return startCol_; }
+    void setStartRow(int row) {
+        if (row >= 1) startRow_ = row;
+    }
+    void setStartCol(int col) {
+        if (col >= 1) startCol_ = col;
+    }
+
+protected:
+    int startRow_ = 1, startCol_ = 1;
+};

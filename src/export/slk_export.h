@@ -7,7 +7,7 @@
 
 #include <functional>
 
-class TSLKExport {
+class TSLKExport : public TExportStartPosition {
 public:
     QString SLKIdHeaderLine;                       // empty: "ID;SLKExport"
     QString ExportFile;                            // required
@@ -32,15 +32,6 @@ public:
     QString Encoding; // empty: the system's 8-bit code page (UTF-8)
     bool ExportStructureOnly = false;
 
-    int StartRow() const { return startRow_; }
-    int StartCol() const { return startCol_; }
-    void setStartRow(int row) {
-        if (row >= 1) startRow_ = row;
-    }
-    void setStartCol(int col) {
-        if (col >= 1) startCol_ = col;
-    }
-
     // Run state.
     TSourceType SourceType = stDataset;
     const TExportSource* SourceObject = nullptr;
@@ -60,7 +51,6 @@ private:
     void run(const TExportSource& source, ExportProgress& progress);
     class Writer;
     Writer* writer_ = nullptr;
-    int startRow_ = 1, startCol_ = 1;
 };
 
 // A SYLK text value: line breaks as ESC " :", longer than 250 characters cut to 247 and "...",

@@ -34,16 +34,8 @@ using TXLSExportOptions = unsigned;
 
 enum TXLSVerticalAlignment { vaNone, vaTop, vaCenter, vaBottom };
 
-class TkXLSExport {
+class TkXLSExport : public TExportStartPosition {
 public:
-    int StartRow() const { return startRow_; }
-    int StartCol() const { return startCol_; }
-    void setStartRow(int row) {
-        if (row >= 1) startRow_ = row;
-    }
-    void setStartCol(int col) {
-        if (col >= 1) startCol_ = col;
-    }
     QString ExportFile; // empty: a workbook in the temporary folder to show or print (aaNone: no run)
     QString SetFontName;
     int SetFontSize = 0;
@@ -83,7 +75,6 @@ public:
 
 private:
     class Run;
-    int startRow_ = 1, startCol_ = 1;
 };
 
 // A display format of this program as a spreadsheet number format: "n" minutes become "m" and the
