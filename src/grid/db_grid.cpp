@@ -200,6 +200,9 @@ public:
         const bool current = grid_->currentIndex() == index;
         TDataSet* ds = grid_->dataSet();
         const bool currentRow = ds && grid_->dataModel()->currentRow() == index.row();
+        const TkDBGrid::ColumnLook look = grid_->columnLook(index.column());
+        if (look.ownFont) o.font = look.font;
+        if (look.color.isValid()) p->fillRect(o.rect, look.color);
         if (!current && grid_->isRowSelected(index.row())) {
             p->fillRect(o.rect, o.palette.color(QPalette::Highlight));
             o.palette.setColor(QPalette::Text, o.palette.color(QPalette::HighlightedText));
@@ -301,6 +304,11 @@ int TkDBGrid::columnOfField(const QString& name) const {
     for (int c = 0; c < model_->columnCount(); ++c)
         if (model_->fieldAt(c)->FieldName.compare(name, Qt::CaseInsensitive) == 0) return c;
     return -1;
+}
+
+TkDBGrid::ColumnLook TkDBGrid::columnLook(int column) const {
+    const TField* f = ColumnLooks.isEmpty() ? nullptr : fieldOfColumn(column);
+    return f ? ColumnLooks.value(f->FieldName.toLower()) : ColumnLook();
 }
 
 QString TkDBGrid::GetTitleText(int column) const {

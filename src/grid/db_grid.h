@@ -6,6 +6,8 @@
 #include "dataset.h"
 #include "dataset_model.h"
 
+#include <QColor>
+#include <QFont>
 #include <QHash>
 #include <QPersistentModelIndex>
 #include <QPointer>
@@ -136,6 +138,16 @@ public:
     std::function<void(TkDBGrid*, int column, const QPoint& globalPos)> OnFunnelClick;
     bool FunnelShown() const { return OptionsEx2.Filters.FunnelBtn && bool(OnFunnelClick); }
     QMenu* PopupMenu = nullptr; // the usual right-click menu (the action module's)
+
+    // A column's own look, set in the column dialog and kept by field name (lower case).
+    struct ColumnLook {
+        QColor color; // invalid: the window colour
+        QFont font;
+        bool ownFont = false;
+        Qt::Alignment titleAlignment = Qt::AlignLeft;
+    };
+    QHash<QString, ColumnLook> ColumnLooks;
+    ColumnLook columnLook(int column) const;
 
     // Fixed-column (indicator) clicks; the multi-select grid extends these.
     virtual void fixedColumnClick(int row, Qt::KeyboardModifiers mods);

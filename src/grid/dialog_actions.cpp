@@ -1,6 +1,7 @@
 #include "dialog_actions.h"
 
 #include "db_action.h"
+#include "fields_form.h"
 #include "find_form.h"
 
 namespace {
@@ -12,4 +13,6 @@ bool gridHasData(TkDBGrid* g) {
 void InstallGridDialogActions(TkDBAction* module) {
     module->setHandler(
         QStringLiteral("acoFind"), [](TkDBGrid* g) { ShowFindDialog(g, false); }, gridHasData);
+    module->setHandler(
+        QStringLiteral("accColumns"), [](TkDBGrid* g) { ShowFieldsDialog(g); }, gridHasData);
 }
