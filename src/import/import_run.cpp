@@ -276,6 +276,7 @@ bool ImportEngine::locate(bool& found) {
 // ---- changing one field
 
 void ImportEngine::logChange(TField* t, const QString& newText) {
+    if (target_.State() == dsInsert) return; // only edited records get an update log entry
     const QString old = FieldDisplayText(*t);
     const QString shown = old == QStringLiteral("(BLOB)") ? old : Cut200(newText);
     changeText_ += QStringLiteral("%1: %2 => %3").arg(t->FieldName, old, shown) + resultValueSeparator;

@@ -7,6 +7,7 @@
 #include "progress.h"
 #include "sql_names.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -78,6 +79,7 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : QDialog(parent) {
     tabSource = named(new QTabWidget, "tabSource");
     tabSource->addTab(mConInfo, QStringLiteral("Connection log"));
     tabSource->addTab(grImpData1_, QStringLiteral("Data for import"));
+    btConExp = named(new QPushButton(QStringLiteral("Save log")), "btConExp");
     auto* p0 = new QWidget;
     auto* g0 = new QGridLayout(p0);
     g0->addWidget(new QLabel(QStringLiteral("Loading of data")), 0, 0, 1, 3);
@@ -90,6 +92,7 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : QDialog(parent) {
     g0->addWidget(eSelectCmd, 3, 1);
     g0->addWidget(btLoadData, 3, 2);
     g0->addWidget(tabSource, 4, 0, 1, 3);
+    g0->addWidget(btConExp, 5, 2);
     pc->addWidget(p0);
 
     // Page 1: data selection and type of import.
@@ -109,6 +112,17 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : QDialog(parent) {
     auto* sb1Scroll = new QScrollArea;
     sb1Scroll->setWidget(sb1);
     sb1Scroll->setWidgetResizable(true);
+    btClear = named(new QPushButton(QStringLiteral("Clear")), "btMoveDelAll");
+    btDown = named(new QPushButton(QStringLiteral("down")), "btMoveDown");
+    btUp = named(new QPushButton(QStringLiteral("up")), "btMoveUp");
+    auto* moveBar = new QWidget;
+    auto* moveLayout = new QHBoxLayout(moveBar);
+    for (QPushButton* b : {btClear, btDown, btUp}) {
+        b->setFocusPolicy(Qt::NoFocus); // the commands act on the focused mapping row
+        b->setFlat(true);
+        moveLayout->addWidget(b);
+    }
+    moveLayout->addStretch();
     rgTyp = named(new QButtonGroup(this), "rgTyp");
     auto* typeBox = new QWidget;
     auto* tl = new QVBoxLayout(typeBox);
@@ -134,7 +148,7 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : QDialog(parent) {
     sb2Box->setVisible(false);
     connect(rgTyp, &QButtonGroup::idClicked, this, [this](int id) { sb2Box->setVisible(id > 0); });
     tabFields = named(new QTabWidget, "tabFields");
-    tabFields->addTab(sb1Scroll, QStringLiteral("Fields to import"));
+    tabFields->addTab(column({sb1Scroll, moveBar}), QStringLiteral("Fields to import"));
     tabFields->addTab(typeBox, QStringLiteral("Type of import"));
     mVal = named(new QPlainTextEdit, "mVal");
     chUseValAddOnly = named(new QCheckBox(QStringLiteral("Use for new records only")), "chUseValAddOnly");
@@ -232,6 +246,12 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : QDialog(parent) {
                 if (impCon_.Connected()) LoadSourceData();
             }));
     connect(btNext, &QPushButton::clicked, this, [this] { btNextClick(); });
+    connect(btClear, &QPushButton::clicked, this, [this] { btMoveItemsAnchorClick("DelAll"); });
+    connect(btDown, &QPushButton::clicked, this, [this] { btMoveItemsAnchorClick("Down"); });
+    connect(btUp, &QPushButton::clicked, this, [this] { btMoveItemsAnchorClick("Up"); });
+    connect(btConExp, &QPushButton::clicked, this, guarded([this] {
+                SaveList(QDir(UDLPath).filePath("Connection_log.txt"), mConInfo->toPlainText());
+            }));
     connect(btPrev, &QPushButton::clicked, this, [this] { btPrevClick(); });
     connect(btRun, &QPushButton::clicked, this, guarded([this] { btRunClick(); }));
     connect(btClose, &QPushButton::clicked, this, &QDialog::accept);
@@ -422,6 +442,33 @@ void TkDBImportForm::BuildFieldSelection() {
     }
     grData_->dataSourceChanged();
     grImpData2_->dataSourceChanged();
+}
+
+void TkDBImportForm::btMoveItemsAnchorClick(const QString& command) {
+    if (command == QLatin1String("DelAll")) {
+        for (QComboBox* cb : mapBoxes)
+            cb->setEditText(QString());
+        return;
+    }
+    QWidget* focus = QApplication::focusWidget();
+    while (focus && !focus->objectName().startsWith(QLatin1String("sb1cb")))
+        focus = focus->parentWidget(); // the combo box's own line edit has the focus
+    if (!focus) {
+        Messages().warning(QStringLiteral("Place cursor to combobox witch should me moved as first."));
+        return;
+    }
+    const int row = focus->objectName().mid(5).section(u'_', 0, 0).toInt();
+    const int count = int(mapBoxes.size());
+    if (command == QLatin1String("Down")) {
+        for (int a = count - 1; a > row; --a)
+            mapBoxes[size_t(a)]->setEditText(mapBoxes[size_t(a - 1)]->currentText());
+        mapBoxes[size_t(row)]->setEditText(QString());
+    } else if (row > 0) { // the first row has nothing above it: no text is given up
+        for (int a = row; a < count; ++a)
+            mapBoxes[size_t(a - 1)]->setEditText(mapBoxes[size_t(a)]->currentText());
+        mapBoxes[size_t(count - 1)]->setEditText(QString());
+    }
+    Messages().information(QStringLiteral("Ok"));
 }
 
 ImportSettings TkDBImportForm::settingsOfPage() const {

@@ -53,6 +53,8 @@ public:
     void btNextClick();
     void btPrevClick();
     void btRunClick();
+    // Mapping list commands: "DelAll", "Down", "Up" (the last two on the focused mapping row).
+    void btMoveItemsAnchorClick(const QString& command);
     void LoadSettings(const QString& file);
     void SaveSettings(const QString& file);
     // Runs unattended (mode 2) over a source dataset or the settings' source.
@@ -75,7 +77,7 @@ public:
     QLabel *lInfoBefore, *lInfoPost;
     QWidget *sb2Box, *pInfoPost;
     QPushButton *btPrev, *btNext, *btRun, *btClose, *btSelFile, *btNewCon, *btLoadData, *btCheckCalc,
-        *btLoadSet, *btSaveSet;
+        *btLoadSet, *btSaveSet, *btClear, *btDown, *btUp, *btConExp;
     std::vector<QComboBox*> mapBoxes, compareBoxes;
 
 private:

@@ -117,11 +117,34 @@ TEST_F(Wizard, PageByPageFromCsv) {
     EXPECT_EQ(stored(), "A,Al,9 Z,Zu,3");
     EXPECT_TRUE(messages.shown.empty());
 
-    // Back to page 1 with no mapping: stays.
+    // Mapping list commands on the focused row: down shifts the rows below, up the rows from it.
     click(form.btPrev);
     ASSERT_EQ(form.page(), 1);
-    for (QComboBox* cb : form.mapBoxes)
-        cb->setCurrentText("");
+    const auto texts = [&] {
+        QStringList t;
+        for (QComboBox* cb : form.mapBoxes)
+            t << cb->currentText();
+        return t.join("|");
+    };
+    form.btNext->setFocus();
+    click(form.btDown);
+    EXPECT_EQ(messages.log().join("\n"), "warning: Place cursor to combobox witch should me moved as first.");
+    messages.clear();
+    form.mapBoxes[1]->setFocus();
+    click(form.btDown);
+    EXPECT_EQ(texts(), "||code|name");
+    form.mapBoxes[3]->setFocus();
+    click(form.btUp);
+    EXPECT_EQ(texts(), "||name|");
+    form.mapBoxes[0]->setFocus();
+    click(form.btUp);
+    EXPECT_EQ(texts(), "||name|");
+    EXPECT_EQ(messages.log().join("\n"), "information: Ok\ninformation: Ok\ninformation: Ok");
+    messages.clear();
+    click(form.btClear);
+    EXPECT_EQ(texts(), "|||");
+
+    // No mapping: the page stays.
     click(form.btNext);
     EXPECT_EQ(form.page(), 1);
     EXPECT_EQ(messages.log().join("\n"), "exception: Error description:\nSelect fields to import.");
