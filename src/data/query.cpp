@@ -17,6 +17,8 @@ void TADOQuery::setSchema(int kind, const QVariantList& restrictions) {
 
 ColumnStore& TADOQuery::begin(const std::vector<ColumnDesc>& columns) {
     dataFields_.clear();
+    insertSql_.clear();
+    insertColumns_.clear();
     QSet<QString> used;
     for (const ColumnDesc& d : columns) {
         // Duplicate names (a join's two "id" columns) get a number, as every field needs its own name.
@@ -145,27 +147,34 @@ void TADOQuery::writeUpdate(uint32_t rowId, const std::vector<QVariant>& values,
 
 void TADOQuery::writeInsert(std::vector<QVariant>& values) {
     checkWritable();
-    const Dialect& d = provider().dialect();
-    QStringList cols, marks;
     QVariantList params;
+    std::vector<bool> present;
+    present.reserve(dataFields_.size());
     TField* autoField = nullptr;
     for (TField* f : dataFields_) {
         size_t c = size_t(f->column());
-        if (f->BaseTable != updateTable_) continue;
-        if (f->AutoIncrement && !values[c].isValid()) {
-            autoField = f;
-            continue;
-        }
-        if (!values[c].isValid()) continue; // leave the database's default
-        cols << d.quoteIdentifier(f->BaseColumn);
-        marks << QStringLiteral("?");
-        params << values[c];
+        bool in = f->BaseTable == updateTable_ && values[c].isValid(); // NULL: leave the database's default
+        if (f->BaseTable == updateTable_ && f->AutoIncrement && !values[c].isValid()) autoField = f;
+        present.push_back(in);
+        if (in) params << values[c];
     }
-    QString sql = cols.isEmpty()
-                      ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(d.quoteIdentifier(updateTable_))
-                      : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                            .arg(d.quoteIdentifier(updateTable_), cols.join(", "), marks.join(", "));
-    writeOne(sql, params);
+    // Appending loops insert the same columns record after record: the text is built once.
+    if (present != insertColumns_ || insertSql_.isEmpty()) {
+        const Dialect& d = provider().dialect();
+        QStringList cols, marks;
+        for (size_t i = 0; i < dataFields_.size(); ++i) {
+            if (!present[i]) continue;
+            cols << d.quoteIdentifier(dataFields_[i]->BaseColumn);
+            marks << QStringLiteral("?");
+        }
+        insertSql_ =
+            cols.isEmpty()
+                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(d.quoteIdentifier(updateTable_))
+                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(d.quoteIdentifier(updateTable_), cols.join(", "), marks.join(", "));
+        insertColumns_ = std::move(present);
+    }
+    writeOne(insertSql_, params);
     if (autoField) values[size_t(autoField->column())] = provider().lastInsertId();
 }
 

@@ -49,4 +49,6 @@ private:
     QString updateTable_;
     QStringList keyColumns_;          // base column names of the table's primary key
     std::vector<TField*> dataFields_; // by store column
+    std::vector<bool> insertColumns_; // the columns of insertSql_
+    QString insertSql_;
 };

@@ -6,6 +6,7 @@
 
 #include <QFileInfo>
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 #include <sqlite3.h>
 
@@ -157,6 +158,7 @@ void SqliteProvider::open() {
 }
 
 void SqliteProvider::close() {
+    clearPrepared();
     if (db_) sqlite3_close_v2(db_);
     db_ = nullptr;
     if (file_.isEmpty()) return;
@@ -233,6 +235,28 @@ void refuseNul(const QString& sql) {
                                  .arg(QStringView(sql).left(at).count(QLatin1Char('\n')) + 1));
 }
 } // namespace
+
+sqlite3_stmt* SqliteProvider::prepared(const QString& sql) {
+    for (auto it = prepared_.rbegin(); it != prepared_.rend(); ++it)
+        if (it->first == sql) {
+            std::rotate(it.base() - 1, it.base(), prepared_.end());
+            return prepared_.back().second;
+        }
+    sqlite3_stmt* st = prepare(sql, {});
+    constexpr size_t kKept = 8;
+    if (prepared_.size() == kKept) {
+        sqlite3_finalize(prepared_.front().second);
+        prepared_.erase(prepared_.begin());
+    }
+    prepared_.emplace_back(sql, st);
+    return st;
+}
+
+void SqliteProvider::clearPrepared() {
+    for (auto& p : prepared_)
+        sqlite3_finalize(p.second);
+    prepared_.clear();
+}
 
 sqlite3_stmt* SqliteProvider::prepare(const QString& sql, const QVariantList& params) {
     check();
@@ -432,11 +456,18 @@ bool SqliteProvider::readsOnly(const QString& sql) {
 
 qint64 SqliteProvider::execute(const QString& sql, const QVariantList& params) {
     if (params.isEmpty()) return executeBatch(sql); // every statement of the text runs
-    Stmt s;
-    s.st = prepare(sql, params);
+    sqlite3_stmt* st = prepared(sql);
+    struct Reset {
+        sqlite3_stmt* st;
+        ~Reset() {
+            sqlite3_reset(st);
+            sqlite3_clear_bindings(st);
+        }
+    } reset{st};
+    bind(st, params);
     sqlite3_int64 before = sqlite3_total_changes64(db_);
     int rc;
-    while ((rc = sqlite3_step(s.st)) == SQLITE_ROW) {
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     }
     if (rc != SQLITE_DONE) fail(QString());
     return sqlite3_total_changes64(db_) - before;

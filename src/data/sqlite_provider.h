@@ -2,6 +2,9 @@
 // The embedded default: SQLite through its C API.
 #include "provider.h"
 
+#include <utility>
+#include <vector>
+
 struct sqlite3;
 struct sqlite3_stmt;
 
@@ -34,12 +37,17 @@ public:
 private:
     [[noreturn]] void fail(const QString& context) const;
     sqlite3_stmt* prepare(const QString& sql, const QVariantList& params);
+    // One statement, unbound, kept prepared for the next execute of the same text (writes repeat
+    // the same INSERT or UPDATE per record). Owned by the cache.
+    sqlite3_stmt* prepared(const QString& sql);
+    void clearPrepared();
     void bind(sqlite3_stmt* st, const QVariantList& params);
     void check();
 
     QString path_;
     bool readOnly_;
     sqlite3* db_ = nullptr;
+    std::vector<std::pair<QString, sqlite3_stmt*>> prepared_; // most recently used last
     QString file_; // the database file as SQLite opened it, registered as open (no result written over it)
     Dialect dialect_{DialectKind::SQLite};
 };
