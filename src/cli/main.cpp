@@ -111,6 +111,8 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
 int main(int argc, char** argv) {
     QuietStart quiet;
     std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
+    // The same name as the window program, so both find the same installed data folder.
+    QCoreApplication::setApplicationName(QStringLiteral("Tabulo"));
     QStringList args = app->arguments().mid(1);
     if (args.isEmpty() || args.contains("--help") || args.contains("-h")) {
         std::fputs(kUsage, args.isEmpty() ? stderr : stdout);

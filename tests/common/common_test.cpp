@@ -2,6 +2,7 @@
 #include "exceptions.h"
 #include "float_text.h"
 #include "messages.h"
+#include "program_folder.h"
 #include "progress.h"
 #include "safe_file.h"
 #include "scripted_messages.h"
@@ -386,4 +387,40 @@ TEST(SafeFile, OpenFilesAreNeverWrittenOver) {
     UnregisterOpenFile(db + "-wal");
     EXPECT_NO_THROW(SafeFile::Check(db));
     EXPECT_EQ(ReadFile(db), "database");
+}
+
+// The installed resources seed the user's data folder: missing files arrive, the user's own versions
+// and removals are kept, and files new in a later version still arrive.
+TEST(ProgramFolder, SeedingKeepsWhatTheUserChanged) {
+    TempDir dir;
+    const QString share = dir.path("share"), user = dir.path("user");
+    QDir().mkpath(share + "/Connections");
+    QDir().mkpath(share + "/udl_import");
+    WriteFile(share + "/demo.sqlite", "db");
+    WriteFile(share + "/Connections/Demo.udl", "udl");
+    WriteFile(share + "/udl_import/Text_csv.udl", "csv");
+    QFile::setPermissions(share + "/demo.sqlite", QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+
+    ASSERT_TRUE(SeedFolder(share, user));
+    EXPECT_EQ(ReadFile(user + "/demo.sqlite"), "db");
+    EXPECT_EQ(ReadFile(user + "/Connections/Demo.udl"), "udl");
+    EXPECT_EQ(ReadFile(user + "/udl_import/Text_csv.udl"), "csv");
+    EXPECT_TRUE(QFileInfo(user + "/demo.sqlite").isWritable());
+
+    WriteFile(user + "/Connections/Demo.udl", "changed");
+    QFile::remove(user + "/udl_import/Text_csv.udl");
+    WriteFile(share + "/Connections/Demo.udl", "udl v2");
+    WriteFile(share + "/udl_import/Calc_ods.udl", "ods");
+    ASSERT_TRUE(SeedFolder(share, user));
+    EXPECT_EQ(ReadFile(user + "/Connections/Demo.udl"), "changed");
+    EXPECT_FALSE(QFileInfo::exists(user + "/udl_import/Text_csv.udl"));
+    EXPECT_EQ(ReadFile(user + "/udl_import/Calc_ods.udl"), "ods");
+
+    // A file the user made before the first start is the user's, never replaced.
+    const QString other = dir.path("other");
+    QDir().mkpath(other);
+    WriteFile(other + "/demo.sqlite", "mine");
+    ASSERT_TRUE(SeedFolder(share, other));
+    EXPECT_EQ(ReadFile(other + "/demo.sqlite"), "mine");
+    EXPECT_FALSE(SeedFolder(dir.path("missing"), dir.path("none")));
 }
