@@ -445,3 +445,40 @@ size_t ColumnStore::memoryBytes() const {
     }
     return n;
 }
+
+// Rebuilds the first `rows` values of a column for a wider type (float or text; any type while they are
+// all NULL), so no value is lost.
+void WidenColumn(ColumnStore& store, size_t c, TFieldType oldType, TFieldType newType, uint32_t rows) {
+    const StorageKind kind = StorageOf(newType);
+    if (StorageOf(oldType) == kind) return; // a date column taking date-times: same storage
+    Column wide(kind);
+    wide.reserve(rows);
+    for (uint32_t r = 0; r < rows; ++r) {
+        QVariant v = store.value(c, r, oldType);
+        if (!v.isValid()) {
+            wide.appendNull();
+        } else if (kind == StorageKind::Float) {
+            wide.appendFloat(v.toDouble());
+        } else {
+            QString s;
+            switch (StorageOf(oldType)) {
+            case StorageKind::Float:
+                s = QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
+                break;
+            case StorageKind::DateTime:
+                s = oldType == ftDate   ? v.toDate().toString(Qt::ISODate)
+                    : oldType == ftTime ? dtconv::TimeText(v.toTime())
+                                        : dtconv::DateTimeText(v.toDateTime());
+                break;
+            case StorageKind::Bool:
+                s = v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+                break;
+            default:
+                s = v.toString();
+            }
+            QByteArray u = s.toUtf8();
+            wide.appendBytes(std::string_view(u.constData(), size_t(u.size())), store.arena());
+        }
+    }
+    store.column(c) = std::move(wide);
+}

@@ -134,3 +134,7 @@ private:
 
 // Converts a variant to the storage form of a field type. Returns false when it cannot.
 bool ConvertForStorage(const QVariant& v, TFieldType type, QVariant& out);
+
+// Rebuilds the first `rows` values of a column for a wider type (float or text; any type while they are
+// all NULL), so no value is lost.
+void WidenColumn(ColumnStore& store, size_t c, TFieldType oldType, TFieldType newType, uint32_t rows);

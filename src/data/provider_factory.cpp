@@ -4,6 +4,7 @@
 #include "files_provider.h"
 #include "odbc_conn_string.h"
 #include "odbc_provider.h"
+#include "pg_provider.h"
 #include "sqlite_provider.h"
 #include "udl_file.h"
 
@@ -33,6 +34,8 @@ std::unique_ptr<Provider> fromInitString(const QString& text, const QString& bas
             s.value(QStringLiteral("Mode")).compare(QLatin1String("Read"), Qt::CaseInsensitive) == 0;
         return std::make_unique<SqliteProvider>(source, readOnly);
     }
+    if (PgProvider::IsProviderName(provider))
+        return std::make_unique<PgProvider>(PgTarget::FromInitString(text), text);
     if (std::optional<OdbcRoute> route = OdbcRouteOf(s, baseDir))
         return std::make_unique<OdbcProvider>(route->connectString, route->dialect);
     throw EDatabaseError(QStringLiteral("Provider \"%1\" is not supported")

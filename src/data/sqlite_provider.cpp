@@ -76,42 +76,6 @@ TFieldType widerType(TFieldType type, int vt, sqlite3_stmt* st, int i) {
     return ftWideString;
 }
 
-// Rebuilds the first `rows` values of a column for a wider type (float or text; any type while they are
-// all NULL), so no value is lost.
-void widen(ColumnStore& store, size_t c, TFieldType oldType, TFieldType newType, uint32_t rows) {
-    const StorageKind kind = StorageOf(newType);
-    if (StorageOf(oldType) == kind) return; // a date column taking date-times: same storage
-    Column wide(kind);
-    wide.reserve(rows);
-    for (uint32_t r = 0; r < rows; ++r) {
-        QVariant v = store.value(c, r, oldType);
-        if (!v.isValid()) {
-            wide.appendNull();
-        } else if (kind == StorageKind::Float) {
-            wide.appendFloat(v.toDouble());
-        } else {
-            QString s;
-            switch (StorageOf(oldType)) {
-            case StorageKind::Float:
-                s = QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
-                break;
-            case StorageKind::DateTime:
-                s = oldType == ftDate   ? v.toDate().toString(Qt::ISODate)
-                    : oldType == ftTime ? dtconv::TimeText(v.toTime())
-                                        : dtconv::DateTimeText(v.toDateTime());
-                break;
-            case StorageKind::Bool:
-                s = v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
-                break;
-            default:
-                s = v.toString();
-            }
-            QByteArray u = s.toUtf8();
-            wide.appendBytes(std::string_view(u.constData(), size_t(u.size())), store.arena());
-        }
-    }
-    store.column(c) = std::move(wide);
-}
 } // namespace
 
 SqliteProvider::SqliteProvider(const QString& path, bool readOnly) : path_(path), readOnly_(readOnly) {}
@@ -428,14 +392,14 @@ void SqliteProvider::query(const QString& sql, const QVariantList& params, Resul
                 undecided[k] = false;
                 const TFieldType t = typeOfValue(vt);
                 if (t != types[k]) {
-                    widen(store, k, types[k], t, rows); // nothing but NULLs so far
+                    WidenColumn(store, k, types[k], t, rows); // nothing but NULLs so far
                     types[k] = t;
                     sink.columnRetyped(k, t);
                 }
             }
             if (put(c, i, vt)) continue;
             const TFieldType wider = widerType(types[k], vt, st, i);
-            widen(store, k, types[k], wider, rows);
+            WidenColumn(store, k, types[k], wider, rows);
             types[k] = wider;
             sink.columnRetyped(k, wider);
             if (!put(c, i, vt)) fail(QStringLiteral("Column \"%1\"").arg(cols[k].name));

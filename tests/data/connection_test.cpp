@@ -120,6 +120,10 @@ TEST(ConnectionFiles, ErrorsNameTheFile) {
         {"FILE NAME=" + dir.path("big.udl"), {"big.udl", "larger than 1 MB"}},
         {"FILE NAME=" + dir.path("cp1252.udl"), {"cp1252.udl\", line 1", "0x93"}},
         {QStringLiteral("Provider=SQLite;Data Source=a") + QChar(0) + "b", {"NUL character"}},
+        // The server provider's own connection failure: its string shown, the password hidden.
+        {"Provider=PostgreSQL;Data Source=127.0.0.1;Port=1;User ID=u;Password=secret",
+         {"Cannot connect", "Port=1;User ID=u;Password=***\""}},
+        {"Provider=PostgreSQL;User ID=u;Password=secret", {"names no Data Source"}},
     };
     for (const Case& c : cases) {
         TADOConnection con;

@@ -30,7 +30,7 @@ protected:
         con.ConnectionString = p.create(kSchema);
         con.Open();
     }
-    bool isPostgres() const { return GetParam() == "postgresql-odbc"; }
+    bool isPostgres() const { return GetParam().startsWith("postgresql"); }
 
     // The rows of a schema rowset as "COLUMN=value" texts of the named columns.
     QStringList schema(int kind, const QStringList& columns, const QVariantList& restrictions = {}) {
@@ -273,7 +273,8 @@ TEST_P(OdbcProviders, ErrorsCarryTheDriversText) {
     EXPECT_EQ(con.Execute("UPDATE customer SET code = code WHERE id = 1"), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Drivers, OdbcProviders, ::testing::Values("sqlite-odbc", "postgresql-odbc"),
+INSTANTIATE_TEST_SUITE_P(Drivers, OdbcProviders,
+                         ::testing::Values("sqlite-odbc", "postgresql-odbc", "postgresql"),
                          [](const auto& info) {
                              return QString(info.param).replace('-', '_').toStdString();
                          });

@@ -81,23 +81,39 @@ std::vector<ProviderFixture> make() {
                         return QStringLiteral("Driver={SQLite3};Database=") + newSqliteDb(sql);
                     },
                     unavailableUnlessCi(missingDriver("SQLite3", "libsqliteodbc"))});
+    const QString noServer =
+        PgServer().port.isEmpty()
+            ? QStringLiteral("no PostgreSQL test server (scripts/test starts one and sets TABULO_PG_PORT)")
+            : QString();
+    // A fresh database on the test server, filled by psql.
+    auto pgDatabase = [](const QString& sql) {
+        PgServer pg;
+        QString db = "t_" + QUuid::createUuid().toString(QUuid::Id128).toLower();
+        psql(pg, "postgres", QStringLiteral("CREATE DATABASE %1;").arg(db));
+        psql(pg, db, forPostgres(sql));
+        return db;
+    };
     QString pgMissing = missingDriver("PostgreSQL Unicode", "odbc-postgresql");
-    if (pgMissing.isEmpty() && PgServer().port.isEmpty())
-        pgMissing =
-            QStringLiteral("no PostgreSQL test server (scripts/test starts one and sets TABULO_PG_PORT)");
+    if (pgMissing.isEmpty()) pgMissing = noServer;
     list.push_back({"postgresql-odbc",
-                    [pgMissing](const QString& sql) {
+                    [pgMissing, pgDatabase](const QString& sql) {
                         if (!pgMissing.isEmpty()) throw std::runtime_error(pgMissing.toStdString());
                         PgServer pg;
-                        QString db = "t_" + QUuid::createUuid().toString(QUuid::Id128).toLower();
-                        psql(pg, "postgres", QStringLiteral("CREATE DATABASE %1;").arg(db));
-                        psql(pg, db, forPostgres(sql));
                         return QStringLiteral(
                                    "Provider=MSDASQL;Driver={PostgreSQL Unicode};Server=%1;Port=%2;"
                                    "Database=%3;UID=%4")
-                            .arg(pg.host, pg.port, db, pg.user);
+                            .arg(pg.host, pg.port, pgDatabase(sql), pg.user);
                     },
                     unavailableUnlessCi(pgMissing)});
+    list.push_back({"postgresql",
+                    [noServer, pgDatabase](const QString& sql) {
+                        if (!noServer.isEmpty()) throw std::runtime_error(noServer.toStdString());
+                        PgServer pg;
+                        return QStringLiteral("Provider=PostgreSQL;Data Source=%1;Port=%2;Initial Catalog=%3;"
+                                              "User ID=%4")
+                            .arg(pg.host, pg.port, pgDatabase(sql), pg.user);
+                    },
+                    unavailableUnlessCi(noServer)});
     return list;
 }
 } // namespace

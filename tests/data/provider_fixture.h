@@ -7,7 +7,7 @@
 #include <vector>
 
 struct ProviderFixture {
-    QString name; // "sqlite", "sqlite-odbc", "postgresql-odbc"
+    QString name; // "sqlite", "sqlite-odbc", "postgresql-odbc", "postgresql"
     std::function<QString(const QString& sql)>
         create;          // runs the SQL in a new database; returns the connection string
     QString unavailable; // why it cannot run here (empty: available)

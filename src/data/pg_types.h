@@ -1,0 +1,57 @@
+#pragma once
+// How PostgreSQL types become field types, and how their text forms (COPY and query results) are read
+// into the column store without a conversion object per value.
+#include "column_store.h"
+
+#include <QString>
+
+// Type oids of the built-in types the provider reads by value.
+namespace pgoid {
+enum : unsigned {
+    Bool = 16,
+    Bytea = 17,
+    Char = 18,
+    Name = 19,
+    Int8 = 20,
+    Int2 = 21,
+    Int4 = 23,
+    Text = 25,
+    Oid = 26,
+    Json = 114,
+    Xml = 142,
+    Float4 = 700,
+    Float8 = 701,
+    Money = 790,
+    BpChar = 1042,
+    VarChar = 1043,
+    Date = 1082,
+    Time = 1083,
+    Timestamp = 1114,
+    TimestampTz = 1184,
+    Interval = 1186,
+    TimeTz = 1266,
+    Numeric = 1700,
+    Uuid = 2950,
+    Jsonb = 3802,
+};
+}
+
+// How a column's text is read.
+enum class PgRead : uint8_t { Int, Float, Numeric, Bool, Date, Time, DateTime, Bytea, Text };
+
+struct PgType {
+    TFieldType type;
+    PgRead read;
+    int size; // characters of a sized string type (0: unknown or not a string)
+};
+// typmod: the column's type modifier (-1: none). Numerics of up to 15 digits are doubles; wider or
+// unconstrained numerics start as doubles and become their decimal text once a value needs more digits.
+PgType PgTypeOf(unsigned oid, int typmod);
+// Precision and scale of a numeric type modifier (false: unconstrained).
+bool PgNumericPrecision(int typmod, int& precision, int& scale);
+
+// Appends one value's text to its column. Returns false (appending nothing) for a numeric whose digits
+// a double cannot hold: the caller turns the column into text and appends again. Raises naming the
+// column for a value the column cannot hold (a date outside the calendar the program keeps).
+bool PgAppendText(Column& c, PgRead read, std::string_view text, TextArena& arena, std::string& tmp,
+                  const QString& column);
