@@ -219,6 +219,9 @@ void ImportEngine::prepare(bool forRun) {
         if (keys_.empty()) throw Exception(QStringLiteral("Select fields to compare for update records."));
     }
     parseCalcs();
+    for (Mapped& m : mapped_)
+        for (const TCalc& c : calcs_)
+            m.hasCalcs = m.hasCalcs || c.Field == m.target;
 }
 
 // ---- locating target records
@@ -338,7 +341,7 @@ bool ImportEngine::assignFieldValue(TField* t, TField* s) {
         const double v = s->AsFloat();
         if (!t->IsNull() && SameFloat(t->AsFloat(), v)) return false;
         const QVariant stored = fitValue(t, v);
-        logChange(t, s->AsString());
+        if (target_.State() != dsInsert) logChange(t, s->AsString());
         t->setAsVariant(StorageOf(t->DataType) == StorageKind::Int ? QVariant(stored.toLongLong())
                                                                    : QVariant(v));
         return true;
@@ -347,7 +350,8 @@ bool ImportEngine::assignFieldValue(TField* t, TField* s) {
     const QVariant stored = fitValue(t, v);
     QVariant old;
     if (!t->IsNull() && ConvertForStorage(t->AsVariant(), t->DataType, old) && old == stored) return false;
-    logChange(t, s->IsBlob() && !IsMemoField(*s) ? QStringLiteral("(BLOB)") : s->AsString());
+    if (target_.State() != dsInsert)
+        logChange(t, s->IsBlob() && !IsMemoField(*s) ? QStringLiteral("(BLOB)") : s->AsString());
     t->setAsVariant(v);
     return true;
 }
@@ -371,9 +375,12 @@ bool ImportEngine::importRecord(bool isNew) {
                            : setFieldText(m.target, m.fixed);
             continue;
         }
-        QString text = m.source->AsString();
+        // Only a text can be empty without being NULL: other values need no text unless commands apply.
+        const bool textSource = IsStringType(m.source->DataType) || IsMemoField(*m.source);
+        QString text = textSource || m.hasCalcs || m.lookup ? m.source->AsString() : QString();
+        const bool empty = m.source->IsNull() || (textSource && text.isEmpty());
         if (m.lookup) {
-            if (text.isEmpty()) continue;
+            if (empty) continue;
             if (LocateValue(*m.lookup, m.lookupColumn, m.source->AsVariant())) {
                 changed |= assignFieldValue(m.target, m.lookup->Fields(0));
             } else {
@@ -396,9 +403,9 @@ bool ImportEngine::importRecord(bool isNew) {
             }
             continue;
         }
-        if (m.source->IsNull() || text.isEmpty())
+        if (empty)
             changed |= setFieldNull(m.target);
-        else if (ApplyCalcs(calcs_, m.target, text))
+        else if (m.hasCalcs && ApplyCalcs(calcs_, m.target, text))
             changed |= setFieldText(m.target, text);
         else
             changed |= assignFieldValue(m.target, m.source);

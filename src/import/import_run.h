@@ -83,6 +83,7 @@ private:
         bool hasFixed = false;
         TDataSet* lookup = nullptr; // an auxiliary lookup row: the table and its matched column
         TField* lookupColumn = nullptr;
+        bool hasCalcs = false; // value commands exist for the target field
     };
     struct KeyField {
         TField* target;
