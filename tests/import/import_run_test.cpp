@@ -1,6 +1,7 @@
 // The checking pass and the import run over SQLite targets, checked through a second connection.
 #include "import_run.h"
 
+#include "../data/provider_fixture.h"
 #include "ado_con_wizard.h"
 #include "connection.h"
 #include "exceptions.h"
@@ -326,4 +327,52 @@ TEST_F(ImportDb, AuxiliaryLookupTables) {
     ASSERT_EQ(back.compare.size(), 1u);
     EXPECT_EQ(back.compare[0].lookup, 0);
     EXPECT_EQ(back.compare[0].target, "ext");
+}
+
+// From a PostgreSQL table into SQLite and back: an update-add by key each way, its savepoints
+// keeping a failed record from spoiling the batch on the server.
+TEST(ImportPostgres, IntoSqliteAndBack) {
+    const ProviderFixture& pg = ProviderByName("postgresql-odbc");
+    if (!pg.unavailable.isEmpty()) GTEST_SKIP() << pg.unavailable.toStdString();
+    TempDir dir;
+    TADOConnection pgCon, liteCon;
+    pgCon.ConnectionString =
+        pg.create("CREATE TABLE items (id INTEGER PRIMARY KEY, code VARCHAR(10), qty INTEGER);"
+                  "INSERT INTO items (code, qty) VALUES ('A', 1), ('B', 2)");
+    pgCon.Open();
+    liteCon.ConnectionString = "Provider=SQLite;Data Source=" +
+                               MakeSqliteDb(dir.path("l.db"), "CREATE TABLE items (id INTEGER PRIMARY KEY,"
+                                                              " code VARCHAR(10), qty INTEGER);"
+                                                              "INSERT INTO items (code, qty) VALUES ('b', 5),"
+                                                              " ('C', 3), ('Too long a code', 4);");
+    liteCon.Open();
+    const auto rows = [](TADOConnection& con) {
+        TADOConnection other;
+        other.ConnectionString = con.ConnectionString;
+        other.Open();
+        TADOQuery q(&other);
+        q.SQL = "SELECT code, qty FROM items";
+        q.Open();
+        QStringList out;
+        for (q.First(); !q.Eof(); q.Next())
+            out << q.Fields(0)->AsString() + "=" + q.Fields(1)->AsString();
+        out.sort();
+        return out.join(" ");
+    };
+    const auto import = [](TADOConnection& to, TADOConnection& from) {
+        TADOQuery target(&to), source(&from);
+        target.SQL = "SELECT * FROM items";
+        target.Open();
+        source.SQL = "SELECT code, qty FROM items";
+        source.Open();
+        ImportEngine e(target, source, &to);
+        e.settings.type = ImportType::UpdateAdd;
+        e.settings.map = {{"code", "code"}, {"qty", "qty"}};
+        e.settings.compare = {{"code", "code"}};
+        return Counts(e.run());
+    };
+    EXPECT_EQ(import(pgCon, liteCon), "3/1/1/0/0/1");
+    EXPECT_EQ(rows(pgCon), "A=1 C=3 b=5");
+    EXPECT_EQ(import(liteCon, pgCon), "3/1/0/2/0/0");
+    EXPECT_EQ(rows(liteCon), "A=1 C=3 Too long a code=4 b=5");
 }
