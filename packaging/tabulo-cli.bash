@@ -14,7 +14,7 @@ _tabulo_cli() {
   case $prev in
     --udl | --source-udl) _filedir udl; return ;;
     --out | --template | --settings | --source | --rtf) _filedir; return ;;
-    --format) COMPREPLY=($(compgen -W "text sylk" -- "$cur")); return ;;
+    --format) COMPREPLY=($(compgen -W "text sylk xlsx" -- "$cur")); return ;;
     --type) COMPREPLY=($(compgen -W "insert update add update-add add-missing" -- "$cur")); return ;;
     --action) COMPREPLY=($(compgen -W "save show print" -- "$cur")); return ;;
     --dialect) COMPREPLY=($(compgen -W "mssql sqlite postgresql" -- "$cur")); return ;;
@@ -23,7 +23,8 @@ _tabulo_cli() {
     --currency) COMPREPLY=($(compgen -W "short long" -- "$cur")); return ;;
     --connect | --top | --sql | --filter | --sort | --keys | --values | --add | --separator | --quote | \
       --fill | --encoding | --font | --id-line | --dataset | --var | --set | --font-size | --count | \
-      --map | --source-connect | --table | --fixed | --calc | --exclude | --title | --width | --module)
+      --map | --source-connect | --table | --fixed | --calc | --exclude | --title | --width | --module | \
+      --sheet | --date-format | --time-format | --num-format | --zoom | --page-zoom | --start-row | --start-col)
       return ;;
   esac
   if [[ -z $cmd ]]; then
@@ -37,7 +38,8 @@ _tabulo_cli() {
     script) opts="--type --keys --values --delete-all --identity-insert --add --dialect" ;;
     export) opts="--format --out --top --no-titles --field-names --all-fields --trim --encoding --action
                   --delimited --separator --quote --fill --memos --append --all-as-text --sums --font
-                  --no-widths --id-line" ;;
+                  --no-widths --id-line --font-size --sheet --borders --wrap-memos --freeze --auto-filter
+                  --date-format --time-format --num-format --zoom --page-zoom --start-row --start-col" ;;
     report) opts="--template --out --top --action --dataset --var --set" ;;
     print) opts="--out --rtf --top --paper --landscape --title --sums --font-size --page-numbers --count
                  --grid --fit --all-fields" ;;
