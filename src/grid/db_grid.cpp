@@ -6,6 +6,7 @@
 #include "messages.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -245,6 +246,15 @@ TkDBGrid::TkDBGrid(QWidget* parent) : QTableView(parent), model_(new DataSetMode
     connect(model_, &DataSetModel::dataSetRowsChanged, this, [this] { FilterChangedNotification(); });
     connect(model_, &QAbstractItemModel::modelReset, this,
             [this] { syncCurrentFromDataSet(model_->currentRow()); });
+    footer_ = new GridFooter(this);
+    footer_->hide();
+    // Any change of the rows makes the last aggregates stale.
+    connect(model_, &QAbstractItemModel::modelReset, this, &TkDBGrid::summaryOutdated);
+    connect(model_, &QAbstractItemModel::dataChanged, this, &TkDBGrid::summaryOutdated);
+    connect(model_, &QAbstractItemModel::rowsInserted, this, &TkDBGrid::summaryOutdated);
+    connect(model_, &QAbstractItemModel::rowsRemoved, this, &TkDBGrid::summaryOutdated);
+    connect(header_, &QHeaderView::sectionResized, footer_, qOverload<>(&QWidget::update));
+    connect(header_, &QHeaderView::sectionMoved, footer_, qOverload<>(&QWidget::update));
 }
 
 TkDBGrid::~TkDBGrid() {
@@ -291,7 +301,11 @@ void TkDBGrid::dataSetLinkChanged() {
             header_->viewport()->update();
         }
         applyModeInForce();
+        if (FooterRow.FooterVisible && FooterRow.RecalculateAfterOpen) RecalculateSummaryResults();
         if (OnDataSetOpened) OnDataSetOpened(this);
+    } else {
+        summary_.clear();
+        if (footer_) footer_->update();
     }
 }
 
@@ -410,27 +424,201 @@ void TkDBGrid::RefreshData() {
 
 void TkDBGrid::FilterChangedNotification() {
     viewport()->update();
+    if (FooterRow.FooterVisible && FooterRow.RecalculateAfterFilter) RecalculateSummaryResults();
+}
+
+// --- aggregates, the title pop-up and the footer
+
+namespace {
+const QStringList& defaultPopupLines() {
+    static const QStringList lines = {
+        QStringLiteral("Sum = %sum"),
+        QStringLiteral("Min = %min"),
+        QStringLiteral("Max = %max"),
+        QStringLiteral("Avg = %avg"),
+        QStringLiteral("-"),
+        QStringLiteral("Count of values = %CountVal"),
+        QStringLiteral("Count of empty = %CountNull"),
+        QStringLiteral("Count of all = %CountAll"),
+        QStringLiteral("Distinct values = %DistinctValues"),
+    };
+    return lines;
+}
+} // namespace
+
+void TkDBGrid::summaryOutdated() {
+    summaryValid_ = false;
+}
+
+void TkDBGrid::multiSelectChanged() {
+    summaryValid_ = false;
+    if (FooterRow.FooterVisible && FooterRow.RecalculateAfterMultiselect) RecalculateSummaryResults();
+}
+
+void TkDBGrid::RecalculateSummaryResults(bool forPopup) {
+    const QStringList& lines = TitlePopupItems.isEmpty() ? defaultPopupLines() : TitlePopupItems;
+    bool distinct = false;
+    if (TitlePopupDistinctValues)
+        for (const QString& l : lines)
+            distinct = distinct || WantsDistinctValues(l);
+    std::vector<TField*> fields;
+    for (int c = 0; c < model_->columnCount(); ++c)
+        fields.push_back(model_->fieldAt(c));
+    TDataSet* ds = dataSet();
+    if (OnRecalculateSummaryResult) {
+        summary_.assign(fields.size(), TSummaryResults());
+        for (size_t i = 0; i < fields.size(); ++i) {
+            summary_[i].Field = fields[i];
+            OnRecalculateSummaryResult(this, summary_[i]);
+        }
+    } else if (ds && ds->Active()) {
+        // Straight from the column store by view position: no navigation, no scroll events.
+        HourglassCursor wait;
+        summary_ = ComputeSummaries(*ds, fields, selectedRowMask(), distinct);
+    } else {
+        summary_.assign(fields.size(), TSummaryResults());
+        for (size_t i = 0; i < fields.size(); ++i)
+            summary_[i].Field = fields[i];
+    }
+    summaryValid_ = true;
+    summaryForPopup_ = forPopup;
+    summaryDistinct_ = distinct;
+    footer_->update();
+}
+
+const TSummaryResults* TkDBGrid::SummaryOf(const QString& fieldName) {
+    const int c = columnOfField(fieldName);
+    if (c < 0) return nullptr;
+    if (size_t(c) >= summary_.size() || summary_[size_t(c)].Field != model_->fieldAt(c))
+        RecalculateSummaryResults();
+    return size_t(c) < summary_.size() ? &summary_[size_t(c)] : nullptr;
+}
+
+QString TkDBGrid::FooterText(int column) const {
+    TField* f = fieldOfColumn(column);
+    if (!f) return QString();
+    const QString def = FooterRow.DefinitionOf(f->FieldName);
+    if (def.isEmpty()) return QString();
+    TSummaryResults zero;
+    zero.Field = f;
+    const TSummaryResults& r = size_t(column) < summary_.size() && summary_[size_t(column)].Field == f
+                                   ? summary_[size_t(column)]
+                                   : zero;
+    TDataSet* ds = dataSet();
+    SummaryTextHook hook;
+    if (OnGetSummaryResult)
+        hook = [this](const TField* field, const QString& token, QString& text) {
+            OnGetSummaryResult(const_cast<TkDBGrid*>(this), field, token, text);
+        };
+    return ReplaceSummaryTokens(def.section(';', 0, 0), r, ds && ds->Active() ? ds->RecNo() : 0, nullptr,
+                                hook);
+}
+
+void TkDBGrid::FooterChanged() {
+    updateGeometries();
+    footer_->update();
+}
+
+void TkDBGrid::updateGeometries() {
+    QTableView::updateGeometries();
+    if (!footer_) return; // still being built
+    // The footer takes its room from the bottom of the viewport, above the horizontal scroll bar.
+    const int h = FooterRow.FooterVisible ? footer_->rowHeight() : 0;
+    QMargins m = viewportMargins();
+    if (m.bottom() != h) {
+        m.setBottom(h);
+        setViewportMargins(m);
+    }
+    if (h > 0) {
+        const QRect vg = viewport()->geometry();
+        footer_->setGeometry(frameWidth(), vg.bottom() + 1, vg.right() + 1 - frameWidth(), h);
+        footer_->show();
+        footer_->raise();
+    } else {
+        footer_->hide();
+    }
+}
+
+void TkDBGrid::scrollContentsBy(int dx, int dy) {
+    QTableView::scrollContentsBy(dx, dy);
+    if (dx && footer_->isVisible()) footer_->update();
 }
 
 QStringList TkDBGrid::TitlePopupTexts(int column) {
     QStringList texts;
-    if (!OnTitleAggregate || column < 0) return texts; // no raw templates while nothing computes them
-    for (const QString& item : TitlePopupItems)
-        texts << (item == QLatin1String("-") ? item : OnTitleAggregate(this, column, item));
+    if (QMenu* menu = TitleMenu(column))
+        for (QAction* a : menu->actions())
+            texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
     return texts;
 }
 
-void TkDBGrid::titleContextMenu(int column, const QPoint& globalPos) {
-    const QStringList texts = TitlePopupTexts(column);
-    if (texts.isEmpty()) return;
-    QMenu menu(this);
-    for (const QString& text : texts) {
-        if (text == QLatin1String("-"))
-            menu.addSeparator();
-        else
-            menu.addAction(text);
+QMenu* TkDBGrid::TitleMenu(int column) {
+    TField* f = fieldOfColumn(column);
+    const QStringList& lines =
+        TitlePopupItems.isEmpty() && TitlePopup ? defaultPopupLines() : TitlePopupItems;
+    bool any = false;
+    for (const QString& l : lines)
+        any = any || !l.trimmed().isEmpty();
+    if (!f || !any) return nullptr;
+    bool wantsDistinct = false;
+    for (const QString& l : lines)
+        wantsDistinct = wantsDistinct || (TitlePopupDistinctValues && WantsDistinctValues(l));
+    TSummaryResults r;
+    r.Field = f;
+    if (TitlePopup) {
+        if (!summaryValid_ || size_t(column) >= summary_.size() || summary_[size_t(column)].Field != f ||
+            (wantsDistinct && !summaryDistinct_))
+            RecalculateSummaryResults(true);
+        if (size_t(column) < summary_.size()) r = summary_[size_t(column)];
     }
-    menu.exec(globalPos);
+    delete titleMenu_;
+    titleMenu_ = new QMenu(this);
+    QAction* title = titleMenu_->addAction(GetTitleText(column) + QLatin1Char(':'));
+    const QString name = f->FieldName;
+    connect(title, &QAction::triggered, this, [name] { QApplication::clipboard()->setText(name); });
+    titleMenu_->addSeparator();
+    TDataSet* ds = dataSet();
+    const int recNo = ds && ds->Active() ? ds->RecNo() : 0;
+    SummaryTextHook hook;
+    if (OnGetSummaryResult)
+        hook = [this](const TField* field, const QString& token, QString& text) {
+            OnGetSummaryResult(this, field, token, text);
+        };
+    for (const QString& raw : lines) {
+        const QString line = raw.trimmed();
+        if (line == QLatin1String("-")) {
+            titleMenu_->addSeparator();
+            continue;
+        }
+        if (line.isEmpty()) continue;
+        const bool distinct = WantsDistinctValues(line);
+        if (distinct && !TitlePopupDistinctValues) continue;
+        QStringList values;
+        const QString text = ReplaceSummaryTokens(line, r, recNo, &values, hook);
+        if (distinct) {
+            // The distinct values as sub-items; a click copies that value.
+            QMenu* sub = titleMenu_->addMenu(text);
+            for (const TDistinctValues& d : r.DistinctValues) {
+                QAction* a = sub->addAction(QStringLiteral("%1 (%2)").arg(d.Value).arg(d.Count));
+                connect(a, &QAction::triggered, this, [this, column, line, v = d.Value] {
+                    if (!OnTitlePopupItemClick || !OnTitlePopupItemClick(this, column, line, v))
+                        QApplication::clipboard()->setText(v);
+                });
+            }
+            continue;
+        }
+        QAction* a = titleMenu_->addAction(text);
+        connect(a, &QAction::triggered, this,
+                [this, column, line, joined = values.join(QLatin1String("; "))] {
+                    if (!OnTitlePopupItemClick || !OnTitlePopupItemClick(this, column, line, joined))
+                        QApplication::clipboard()->setText(joined);
+                });
+    }
+    return titleMenu_;
+}
+
+void TkDBGrid::titleContextMenu(int column, const QPoint& globalPos) {
+    if (QMenu* menu = TitleMenu(column)) menu->exec(globalPos);
 }
 
 void TkDBGrid::selectAll() {

@@ -5,6 +5,8 @@
 #include "column_widths.h"
 #include "dataset.h"
 #include "dataset_model.h"
+#include "footer_row.h"
+#include "summary.h"
 
 #include <QColor>
 #include <QFont>
@@ -127,12 +129,35 @@ public:
     std::function<void(TkDBGrid*)> OnEnter;        // the grid got the focus
     std::function<void(TkDBGrid*)> OnDataSetOpened;
 
-    // The title pop-up: aggregate items ("Suma = %sum", "-" for a separator), offered only while
-    // OnTitleAggregate fills in their results.
+    // --- aggregates: the title pop-up and the footer row
+    // The pop-up's lines ("Sum = %sum", "-" for a separator); empty: the default lines.
     QStringList TitlePopupItems;
-    std::function<QString(TkDBGrid*, int column, const QString& item)> OnTitleAggregate;
-    // The pop-up's lines for a column (empty when there is nothing to offer).
+    bool TitlePopup = true;                // the lines show computed values (off: all values zero)
+    bool TitlePopupDistinctValues = false; // lines with "%DistinctValues" are offered, with sub-items
+    TFooterRow FooterRow;
+    // Computes every column's aggregates over the filtered rows; forPopup lets the pop-up reuse them.
+    void RecalculateSummaryResults(bool forPopup = false);
+    const std::vector<TSummaryResults>& SummaryResults() const { return summary_; }
+    // The last results of a field's column (computed when there are none); nullptr when not shown.
+    const TSummaryResults* SummaryOf(const QString& fieldName);
+    // The footer cell text of a column: its field's mask with the tokens replaced.
+    QString FooterText(int column) const;
+    // Applies changed FooterRow properties (visibility, height, texts).
+    void FooterChanged();
+    GridFooter* Footer() const { return footer_; }
+    // The pop-up's lines for a column, tokens replaced (empty when there is nothing to offer).
     QStringList TitlePopupTexts(int column);
+    // Builds the title pop-up of a column (nullptr when it has no lines); the grid owns it.
+    QMenu* TitleMenu(int column);
+    // Fills one column's results instead of the pass over the rows.
+    std::function<void(TkDBGrid*, TSummaryResults& result)> OnRecalculateSummaryResult;
+    // May change a value text (token word in upper case) before it is inserted.
+    std::function<void(TkDBGrid*, const TField* field, const QString& token, QString& text)>
+        OnGetSummaryResult;
+    // A pop-up item was clicked: true when handled (else its value texts go to the clipboard).
+    std::function<bool(TkDBGrid*, int column, const QString& line, const QString& values)>
+        OnTitlePopupItemClick;
+
     // The funnel in the titles opens the column's value list: it is drawn (and takes room) only
     // while FunnelBtn is on and a value list is there to open.
     std::function<void(TkDBGrid*, int column, const QPoint& globalPos)> OnFunnelClick;
@@ -154,6 +179,8 @@ public:
     virtual void fixedColumnContextMenu(int row, const QPoint& globalPos);
     // Whether the record shown in a row is drawn as selected.
     virtual bool isRowSelected(int row) const;
+    // One flag per row id of the records in the grid's own selection (empty: none).
+    virtual std::vector<uint8_t> selectedRowMask() const { return {}; }
 
 public slots:
     void selectAll() override; // the corner (indicator title) cell
@@ -169,6 +196,10 @@ protected:
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     virtual void dataSetLinkChanged(); // the dataset opened, closed or switched
+    void updateGeometries() override;
+    void scrollContentsBy(int dx, int dy) override;
+    // The multi-selection changed: aggregates of the selection follow.
+    void multiSelectChanged();
     bool sizing() const { return sizing_; }
 
 private:
@@ -180,6 +211,7 @@ private:
     bool isSortableField(const TField* f) const;
     GridRoom room() const;
     void applyModeInForce();
+    void summaryOutdated();
 
     DataSetModel* model_;
     GridHeader* header_;
@@ -200,4 +232,10 @@ private:
     QString resetField_;              // the current column's field, kept while the model resets
     QPointer<QWidget> editor_;        // the open cell editor
     QPersistentModelIndex editIndex_; // the cell it edits
+    GridFooter* footer_ = nullptr;
+    QMenu* titleMenu_ = nullptr;
+    std::vector<TSummaryResults> summary_;
+    bool summaryValid_ = false;    // no data change since the last computation
+    bool summaryForPopup_ = false; // made for the pop-up
+    bool summaryDistinct_ = false; // with the distinct values
 };

@@ -39,6 +39,15 @@ bool TkDBGrid_MS::IsActiveSelected() const {
     return list_.Contains(ds->GetBookmark());
 }
 
+std::vector<uint8_t> TkDBGrid_MS::selectedRowMask() const {
+    TDataSet* ds = dataSet();
+    if (list_.IsEmpty() || !ds || !ds->Active()) return {};
+    std::vector<uint8_t> mask(ds->store().rowCount(), 0);
+    for (TBookmark bm : list_.items())
+        if (bm >= 0 && size_t(bm) < mask.size()) mask[size_t(bm)] = 1;
+    return mask;
+}
+
 bool TkDBGrid_MS::isRowSelected(int row) const {
     TDataSet* ds = dataSet();
     if (list_.IsEmpty() || !ds || !ds->Active() || row < 0 || row >= ds->RecordCount()) return false;
@@ -48,6 +57,7 @@ bool TkDBGrid_MS::isRowSelected(int row) const {
 void TkDBGrid_MS::selectionChanged() {
     viewport()->update();
     verticalHeader()->viewport()->update();
+    multiSelectChanged();
     if (OnSelectionChanged) OnSelectionChanged(this);
 }
 
@@ -56,6 +66,7 @@ bool TkDBGrid_MS::SelectCurrent(bool selected) {
     if (bm < 0 || !list_.Set(bm, selected)) return false;
     viewport()->update();
     verticalHeader()->viewport()->update();
+    multiSelectChanged();
     return true;
 }
 
@@ -264,7 +275,10 @@ void TkDBGrid_MS::FilterChangedNotification() {
         ShowException(QStringLiteral("Error: Cannot save record."), e);
     }
     TkDBGrid::FilterChangedNotification();
-    if (list_.Count() != before && OnSelectionChanged) OnSelectionChanged(this);
+    if (list_.Count() != before) {
+        multiSelectChanged();
+        if (OnSelectionChanged) OnSelectionChanged(this);
+    }
 }
 
 void TkDBGrid_MS::dataSetLinkChanged() {

@@ -30,6 +30,7 @@ public:
     bool IsActiveSelected() const;
     int GetSelectedRecCount() const { return list_.Count(); }
     bool isRowSelected(int row) const override;
+    std::vector<uint8_t> selectedRowMask() const override;
     TBookmark LastSelRow() const { return lastSelRow_; }
 
     void SelectAll();

@@ -470,8 +470,8 @@ TEST_F(MainWindowTest, InfoAndStatusLinesFollowTheRows) {
     EXPECT_EQ(status(), "No data loaded");
 }
 
-// The grid's titles and bars offer what works: no funnel or aggregate templates before their
-// features, every toolbar button on screen, the column widths on a button of their own.
+// The grid's titles and bars offer what works: no funnel before its value list, live aggregates in
+// the title pop-up, every toolbar button on screen, the column widths on a button of their own.
 TEST_F(MainWindowTest, TitlesAndBarsOfferOnlyWorkingCommands) {
     connect("Work.udl");
     showWindow();
@@ -482,9 +482,8 @@ TEST_F(MainWindowTest, TitlesAndBarsOfferOnlyWorkingCommands) {
     EXPECT_FALSE(grid->FunnelShown());
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(right, header->height() / 2));
     EXPECT_EQ(main->qData.Sort(), "customer"); // the whole title sorts
-    EXPECT_TRUE(grid->TitlePopupTexts(1).isEmpty());
 
-    // Once the features are there: the funnel takes room and its own clicks; the items show results.
+    // Once its list is there the funnel takes room and its own clicks.
     const int plainWidth = grid->TitleWidthOf(1);
     int funnelColumn = -1;
     grid->OnFunnelClick = [&](TkDBGrid*, int column, const QPoint&) { funnelColumn = column; };
@@ -492,9 +491,13 @@ TEST_F(MainWindowTest, TitlesAndBarsOfferOnlyWorkingCommands) {
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(right, header->height() / 2));
     EXPECT_EQ(funnelColumn, 1);
     EXPECT_EQ(main->qData.Sort(), "customer");
-    grid->OnTitleAggregate = [](TkDBGrid*, int, const QString& item) { return item.section(' ', 0, 0); };
-    EXPECT_EQ(grid->TitlePopupTexts(1).size(), 8);
-    EXPECT_EQ(grid->TitlePopupTexts(1).at(4), "-");
+    // The title pop-up: the caption, then the window's lines with their results.
+    const QStringList popup = grid->TitlePopupTexts(1);
+    ASSERT_EQ(popup.size(), 10);
+    EXPECT_EQ(popup.at(1), "-");
+    EXPECT_EQ(popup.at(2), "Suma = "); // a text column has no sum
+    EXPECT_EQ(popup.at(6), "-");
+    EXPECT_EQ(popup.at(9), QStringLiteral("Počet celkem = %1").arg(main->qData.RecordCount()));
 
     // At the window's first size every toolbar command is on screen, none in the overflow.
     for (QAction* a : main->toolBar->actions())
