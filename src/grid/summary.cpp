@@ -55,7 +55,9 @@ void finishDistinct(TSummaryResults& r, const QHash<QString, int>& counts) {
         all.push_back({it.key(), it.value()});
     auto before = [](const TDistinctValues& a, const TDistinctValues& b) {
         if (a.Count != b.Count) return a.Count > b.Count;
-        return a.Value.compare(b.Value, Qt::CaseInsensitive) < 0;
+        // Texts equal but for letter case still need a fixed order.
+        const int c = a.Value.compare(b.Value, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a.Value < b.Value;
     };
     const size_t keep = std::min(all.size(), size_t(kMaxDistinctValues));
     std::partial_sort(all.begin(), all.begin() + ptrdiff_t(keep), all.end(), before);

@@ -168,7 +168,7 @@ TEST_F(SummaryGridTest, OnePassOverNullsBooleansDatesAndTheSelection) {
     grid.TitlePopupDistinctValues = true;
     grid.RecalculateSummaryResults();
     EXPECT_EQ(of("s").DistinctValueCount, 3);
-    EXPECT_EQ(of("s").DistinctValues, (std::vector<TDistinctValues>{{"a", 3}, {"b", 1}, {"B", 1}}));
+    EXPECT_EQ(of("s").DistinctValues, (std::vector<TDistinctValues>{{"a", 3}, {"B", 1}, {"b", 1}}));
     EXPECT_EQ(of("b").DistinctValues, (std::vector<TDistinctValues>{{"True", 3}, {"False", 2}}));
 
     // The filter decides which rows count.
