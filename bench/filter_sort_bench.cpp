@@ -91,8 +91,9 @@ int main(int argc, char** argv) {
         // The same value list as IN: the shell's parser refuses an OR chain 1,000 deep.
         if (c.filter == valueList) where = QStringLiteral("code IN (%1)").arg(inList);
         // The shell's count of the matches, or its full ordered output of the sort key and id.
+        // Text sorts compare case-insensitively on both sides.
         const QString sql = c.filter.isEmpty()
-                                ? QStringLiteral("SELECT id FROM bench ORDER BY %1;").arg(c.sort)
+                                ? QStringLiteral("SELECT id FROM bench ORDER BY %1 COLLATE NOCASE;").arg(c.sort)
                                 : QStringLiteral("SELECT count(*) FROM bench WHERE %1;").arg(where);
         const double peer = shellSeconds(db, sql);
         QString peerCount = QStringLiteral("-");

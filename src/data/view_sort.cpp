@@ -55,6 +55,7 @@ struct KeyCompare {
     StorageKind kind;
     bool desc;
     std::vector<int32_t> textRank; // by row id: rank of the text among distinct values
+    int32_t textRanks = 0;         // how many ranks there are
 
     int compare(uint32_t a, uint32_t b) const {
         int r;
@@ -99,8 +100,9 @@ struct KeyCompare {
 
 // Ranks the texts of a column: each distinct text gets its position in collation order, so the sort
 // itself compares integers. Collation keys are built once per distinct text, not per comparison.
-void rankTexts(const TDataSet& ds, const Column& col, const std::vector<uint32_t>& rows,
-               std::vector<int32_t>& rank) {
+// Returns the number of ranks.
+int32_t rankTexts(const TDataSet& ds, const Column& col, const std::vector<uint32_t>& rows,
+                  std::vector<int32_t>& rank) {
     const TextArena& ar = ds.store().arena();
     QCollator coll;
     coll.setCaseSensitivity(Qt::CaseInsensitive);
@@ -135,6 +137,7 @@ void rankTexts(const TDataSet& ds, const Column& col, const std::vector<uint32_t
     }
     for (uint32_t r : rows)
         if (!col.isNull(r)) rank[r] = rankOf[distinctOf[r]];
+    return distinct.empty() ? 0 : next + 1;
 }
 
 // One stored key: NULLs first (last when descending), equal keys in fetch order.
@@ -166,6 +169,50 @@ void sortByOneKey(std::vector<uint32_t>& rows, const Column& col, bool desc,
         for (uint32_t r : nulls)
             rows[i++] = r;
 }
+
+// Texts by their ranks in one counting pass: linear and stable, NULLs first (last when descending).
+void sortByRank(std::vector<uint32_t>& rows, const Column& col, bool desc, const std::vector<int32_t>& rank,
+                int32_t ranks) {
+    // Bucket 0 and the last bucket hold the NULLs of an ascending and a descending sort.
+    std::vector<uint32_t> start(size_t(ranks) + 2, 0);
+    auto bucketOf = [&](uint32_t r) -> size_t {
+        if (col.isNull(r)) return desc ? size_t(ranks) + 1 : 0;
+        return desc ? size_t(ranks - rank[r]) : size_t(rank[r]) + 1;
+    };
+    for (uint32_t r : rows)
+        ++start[bucketOf(r)];
+    uint32_t sum = 0;
+    for (uint32_t& s : start)
+        sum += std::exchange(s, sum);
+    std::vector<uint32_t> out(rows.size());
+    for (uint32_t r : rows)
+        out[start[bucketOf(r)]++] = r;
+    rows.swap(out);
+}
+
+// Sorts by the first key alone, the fast way its storage allows.
+void sortByFirstKey(const KeyCompare& k, std::vector<uint32_t>& rows) {
+    if (k.col) {
+        switch (k.kind) {
+        case StorageKind::Float:
+            sortByOneKey<double>(
+                rows, *k.col, k.desc, [](const Column& c, uint32_t r, const void*) { return c.floatAt(r); },
+                nullptr);
+            return;
+        case StorageKind::Text:
+            sortByRank(rows, *k.col, k.desc, k.textRank, k.textRanks);
+            return;
+        case StorageKind::Bytes:
+            break;
+        default:
+            sortByOneKey<int64_t>(
+                rows, *k.col, k.desc, [](const Column& c, uint32_t r, const void*) { return c.intAt(r); },
+                nullptr);
+            return;
+        }
+    }
+    std::stable_sort(rows.begin(), rows.end(), [&](uint32_t a, uint32_t b) { return k.compare(a, b) < 0; });
+}
 } // namespace
 
 void SortView(const TDataSet& ds, const std::vector<SortKey>& keys, std::vector<uint32_t>& rows) {
@@ -179,42 +226,25 @@ void SortView(const TDataSet& ds, const std::vector<SortKey>& keys, std::vector<
         if (k.field->column() >= 0) {
             k.col = &ds.store().column(size_t(k.field->column()));
             k.kind = k.col->kind();
-            if (k.kind == StorageKind::Text) rankTexts(ds, *k.col, rows, k.textRank);
+            if (k.kind == StorageKind::Text) k.textRanks = rankTexts(ds, *k.col, rows, k.textRank);
         }
     }
-    if (cmps.size() == 1 && cmps[0].col) {
-        // The common case, one stored column: sort (key, row) pairs, which stays in the cache.
-        const KeyCompare& k = cmps[0];
-        switch (k.kind) {
-        case StorageKind::Float:
-            sortByOneKey<double>(
-                rows, *k.col, k.desc, [](const Column& c, uint32_t r, const void*) { return c.floatAt(r); },
-                nullptr);
-            return;
-        case StorageKind::Text:
-            sortByOneKey<int64_t>(
-                rows, *k.col, k.desc,
-                [](const Column&, uint32_t r, const void* ranks) {
-                    return int64_t((*static_cast<const std::vector<int32_t>*>(ranks))[r]);
-                },
-                &k.textRank);
-            return;
-        case StorageKind::Bytes:
-            break;
-        default:
-            sortByOneKey<int64_t>(
-                rows, *k.col, k.desc, [](const Column& c, uint32_t r, const void*) { return c.intAt(r); },
-                nullptr);
-            return;
-        }
-    }
-    std::stable_sort(rows.begin(), rows.end(), [&](uint32_t a, uint32_t b) {
-        for (const KeyCompare& k : cmps) {
-            int r = k.compare(a, b);
-            if (r) return r < 0;
-        }
+    // The first key orders every row; the next keys are compared only within runs the first leaves tied.
+    sortByFirstKey(cmps[0], rows);
+    if (cmps.size() == 1) return;
+    auto rest = [&](uint32_t a, uint32_t b) {
+        for (size_t i = 1; i < cmps.size(); ++i)
+            if (int r = cmps[i].compare(a, b)) return r < 0;
         return false;
-    });
+    };
+    for (size_t from = 0; from < rows.size();) {
+        size_t to = from + 1;
+        while (to < rows.size() && cmps[0].compare(rows[from], rows[to]) == 0)
+            ++to;
+        if (to - from > 1)
+            std::stable_sort(rows.begin() + qsizetype(from), rows.begin() + qsizetype(to), rest);
+        from = to;
+    }
 }
 
 RowMatcher::RowMatcher(const TDataSet& ds, const TField* field, const QVariant& value, int options)
