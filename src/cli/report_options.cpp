@@ -85,21 +85,21 @@ struct ReportDataSets::Detail {
 };
 
 ReportDataSets::ReportDataSets(CliArgs& args, TADOConnection* connection) : connection_(connection) {
-    QString spec;
-    while (args.take("--dataset", spec)) {
-        const qsizetype eq = spec.indexOf(QLatin1Char('='));
-        const QString letter = spec.left(eq).trimmed().toUpper();
+    QString given;
+    while (args.take("--dataset", given)) {
+        const qsizetype eq = given.indexOf(QLatin1Char('='));
+        const QString letter = given.left(eq).trimmed().toUpper();
         const char expected = char('B' + details_.size());
         if (eq < 0 || letter.size() != 1 || letter[0] < 'B' || letter[0] > 'Z')
             throw UsageError(
-                ("--dataset takes LETTER=\"SELECT ...\" with a letter B to Z, not " + spec).toStdString());
+                ("--dataset takes LETTER=\"SELECT ...\" with a letter B to Z, not " + given).toStdString());
         if (letter[0] != QLatin1Char(expected))
             throw UsageError(QStringLiteral("--dataset %1 comes out of order: the next slot is %2")
                                  .arg(letter)
                                  .arg(QLatin1Char(expected))
                                  .toStdString());
         auto d = std::make_unique<Detail>();
-        d->sql = ParseParams(spec.mid(eq + 1), d->params);
+        d->sql = ParseParams(given.mid(eq + 1), d->params);
         if (d->sql.trimmed().isEmpty())
             throw UsageError(("--dataset " + letter + " has no statement").toStdString());
         for (const Param& p : d->params)
