@@ -9,6 +9,7 @@
 #include "dialog_actions.h"
 #include "exceptions.h"
 #include "file_connection.h"
+#include "export_form.h"
 #include "filter_sort_actions.h"
 #include "grid_bars.h"
 #include "html_label.h"
@@ -121,6 +122,7 @@ TMain::TMain(TkDBAction* actions, QWidget* parent)
     InstallFilterSortActions(actions_);
     InstallGridDialogActions(actions_);
     InstallPrintActions(actions_);
+    InstallExportActions(actions_);
     editBar = new TkDBEditBar(actions_);
     layout->addWidget(editBar);
     lStatus = named(new QLabel, "lStatus");

@@ -1,0 +1,156 @@
+// The export dialog headless: a real grid on a SQLite table, each kind run by clicks.
+#include "db_grid_ms.h"
+#include "export_fixture.h"
+#include "export_form.h"
+#include "scripted_messages.h"
+#include "shell.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+class ExportForm : public ::testing::Test {
+protected:
+    void SetUp() override {
+        MakeSqliteDb(dir.path("w.sqlite"),
+                     "CREATE TABLE T(ID INTEGER, Name VARCHAR(12), Secret VARCHAR(8), Qty INTEGER);"
+                     "INSERT INTO T VALUES (1, 'Name 1', 'hid1', 10), (2, 'Name 2', 'hid2', 20),"
+                     " (3, 'Name 3', 'hid3', 30), (4, 'Name 4', 'hid4', 40);");
+        con.ConnectionString = "Provider=SQLite;Data Source=" + dir.path("w.sqlite");
+        con.Open();
+        q.Connection = &con;
+        q.SQL = "SELECT * FROM T";
+        q.Open();
+        src.setDataSet(&q);
+        grid.setDataSource(&src);
+        grid.setColumnHidden(2, true); // Secret
+        saved = TkDBExportForm::AskSaveFile;
+        TkDBExportForm::AskSaveFile = [this](QWidget*, const QString& filter, const QString& suffix) {
+            asked << filter + " " + suffix;
+            return answer;
+        };
+        SetShellHandler([this](ShellVerb, const QString& path) {
+            opened << path;
+            return true;
+        });
+    }
+    void TearDown() override {
+        TkDBExportForm::AskSaveFile = saved;
+        SetShellHandler(nullptr);
+    }
+    // Chooses the kind and the action, then clicks Ok.
+    void run(TkDBExportForm& f, int kind, int action) {
+        f.rg->button(kind)->click();
+        f.cbAction_nostore->setCurrentIndex(action);
+        f.btOk->click();
+    }
+
+    TempDir dir;
+    TADOConnection con;
+    TADOQuery q;
+    TDataSource src;
+    TkDBGrid_MS grid;
+    QString answer;
+    QStringList asked, opened;
+    std::function<QString(QWidget*, const QString&, const QString&)> saved;
+    ScopedScriptedMessages m;
+};
+} // namespace
+
+TEST_F(ExportForm, EachKindWritesItsFile) {
+    const QString templ = dir.path("t.rtf");
+    WriteFile(templ, "{\\rtf1 \\\\scan(A)\\\\\\\\A.Name\\\\;\\par \\\\endscan(A)\\\\}");
+    TkDBExportForm f(&grid, true, true, false, false);
+    f.show();
+    EXPECT_EQ(f.rg->buttons().size(), 4);
+    EXPECT_FALSE(f.chSelRecOnly->isVisibleTo(&f)); // nothing selected in the grid
+    f.rg->button(3)->click();
+    EXPECT_FALSE(f.btOk->isEnabled()); // no template yet
+    f.SetTemplate(templ);
+    EXPECT_TRUE(f.btOk->isEnabled());
+    EXPECT_TRUE(f.eCharSet->isEnabled());
+
+    answer = dir.path("out.txt");
+    run(f, 0, 0);
+    QStringList lines = CrLfLines(ReadFile(answer));
+    EXPECT_EQ(lines, QStringList({"ID;Name;Qty", "1;\"Name 1\";10", "2;\"Name 2\";20",
+                                  "3;\"Name 3\";30", "4;\"Name 4\";40"}));
+
+    answer = dir.path("out.xlsx");
+    f.chSum2->click();
+    run(f, 1, 0);
+    QJsonObject cells = ReadWorkbook(answer)["cells"].toObject();
+    EXPECT_EQ(cells["B2"].toArray()[0], "Name 1");
+    EXPECT_EQ(cells["C1"].toArray()[0], "Qty"); // the hidden column is left out
+    EXPECT_EQ(cells["C6"].toArray()[0], "=SUM(C2:C5)");
+
+    answer = dir.path("out.slk");
+    run(f, 2, 0);
+    lines = CrLfLines(ReadFile(answer));
+    EXPECT_EQ(lines.first(), "ID;SLKExport");
+    EXPECT_FALSE(ReadFile(answer).contains("hid"));
+
+    answer = dir.path("out.rtf");
+    run(f, 3, 0);
+    EXPECT_TRUE(ReadFile(answer).contains("Name 4;")) << ReadFile(answer).toStdString();
+
+    EXPECT_EQ(asked, QStringList({"Text file (*.txt);;All files (*.*) txt",
+                                  "Excel file (*.xlsx);;All files (*.*) xlsx",
+                                  "Symbolic connection file (*.slk);;All files (*.*) slk",
+                                  "Rich text format (*.rtf);;All files (*.*) rtf"}));
+    EXPECT_TRUE(opened.isEmpty()); // "Save only"
+    EXPECT_TRUE(m.shown.empty()) << m.log().join("\n").toStdString();
+}
+
+TEST_F(ExportForm, WorkbookShownWithoutAFileAndSelectedRows) {
+    grid.dataSet()->setRecNo(2);
+    grid.SelectCurrent(true);
+    grid.dataSet()->setRecNo(4);
+    grid.SelectCurrent(true);
+    TkDBExportForm f(&grid, true, true, false, false);
+    f.show();
+    ASSERT_TRUE(f.chSelRecOnly->isVisibleTo(&f));
+    f.chSelRecOnly->click();
+    run(f, 1, 1); // "Show": no save dialog
+    EXPECT_TRUE(asked.isEmpty());
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(QFileInfo(opened[0]).suffix(), "xlsx");
+    QJsonObject cells = ReadWorkbook(opened[0])["cells"].toObject();
+    EXPECT_EQ(cells["A2"].toArray()[0], 2);
+    EXPECT_EQ(cells["A3"].toArray()[0], 4);
+    EXPECT_FALSE(cells.contains("A4"));
+    QFile::remove(opened[0]);
+
+    // Adding to a workbook asks for its file; cancelling the save dialog does nothing.
+    f.chAddSheet2->click();
+    answer.clear();
+    run(f, 1, 1);
+    EXPECT_EQ(asked.size(), 1);
+    EXPECT_EQ(opened.size(), 1);
+    EXPECT_TRUE(m.shown.empty()) << m.log().join("\n").toStdString();
+}
+
+TEST_F(ExportForm, StructureOnlyWithoutTemplates) {
+    TkDBExportForm f(&grid, false, true, true, true);
+    f.show();
+    EXPECT_EQ(f.rg->buttons().size(), 3);
+    EXPECT_FALSE(f.btFilter->isEnabled());
+    EXPECT_FALSE(f.btFields->isEnabled()); // the column selection dialog is not part of this program yet
+    answer = dir.path("s.txt");
+    f.chFName1->click(); // titles off, still the title row only
+    EXPECT_FALSE(f.chFRealName1->isEnabled());
+    f.cbSeparator_nostore->setCurrentText("|");
+    run(f, 0, 0);
+    EXPECT_EQ(CrLfLines(ReadFile(answer)), QStringList({"ID|Name|Qty"}));
+
+    // A closed dataset opens nothing.
+    q.Close();
+    ShowExportDialog(&grid, true, true, false, false);
+}
