@@ -12,12 +12,6 @@
 #include <cstdio>
 
 namespace {
-// Templates of the word-processor XML formats (DOCX, ODT, flat ODF XML); the rest are RTF or text.
-bool IsXmlTemplate(const QString& path) {
-    static const QStringList kinds = {"docx", "docm", "dotx", "odt", "ott", "fodt", "xml"};
-    return kinds.contains(QFileInfo(path).suffix().toLower());
-}
-
 // Fills a template with one engine; false when it wrote no result. A picture that could not be
 // placed fails the run after the result was written (its failure text stands in the result).
 template <class Engine>

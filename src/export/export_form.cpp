@@ -42,11 +42,6 @@ std::function<QString(QWidget*, const QString&)> TkDBExportForm::AskTemplateFile
 namespace {
 const QString kAllFiles = QStringLiteral("All files (*.*)");
 
-bool IsXmlTemplate(const QString& path) {
-    const QString ext = QFileInfo(path).suffix().toLower();
-    return ext == QLatin1String("docx") || ext == QLatin1String("odt");
-}
-
 // The copy's columns in shown order with the source grid's titles; the source grid's selection.
 TGridSource ExportSourceOf(TkDBGrid* orig, TkDBGrid* copy, bool withSelection) {
     std::vector<TGridColumn> cols;

@@ -934,3 +934,8 @@ bool TkXMLReport::evaluateFormatTag(QStringView tag, TReportValue& value) {
     value.addMarkup(generateTable(*tables_[size_t(i)]));
     return true;
 }
+
+bool IsXmlTemplate(const QString& path) {
+    static const QStringList kinds = {"docx", "docm", "dotx", "odt", "ott", "fodt", "xml"};
+    return kinds.contains(QFileInfo(path).suffix().toLower());
+}

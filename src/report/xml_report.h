@@ -39,6 +39,10 @@ struct TTableCellFormatRec {
     bool Bold = false, Italic = false, Underline = false, StrikeOut = false;
 };
 
+// Whether a template is one of the word-processor XML formats (DOCX, ODT, flat ODF XML) this engine
+// fills; the rest are RTF or text templates.
+bool IsXmlTemplate(const QString& path);
+
 class TkXMLReport : public TReportEngine {
 public:
     TkXMLReport();
