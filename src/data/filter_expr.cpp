@@ -610,8 +610,10 @@ private:
         QStringList dateFormats{FilterDateFormat(), QLocale::system().dateFormat(QLocale::ShortFormat),
                                 QStringLiteral("d.M.yyyy"), QStringLiteral("M/d/yyyy")};
         QString t = text.trimmed();
-        QString datePart = t.section(' ', 0, 0), timePart = t.section(' ', 1);
         for (const QString& df : dateFormats) {
+            // A format may hold blanks itself ("d MMM yyyy"): the time starts after as many words.
+            const int words = int(df.trimmed().count(' '));
+            const QString datePart = t.section(' ', 0, words), timePart = t.section(' ', words + 1);
             QDate d = QDate::fromString(datePart, df);
             if (!d.isValid()) continue;
             ms = dtconv::FromDate(d);

@@ -28,6 +28,8 @@ struct TkDBGridAppearance {
 };
 struct TkDBGridFilters {
     bool FunnelBtn = false; // a funnel button in every title (its list comes with the column filters)
+    bool MultiFieldFilter =
+        false; // column filters of several columns are joined (else one replaces the other)
 };
 struct TkDBGridEditors {
     bool ShowMemo = true;        // memo contents are shown (and measured by the data width modes)

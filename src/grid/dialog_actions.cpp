@@ -3,6 +3,7 @@
 #include "db_action.h"
 #include "fields_form.h"
 #include "find_form.h"
+#include "value_list_form.h"
 
 namespace {
 bool gridHasData(TkDBGrid* g) {
@@ -15,4 +16,10 @@ void InstallGridDialogActions(TkDBAction* module) {
         QStringLiteral("acoFind"), [](TkDBGrid* g) { ShowFindDialog(g, false); }, gridHasData);
     module->setHandler(
         QStringLiteral("accColumns"), [](TkDBGrid* g) { ShowFieldsDialog(g); }, gridHasData);
+    module->setHandler(
+        QStringLiteral("acfFilterDlg"), [](TkDBGrid* g) { ShowFunnelFilter(g); },
+        [](TkDBGrid* g) {
+            const TField* f = g ? g->fieldOfColumn(g->currentIndex().column()) : nullptr;
+            return gridHasData(g) && f && (IsPlainField(*f) || IsMemoField(*f));
+        });
 }

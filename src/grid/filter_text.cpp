@@ -147,28 +147,26 @@ bool ApplyFilter(TDataSet* ds, const QString& text, bool showErrors) {
     return true;
 }
 
+QString ConditionValueText(const TField* field, const QVariant& v) {
+    if (!v.isValid()) return QString();
+    if (IsBooleanField(*field)) return boolWord(v.toBool());
+    if (field->DataType == ftDate) return FilterDateText(v.toDate());
+    if (field->DataType == ftDateTime || field->DataType == ftTimeStamp)
+        return FilterDateText(v.toDateTime()); // with its time, so the row itself matches
+    if (field->DataType == ftTime)             // with its milliseconds, so the row itself matches
+        return v.toTime().toString(v.toTime().msec() ? QStringLiteral("H:mm:ss.zzz")
+                                                     : QStringLiteral("H:mm:ss"));
+    if (IsNumericField(*field) && (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float))
+        return FilterFloatText(v.toDouble());
+    return v.toString();
+}
+
 QString SelectionCondition(const TField* field) {
     field = keyFieldOf(field);
     if (!field || !field->DataSet() || !field->DataSet()->Active() || field->DataSet()->IsEmpty())
         return QString();
     const QVariant v = field->AsVariant();
-    QString text;
-    if (!v.isValid())
-        text.clear();
-    else if (IsBooleanField(*field))
-        text = boolWord(v.toBool());
-    else if (field->DataType == ftDate)
-        text = FilterDateText(v.toDate());
-    else if (field->DataType == ftDateTime || field->DataType == ftTimeStamp)
-        text = FilterDateText(v.toDateTime()); // with its time, so the row itself matches
-    else if (field->DataType == ftTime)        // with its milliseconds, so the row itself matches
-        text = v.toTime().toString(v.toTime().msec() ? QStringLiteral("H:mm:ss.zzz")
-                                                     : QStringLiteral("H:mm:ss"));
-    else if (IsNumericField(*field) && (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float))
-        text = FilterFloatText(v.toDouble());
-    else
-        text = v.toString();
-    return BuildCondition(field, text, !v.isValid());
+    return BuildCondition(field, ConditionValueText(field, v), !v.isValid());
 }
 
 bool FilterBySelection(TDataSet* ds, const TField* field, FilterSelMode mode) {

@@ -37,6 +37,8 @@ bool ApplyFilter(TDataSet* ds, const QString& text, bool showErrors);
 // Filter by the current value of a field: mode 0 replaces the filter, 1 ANDs and 2 ORs with it.
 enum class FilterSelMode { Replace = 0, And = 1, Or = 2 };
 QString SelectionCondition(const TField* field);
+// A value as a condition holds it: dates in the filter format (with their time), numbers exactly.
+QString ConditionValueText(const TField* field, const QVariant& v);
 bool FilterBySelection(TDataSet* ds, const TField* field, FilterSelMode mode);
 bool FilterBySelection(TkDBGrid* grid, FilterSelMode mode);
 
