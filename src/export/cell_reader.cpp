@@ -23,10 +23,10 @@ bool AppendDateTimeText(std::string& out, int64_t ms, TFieldType type) {
     return true;
 }
 
-CellReader::CellReader(const TDataSet& ds, TField& field, const TextEncoding* encoding)
+CellReader::CellReader(const TDataSet& ds, TField& field, const ExportEncoding* encoding)
     : ds_(ds), field_(&field), kind_(StorageOf(field.DataType)), memo_(IsMemoField(field)),
       encoding_(encoding) {
-    static const TextEncoding kUtf8;
+    static const ExportEncoding kUtf8;
     if (!encoding_) encoding_ = &kUtf8;
     if (field.column() >= 0) column_ = &ds.store().column(size_t(field.column()));
     QString dp = QLocale().decimalPoint();

@@ -6,13 +6,13 @@
 
 #include <string>
 
-class TextEncoding;
+class ExportEncoding;
 
 class CellReader {
 public:
     // Blob bytes are written as text or hexadecimal by the rule of the file's encoding (UTF-8 when
     // none is given).
-    CellReader(const TDataSet& ds, TField& field, const TextEncoding* encoding = nullptr);
+    CellReader(const TDataSet& ds, TField& field, const ExportEncoding* encoding = nullptr);
 
     TField& field() const { return *field_; }
     StorageKind kind() const { return kind_; }
@@ -35,7 +35,7 @@ private:
     const Column* column_ = nullptr; // nullptr: read through the field
     StorageKind kind_;
     bool memo_;
-    const TextEncoding* encoding_;
+    const ExportEncoding* encoding_;
     std::string decimalPoint_; // the locale's, for floats shown without a display format
 };
 

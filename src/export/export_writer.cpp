@@ -23,7 +23,7 @@ ExportWriter::ExportWriter(const QString& path, const QString& encodingName, boo
     QByteArray head;
     if (!old.isEmpty()) {
         int bomSize = 0;
-        if (auto byBom = TextEncoding::FromBom(old, bomSize))
+        if (auto byBom = ExportEncoding::FromBom(old, bomSize))
             encoding_ = std::move(*byBom);
         else if (!encoding_.bom().isEmpty())
             throw Exception(QStringLiteral("Cannot append to file \"%1\": it has no byte-order mark of %2.")

@@ -30,7 +30,7 @@ public:
     }
     qint64 lines() const { return lines_; }
     // The encoding of the file (UTF-8 for a list).
-    const TextEncoding& encoding() const { return encoding_; }
+    const ExportEncoding& encoding() const { return encoding_; }
     // Writes what is left and puts the file in place.
     void commit();
 
@@ -40,7 +40,7 @@ private:
     QStringList* list_ = nullptr;
     QString path_;
     std::unique_ptr<SafeFile> file_;
-    TextEncoding encoding_;
+    ExportEncoding encoding_;
     std::string buf_;
     qint64 lines_ = 0;
 };

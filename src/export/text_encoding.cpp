@@ -78,7 +78,7 @@ void AppendHex(std::string_view bytes, std::string& out) {
 }
 } // namespace
 
-struct TextEncoding::Iconv {
+struct ExportEncoding::Iconv {
     iconv_t to = iconv_t(-1);   // UTF-8 -> the encoding
     iconv_t from = iconv_t(-1); // the encoding -> UTF-8
     ~Iconv() {
@@ -87,9 +87,9 @@ struct TextEncoding::Iconv {
     }
 };
 
-TextEncoding::TextEncoding(Kind kind, const QString& name) : kind_(kind), name_(name) {}
+ExportEncoding::ExportEncoding(Kind kind, const QString& name) : kind_(kind), name_(name) {}
 
-TextEncoding::TextEncoding(const QString& name) {
+ExportEncoding::ExportEncoding(const QString& name) {
     QString n = name.trimmed().toUpper();
     if (n.isEmpty() || n == "UTF-8" || n == "UTF8") {
         kind_ = Kind::Utf8;
@@ -112,28 +112,28 @@ TextEncoding::TextEncoding(const QString& name) {
     }
 }
 
-TextEncoding::~TextEncoding() = default;
-TextEncoding::TextEncoding(TextEncoding&&) noexcept = default;
-TextEncoding& TextEncoding::operator=(TextEncoding&&) noexcept = default;
+ExportEncoding::~ExportEncoding() = default;
+ExportEncoding::ExportEncoding(ExportEncoding&&) noexcept = default;
+ExportEncoding& ExportEncoding::operator=(ExportEncoding&&) noexcept = default;
 
-std::unique_ptr<TextEncoding> TextEncoding::FromBom(const QByteArray& data, int& bomSize) {
+std::unique_ptr<ExportEncoding> ExportEncoding::FromBom(const QByteArray& data, int& bomSize) {
     bomSize = 0;
     if (data.startsWith("\xEF\xBB\xBF")) {
         bomSize = 3;
-        return std::unique_ptr<TextEncoding>(new TextEncoding(Kind::Utf8Bom, QStringLiteral("UTF-8")));
+        return std::unique_ptr<ExportEncoding>(new ExportEncoding(Kind::Utf8Bom, QStringLiteral("UTF-8")));
     }
     if (data.startsWith("\xFF\xFE")) {
         bomSize = 2;
-        return std::unique_ptr<TextEncoding>(new TextEncoding(Kind::Utf16LE, QStringLiteral("UTF-16LE")));
+        return std::unique_ptr<ExportEncoding>(new ExportEncoding(Kind::Utf16LE, QStringLiteral("UTF-16LE")));
     }
     if (data.startsWith("\xFE\xFF")) {
         bomSize = 2;
-        return std::unique_ptr<TextEncoding>(new TextEncoding(Kind::Utf16BE, QStringLiteral("UTF-16BE")));
+        return std::unique_ptr<ExportEncoding>(new ExportEncoding(Kind::Utf16BE, QStringLiteral("UTF-16BE")));
     }
     return nullptr;
 }
 
-QByteArray TextEncoding::bom() const {
+QByteArray ExportEncoding::bom() const {
     switch (kind_) {
     case Kind::Utf8Bom:
         return QByteArray("\xEF\xBB\xBF");
@@ -146,7 +146,7 @@ QByteArray TextEncoding::bom() const {
     }
 }
 
-void TextEncoding::encode(std::string_view utf8, std::string& out) const {
+void ExportEncoding::encode(std::string_view utf8, std::string& out) const {
     switch (kind_) {
     case Kind::Utf8:
     case Kind::Utf8Bom:
@@ -178,7 +178,7 @@ void TextEncoding::encode(std::string_view utf8, std::string& out) const {
                                  name_));
 }
 
-void TextEncoding::validate(const QByteArray& data) const {
+void ExportEncoding::validate(const QByteArray& data) const {
     auto bad = [&](qint64 offset) {
         return Exception(QStringLiteral("The text at byte %1 is not valid %2.").arg(offset).arg(name_));
     };
@@ -202,7 +202,7 @@ void TextEncoding::validate(const QByteArray& data) const {
     if (done < size_t(data.size())) throw bad(qint64(done));
 }
 
-void TextEncoding::appendBlob(std::string_view bytes, std::string& utf8) const {
+void ExportEncoding::appendBlob(std::string_view bytes, std::string& utf8) const {
     if (kind_ != Kind::Iconv) {
         if (IsUtf8(bytes) && !HasControls(bytes))
             utf8.append(bytes);

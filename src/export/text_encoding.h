@@ -9,17 +9,17 @@
 #include <string>
 #include <string_view>
 
-class TextEncoding {
+class ExportEncoding {
 public:
     // Raises naming the encoding when it is unknown.
-    explicit TextEncoding(const QString& name = QString());
-    ~TextEncoding();
-    TextEncoding(TextEncoding&&) noexcept;
-    TextEncoding& operator=(TextEncoding&&) noexcept;
+    explicit ExportEncoding(const QString& name = QString());
+    ~ExportEncoding();
+    ExportEncoding(ExportEncoding&&) noexcept;
+    ExportEncoding& operator=(ExportEncoding&&) noexcept;
 
     // The encoding a byte-order mark at the start of data names (UTF-8 with BOM, UTF-16LE or BE);
     // nullptr when there is none. bomSize receives the mark's length.
-    static std::unique_ptr<TextEncoding> FromBom(const QByteArray& data, int& bomSize);
+    static std::unique_ptr<ExportEncoding> FromBom(const QByteArray& data, int& bomSize);
 
     QString name() const { return name_; }
     bool isUtf8() const { return kind_ == Kind::Utf8; }
@@ -36,7 +36,7 @@ public:
 
 private:
     enum class Kind { Utf8, Utf8Bom, Utf16LE, Utf16BE, Iconv };
-    TextEncoding(Kind kind, const QString& name);
+    ExportEncoding(Kind kind, const QString& name);
     Kind kind_;
     QString name_;
     struct Iconv;
