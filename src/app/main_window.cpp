@@ -468,9 +468,7 @@ void TMain::rbTablesClick() {
         }
     } reset{DataSet};
     DataSet.Open();
-    QStringList names = TableNamesOf(DataSet, tableChoice(), eMaskListExclude->text());
-    names.sort(Qt::CaseInsensitive);
-    cbTables->addItems(names);
+    cbTables->addItems(TableNamesOf(DataSet, tableChoice(), eMaskListExclude->text()));
     cbTables->setCurrentIndex(-1);
     cbTables->setEditText(text);
 }

@@ -1,6 +1,7 @@
 #include "cli_args.h"
 
 #include "connection.h"
+#include "table_list.h"
 
 #include <limits>
 
@@ -79,6 +80,5 @@ int TakeTop(CliArgs& args) {
 
 QString TableSelect(const TADOConnection& con, const QString& table, int top) {
     const Dialect& d = con.dialect();
-    return top >= 0 ? d.selectTop(d.quoteIdentifier(table), top)
-                    : QStringLiteral("SELECT * FROM %1").arg(d.quoteIdentifier(table));
+    return SelectRows(TableExpression(table, QString(), QString(), QString(), d), top, d);
 }

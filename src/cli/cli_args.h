@@ -30,8 +30,8 @@ private:
 
 // Takes --top N (a number of rows); -1 when absent.
 int TakeTop(CliArgs& args);
-// The statement that reads a table: every row, or the first `top` rows (top >= 0), in the connection's
-// dialect.
+// The statement that reads a table: every row, or the first `top` rows (top >= 0), the name quoted as
+// the main window quotes it.
 QString TableSelect(const TADOConnection& con, const QString& table, int top);
 
 struct CliContext {

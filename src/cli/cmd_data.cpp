@@ -5,29 +5,19 @@
 #include "exceptions.h"
 #include "query.h"
 #include "schema_rowsets.h"
+#include "table_list.h"
 
-#include <QRegularExpression>
 #include <cstdio>
 
 int CmdTables(CliContext& ctx) {
     bool views = ctx.args.flag("--views"), both = ctx.args.flag("--both");
     QString mask;
-    bool hasMask = ctx.args.take("--exclude", mask);
+    ctx.args.take("--exclude", mask);
     ctx.args.finish();
     TADOQuery q;
     ctx.connection->OpenSchema(siTables, {}, q);
-    TField* name = q.FieldByName("TABLE_NAME");
-    TField* type = q.FieldByName("TABLE_TYPE");
-    QRegularExpression exclude(QRegularExpression::wildcardToRegularExpression(mask),
-                               QRegularExpression::CaseInsensitiveOption);
-    QStringList names;
-    for (int i = 0; i < q.RecordCount(); ++i) {
-        QString t = q.valueAt(type, i).toString(), n = q.valueAt(name, i).toString();
-        bool take = both ? (t == "TABLE" || t == "VIEW") : (views ? t == "VIEW" : t == "TABLE");
-        if (take && !(hasMask && exclude.match(n).hasMatch())) names << n;
-    }
-    names.sort(Qt::CaseInsensitive);
-    for (const QString& n : names)
+    const TableChoice choice = both ? TableChoice::Both : views ? TableChoice::Views : TableChoice::Tables;
+    for (const QString& n : TableNamesOf(q, choice, mask))
         std::printf("%s\n", n.toUtf8().constData());
     return 0;
 }

@@ -156,6 +156,38 @@ TEST_F(MainWindowTest, ConnectListsTablesViewsAndMask) {
     EXPECT_TRUE(main->DBCon.Connected()) << messages.log().join('|').toStdString();
 }
 
+TEST_F(MainWindowTest, WindowAndCommandLineListTheSameTables) {
+    // Names that tell mask rules apart: letter case, a slash, brackets, a dot, views.
+    MakeSqliteDb(dir.path("w.sqlite"),
+                 "CREATE TABLE \"a/b\" (x); CREATE TABLE \"tmp[1]\" (x); CREATE TABLE tmp2 (x);"
+                 "CREATE TABLE \"x.y\" (x); CREATE VIEW \"v/1\" AS SELECT 1;");
+    connect("Work.udl");
+    const QString conn = "Provider=SQLite;Data Source=" + dir.path("w.sqlite");
+    struct Case {
+        QRadioButton* kind;
+        const char* flag;
+        const char* mask;
+    } cases[] = {
+        {main->rbTables, nullptr, ""},         {main->rbViews, "--views", ""},
+        {main->rbBoth, "--both", ""},          {main->rbBoth, "--both", "SYS*"},
+        {main->rbTables, nullptr, "*/*"},      {main->rbBoth, "--both", "?/?"},
+        {main->rbTables, nullptr, "tmp[0-9]"}, {main->rbTables, nullptr, "tmp[!0-9]*"},
+        {main->rbTables, nullptr, "tmp[[]1]"}, {main->rbBoth, "--both", "*.*"},
+        {main->rbBoth, "--both", "order*"},
+    };
+    for (const Case& c : cases) {
+        c.kind->setChecked(true);
+        main->eMaskListExclude->setText(c.mask);
+        main->lblRefClick();
+        QStringList args = {"--connect", conn, "tables"};
+        if (c.flag) args << c.flag;
+        if (*c.mask) args << "--exclude" << c.mask;
+        const CliRun r = cli(args);
+        ASSERT_EQ(r.status, 0) << r.err.toStdString();
+        EXPECT_EQ(r.out.split('\n', Qt::SkipEmptyParts), tables()) << (c.flag ? c.flag : "") << " " << c.mask;
+    }
+}
+
 TEST_F(MainWindowTest, DemoDatabaseLoads) {
     connect("Demo.udl");
     ASSERT_TRUE(main->DBCon.Connected()) << messages.log().join('\n').toStdString();

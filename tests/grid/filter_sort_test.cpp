@@ -387,6 +387,31 @@ TEST_F(FilterSortTest, FilterDialogTestAndOk) {
     EXPECT_EQ(q.Filter(), "");
 }
 
+TEST(SortText, GridRequests) {
+    TempDir dir;
+    MakeSqliteDb(dir.path("s.sqlite"), "CREATE TABLE t (id INTEGER PRIMARY KEY, [first name] VARCHAR(20), "
+                                       "notes MEMO, pic BLOB);"
+                                       "INSERT INTO t VALUES (1, 'b', 'x', NULL), (2, 'a', 'y', NULL);");
+    TADOConnection con;
+    con.ConnectionString = "Provider=SQLite;Data Source=" + dir.path("s.sqlite");
+    con.Open();
+    TADOQuery q(&con);
+    QString sort;
+    EXPECT_FALSE(SortTextForItems(q, SortItemsOf("id", false), sort)); // closed
+    q.SQL = "SELECT * FROM t";
+    q.Open();
+    EXPECT_TRUE(SortTextForItems(q, SortItemsOf("first name,id", true), sort));
+    EXPECT_EQ(sort, "[first name] DESC,id DESC");
+    EXPECT_TRUE(SortTextForItems(q, SortItemsOf("", false), sort));
+    EXPECT_EQ(sort, "");
+    EXPECT_FALSE(SortTextForItems(q, SortItemsOf("notes", false), sort)); // memo
+    EXPECT_FALSE(SortTextForItems(q, SortItemsOf("pic", false), sort));   // binary
+    EXPECT_FALSE(SortTextForItems(q, SortItemsOf("nope", false), sort));
+    q.Edit();
+    EXPECT_FALSE(SortTextForItems(q, SortItemsOf("id", false), sort));
+    q.Cancel();
+}
+
 TEST_F(FilterSortTest, GridSortByTitlesAndCommands) {
     grid.resize(900, 300);
     grid.show();

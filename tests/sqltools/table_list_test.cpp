@@ -1,8 +1,6 @@
-// The table workflow without windows: exclude masks, table expressions, load statements, sort requests.
-#include "connection.h"
-#include "query.h"
+// The table workflow shared by the main window and tabulo-cli: exclude masks, table types, table
+// expressions, load statements.
 #include "table_list.h"
-#include "test_util.h"
 
 #include <gtest/gtest.h>
 
@@ -48,29 +46,7 @@ TEST(TableList, ExpressionAndStatementsInTheServerDialect) {
     EXPECT_EQ(LoadStatementsFor("Orders", -1, ms).data, "SELECT * FROM Orders");
     EXPECT_EQ(LoadStatementsFor("\"t\"", 1, Dialect(DialectKind::SQLite)).data,
               "SELECT * FROM \"t\" LIMIT 1000");
-}
-
-TEST(TableList, SortRequests) {
-    TempDir dir;
-    MakeSqliteDb(dir.path("s.sqlite"), "CREATE TABLE t (id INTEGER PRIMARY KEY, [first name] VARCHAR(20), "
-                                       "notes MEMO, pic BLOB);"
-                                       "INSERT INTO t VALUES (1, 'b', 'x', NULL), (2, 'a', 'y', NULL);");
-    TADOConnection con;
-    con.ConnectionString = "Provider=SQLite;Data Source=" + dir.path("s.sqlite");
-    con.Open();
-    TADOQuery q(&con);
-    QString sort;
-    EXPECT_FALSE(SortTextFor(q, "id", false, sort)); // closed
-    q.SQL = "SELECT * FROM t";
-    q.Open();
-    EXPECT_TRUE(SortTextFor(q, "first name,id", true, sort));
-    EXPECT_EQ(sort, "[first name] DESC,id DESC");
-    EXPECT_TRUE(SortTextFor(q, "", false, sort));
-    EXPECT_EQ(sort, "");
-    EXPECT_FALSE(SortTextFor(q, "notes", false, sort)); // memo
-    EXPECT_FALSE(SortTextFor(q, "pic", false, sort));   // binary
-    EXPECT_FALSE(SortTextFor(q, "nope", false, sort));
-    q.Edit();
-    EXPECT_FALSE(SortTextFor(q, "id", false, sort));
-    q.Cancel();
+    // The command line counts rows, not thousands: 0 reads none, a negative count every row.
+    EXPECT_EQ(SelectRows("Orders", 0, ms), "SELECT TOP 0 * FROM Orders");
+    EXPECT_EQ(SelectRows("Orders", -1, ms), "SELECT * FROM Orders");
 }

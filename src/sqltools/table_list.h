@@ -1,6 +1,6 @@
 #pragma once
-// The main window's table workflow without widgets: the table list, the table expression, the load
-// statements and the sort requests of the grid.
+// The table workflow shared by the main window and tabulo-cli: the table list, the table expression and
+// the load statements.
 #include "dialect.h"
 
 #include <QString>
@@ -17,7 +17,8 @@ enum class TableChoice { Tables, Views, Both };
 // Whether a tables-rowset row of this TABLE_TYPE is listed for the choice.
 bool TakeTableType(const QString& type, TableChoice choice);
 
-// The names of a tables rowset (TABLE_TYPE, TABLE_NAME) to list, in rowset order.
+// The names of a tables rowset (TABLE_TYPE, TABLE_NAME) to list, sorted case-insensitively; names the
+// exclude mask matches and empty names are left out.
 QStringList TableNamesOf(TDataSet& rowset, TableChoice choice, const QString& excludeMask);
 
 // The table expression: start + name + stop when a start text is given (a stop text inside the name is
@@ -26,6 +27,10 @@ QStringList TableNamesOf(TDataSet& rowset, TableChoice choice, const QString& ex
 QString TableExpression(const QString& name, const QString& prefix, const QString& start, const QString& stop,
                         const Dialect& dialect);
 
+// The statement reading a table expression: every row for rows < 0, else the first `rows` rows in the
+// dialect's row-limit form.
+QString SelectRows(const QString& tableExpression, int rows, const Dialect& dialect);
+
 struct LoadStatements {
     QString count;
     QString data;
@@ -33,8 +38,3 @@ struct LoadStatements {
 // "SELECT Count(*) FROM %s" and the data statement: all rows for topThousands <= 0, else the first
 // topThousands * 1000 in the dialect's row-limit form.
 LoadStatements LoadStatementsFor(const QString& tableExpression, int topThousands, const Dialect& dialect);
-
-// The dataset's sort text for a grid request ("a,b" and a descending flag). False (refused) when the
-// dataset is closed or editing, a field is missing, or a field is not of the plain category; a lookup
-// field sorts by its key fields; an empty list gives an empty sort.
-bool SortTextFor(const TDataSet& ds, const QString& fields, bool desc, QString& sort);

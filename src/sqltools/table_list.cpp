@@ -1,7 +1,5 @@
 #include "table_list.h"
 
-#include "sort_text.h"
-
 #include "dataset.h"
 #include "sql_names.h"
 
@@ -87,6 +85,7 @@ QStringList TableNamesOf(TDataSet& rowset, TableChoice choice, const QString& ex
         const QString n = rowset.valueAt(name, pos).toString();
         if (!n.isEmpty() && !MatchesMask(n, excludeMask)) names << n;
     }
+    names.sort(Qt::CaseInsensitive);
     return names;
 }
 
@@ -100,14 +99,13 @@ QString TableExpression(const QString& name, const QString& prefix, const QStrin
     return prefix + quoted;
 }
 
+QString SelectRows(const QString& expr, int rows, const Dialect& dialect) {
+    return rows < 0 ? QStringLiteral("SELECT * FROM %1").arg(expr) : dialect.selectTop(expr, rows);
+}
+
 LoadStatements LoadStatementsFor(const QString& expr, int topThousands, const Dialect& dialect) {
     LoadStatements s;
     s.count = dialect.countRows(expr);
-    s.data = topThousands <= 0 ? QStringLiteral("SELECT * FROM %1").arg(expr)
-                               : dialect.selectTop(expr, topThousands * 1000);
+    s.data = SelectRows(expr, topThousands <= 0 ? -1 : topThousands * 1000, dialect);
     return s;
-}
-
-bool SortTextFor(const TDataSet& ds, const QString& fields, bool desc, QString& sort) {
-    return SortTextForItems(ds, SortItemsOf(fields, desc), sort);
 }
