@@ -39,7 +39,8 @@ _tabulo_cli() {
     export) opts="--format --out --top --no-titles --field-names --all-fields --trim --encoding --action
                   --delimited --separator --quote --fill --memos --append --all-as-text --sums --font
                   --no-widths --id-line --font-size --sheet --borders --wrap-memos --freeze --auto-filter
-                  --date-format --time-format --num-format --zoom --page-zoom --start-row --start-col" ;;
+                  --date-format --time-format --num-format --zoom --page-zoom --start-row --start-col
+                  --new-sheet" ;;
     report) opts="--template --out --top --action --dataset --var --set" ;;
     print) opts="--out --rtf --top --paper --landscape --title --sums --font-size --page-numbers --count
                  --grid --fit --all-fields" ;;

@@ -9,21 +9,22 @@ namespace {
 // The options that stand alone; every other "--name" takes the argument after it as its value, so a
 // positional argument is found wherever the options stand.
 bool isFlag(const QString& a) {
-    static const QStringList flags = {"--views",      "--both",
-                                      "--delete-all", "--identity-insert",
-                                      "--delimited",  "--trim",
-                                      "--no-titles",  "--field-names",
-                                      "--memos",      "--all-fields",
-                                      "--append",     "--all-as-text",
-                                      "--sums",       "--no-widths",
-                                      "--checksum",   "--no-checksum",
-                                      "--landscape",  "--check-only",
-                                      "--update",     "--help",
-                                      "--version",    "-h",
+    static const QStringList flags = {"--views",        "--both",
+                                      "--delete-all",   "--identity-insert",
+                                      "--delimited",    "--trim",
+                                      "--no-titles",    "--field-names",
+                                      "--memos",        "--all-fields",
+                                      "--append",       "--all-as-text",
+                                      "--sums",         "--no-widths",
+                                      "--checksum",     "--no-checksum",
+                                      "--landscape",    "--check-only",
+                                      "--update",       "--help",
+                                      "--version",      "-h",
                                       "--page-numbers", "--count",
-                                      "--grid",       "--fit",
-                                      "--borders",    "--wrap-memos",
-                                      "--freeze",     "--auto-filter"};
+                                      "--grid",         "--fit",
+                                      "--borders",      "--wrap-memos",
+                                      "--freeze",       "--auto-filter",
+                                      "--new-sheet"};
     return flags.contains(a);
 }
 bool isOption(const QString& a) {

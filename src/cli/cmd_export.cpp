@@ -34,10 +34,10 @@ struct XlsxOptions {
     QString sheet, fontSize, dateFormat, timeFormat, numFormat;
     bool hasSheet = false, hasDate = false, hasTime = false, hasNum = false;
     int fontSizeValue = -1, zoom = -1, pageZoom = -1, startRow = -1, startCol = -1;
-    bool borders = false, wrap = false, freeze = false, filter = false;
+    bool borders = false, wrap = false, freeze = false, filter = false, newSheet = false;
     bool any() const {
         return hasSheet || hasDate || hasTime || hasNum || fontSizeValue >= 0 || zoom >= 0 || pageZoom >= 0 ||
-               startRow >= 0 || startCol >= 0 || borders || wrap || freeze || filter;
+               startRow >= 0 || startCol >= 0 || borders || wrap || freeze || filter || newSheet;
     }
 };
 
@@ -56,6 +56,7 @@ XlsxOptions TakeXlsxOptions(CliArgs& a) {
     x.wrap = a.flag("--wrap-memos");
     x.freeze = a.flag("--freeze");
     x.filter = a.flag("--auto-filter");
+    x.newSheet = a.flag("--new-sheet");
     return x;
 }
 } // namespace
@@ -85,8 +86,8 @@ int CmdExport(CliContext& ctx) {
     if (format != "xlsx" && x.any())
         throw UsageError(
             "--sheet, --font-size, --date-format, --time-format, --num-format, --zoom, --page-zoom, "
-            "--start-row, --start-col, --borders, --wrap-memos, --freeze and --auto-filter are for "
-            "--format xlsx");
+            "--start-row, --start-col, --borders, --wrap-memos, --freeze, --auto-filter and --new-sheet are "
+            "for --format xlsx");
     if (hasFill && fill.size() != 1) throw UsageError("--fill takes one character");
     TActionAfter after = hasAction ? ActionFromText(action) : aaNone;
     // Refused before anything runs: a folder, a read-only file, the open database.
@@ -120,11 +121,10 @@ int CmdExport(CliContext& ctx) {
         if (hasEncoding) e.Encoding = encoding;
         ok = e.Execute(&q);
     } else if (format == "xlsx") {
-        if (hasSeparator || hasQuote || delimited || hasFill || memos || append || allText || hasTitle ||
-            hasEncoding)
-            throw UsageError(
-                "--separator, --quote, --delimited, --fill, --memos, --append, --all-as-text, --id-line "
-                "and --encoding are not for --format xlsx");
+        if (hasSeparator || hasQuote || delimited || hasFill || memos || allText || hasTitle || hasEncoding)
+            throw UsageError("--separator, --quote, --delimited, --fill, --memos, --all-as-text, --id-line "
+                             "and --encoding are not for --format xlsx");
+        if (append && x.newSheet) throw UsageError("--append and --new-sheet exclude each other");
         TkXLSExport e;
         e.ExportFile = out;
         e.ActionAfter = after;
@@ -142,6 +142,10 @@ int CmdExport(CliContext& ctx) {
         set(x.wrap, xleWrapMemoField);
         set(x.freeze, xleFreezeTitles);
         set(x.filter, xleSetAutoFilter);
+        // An existing workbook keeps its other sheets: the rows go below the sheet's own, or into a new
+        // sheet; without either the sheet is cleared and written.
+        set(append, xleAddToExistingRows);
+        set(x.newSheet, xleAddAsNewSheet);
         set(x.zoom > 0 || x.pageZoom > 0, xleSetPageSetup);
         if (allFields) e.Options &= ~unsigned(xleOnlyVisibleFields);
         if (hasFont) e.SetFontName = font;

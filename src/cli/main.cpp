@@ -36,6 +36,7 @@ const char* kUsage =
     "         xlsx: [--sums] [--font NAME] [--font-size N] [--no-widths] [--sheet NAME] [--borders]\n"
     "               [--wrap-memos] [--freeze] [--auto-filter] [--date-format F] [--time-format F]\n"
     "               [--num-format F] [--zoom N] [--page-zoom N] [--start-row N] [--start-col N]\n"
+    "               [--append | --new-sheet]  (an existing workbook keeps its other sheets)\n"
     "  report TABLE --template FILE --out FILE [--top N] [--action save|show|print]\n"
     "         [--dataset B=\"SELECT ...\"]... the next slots in order; :A.FIELD in it is a parameter\n"
     "               from the current record of an earlier slot, so B follows A (master-detail)\n"

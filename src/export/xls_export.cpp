@@ -6,11 +6,9 @@
 #include "scan_dataset.h"
 #include "shell.h"
 #include "text_cleanup.h"
-#include "workbook_writer.h"
-#include "zip_archive.h"
+#include "workbook_package.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QTemporaryFile>
 #include <charconv>
 #include <cmath>
@@ -50,21 +48,6 @@ QString DateFormatOf(const TField& f, const TkXLSExport& e) {
     return f.DataType == ftDate ? QStringLiteral("dd/mm/yyyy") : QStringLiteral("dd/mm/yyyy hh:mm:ss");
 }
 
-// The sheets of an existing xlsx package (0 when the file is not one).
-int SheetCount(const QString& path) {
-    try {
-        TZipArchive zip;
-        zip.open(path);
-        int n = 0;
-        for (const QString& name : zip.entries())
-            if (name.startsWith(QLatin1String("xl/worksheets/sheet"))) ++n;
-        zip.close(false);
-        return n;
-    } catch (const std::exception&) {
-        return 0;
-    }
-}
-
 size_t NumberWidth(double v) {
     char buf[40];
     return size_t(std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15).ptr - buf);
@@ -88,7 +71,7 @@ QString ConvertDateFormat(const QString& fieldFormat) {
 
 class TkXLSExport::Run {
 public:
-    Run(TkXLSExport& e, const TExportSource& source, ExportProgress& progress, WorkbookWriter& wb)
+    Run(TkXLSExport& e, const TExportSource& source, ExportProgress& progress, SheetWriter& wb)
         : e_(e), source_(source), progress_(progress), wb_(wb) {}
     void execute();
 
@@ -121,7 +104,7 @@ private:
     TkXLSExport& e_;
     const TExportSource& source_;
     ExportProgress& progress_;
-    WorkbookWriter& wb_;
+    SheetWriter& wb_;
     std::vector<ExportColumn> cols_;
     std::vector<Col> cs_;
     std::vector<Cell> cells_;
@@ -130,7 +113,7 @@ private:
 
 void TkXLSExport::Run::setUp() {
     cols_ = source_.Columns(e_.has(xleOnlyVisibleFields), true);
-    if (e_.startCol_ - 1 + int(cols_.size()) > WorkbookWriter::kMaxCols)
+    if (e_.startCol_ - 1 + int(cols_.size()) > SheetWriter::kMaxCols)
         throw WorkbookError(QStringLiteral("A sheet holds at most 16,384 columns."));
     const bool cellFormat = e_.has(xleSetCellFormat);
     CellFormat base;
@@ -180,7 +163,7 @@ void TkXLSExport::Run::titles() {
 
 // Reads the record's cells, checks that the sheet can hold them, then writes the row.
 bool TkXLSExport::Run::record(int pos) {
-    if (sheetRow() >= WorkbookWriter::kMaxRows) {
+    if (sheetRow() >= SheetWriter::kMaxRows) {
         limitError =
             QStringLiteral("A sheet holds at most 1,048,576 rows: record %1 and the ones after it were "
                            "not written; the rows before it were saved.")
@@ -228,7 +211,7 @@ bool TkXLSExport::Run::record(int pos) {
                 appendText(Cell::Text);
                 if (bigInts++ == 0)
                     firstBigCell =
-                        QString::fromStdString(WorkbookWriter::ColumnName(e_.startCol_ - 1 + int(i))) +
+                        QString::fromStdString(SheetWriter::ColumnName(e_.startCol_ - 1 + int(i))) +
                         QString::number(sheetRow() + 1);
             } else {
                 cell = {Cell::Number, v, 0, 0};
@@ -244,7 +227,7 @@ bool TkXLSExport::Run::record(int pos) {
         }
         }
         if (cell.type == Cell::Text && Utf8Length(std::string_view(buf_).substr(cell.offset, cell.length)) >
-                                           size_t(WorkbookWriter::kMaxText)) {
+                                           size_t(SheetWriter::kMaxText)) {
             limitError =
                 QStringLiteral("Record %1, field \"%2\": the text is longer than a cell can hold (32,767 "
                                "characters). The rows before it were saved.")
@@ -287,7 +270,7 @@ bool TkXLSExport::Run::record(int pos) {
 // "Sum:" in the first text column, a SUM formula over the data rows in every other non-text column.
 void TkXLSExport::Run::sumRow() {
     const int row = sheetRow();
-    if (row >= WorkbookWriter::kMaxRows) {
+    if (row >= SheetWriter::kMaxRows) {
         limitError = QStringLiteral("A sheet holds at most 1,048,576 rows: the sum row was not written.");
         return;
     }
@@ -301,7 +284,7 @@ void TkXLSExport::Run::sumRow() {
             wb_.text(row, col, "Sum:", c.titleFmt);
             continue;
         }
-        std::string name = WorkbookWriter::ColumnName(col);
+        std::string name = SheetWriter::ColumnName(col);
         std::string f = "=SUM(" + name + std::to_string(e_.FirstDataRow) + ":" + name +
                         std::to_string(e_.LastDataRow) + ")";
         wb_.formula(row, col, f, c.sum, c.sumFmt);
@@ -389,22 +372,14 @@ bool TkXLSExport::ExportDBTable(const TExportSource& source, bool, const QString
             if (!temp.open())
                 throw FileWriteError(QStringLiteral("Cannot create a temporary file."), temp.errorString());
             path = temp.fileName();
-        } else if (QFileInfo(path).isFile()) {
-            // This writer makes new workbooks only: it never drops the sheets of one it was not asked to
-            // replace.
-            if (has(xleAddAsNewSheet) || has(xleAddToExistingRows))
-                throw WorkbookError(
-                    QStringLiteral("The workbook \"%1\" exists: adding a sheet or rows to an existing "
-                                   "workbook is not supported. Choose a new file.")
-                        .arg(path));
-            if (SheetCount(path) > 1)
-                throw WorkbookError(
-                    QStringLiteral("The workbook \"%1\" has more than one sheet: replacing it would "
-                                   "lose them. Choose a new file.")
-                        .arg(path));
         }
         SafeFile file(path, SafeFile::WorkFile);
-        WorkbookWriter wb(file.workFile(), ExportToSheetName);
+        const SheetTarget target = has(xleAddAsNewSheet)       ? SheetTarget::NewSheet
+                                   : has(xleAddToExistingRows) ? SheetTarget::Append
+                                                               : SheetTarget::Replace;
+        WorkbookSheet sheet = OpenWorkbookSheet(file, path, ExportToSheetName, target);
+        if (sheet.usedRows > 0) startRow_ = sheet.usedRows + 1; // below the sheet's used area
+        SheetWriter& wb = *sheet.writer;
         Run run(*this, source, progress, wb);
         run.execute();
         if (Aborted) return false;

@@ -1,8 +1,11 @@
 #include "workbook_writer.h"
 
+#include "zip_archive.h"
+
 #include <xlsxwriter.h>
 
-WorkbookWriter::WorkbookWriter(const QString& path, const QString& sheetName) : path_(path) {
+WorkbookWriter::WorkbookWriter(const QString& path, const QString& sheetName, bool macroEnabled)
+    : path_(path), macroEnabled_(macroEnabled) {
     lxw_workbook_options options = {};
     options.constant_memory = LXW_TRUE; // each row goes to disk when the next one starts
     options.use_zip64 = LXW_TRUE;       // large sheets pass the 4 GB part limit
@@ -32,6 +35,11 @@ int WorkbookWriter::addFormat(const CellFormat& f) {
     if (f.Bold) format_set_bold(x);
     if (f.Borders) format_set_border(x, LXW_BORDER_THIN);
     if (f.Wrap) format_set_text_wrap(x);
+    if (f.FontColor != kNoColor) format_set_font_color(x, lxw_color_t(f.FontColor));
+    if (f.Background != kNoColor) {
+        format_set_pattern(x, LXW_PATTERN_SOLID);
+        format_set_fg_color(x, lxw_color_t(f.Background));
+    }
     switch (f.VerticalAlignment) {
     case CellFormat::vaTop:
         format_set_align(x, LXW_ALIGN_VERTICAL_TOP);
@@ -49,7 +57,7 @@ int WorkbookWriter::addFormat(const CellFormat& f) {
     return int(formats_.size() - 1);
 }
 
-std::string WorkbookWriter::ColumnName(int col) {
+std::string SheetWriter::ColumnName(int col) {
     std::string s;
     for (int c = col + 1; c > 0; c = (c - 1) / 26)
         s.insert(s.begin(), char('A' + (c - 1) % 26));
@@ -98,6 +106,10 @@ void WorkbookWriter::blank(int row, int col, int format) {
     check(worksheet_write_blank(sheet_, lxw_row_t(row), lxw_col_t(col), formats_[size_t(format)]), row, col);
 }
 
+void WorkbookWriter::rowHeight(int row, double points) {
+    check(worksheet_set_row(sheet_, lxw_row_t(row), points, nullptr), row, 0);
+}
+
 void WorkbookWriter::columnWidth(int col, double width) {
     check(worksheet_set_column(sheet_, lxw_col_t(col), lxw_col_t(col), width, nullptr), 0, col);
 }
@@ -135,9 +147,19 @@ void WorkbookWriter::save() {
     if (error != LXW_NO_ERROR)
         throw WorkbookError(QStringLiteral("Cannot write workbook \"%1\": %2")
                                 .arg(path_, QString::fromUtf8(lxw_strerror(error))));
+    if (!macroEnabled_) return;
+    // The library writes macro-enabled workbooks only with a macro project; without one the package
+    // still has to say what it is, or a spreadsheet refuses a .xlsm file.
+    TZipArchive zip;
+    zip.open(path_);
+    QByteArray types = zip.read(QStringLiteral("[Content_Types].xml"));
+    types.replace("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml",
+                  "application/vnd.ms-excel.sheet.macroEnabled.main+xml");
+    zip.write(QStringLiteral("[Content_Types].xml"), types);
+    zip.close(true);
 }
 
-QString WorkbookWriter::ValidSheetName(const QString& name) {
+QString SheetWriter::ValidSheetName(const QString& name) {
     QString s = name;
     for (QChar& c : s)
         if (QStringLiteral("[]:*?/\\").contains(c) || c.unicode() < 32) c = QLatin1Char('_');

@@ -85,6 +85,100 @@ void TZipArchive::write(const QString& name, const QByteArray& data) {
     }
 }
 
+namespace {
+struct StreamSource {
+    TZipArchive::Rewind rewind;
+    TZipArchive::Read read;
+    qint64 size;
+    zip_error_t error;
+};
+
+zip_int64_t StreamCallback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+    auto* s = static_cast<StreamSource*>(state);
+    switch (cmd) {
+    case ZIP_SOURCE_OPEN:
+        if (s->rewind && !s->rewind()) {
+            zip_error_set(&s->error, ZIP_ER_READ, 0);
+            return -1;
+        }
+        return 0;
+    case ZIP_SOURCE_READ: {
+        const qint64 n = s->read(static_cast<char*>(data), qint64(len));
+        if (n < 0) zip_error_set(&s->error, ZIP_ER_READ, 0);
+        return n;
+    }
+    case ZIP_SOURCE_CLOSE:
+        return 0;
+    case ZIP_SOURCE_STAT: {
+        auto* st = static_cast<zip_stat_t*>(data);
+        zip_stat_init(st);
+        st->size = zip_uint64_t(s->size);
+        st->valid |= ZIP_STAT_SIZE;
+        return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR:
+        return zip_error_to_data(&s->error, data, len);
+    case ZIP_SOURCE_FREE:
+        zip_error_fini(&s->error);
+        delete s;
+        return 0;
+    case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                              ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+    default:
+        zip_error_set(&s->error, ZIP_ER_OPNOTSUPP, 0);
+        return -1;
+    }
+}
+} // namespace
+
+void TZipArchive::write(const QString& name, qint64 size, Rewind rewind, Read read) {
+    auto* state = new StreamSource{std::move(rewind), std::move(read), size, {}};
+    zip_error_init(&state->error);
+    zip_source_t* src = zip_source_function(zip_, StreamCallback, state);
+    if (!src) {
+        zip_error_fini(&state->error);
+        delete state;
+        fail(QStringLiteral("Cannot write entry \"%1\" of").arg(name));
+    }
+    if (zip_file_add(zip_, name.toUtf8().constData(), src, ZIP_FL_OVERWRITE | ZIP_FL_ENC_UTF_8) < 0) {
+        zip_source_free(src);
+        fail(QStringLiteral("Cannot write entry \"%1\" of").arg(name));
+    }
+}
+
+void TZipArchive::remove(const QString& name) {
+    const zip_int64_t i = zip_name_locate(zip_, name.toUtf8().constData(), 0);
+    if (i >= 0 && zip_delete(zip_, zip_uint64_t(i)) != 0)
+        fail(QStringLiteral("Cannot remove entry \"%1\" of").arg(name));
+}
+
+TZipArchive::Stream::~Stream() {
+    if (file_) zip_fclose(file_);
+}
+
+qint64 TZipArchive::Stream::read(char* data, qint64 n) {
+    const zip_int64_t got = zip_fread(file_, data, zip_uint64_t(n));
+    if (got < 0)
+        throw Exception(
+            QStringLiteral("Cannot read %1: %2").arg(what_, QString::fromUtf8(zip_file_strerror(file_))));
+    return got;
+}
+
+std::unique_ptr<TZipArchive::Stream> TZipArchive::stream(const QString& name) const {
+    const QByteArray n = name.toUtf8();
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat(zip_, n.constData(), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
+        fail(QStringLiteral("Cannot read entry \"%1\" of").arg(name));
+    auto s = std::make_unique<Stream>();
+    s->file_ = zip_fopen(zip_, n.constData(), 0);
+    if (!s->file_) fail(QStringLiteral("Cannot read entry \"%1\" of").arg(name));
+    s->size_ = qint64(st.size);
+    s->what_ = QStringLiteral("entry \"%1\" of \"%2\"").arg(name, path_);
+    return s;
+}
+
 void TZipArchive::close(bool save) {
     if (!zip_) return;
     if (!save) {
