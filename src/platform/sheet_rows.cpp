@@ -13,6 +13,12 @@ bool Hex(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
+// Whether s[i] starts an escape (_xHHHH_) that a reader would decode.
+bool EscapeAt(std::string_view s, size_t i) {
+    return i + 6 < s.size() && s[i] == '_' && s[i + 1] == 'x' && Hex(s[i + 2]) && Hex(s[i + 3]) &&
+           Hex(s[i + 4]) && Hex(s[i + 5]) && s[i + 6] == '_';
+}
+
 void AppendNumber(std::string& out, double v) {
     char buf[32];
     out.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
@@ -45,9 +51,7 @@ void AppendXmlText(std::string& out, std::string_view s) {
             rep = "&#13;";
             break;
         case '_':
-            if (i + 6 < s.size() && s[i + 1] == 'x' && Hex(s[i + 2]) && Hex(s[i + 3]) && Hex(s[i + 4]) &&
-                Hex(s[i + 5]) && s[i + 6] == '_')
-                rep = "_x005F_";
+            if (EscapeAt(s, i)) rep = "_x005F_";
             break;
         default:
             if (c < 0x20 && c != '\t' && c != '\n') {
@@ -65,6 +69,17 @@ void AppendXmlText(std::string& out, std::string_view s) {
         plain = i + 1;
     }
     out.append(s.data() + plain, s.size() - plain);
+}
+
+void EscapeLiteralEscapes(std::string& text) {
+    if (text.find("_x") == std::string::npos) return;
+    std::string out;
+    out.reserve(text.size() + 14);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (EscapeAt(text, i)) out += "_x005F";
+        out += text[i];
+    }
+    text.swap(out);
 }
 
 SheetRows::SheetRows() {

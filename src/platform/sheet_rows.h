@@ -52,3 +52,6 @@ private:
 // Appends text escaped for element content: &, <, >; carriage returns as references; characters XML
 // cannot carry as _xHHHH_, and a literal _xHHHH_ with its underscore escaped so it reads back as it is.
 void AppendXmlText(std::string& out, std::string_view utf8);
+// Escapes the underscore of every literal _xHHHH_ in a text (as _x005F_) for a writer that escapes
+// only what XML itself needs, so that the text reads back as it was.
+void EscapeLiteralEscapes(std::string& text);

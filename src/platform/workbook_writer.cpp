@@ -1,5 +1,6 @@
 #include "workbook_writer.h"
 
+#include "sheet_rows.h"
 #include "zip_archive.h"
 
 #include <xlsxwriter.h>
@@ -86,6 +87,7 @@ void WorkbookWriter::number(int row, int col, double value, int format) {
 
 void WorkbookWriter::text(int row, int col, std::string_view utf8, int format) {
     scratch_.assign(utf8); // the library wants a terminated string
+    EscapeLiteralEscapes(scratch_);
     check(worksheet_write_string(sheet_, lxw_row_t(row), lxw_col_t(col), scratch_.c_str(),
                                  formats_[size_t(format)]),
           row, col);

@@ -34,23 +34,28 @@ QString Python() {
     return QFile::exists("/usr/bin/python3") ? QStringLiteral("/usr/bin/python3") : QStringLiteral("python3");
 }
 
-QJsonObject ReadWorkbook(const QString& path) {
+QJsonObject ReadWorkbook(const QString& path, const QString& sheet) {
     const QString script = QStringLiteral(
         "import datetime, json, sys, openpyxl\n"
         "wb = openpyxl.load_workbook(sys.argv[1])\n"
-        "ws = wb.active\n"
+        "ws = wb[sys.argv[2]] if sys.argv[2] else wb.active\n"
+        "def rgb(c):\n"
+        "    return c.rgb if c is not None and c.type == 'rgb' else None\n"
         "def v(x):\n"
         "    return x.isoformat() if isinstance(x, (datetime.date, datetime.time)) else x\n"
         "cells = {}\n"
         "for c in ws._cells.values():\n" // the cells in the file, not the empty ones between
         "    cells[c.coordinate] = [v(c.value), c.data_type, c.number_format, bool(c.font.b),\n"
-        "                           c.border.left.style or '', c.font.name, c.font.sz]\n"
+        "                           c.border.left.style or '', c.font.name, c.font.sz, rgb(c.font.color),\n"
+        "                           rgb(c.fill.fgColor) if c.fill.fill_type == 'solid' else None]\n"
         "pr = ws.sheet_properties.pageSetUpPr\n"
-        "print(json.dumps({'title': ws.title, 'sheets': wb.sheetnames, 'freeze': ws.freeze_panes,\n"
+        "print(json.dumps({'title': ws.title, 'sheets': wb.sheetnames, 'active': wb.active.title,\n"
+        "    'freeze': ws.freeze_panes, 'dimension': ws.dimensions,\n"
+        "    'heights': {str(k): d.height for k, d in ws.row_dimensions.items() if d.height},\n"
         "    'filter': ws.auto_filter.ref, 'zoom': ws.sheet_view.zoomScale, 'scale': ws.page_setup.scale,\n"
         "    'fit': bool(pr and pr.fitToPage), 'cells': cells,\n"
         "    'widths': {k: d.width for k, d in ws.column_dimensions.items()}}))\n");
     QByteArray out, err;
-    EXPECT_EQ(RunProgram(Python(), {"-c", script, path}, &out, &err), 0) << err.toStdString();
+    EXPECT_EQ(RunProgram(Python(), {"-c", script, path, sheet}, &out, &err), 0) << err.toStdString();
     return QJsonDocument::fromJson(out).object();
 }

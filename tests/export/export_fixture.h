@@ -21,9 +21,11 @@ std::unique_ptr<OpenedTable> OpenDemoTable(const QString& table);
 // Lines of a CR LF file (the last one ends with CR LF; a file that does not fails the test).
 QStringList CrLfLines(const QByteArray& data);
 
-// The active sheet of an xlsx workbook as openpyxl reads it: "title", "sheets", "freeze", "filter",
-// "zoom", "scale", "fit", "widths" (letter: width) and "cells" (of the cells in the file, by reference:
-// [value, type, number format, bold, left border style, font name, font size]); dates and times as ISO texts.
-QJsonObject ReadWorkbook(const QString& path);
+// A sheet (empty: the active one) of an xlsx workbook as openpyxl reads it: "title", "sheets",
+// "active", "freeze", "dimension", "filter", "zoom", "scale", "fit", "widths" (letter: width), "heights"
+// (row: points, where set) and "cells" (of the cells in the file, by reference: [value, type, number
+// format, bold, left border style, font name, font size, font colour, solid fill colour], colours as
+// ARGB texts or null); dates and times as ISO texts.
+QJsonObject ReadWorkbook(const QString& path, const QString& sheet = {});
 // The Python with Debian's openpyxl.
 QString Python();

@@ -80,8 +80,8 @@ TEST_F(ExportForm, EachKindWritesItsFile) {
     answer = dir.path("out.txt");
     run(f, 0, 0);
     QStringList lines = CrLfLines(ReadFile(answer));
-    EXPECT_EQ(lines, QStringList({"ID;Name;Qty", "1;\"Name 1\";10", "2;\"Name 2\";20",
-                                  "3;\"Name 3\";30", "4;\"Name 4\";40"}));
+    EXPECT_EQ(lines, QStringList({"ID;Name;Qty", "1;\"Name 1\";10", "2;\"Name 2\";20", "3;\"Name 3\";30",
+                                  "4;\"Name 4\";40"}));
 
     answer = dir.path("out.xlsx");
     f.chSum2->click();

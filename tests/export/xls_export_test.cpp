@@ -3,11 +3,13 @@
 #include "scripted_messages.h"
 #include "workbook_writer.h"
 #include "xls_export.h"
+#include "zip_archive.h"
 
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 const char* kTyped =
@@ -17,7 +19,7 @@ const char* kTyped =
     "INSERT INTO T VALUES"
     " (1, '=1+2', 1.5, 2.25, '2001-02-03', '10:30:00', '2001-02-03 18:00:00', 1, 1234567890123456789,"
     "  'two' || char(10) || 'lines'),"
-    " (2, '  padded ', -0.25, NULL, '1850-06-15', NULL, NULL, 0, 42, NULL),"
+    " (2, '  padded ', -0.25, NULL, '1850-06-15', NULL, NULL, 0, 42, 'a_x0041_b'),"
     " (3, NULL, NULL, 10, NULL, '00:00:00', '1900-01-01 00:00:00', NULL, -9007199254740993, 'x');";
 
 QJsonArray Cell(const QJsonObject& book, const char* ref) {
@@ -32,6 +34,33 @@ QJsonArray CsvRows(const QString& path) {
                                           "    print(json.dumps(list(csv.reader(f))))\n");
     EXPECT_EQ(RunProgram(Python(), {"-c", script, path}, &out, &err), 0) << err.toStdString();
     return QJsonDocument::fromJson(out).array();
+}
+
+// The -env argument of a LibreOffice profile that recalculates every formula of an xlsx file on load.
+QString RecalcProfile(const TempDir& dir) {
+    const QString profile = dir.path("profile");
+    QDir().mkpath(profile + "/user");
+    WriteFile(
+        profile + "/user/registrymodifications.xcu",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
+        "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
+        "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n"
+        "<item oor:path=\"/org.openoffice.Office.Calc/Formula/Load\"><prop oor:name=\"OOXMLRecalcMode\" "
+        "oor:op=\"fuse\"><value>0</value></prop></item>\n"
+        "</oor:items>\n");
+    return "-env:UserInstallation=file://" + profile;
+}
+
+// Every entry of a zip package by name.
+std::map<QString, QByteArray> Entries(const QString& path) {
+    TZipArchive zip;
+    zip.open(path);
+    std::map<QString, QByteArray> out;
+    for (const QString& name : zip.entries())
+        out[name] = zip.read(name);
+    zip.close(false);
+    return out;
 }
 } // namespace
 
@@ -210,53 +239,77 @@ TEST(XlsExport, LimitsRefusalsAndAbort) {
         EXPECT_EQ(kept, c.kept) << c.what;
     }
 
-    // An existing workbook is never partly overwritten: adding to it is refused, so is replacing one
-    // with other sheets; the file stays as it was.
+    // Files that are not workbooks this engine can change: a clear error naming the file, which stays
+    // as it was, whatever the export was asked to do with it.
     const QString two = dir.path("two.xlsx");
     ASSERT_EQ(RunProgram(Python(), {"-c",
                                     "import openpyxl, sys\nwb = openpyxl.Workbook()\nwb.create_sheet('B')\n"
-                                    "wb.active['A1'] = '=1+1'\nwb.save(sys.argv[1])\n",
+                                    "wb.active['A1'] = '=1+1'\nwb['B']['A1'] = 'b'\nwb.save(sys.argv[1])\n",
                                     two}),
               0);
-    const QByteArray original = ReadFile(two);
-    struct Refusal {
+    const QByteArray workbook = ReadFile(two);
+    QByteArray badXml;
+    {
+        TZipArchive zip;
+        WriteFile(dir.path("bad-xml.xlsx"), workbook);
+        zip.open(dir.path("bad-xml.xlsx"));
+        zip.write("xl/workbook.xml", "<workbook><sheets>");
+        zip.close(true);
+        zip.open(dir.path("no-parts.xlsx"), true);
+        zip.write("word/document.xml", "<w:document/>");
+        zip.close(true);
+    }
+    struct Bad {
+        const char* file;
+        QByteArray content; // empty: made above
         TXLSExportOptions options;
         const char* message;
-    } refusals[] = {
-        {xleAddAsNewSheet, "adding a sheet or rows to an existing workbook is not supported"},
-        {xleAddToExistingRows, "adding a sheet or rows to an existing workbook is not supported"},
-        {0, "has more than one sheet: replacing it would lose them"},
+    } bad[] = {
+        {"text.xlsx", "ID;Name\r\n1;a\r\n", 0, "is not an xlsx or xlsm workbook (it is not a zip package)"},
+        {"secret.xlsx", QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(504, '\0'),
+         xleAddAsNewSheet, "is password-protected or in the old binary format (.xls)"},
+        {"cut.xlsx", workbook.left(workbook.size() / 2), xleAddToExistingRows, "Cannot change the workbook"},
+        {"no-parts.xlsx", {}, xleAddAsNewSheet, "is not a workbook: it has no part [Content_Types].xml"},
+        {"bad-xml.xlsx", {}, 0, "is damaged: part xl/workbook.xml"},
     };
-    for (const Refusal& r : refusals) {
+    for (const Bad& c : bad) {
         m.clear();
+        const QString path = dir.path(c.file);
+        if (!c.content.isEmpty()) WriteFile(path, c.content);
+        const QByteArray before = ReadFile(path);
         TkXLSExport e;
-        e.ExportFile = two;
+        e.ExportFile = path;
         e.ActionAfter = aaNone;
-        e.Options |= r.options;
-        EXPECT_FALSE(e.ExportDBTable(&ds));
-        ASSERT_EQ(m.shown.size(), 1u);
-        EXPECT_TRUE(m.shown[0].text.contains(r.message)) << m.shown[0].text.toStdString();
-        EXPECT_EQ(ReadFile(two), original);
+        e.Options |= c.options;
+        EXPECT_FALSE(e.ExportDBTable(&ds)) << c.file;
+        ASSERT_EQ(m.shown.size(), 1u) << c.file;
+        EXPECT_TRUE(m.shown[0].text.contains(c.message)) << m.shown[0].text.toStdString();
+        EXPECT_TRUE(m.shown[0].text.contains(path)) << m.shown[0].text.toStdString();
+        EXPECT_EQ(ReadFile(path), before) << c.file;
     }
 
-    // Abort through the progress event: the old file stays and no temporary file is left.
+    // Abort through the progress event: the old workbook stays and no temporary file is left.
     auto small = OpenTable(dir, "CREATE TABLE S(ID INTEGER); INSERT INTO S VALUES (1), (2);", "S");
-    const QString old = dir.path("old.xlsx");
-    WriteFile(old, "old");
     TkXLSExport a;
-    a.ExportFile = old;
+    a.ExportFile = two;
     a.ActionAfter = aaNone;
     a.OnProgressEvent = [&](TProgressStage s, int, bool, const QRect&, const QString&) {
         if (s == psRunning) a.Aborted = true;
     };
     const int files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size();
     EXPECT_FALSE(a.ExportDBTable(&small->query));
-    EXPECT_EQ(ReadFile(old), "old");
+    EXPECT_EQ(ReadFile(two), workbook);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), files);
-    // The same file replaced (it is not a workbook with other sheets).
+    // The same file: its active sheet replaced, the other one kept.
     a.OnProgressEvent = {};
     EXPECT_TRUE(a.ExportDBTable(&small->query));
-    EXPECT_EQ(ReadWorkbook(old)["cells"].toObject()["A3"].toArray()[0], 2);
+    EXPECT_EQ(ReadWorkbook(two)["cells"].toObject()["A3"].toArray()[0], 2);
+    EXPECT_EQ(ReadWorkbook(two, "B")["cells"].toObject()["A1"].toArray()[0], "b");
+    // An empty file is taken for a new workbook.
+    WriteFile(dir.path("empty.xlsx"), "");
+    a.ExportFile = dir.path("empty.xlsx");
+    EXPECT_TRUE(a.ExportDBTable(&small->query));
+    EXPECT_EQ(ReadWorkbook(a.ExportFile)["cells"].toObject()["A2"].toArray()[0], 1);
 }
 
 TEST(XlsExport, SheetNamesAndColumnLetters) {
@@ -300,21 +353,9 @@ TEST(XlsExport, LibreOfficeReadsEveryValue) {
     t.DefaultDateFormat = "yyyy-mm-dd";
     ASSERT_TRUE(t.ExportDBTable(&typed->query));
 
-    // A profile that recalculates every formula of an xlsx file on load.
-    const QString profile = dir.path("profile");
-    QDir().mkpath(profile + "/user");
-    WriteFile(
-        profile + "/user/registrymodifications.xcu",
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
-        "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
-        "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n"
-        "<item oor:path=\"/org.openoffice.Office.Calc/Formula/Load\"><prop oor:name=\"OOXMLRecalcMode\" "
-        "oor:op=\"fuse\"><value>0</value></prop></item>\n"
-        "</oor:items>\n");
     QByteArray err;
     ASSERT_EQ(RunProgram(soffice,
-                         {"-env:UserInstallation=file://" + profile, "--headless", "--convert-to",
+                         {RecalcProfile(dir), "--headless", "--convert-to",
                           "csv:Text - txt - csv (StarCalc):44,34,76", "--outdir", dir.path(), e.ExportFile,
                           t.ExportFile},
                          nullptr, &err),
@@ -348,6 +389,186 @@ TEST(XlsExport, LibreOfficeReadsEveryValue) {
     EXPECT_EQ(rows[1].toArray(), QJsonArray({"1", "=1+2", "1.5", "2.25", "2001-02-03", "10:30:00",
                                              "2001-02-03", "TRUE", "1234567890123456789", "two\nlines"}));
     EXPECT_EQ(rows[2].toArray()[4].toString(), "1850-06-15");
+    EXPECT_EQ(rows[2].toArray()[9].toString(), "a_x0041_b"); // not read as an escaped "A"
     EXPECT_EQ(rows[4].toArray()[0].toString(), "6");
     EXPECT_EQ(rows[4].toArray()[2].toString(), "1.25");
+}
+
+// Workbooks made by openpyxl and by LibreOffice, changed by each kind of export: the other sheets keep
+// their cells and formats, every part the export has no reason to change stays byte for byte, and
+// both programs read the result (LibreOffice recalculating the formulas that refer to changed cells).
+TEST(XlsExport, ChangesExistingWorkbooks) {
+    REQUIRE_LIBREOFFICE(soffice);
+    TempDir dir;
+    ScopedScriptedMessages m;
+    auto t = OpenTable(
+        dir,
+        "CREATE TABLE X(Name TEXT, Qty INTEGER);"
+        "INSERT INTO X VALUES ('a<&>b', 5), (' _x0041_ ', 7), ('two' || char(10) || 'lines', NULL);",
+        "X");
+    QDir().mkpath(dir.path("in"));
+    const QString byOpenpyxl = dir.path("in/openpyxl.xlsx");
+    ASSERT_EQ(RunProgram(Python(), {"-c",
+                                    "import openpyxl, sys\n"
+                                    "from openpyxl.styles import Font, PatternFill\n"
+                                    "from openpyxl.workbook.defined_name import DefinedName\n"
+                                    "wb = openpyxl.Workbook()\n"
+                                    "d = wb.active\n"
+                                    "d.title = 'Data'\n"
+                                    "d.append(['Item', 'Qty'])\n"
+                                    "d.append(['pen', 2])\n"
+                                    "d.append(['ink', 3])\n"
+                                    "d['A1'].font = Font(bold=True, color='FFFF0000')\n"
+                                    "d['B2'].number_format = '0.000'\n"
+                                    "d['C1'] = '=SUM(B2:B3)'\n"
+                                    "d.auto_filter.ref = 'A1:B3'\n"
+                                    "o = wb.create_sheet('Other')\n"
+                                    "o['A1'] = 'keep'\n"
+                                    "o['B1'] = '=Data!B2*10'\n"
+                                    "o['A2'] = 1.25\n"
+                                    "o['A2'].fill = PatternFill('solid', fgColor='FF00FF00')\n"
+                                    "o.merge_cells('A3:B3')\n"
+                                    "wb.defined_names.append(DefinedName('Total', attr_text='Data!$C$1'))\n"
+                                    "wb.save(sys.argv[1])\n",
+                                    byOpenpyxl}),
+              0);
+    QDir().mkpath(dir.path("lo"));
+    QByteArray err;
+    ASSERT_EQ(RunProgram(soffice,
+                         {RecalcProfile(dir), "--headless", "--convert-to", "xlsx", "--outdir",
+                          dir.path("lo"), byOpenpyxl},
+                         nullptr, &err),
+              0)
+        << err.toStdString();
+    const QString byLibreOffice = dir.path("lo/openpyxl.xlsx");
+    ASSERT_TRUE(QFile::exists(byLibreOffice));
+
+    struct Mode {
+        const char* name;
+        TXLSExportOptions options;
+        QString sheet;       // asked for
+        QString written;     // the sheet the rows went to
+        int first;           // its row of the titles
+        QStringList sheets;  // of the workbook after
+        const char* changed; // the sheet part written, besides the workbook-wide parts
+        const char* filter;  // of the sheet written afterwards
+    } modes[] = {
+        {"new", xleAddAsNewSheet, "data", "data (2)", 1, {"Data", "Other", "data (2)"}, "sheet3", nullptr},
+        {"append", xleAddToExistingRows, "", "Data", 4, {"Data", "Other"}, "sheet1", "A1:B3"},
+        {"replace", 0, "", "Data", 1, {"Data", "Other"}, "sheet1", nullptr},
+        {"named", 0, "OTHER", "Other", 1, {"Data", "Other"}, "sheet2", nullptr},
+    };
+    const QStringList wide = {"[Content_Types].xml", "xl/workbook.xml", "xl/_rels/workbook.xml.rels",
+                              "xl/styles.xml", "xl/calcChain.xml"};
+    QStringList outputs;
+    for (const QString& input : {byOpenpyxl, byLibreOffice}) {
+        const auto before = Entries(input);
+        const bool lo = input == byLibreOffice;
+        for (const Mode& mode : modes) {
+            const QString what = QStringLiteral("%1 %2").arg(lo ? "LibreOffice" : "openpyxl", mode.name);
+            const QString file = dir.path(QStringLiteral("%1-%2.xlsx").arg(lo ? "lo" : "op", mode.name));
+            QFile::copy(input, file);
+            TkXLSExport e;
+            e.ExportFile = file;
+            e.ActionAfter = aaNone;
+            e.Options = xleExportTitles | xleBoldTitles | xleAddSumRow | xleSetCellFormat |
+                        xleSetCellBorders | xleSetColumnWidth | xleFreezeTitles | mode.options;
+            ASSERT_TRUE(e.ExportDBTable(&t->query, true, mode.sheet)) << what.toStdString();
+            outputs << file;
+
+            QJsonObject book = ReadWorkbook(file, mode.written);
+            EXPECT_EQ(book["sheets"].toArray(), QJsonArray::fromStringList(mode.sheets))
+                << what.toStdString();
+            // A new sheet is the one shown; otherwise the workbook opens where it did.
+            EXPECT_EQ(book["active"].toString(), mode.options ? mode.written : QString("Data"))
+                << what.toStdString();
+            EXPECT_EQ(book["filter"].toVariant().toString(), QString(mode.filter ? mode.filter : ""))
+                << what.toStdString();
+            EXPECT_EQ(book["freeze"].toString(), QStringLiteral("A%1").arg(mode.first + 1))
+                << what.toStdString();
+            QJsonObject cells = book["cells"].toObject();
+            auto cell = [&](int row, const char* col) {
+                return cells[QStringLiteral("%1%2").arg(col).arg(mode.first + row)].toArray();
+            };
+            const QJsonValue expected[][2] = {
+                {"Name", "Qty"},
+                {"a<&>b", 5},
+                {" _x005F_x0041_ ", 7}, // openpyxl does not decode the escapes of inline strings
+                {"two\nlines", QJsonValue::Null},
+                {"Sum:", QStringLiteral("=SUM(B%1:B%2)").arg(mode.first + 1).arg(mode.first + 3)}};
+            for (int r = 0; r < 5; ++r) {
+                EXPECT_EQ(cell(r, "A")[0], expected[r][0]) << what.toStdString() << " row " << r;
+                EXPECT_EQ(cell(r, "B")[0], expected[r][1]) << what.toStdString() << " row " << r;
+                EXPECT_EQ(cell(r, "A")[4].toString(), "thin") << what.toStdString() << " row " << r;
+            }
+            EXPECT_TRUE(cell(0, "A")[3].toBool());
+            EXPECT_FALSE(cell(1, "A")[3].toBool());
+            // Cleared: nothing of the old sheet is left (its formula in C1 and merged cells included).
+            if (mode.options == 0) {
+                for (const auto& [ref, value] : cells.toVariantMap().toStdMap())
+                    EXPECT_TRUE(ref.startsWith('A') || ref.startsWith('B'))
+                        << what.toStdString() << " " << ref.toStdString();
+            }
+            // The cells before the appended rows, and every sheet not written, are as they were.
+            for (const QString& sheet : {QStringLiteral("Data"), QStringLiteral("Other")}) {
+                QJsonObject was = ReadWorkbook(input, sheet)["cells"].toObject();
+                QJsonObject now = ReadWorkbook(file, sheet)["cells"].toObject();
+                if (sheet == mode.written && mode.options != xleAddToExistingRows) continue;
+                for (auto it = was.begin(); it != was.end(); ++it)
+                    EXPECT_EQ(now[it.key()], it.value())
+                        << what.toStdString() << " " << sheet.toStdString() << "!" << it.key().toStdString();
+            }
+            // Parts: the sheet written and the workbook-wide lists change; a new sheet also takes the
+            // selection from the sheet shown before; the rest is byte for byte what it was.
+            const auto after = Entries(file);
+            for (const auto& [name, bytes] : before) {
+                if (wide.contains(name) || name.contains(mode.changed) ||
+                    (mode.options == xleAddAsNewSheet && name == "xl/worksheets/sheet1.xml"))
+                    continue;
+                ASSERT_TRUE(after.count(name)) << what.toStdString() << " " << name.toStdString();
+                EXPECT_EQ(after.at(name), bytes) << what.toStdString() << " " << name.toStdString();
+            }
+            EXPECT_FALSE(after.count("xl/calcChain.xml")) << what.toStdString();
+        }
+    }
+
+    // LibreOffice reads every sheet of every result, recalculating on load.
+    QDir().mkpath(dir.path("csv"));
+    ASSERT_EQ(RunProgram(
+                  soffice,
+                  QStringList{RecalcProfile(dir), "--headless", "--convert-to",
+                              "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1",
+                              "--outdir", dir.path("csv")} +
+                      outputs,
+                  nullptr, &err),
+              0)
+        << err.toStdString();
+    for (const QString& prefix : {QStringLiteral("op"), QStringLiteral("lo")}) {
+        for (const Mode& mode : modes) {
+            const QString what = prefix + " " + mode.name;
+            QJsonArray rows =
+                CsvRows(dir.path(QStringLiteral("csv/%1-%2-%3.csv").arg(prefix, mode.name, mode.written)));
+            ASSERT_GE(rows.size(), mode.first + 4) << what.toStdString();
+            auto row = [&](int r) { return rows[mode.first - 1 + r].toArray(); };
+            EXPECT_EQ(row(0)[0].toString(), "Name") << what.toStdString();
+            EXPECT_EQ(row(1)[0].toString(), "a<&>b") << what.toStdString();
+            EXPECT_EQ(row(2)[0].toString(), " _x0041_ ") << what.toStdString();
+            EXPECT_EQ(row(3)[0].toString(), "two\nlines") << what.toStdString();
+            EXPECT_EQ(row(4)[0].toString(), "Sum:") << what.toStdString();
+            EXPECT_EQ(row(4)[1].toString(), "12") << what.toStdString();
+            QJsonArray other =
+                CsvRows(dir.path(QStringLiteral("csv/%1-%2-Other.csv").arg(prefix, mode.name)));
+            // Data!B2 * 10: the new first quantity once the sheet is replaced.
+            if (mode.written != "Other")
+                EXPECT_EQ(other[0].toArray()[1].toString(),
+                          mode.written == "Data" && !mode.options ? "50" : "20")
+                    << what.toStdString();
+            if (mode.first > 1) {
+                QJsonArray data =
+                    CsvRows(dir.path(QStringLiteral("csv/%1-%2-Data.csv").arg(prefix, mode.name)));
+                EXPECT_EQ(data[1].toArray()[0].toString(), "pen") << what.toStdString();
+                EXPECT_EQ(data[0].toArray()[2].toString(), "5") << what.toStdString();
+            }
+        }
+    }
 }
