@@ -63,10 +63,16 @@ public:
         const int right = sectionViewportPosition(logical) + sectionSize(logical) - 1 - 3;
         return QRect(right - w, 0, w, height());
     }
+    QSize sizeHint() const override {
+        QSize s = QHeaderView::sizeHint();
+        if (grid_->GroupBandShown()) s.rheight() += grid_->GroupBandHeight();
+        return s;
+    }
 
 protected:
-    void paintSection(QPainter* p, const QRect& rect, int logical) const override {
+    void paintSection(QPainter* p, const QRect& full, int logical) const override {
         const double s = grid_->scaleRatio();
+        const QRect rect = grid_->paintGroupBand(p, full, logical);
         QRect textRect = rect;
         int glyphs = 0;
         if (grid_->FunnelShown()) glyphs += ScalePixels(kFunnelWidth, s) + 6;
@@ -123,6 +129,7 @@ protected:
     }
     void mousePressEvent(QMouseEvent* e) override {
         pressPos_ = e->position().toPoint();
+        if (e->button() == Qt::LeftButton && grid_->groupBandPress(pressPos_)) return;
         QHeaderView::mousePressEvent(e);
     }
 
@@ -196,6 +203,12 @@ public:
         grid_->editIndex_ = index;
         return editor;
     }
+    void initStyleOption(QStyleOptionViewItem* o, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(o, index);
+        if (grid_->ColumnShowsGroupText(index.column()))
+            o->text =
+                grid_->GetCellValue(index.column(), index.row()).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    }
     void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QStyleOptionViewItem o = option;
         const bool current = grid_->currentIndex() == index;
@@ -255,6 +268,8 @@ TkDBGrid::TkDBGrid(QWidget* parent) : QTableView(parent), model_(new DataSetMode
     connect(model_, &QAbstractItemModel::rowsRemoved, this, &TkDBGrid::summaryOutdated);
     connect(header_, &QHeaderView::sectionResized, footer_, qOverload<>(&QWidget::update));
     connect(header_, &QHeaderView::sectionMoved, footer_, qOverload<>(&QWidget::update));
+    // A reset shows every column again: collapsed groups hide their members anew.
+    connect(model_, &QAbstractItemModel::modelReset, this, &TkDBGrid::applyColumnGroups);
 }
 
 TkDBGrid::~TkDBGrid() {
@@ -331,6 +346,15 @@ QString TkDBGrid::GetTitleText(int column) const {
 }
 
 QString TkDBGrid::GetCellValue(int column, int row) const {
+    if (!ColumnShowsGroupText(column)) return cellText(column, row);
+    const int g = groups_.groupOf(fieldOfColumn(column)->FieldName);
+    return groups_.groupText(g, [&](const QString& field) {
+        const int c = columnOfField(field);
+        return c < 0 ? QString() : cellText(c, row);
+    });
+}
+
+QString TkDBGrid::cellText(int column, int row) const {
     TField* f = fieldOfColumn(column);
     TDataSet* ds = dataSet();
     if (!f || !ds || !ds->Active()) return QString();

@@ -2,6 +2,7 @@
 // TkDBGrid: the data grid, a QTableView over a dataset. Titles with sort marks and funnel buttons, an
 // indicator column (the vertical header), column width modes, title clicks that ask for sorting,
 // editing through the dataset, the current record kept in step with the current row.
+#include "column_groups.h"
 #include "column_widths.h"
 #include "dataset.h"
 #include "dataset_model.h"
@@ -13,11 +14,13 @@
 #include <QHash>
 #include <QPersistentModelIndex>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QTableView>
 #include <functional>
 
 class QMenu;
+class QPainter;
 class GridHeader;
 class GridIndicator;
 
@@ -176,6 +179,23 @@ public:
     QHash<QString, ColumnLook> ColumnLooks;
     ColumnLook columnLook(int column) const;
 
+    // --- column groups (grid_column_groups.cpp)
+    const TColumnGroups& ColumnGroups() const { return groups_; }
+    // Replaces the groups (as the group dialog hands them over) and shows them.
+    void SetColumnGroups(const QList<TColumnGroup>& groups);
+    bool FieldGroupsActive() const { return groups_.Active; }
+    void SetFieldGroupsActive(bool on);
+    void SetGroupCollapsed(int group, bool collapsed);
+    // Puts each group's shown columns side by side in the group's order, where its first one is.
+    void FixGroupedColumns();
+    // The title band over grouped columns is drawn (groups on, some group has a column here).
+    bool GroupBandShown() const;
+    int GroupBandHeight() const;
+    // The column is the master of a collapsed group: its cells show the group text.
+    bool ColumnShowsGroupText(int column) const;
+    // Where the +/- mark of a group is drawn, in title viewport coordinates (empty when not shown).
+    QRect GroupMarkRect(int group) const;
+
     // Fixed-column (indicator) clicks; the multi-select grid extends these.
     virtual void fixedColumnClick(int row, Qt::KeyboardModifiers mods);
     virtual void fixedColumnContextMenu(int row, const QPoint& globalPos);
@@ -207,6 +227,13 @@ protected:
 private:
     friend class GridHeader;
     friend class GridDelegate;
+    // Column groups: hides and shows the members of collapsed groups, keeps the band's height.
+    void applyColumnGroups();
+    // Draws a grouped column's part of the band; returns the rest of the title's rectangle.
+    QRect paintGroupBand(QPainter* p, const QRect& rect, int logical) const;
+    // A press in the band: true when it hit the band (a press on a mark toggles the group).
+    bool groupBandPress(const QPoint& pos);
+    QString cellText(int column, int row) const;
     void titleClicked(int column, Qt::KeyboardModifiers mods);
     void titleContextMenu(int column, const QPoint& globalPos);
     void syncCurrentFromDataSet(int row);
@@ -240,4 +267,6 @@ private:
     bool summaryValid_ = false;    // no data change since the last computation
     bool summaryForPopup_ = false; // made for the pop-up
     bool summaryDistinct_ = false; // with the distinct values
+    TColumnGroups groups_;
+    QSet<QString> groupHidden_; // fields (lower case) whose columns only a collapsed group hides
 };

@@ -2,6 +2,7 @@
 
 #include "db_action.h"
 #include "fields_form.h"
+#include "fields_group_form.h"
 #include "find_form.h"
 #include "value_list_form.h"
 
@@ -12,6 +13,7 @@ bool gridHasData(TkDBGrid* g) {
 } // namespace
 
 void InstallGridDialogActions(TkDBAction* module) {
+    InstallColumnGroupActions(module);
     module->setHandler(
         QStringLiteral("acoFind"), [](TkDBGrid* g) { ShowFindDialog(g, false); }, gridHasData);
     module->setHandler(

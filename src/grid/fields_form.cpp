@@ -2,6 +2,7 @@
 
 #include "db_action.h"
 #include "db_grid.h"
+#include "fields_group_form.h"
 #include "messages.h"
 
 #include <QCheckBox>
@@ -43,9 +44,11 @@ TkDBFieldsForm::TkDBFieldsForm(TkDBGrid* grid, TDataSet* ds, QWidget* parent)
     chGroupFields = new QCheckBox(QStringLiteral("Group columns"));
     btGroupSettings = new QPushButton(QStringLiteral("Group settings"));
     btGroupSettings->setFlat(true);
-    // The grid has no column groups: both controls stay hidden.
-    chGroupFields->hide();
-    btGroupSettings->hide();
+    // "Group columns" only where there are groups to switch; the groups are defined through
+    // "Group settings", which every grid offers.
+    chGroupFields->setVisible(grid_ && !grid_->ColumnGroups().isEmpty());
+    chGroupFields->setChecked(grid_ && grid_->FieldGroupsActive());
+    btGroupSettings->setVisible(grid_ != nullptr);
     gb = new QGroupBox;
     eCaption = new QLineEdit;
     enWidth = new QSpinBox;
@@ -158,7 +161,24 @@ TkDBFieldsForm::TkDBFieldsForm(TkDBGrid* grid, TDataSet* ds, QWidget* parent)
     connect(btDefault, &QPushButton::clicked, this, [this] { resetDefaults(); });
     connect(btApply, &QPushButton::clicked, this, [this] { apply(); });
     connect(btClose, &QPushButton::clicked, this, [this] {
-        if (askPending()) accept();
+        if (!askPending()) return;
+        if (grid_) grid_->FixGroupedColumns();
+        accept();
+    });
+    connect(chGroupFields, &QCheckBox::toggled, this, [this](bool on) {
+        if (filling_ || !grid_) return;
+        grid_->SetFieldGroupsActive(on);
+        fillList();
+    });
+    connect(btGroupSettings, &QPushButton::clicked, this, [this] {
+        if (!grid_) return;
+        ShowFieldsGroupDialog(grid_);
+        filling_ = true;
+        chGroupFields->setVisible(!grid_->ColumnGroups().isEmpty());
+        chGroupFields->setChecked(grid_->FieldGroupsActive());
+        filling_ = false;
+        fillList();
+        fillPanel();
     });
     connect(btFont, &QPushButton::clicked, this, [this] {
         bool ok = false;
@@ -198,6 +218,32 @@ void TkDBFieldsForm::fillList() {
         lbLabels->addItem(it);
     }
     filling_ = false;
+    refreshGroupStates();
+}
+
+void TkDBFieldsForm::refreshGroupStates() {
+    if (!grid_) return;
+    const TColumnGroups& groups = grid_->ColumnGroups();
+    filling_ = true;
+    for (int i = 0; i < lbLabels->count(); ++i) {
+        QListWidgetItem* it = lbLabels->item(i);
+        const TField* f = fieldAt(i);
+        const int g = f ? groups.groupOf(f->FieldName) : -1;
+        const bool master = g >= 0 && groups.isMaster(f->FieldName);
+        bool enabled = true;
+        if (g >= 0 && !master) {
+            const int m = grid_->columnOfField(groups.Groups[g].Master);
+            enabled = m >= 0 && !grid_->isColumnHidden(m);
+        }
+        it->setFlags(enabled ? it->flags() | Qt::ItemIsEnabled : it->flags() & ~Qt::ItemIsEnabled);
+        // A disabled entry shows no tick; its column keeps its visibility.
+        const bool shown = !grid_->isColumnHidden(columnAt(i));
+        it->setCheckState(enabled && shown ? Qt::Checked : Qt::Unchecked);
+        QFont font = it->font();
+        font.setBold(master);
+        it->setFont(font);
+    }
+    filling_ = false;
 }
 
 void TkDBFieldsForm::setVisibleAt(int entry, bool on) {
@@ -214,6 +260,12 @@ void TkDBFieldsForm::setVisibleAt(int entry, bool on) {
     }
     const int column = columnAt(entry);
     grid_->setColumnHidden(column, !on);
+    const TColumnGroups& groups = grid_->ColumnGroups();
+    if (groups.isMaster(f->FieldName)) {
+        // Hiding a master collapses its group; the member entries follow the master.
+        if (!on) grid_->SetGroupCollapsed(groups.groupOf(f->FieldName), true);
+        refreshGroupStates();
+    }
     if (on)
         grid_->SetOneColumnWidth(grid_->ColumnWidth() == cwNone ? cwDefaultWidth : grid_->ColumnWidth(),
                                  column);
@@ -223,7 +275,7 @@ void TkDBFieldsForm::setVisibleAt(int entry, bool on) {
 
 void TkDBFieldsForm::toggleAll() {
     for (int i = 0; i < lbLabels->count(); ++i)
-        setVisibleAt(i, SetAll);
+        if (lbLabels->item(i)->flags() & Qt::ItemIsEnabled) setVisibleAt(i, SetAll);
     SetAll = !SetAll;
 }
 

@@ -58,6 +58,7 @@ private:
     int columnAt(int entry) const; // grid: the logical column shown at an entry
     TField* fieldAt(int entry) const;
     void fillList();
+    void refreshGroupStates(); // members of a group with a hidden master are disabled; masters bold
     void fillPanel();
     void changed();
     void refreshPreview();
