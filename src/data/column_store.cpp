@@ -248,6 +248,29 @@ void Column::markOtherClass(size_t row) {
     other_[row >> 6] |= uint64_t(1) << (row & 63);
 }
 
+void Column::truncate(size_t n) {
+    if (n >= size_) return;
+    size_ = n;
+    nulls_.resize((n + 63) / 64);
+    // Appends rely on the bits past the end being clear.
+    const uint64_t keep = (n & 63) ? (uint64_t(1) << (n & 63)) - 1 : ~uint64_t(0);
+    if (!nulls_.empty()) nulls_.back() &= keep;
+    if (other_.size() > nulls_.size()) other_.resize(nulls_.size());
+    if (!other_.empty() && other_.size() == nulls_.size()) other_.back() &= keep;
+    switch (kind_) {
+    case StorageKind::Float:
+        floats_.resize(n);
+        break;
+    case StorageKind::Text:
+    case StorageKind::Bytes:
+        pos_.resize(n);
+        lens_.resize(n);
+        break;
+    default:
+        ints_.resize(n);
+    }
+}
+
 void Column::setNull(size_t row) {
     markNull(row, true);
     if ((row >> 6) < other_.size()) other_[row >> 6] &= ~(uint64_t(1) << (row & 63));
@@ -272,6 +295,11 @@ void ColumnStore::clear() {
     columns_.clear();
     arena_.clear();
     rows_ = 0;
+}
+
+void ColumnStore::dropUnfinishedRow() {
+    for (Column& c : columns_)
+        c.truncate(rows_);
 }
 
 QVariant ColumnStore::value(size_t col, uint32_t row, TFieldType type) const {

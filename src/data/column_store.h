@@ -81,6 +81,8 @@ public:
         return (row >> 6) < other_.size() && ((other_[row >> 6] >> (row & 63)) & 1);
     }
     void markOtherClass(size_t row);
+    // Keeps the first n values (a row cut short by a failed fetch).
+    void truncate(size_t n);
 
     void setNull(size_t row);
     void setInt(size_t row, int64_t v);
@@ -116,6 +118,8 @@ public:
     uint32_t rowCount() const { return rows_; }
     // Called after every column got one more value.
     void commitRow() { ++rows_; }
+    // Drops the values of a row that was being appended when the fetch failed.
+    void dropUnfinishedRow();
 
     // The cell as a variant typed by the field type (null: an invalid QVariant of no type).
     QVariant value(size_t col, uint32_t row, TFieldType type) const;

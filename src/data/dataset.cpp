@@ -5,6 +5,7 @@
 #include "view_sort.h"
 
 #include <algorithm>
+#include <exception>
 
 TDataSet::TDataSet() = default;
 TDataSet::~TDataSet() = default;
@@ -81,11 +82,27 @@ void TDataSet::Open() {
     resetFields();
     deleted_.clear();
     deletedCount_ = 0;
-    doOpen();
-    for (auto& f : virtuals) {
-        order_.push_back(f.get());
-        fields_.push_back(std::move(f));
+    auto addVirtuals = [&] {
+        for (auto& f : virtuals) {
+            order_.push_back(f.get());
+            fields_.push_back(std::move(f));
+        }
+    };
+    // A fetch that fails part way (a lost connection) keeps the rows read so far: the dataset opens
+    // with them and the error, which says where reading stopped, is raised after.
+    std::exception_ptr cutShort;
+    try {
+        doOpen();
+    } catch (...) {
+        if (store_.rowCount() == 0) {
+            resetFields();
+            addVirtuals();
+            throw;
+        }
+        cutShort = std::current_exception();
+        store_.dropUnfinishedRow();
     }
+    addVirtuals();
     deleted_.assign(store_.rowCount(), 0);
     state_ = dsBrowse;
     try {
@@ -106,6 +123,7 @@ void TDataSet::Open() {
     eof_ = view_.empty();
     notify(DataEvent::LayoutChanged);
     if (AfterOpen) AfterOpen(*this);
+    if (cutShort) std::rethrow_exception(cutShort);
 }
 
 void TDataSet::Close() {

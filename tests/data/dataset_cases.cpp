@@ -336,6 +336,19 @@ TEST_P(DataSetCases, FetchProgressAndStop) {
     EXPECT_EQ(big.Fields(0)->AsVariant().toLongLong(), 2 * kFetchProgressRows);
 }
 
+// A query that fails before any row leaves the dataset closed with its calculated fields.
+TEST_P(DataSetCases, FailedOpenKeepsCalculatedFields) {
+    TADOQuery t(&con);
+    TField* calc = t.addVirtualField("calc", ftInteger, fkCalculated);
+    t.SQL = "SELECT * FROM nosuch";
+    EXPECT_THROW(t.Open(), EDatabaseError);
+    EXPECT_FALSE(t.Active());
+    t.SQL = "SELECT id FROM people ORDER BY id";
+    t.Open();
+    EXPECT_EQ(t.FieldCount(), 2);
+    EXPECT_EQ(t.FindField("calc"), calc);
+}
+
 TEST_P(DataSetCases, EditPostCancelWriteBack) {
     q.Locate("id", 2, 0);
     q.Edit();
