@@ -25,15 +25,14 @@ bool isSqlServerProvider(const QString& p) {
            p.startsWith(QLatin1String("msoledbsql")) || p == "sqlserver";
 }
 
-bool isPostgresProvider(const QString& p) {
-    return p.startsWith(QLatin1String("postgresql")) || p.startsWith(QLatin1String("pgnp"));
-}
-
 std::optional<DialectKind> dialectOfDriver(const QString& driver) {
     QString d = driver.toLower();
     if (d.contains(QLatin1String("postgres")) || d.contains(QLatin1String("psqlodbc")))
         return DialectKind::PostgreSQL;
     if (d.contains(QLatin1String("sqlite"))) return DialectKind::SQLite;
+    if (d.contains(QLatin1String("mariadb")) || d.contains(QLatin1String("mysql")) ||
+        d.contains(QLatin1String("maodbc")))
+        return DialectKind::MySQL;
     if (d.contains(QLatin1String("freetds")) || d.contains(QLatin1String("sql server")) ||
         d.contains(QLatin1String("tdsodbc")))
         return DialectKind::MSSQL;
@@ -109,25 +108,6 @@ void addPostgresDefaults(Items& out) {
     out.emplace_back(QStringLiteral("Debug"), QStringLiteral("0"));
 }
 
-OdbcRoute postgres(const InitString& s) {
-    QString source = s.value(QStringLiteral("Data Source")).trimmed();
-    if (source.isEmpty()) source = s.value(QStringLiteral("Server")).trimmed();
-    if (source.isEmpty())
-        throw EDatabaseError(QStringLiteral("The PostgreSQL connection names no Data Source (server)"));
-    QString port = s.value(QStringLiteral("Port"));
-    if (qsizetype colon = source.lastIndexOf(':');
-        colon > 0 && source.mid(colon + 1).toInt() > 0) { // "host:port"
-        port = source.mid(colon + 1);
-        source = source.left(colon);
-    }
-    Items out{{QStringLiteral("Driver"), QString::fromLatin1(kPostgresDriver)},
-              {QStringLiteral("Server"), source}};
-    if (!port.isEmpty()) out.emplace_back(QStringLiteral("Port"), port);
-    addCommon(s, out);
-    addPostgresDefaults(out);
-    return {OdbcConnectString(out), DialectKind::PostgreSQL};
-}
-
 // Provider=MSDASQL or no provider: the ODBC keywords themselves, the OLE DB names mapped onto them.
 OdbcRoute odbcString(const InitString& s, const QString& baseDir) {
     Items out;
@@ -189,6 +169,5 @@ std::optional<OdbcRoute> OdbcRouteOf(const InitString& s, const QString& baseDir
     }
     if (p == "msdasql") return odbcString(s, baseDir);
     if (isSqlServerProvider(p)) return sqlServer(s);
-    if (isPostgresProvider(p)) return postgres(s);
     return std::nullopt;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Initialisation strings that reach a server through ODBC: plain ODBC strings ("Driver=", "DSN="),
-// Provider=MSDASQL, the SQL Server providers (through FreeTDS) and PostgreSQL (through its driver).
+// Provider=MSDASQL and the SQL Server providers (through FreeTDS). The PostgreSQL provider names
+// go to the libpq provider instead; an explicit ODBC string naming a PostgreSQL driver stays here.
 #include "conn_string.h"
 #include "dialect.h"
 
@@ -19,6 +20,5 @@ std::optional<OdbcRoute> OdbcRouteOf(const InitString& s, const QString& baseDir
 // "Key=Value;..." with values in braces where ODBC needs them (";", braces, outer blanks).
 QString OdbcConnectString(const std::vector<std::pair<QString, QString>>& items);
 
-// The driver names registered for the SQL Server and PostgreSQL routes.
+// The driver name registered for the SQL Server route.
 inline constexpr const char* kFreeTdsDriver = "FreeTDS";
-inline constexpr const char* kPostgresDriver = "PostgreSQL Unicode";

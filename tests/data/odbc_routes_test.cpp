@@ -3,6 +3,7 @@
 #include "exceptions.h"
 #include "odbc_conn_string.h"
 #include "odbc_provider.h"
+#include "pg_provider.h"
 #include "test_util.h"
 #include "udl_file.h"
 
@@ -50,10 +51,6 @@ TEST(OdbcRoutes, InitStringsBecomeOdbcStrings) {
          "Driver={PostgreSQL Unicode};Server=h;BoolsAsChar=1;TextAsLongVarchar=0;CommLog=0;Debug=0;"},
         {"DSN=Warehouse;UID=x", "DSN=Warehouse;UID=x;"},
         {"Driver=FreeTDS;Server=s;Database=d", "Driver={FreeTDS};Server=s;Database=d;"},
-        {"Provider=PostgreSQL OLE DB Provider;Data Source=pg.local:5444;Location=crm;User ID=me;Password=pw",
-         "Driver={PostgreSQL "
-         "Unicode};Server=pg.local;Port=5444;Database=crm;UID=me;PWD=pw;BoolsAsChar=0;TextAsLongVarchar=0;"
-         "CommLog=0;Debug=0;"},
     };
     for (const Case& c : cases) {
         std::optional<OdbcRoute> route = OdbcRouteOf(InitString::parse(c.init));
@@ -69,7 +66,7 @@ TEST(OdbcRoutes, DialectKnownBeforeConnecting) {
     };
     const Case cases[] = {
         {"Provider=SQLOLEDB;Data Source=s", DialectKind::MSSQL},
-        {"Provider=PGNP.1;Data Source=s", DialectKind::PostgreSQL},
+        {"Driver={PostgreSQL Unicode};Server=s", DialectKind::PostgreSQL},
         {"Driver={SQLite3};Database=x.db", DialectKind::SQLite},
         {"DSN=Anything", std::nullopt}, // the DBMS the driver reports decides after connecting
     };
@@ -78,9 +75,22 @@ TEST(OdbcRoutes, DialectKnownBeforeConnecting) {
 }
 
 TEST(OdbcRoutes, OtherProvidersAreNotOdbc) {
-    for (const char* init : {"Provider=SQLite;Data Source=x.sqlite",
-                             "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=a.mdb", "Data Source=x"})
+    for (const char* init :
+         {"Provider=SQLite;Data Source=x.sqlite", "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=a.mdb",
+          "Data Source=x", "Provider=PostgreSQL;Data Source=s", "Provider=PGNP.1;Data Source=s",
+          "Provider=PostgreSQL OLE DB Provider;Data Source=s"})
         EXPECT_FALSE(OdbcRouteOf(InitString::parse(init)).has_value()) << init;
+}
+
+// The PostgreSQL provider names reach libpq with the OLE DB keywords read as the editor writes them.
+TEST(OdbcRoutes, PostgresProviderNamesGoToLibpq) {
+    for (const char* name : {"PostgreSQL", "PostgreSQL.1", "PGNP.1", "PostgreSQL OLE DB Provider"})
+        EXPECT_TRUE(PgProvider::IsProviderName(name)) << name;
+    EXPECT_FALSE(PgProvider::IsProviderName("MSDASQL"));
+    PgTarget t = PgTarget::FromInitString(
+        "Provider=PostgreSQL OLE DB Provider;Data Source=pg.local:5444;Location=crm;User ID=me;Password=pw");
+    EXPECT_EQ(QStringList({t.host, t.port, t.database, t.user, t.password}),
+              QStringList({"pg.local", "5444", "crm", "me", "pw"}));
 }
 
 TEST(OdbcRoutes, RefusedSettingsSayWhy) {
