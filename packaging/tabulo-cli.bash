@@ -17,7 +17,7 @@ _tabulo_cli() {
     --format) COMPREPLY=($(compgen -W "text sylk xlsx" -- "$cur")); return ;;
     --type) COMPREPLY=($(compgen -W "insert update add update-add add-missing" -- "$cur")); return ;;
     --action) COMPREPLY=($(compgen -W "save show print" -- "$cur")); return ;;
-    --dialect) COMPREPLY=($(compgen -W "mssql sqlite postgresql" -- "$cur")); return ;;
+    --dialect) COMPREPLY=($(compgen -W "mssql sqlite postgresql mysql" -- "$cur")); return ;;
     --paper) COMPREPLY=($(compgen -W "A4 Letter Legal A3 A5 B5 Executive" -- "$cur")); return ;;
     --lang) COMPREPLY=($(compgen -W "en cs" -- "$cur")); return ;;
     --currency) COMPREPLY=($(compgen -W "short long" -- "$cur")); return ;;

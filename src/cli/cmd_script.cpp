@@ -1,5 +1,5 @@
 // script TABLE --type insert|update [--keys F,..] [--values F,..] [--delete-all] [--identity-insert]
-//        [--add TEXT] [--dialect mssql|sqlite|postgresql]
+//        [--add TEXT] [--dialect mssql|sqlite|postgresql|mysql]
 #include "cmd_script.h"
 
 #include "cli_args.h"
@@ -77,7 +77,8 @@ int CmdScript(CliContext& ctx) {
         throw UsageError(("--type takes insert or update, not " + type).toStdString());
     DialectKind kind = ctx.connection->dialect().kind();
     if (hasDialect && !Dialect::fromName(dialectName, kind))
-        throw UsageError(("--dialect takes mssql, sqlite or postgresql, not " + dialectName).toStdString());
+        throw UsageError(
+            ("--dialect takes mssql, sqlite, postgresql or mysql, not " + dialectName).toStdString());
 
     const Dialect& own = ctx.connection->dialect();
     TADOQuery q(ctx.connection);

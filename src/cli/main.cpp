@@ -25,7 +25,7 @@ const char* kUsage =
     "  schema KIND\n"
     "  open TABLE [--top N] [--sql SELECT] [--filter TEXT] [--sort FIELDS]\n"
     "  script TABLE --type insert|update [--keys F,..] [--values F,..] [--delete-all] [--identity-insert]\n"
-    "         [--add TEXT] [--dialect mssql|sqlite|postgresql]\n"
+    "         [--add TEXT] [--dialect mssql|sqlite|postgresql|mysql]\n"
     "  sql FILE                          runs GO-separated batches, prints rows affected per batch\n"
     "  export TABLE --format text|sylk|xlsx --out FILE [--top N] [--no-titles] [--field-names] "
     "[--all-fields]\n"

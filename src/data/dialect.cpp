@@ -8,6 +8,8 @@ QString Dialect::name() const {
         return QStringLiteral("sqlite");
     case DialectKind::PostgreSQL:
         return QStringLiteral("postgresql");
+    case DialectKind::MySQL:
+        return QStringLiteral("mysql");
     }
     return {};
 }
@@ -20,6 +22,8 @@ bool Dialect::fromName(const QString& name, DialectKind& kind) {
         kind = DialectKind::SQLite;
     else if (n == "postgresql" || n == "postgres" || n == "pg")
         kind = DialectKind::PostgreSQL;
+    else if (n == "mysql" || n == "mariadb")
+        kind = DialectKind::MySQL;
     else
         return false;
     return true;
@@ -27,6 +31,7 @@ bool Dialect::fromName(const QString& name, DialectKind& kind) {
 
 QString Dialect::quoteIdentifier(const QString& name) const {
     if (kind_ == DialectKind::MSSQL) return '[' + QString(name).replace(']', QLatin1String("]]")) + ']';
+    if (kind_ == DialectKind::MySQL) return '`' + QString(name).replace('`', QLatin1String("``")) + '`';
     return '"' + QString(name).replace('"', QLatin1String("\"\"")) + '"';
 }
 
@@ -44,6 +49,7 @@ QString Dialect::dateTimeLiteral(const QString& isoText) const {
     case DialectKind::MSSQL:
         return QStringLiteral("CONVERT(DATETIME, '%1', 102)").arg(isoText);
     case DialectKind::PostgreSQL:
+    case DialectKind::MySQL:
         return QStringLiteral("TIMESTAMP '%1'").arg(isoText);
     case DialectKind::SQLite:
         return QStringLiteral("'%1'").arg(isoText);

@@ -1,18 +1,18 @@
 #pragma once
 // The forms of SQL that differ between databases. The SQL Server dialect writes the program's
-// classic texts; SQLite and PostgreSQL get forms those databases execute.
+// classic texts; SQLite, PostgreSQL and MySQL/MariaDB get forms those databases execute.
 #include <QString>
 
-enum class DialectKind { MSSQL, SQLite, PostgreSQL };
+enum class DialectKind { MSSQL, SQLite, PostgreSQL, MySQL };
 
 class Dialect {
 public:
     explicit Dialect(DialectKind kind) : kind_(kind) {}
     DialectKind kind() const { return kind_; }
-    QString name() const; // "mssql", "sqlite", "postgresql"
+    QString name() const; // "mssql", "sqlite", "postgresql", "mysql"
     static bool fromName(const QString& name, DialectKind& kind);
 
-    // Always-quoted identifier: [a]]b] or "a""b".
+    // Always-quoted identifier: [a]]b], "a""b" or `a``b`.
     QString quoteIdentifier(const QString& name) const;
     // The first n rows of a table (name already quoted).
     QString selectTop(const QString& quotedTable, int n) const;

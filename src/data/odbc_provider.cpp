@@ -142,6 +142,7 @@ std::optional<DialectKind> OdbcProvider::DialectOfDbms(const QString& dbmsName) 
     QString n = dbmsName.toLower();
     if (n.contains(QLatin1String("postgres"))) return DialectKind::PostgreSQL;
     if (n.contains(QLatin1String("sqlite"))) return DialectKind::SQLite;
+    if (n.contains(QLatin1String("mariadb")) || n.contains(QLatin1String("mysql"))) return DialectKind::MySQL;
     if (n.contains(QLatin1String("sql server")) || n.contains(QLatin1String("sybase")))
         return DialectKind::MSSQL;
     return std::nullopt;
@@ -451,6 +452,9 @@ QVariant OdbcProvider::lastInsertId() {
         break;
     case DialectKind::SQLite:
         sql = QStringLiteral("SELECT last_insert_rowid()");
+        break;
+    case DialectKind::MySQL:
+        sql = QStringLiteral("SELECT LAST_INSERT_ID()");
         break;
     // A separate batch cannot see SCOPE_IDENTITY(); @@IDENTITY is the session's last one.
     case DialectKind::MSSQL:

@@ -22,7 +22,9 @@ void identityInsert(SqlTextSink& sink, const Dialect& dialect, const QString& ta
         addLine(sink, statement);
         addLine(sink, QStringLiteral("GO"));
     } else {
-        const char* db = dialect.kind() == DialectKind::PostgreSQL ? "PostgreSQL" : "SQLite";
+        const char* db = dialect.kind() == DialectKind::PostgreSQL ? "PostgreSQL"
+                         : dialect.kind() == DialectKind::MySQL    ? "MySQL"
+                                                                   : "SQLite";
         addLine(
             sink,
             QStringLiteral("-- %1: left out, %2 has no such statement").arg(statement, QLatin1String(db)));

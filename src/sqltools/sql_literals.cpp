@@ -87,6 +87,17 @@ SqlLiteralForms::SqlLiteralForms(const Dialect& dialect) : dialect_(dialect) {
         timeOpen_ = "TIME '";
         statementEnd_ = ";";
         break;
+    case DialectKind::MySQL:
+        // Backslash starts an escape in its string literals (the servers' default mode), so a CR LF
+        // pair is written as one and a backslash as two.
+        lineBreak_ = "\\r\\n";
+        backslashEscapes_ = true;
+        binaryOpen_ = "X'";
+        binaryClose_ = "'";
+        dateOpen_ = "DATE '";
+        timeOpen_ = "TIME '";
+        statementEnd_ = ";";
+        break;
     }
     if (kind != DialectKind::MSSQL) {
         true_ = utf8(dialect.booleanLiteral(true));
@@ -141,9 +152,9 @@ size_t SqlLiteralForms::appendText(std::string& out, std::string_view text) cons
     const size_t n = text.size();
     for (size_t i = 0; i < n; ++i) {
         char c = text[i];
-        if (c == '\'') {
+        if (c == '\'' || (c == '\\' && backslashEscapes_)) {
             out.append(text.data() + from, i + 1 - from);
-            out += '\'';
+            out += c;
             from = i + 1;
         } else if (c == '\r' && i + 1 < n && text[i + 1] == '\n') {
             out.append(text.data() + from, i - from);

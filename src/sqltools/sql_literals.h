@@ -50,6 +50,7 @@ private:
     bool fullDateTime_; // SQL Server writes dates and times as full date-times
     std::string binaryOpen_, binaryClose_;
     bool blobAsMemo_;
+    bool backslashEscapes_ = false; // a backslash in a text literal is written twice
 };
 
 // The current record's value of a field (the edit buffer while editing) as a cell; text and bytes live in

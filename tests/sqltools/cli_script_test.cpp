@@ -56,7 +56,7 @@ TEST(CliScript, ErrorsNameWhatIsWrong) {
         {{"script", "User"}, 2, "script needs --type insert|update"},
         {{"script", "User", "--type", "insert", "--dialect", "oracle"},
          2,
-         "--dialect takes mssql, sqlite or postgresql"},
+         "--dialect takes mssql, sqlite, postgresql or mysql"},
         {{"script", "NoSuchTable", "--type", "insert"}, 1, "NoSuchTable"},
     };
     for (const Case& c : cases) {

@@ -10,7 +10,8 @@
 #include <gtest/gtest.h>
 
 namespace {
-const Dialect kMs(DialectKind::MSSQL), kLite(DialectKind::SQLite), kPg(DialectKind::PostgreSQL);
+const Dialect kMs(DialectKind::MSSQL), kLite(DialectKind::SQLite), kPg(DialectKind::PostgreSQL),
+    kMy(DialectKind::MySQL);
 
 TEST(SqlNames, QuotingByTheReservedWordRule) {
     struct Case {
@@ -54,63 +55,74 @@ TEST(SqlNames, QuoteCharactersAndDialects) {
     EXPECT_EQ(QuoteFieldName("Price", kLite), "\"Price\"");
     EXPECT_EQ(QuoteFieldName("CustomerID", kPg), "\"CustomerID\"");
     EXPECT_EQ(QuoteTableName("a\"b", kPg), "\"a\"\"b\"");
+    EXPECT_EQ(QuoteTableName("Order Details", kMy), "`Order Details`");
+    EXPECT_EQ(QuoteFieldName("a`b\"c", kMy), "`a``b\"c`");
 }
 
-// One table per case, one row each; the literal of its only field in the three dialects.
+// One table per case, one row each; the literal of its only field in every dialect.
 struct LiteralCase {
     const char* type;
     const char* value; // SQL expression
     const char* mssql;
     const char* sqlite;
     const char* pg;
+    const char* mysql;
 };
 
 const LiteralCase kLiteralCases[] = {
-    {"VARCHAR(30)", "'O''Brien'", "'O''Brien'", "'O''Brien'", "'O''Brien'"},
+    // A backslash is an escape in the MySQL form only.
+    {"VARCHAR(30)", "'C:\\dir'", "'C:\\dir'", "'C:\\dir'", "'C:\\dir'", "'C:\\\\dir'"},
+    {"VARCHAR(30)", "'O''Brien'", "'O''Brien'", "'O''Brien'", "'O''Brien'", "'O''Brien'"},
     {"MEMO", "'line1' || char(13, 10) || 'line2'", "'line1' + char(13) + char(10) + 'line2'",
-     "'line1' || char(13) || char(10) || 'line2'", "'line1' || chr(13) || chr(10) || 'line2'"},
+     "'line1' || char(13) || char(10) || 'line2'", "'line1' || chr(13) || chr(10) || 'line2'",
+     "'line1\\r\\nline2'"},
     {"MEMO", "'It''s' || char(13, 10) || char(13, 10) || 'x'",
      "'It''s' + char(13) + char(10) + '' + char(13) + char(10) + 'x'",
      "'It''s' || char(13) || char(10) || '' || char(13) || char(10) || 'x'",
-     "'It''s' || chr(13) || chr(10) || '' || chr(13) || chr(10) || 'x'"},
-    {"TEXT", "'a' || char(10) || 'b' || char(13) || 'c'", "'a\nb\rc'", "'a\nb\rc'", "'a\nb\rc'"},
-    {"TEXT", "''", "''", "''", "''"},
-    {"REAL", "1234.5", "1234.5", "1234.5", "1234.5"},
-    {"REAL", "0.05 * 3", "0.15000000000000002", "0.15000000000000002", "0.15000000000000002"},
-    {"REAL", "0.00001", "1E-5", "1E-5", "1E-5"},
-    {"REAL", "-1.5e20", "-1.5E20", "-1.5E20", "-1.5E20"},
-    {"MONEY", "250.5", "250.5", "250.5", "250.5"},
-    {"DECIMAL(10,2)", "12.35", "12.35", "12.35", "12.35"},
-    {"BIGINT", "1234567890123456789", "1234567890123456789", "1234567890123456789", "1234567890123456789"},
-    {"INTEGER", "-42", "-42", "-42", "-42"},
-    {"INTEGER", "NULL", "null", "null", "null"},
-    {"VARCHAR(10)", "NULL", "null", "null", "null"},
-    {"DATETIME", "NULL", "null", "null", "null"},
-    {"BOOLEAN", "NULL", "null", "null", "null"},
-    {"BOOLEAN", "1", "1", "1", "TRUE"},
-    {"BOOLEAN", "0", "0", "0", "FALSE"},
+     "'It''s' || chr(13) || chr(10) || '' || chr(13) || chr(10) || 'x'", "'It''s\\r\\n\\r\\nx'"},
+    {"TEXT", "'a' || char(10) || 'b' || char(13) || 'c'", "'a\nb\rc'", "'a\nb\rc'", "'a\nb\rc'", "'a\nb\rc'"},
+    {"TEXT", "''", "''", "''", "''", "''"},
+    {"REAL", "1234.5", "1234.5", "1234.5", "1234.5", "1234.5"},
+    {"REAL", "0.05 * 3", "0.15000000000000002", "0.15000000000000002", "0.15000000000000002",
+     "0.15000000000000002"},
+    {"REAL", "0.00001", "1E-5", "1E-5", "1E-5", "1E-5"},
+    {"REAL", "-1.5e20", "-1.5E20", "-1.5E20", "-1.5E20", "-1.5E20"},
+    {"MONEY", "250.5", "250.5", "250.5", "250.5", "250.5"},
+    {"DECIMAL(10,2)", "12.35", "12.35", "12.35", "12.35", "12.35"},
+    {"BIGINT", "1234567890123456789", "1234567890123456789", "1234567890123456789", "1234567890123456789",
+     "1234567890123456789"},
+    {"INTEGER", "-42", "-42", "-42", "-42", "-42"},
+    {"INTEGER", "NULL", "null", "null", "null", "null"},
+    {"VARCHAR(10)", "NULL", "null", "null", "null", "null"},
+    {"DATETIME", "NULL", "null", "null", "null", "null"},
+    {"BOOLEAN", "NULL", "null", "null", "null", "null"},
+    {"BOOLEAN", "1", "1", "1", "TRUE", "1"},
+    {"BOOLEAN", "0", "0", "0", "FALSE", "0"},
     {"DATETIME", "'2024-05-06 07:08:09'", "CONVERT(DATETIME, '2024-05-06 07:08:09', 102)",
-     "'2024-05-06 07:08:09'", "TIMESTAMP '2024-05-06 07:08:09'"},
+     "'2024-05-06 07:08:09'", "TIMESTAMP '2024-05-06 07:08:09'", "TIMESTAMP '2024-05-06 07:08:09'"},
     {"DATETIME", "'2024-05-06 07:08:09.250'", "CONVERT(DATETIME, '2024-05-06 07:08:09.250', 102)",
-     "'2024-05-06 07:08:09.250'", "TIMESTAMP '2024-05-06 07:08:09.250'"},
+     "'2024-05-06 07:08:09.250'", "TIMESTAMP '2024-05-06 07:08:09.250'",
+     "TIMESTAMP '2024-05-06 07:08:09.250'"},
     {"DATE", "'2023-01-05'", "CONVERT(DATETIME, '2023-01-05 00:00:00', 102)", "'2023-01-05'",
-     "DATE '2023-01-05'"},
-    {"TIME", "'08:30:00'", "CONVERT(DATETIME, '1899-12-30 08:30:00', 102)", "'08:30:00'", "TIME '08:30:00'"},
+     "DATE '2023-01-05'", "DATE '2023-01-05'"},
+    {"TIME", "'08:30:00'", "CONVERT(DATETIME, '1899-12-30 08:30:00', 102)", "'08:30:00'", "TIME '08:30:00'",
+     "TIME '08:30:00'"},
     {"DATETIME", "'1850-02-28 23:59:59'", "CONVERT(DATETIME, '1850-02-28 23:59:59', 102)",
-     "'1850-02-28 23:59:59'", "TIMESTAMP '1850-02-28 23:59:59'"},
+     "'1850-02-28 23:59:59'", "TIMESTAMP '1850-02-28 23:59:59'", "TIMESTAMP '1850-02-28 23:59:59'"},
     {"GUID", "'{6F9619FF-8B86-D011-B42D-00C04FC964FF}'", "'{6F9619FF-8B86-D011-B42D-00C04FC964FF}'",
-     "'{6F9619FF-8B86-D011-B42D-00C04FC964FF}'", "'{6F9619FF-8B86-D011-B42D-00C04FC964FF}'"},
+     "'{6F9619FF-8B86-D011-B42D-00C04FC964FF}'", "'{6F9619FF-8B86-D011-B42D-00C04FC964FF}'",
+     "'{6F9619FF-8B86-D011-B42D-00C04FC964FF}'"},
     // A generic blob is a memo; bytes that are not text are written as binary, not mangled.
-    {"BLOB", "'Grüße'", "'Grüße'", "'Grüße'", "'Grüße'"},
-    {"BLOB", "X'00FF10'", "0x00FF10", "X'00FF10'", "'\\x00FF10'::bytea"},
-    {"BLOB", "X'89504E47'", "0x89504E47", "X'89504E47'", "'\\x89504E47'::bytea"},
+    {"BLOB", "'Grüße'", "'Grüße'", "'Grüße'", "'Grüße'", "'Grüße'"},
+    {"BLOB", "X'00FF10'", "0x00FF10", "X'00FF10'", "'\\x00FF10'::bytea", "X'00FF10'"},
+    {"BLOB", "X'89504E47'", "0x89504E47", "X'89504E47'", "'\\x89504E47'::bytea", "X'89504E47'"},
     // SQLite keeps the class per value: a blob stays a blob there even when its bytes read as text...
-    {"BLOB", "X'414243'", "'ABC'", "X'414243'", "'ABC'"},
+    {"BLOB", "X'414243'", "'ABC'", "X'414243'", "'ABC'", "'ABC'"},
     // ...and a blob in a text column (or one without a declared type) is binary in every dialect.
-    {"TEXT", "X'00FF10'", "0x00FF10", "X'00FF10'", "'\\x00FF10'::bytea"},
-    {"", "X'4100'", "0x4100", "X'4100'", "'\\x4100'::bytea"},
+    {"TEXT", "X'00FF10'", "0x00FF10", "X'00FF10'", "'\\x00FF10'::bytea", "X'00FF10'"},
+    {"", "X'4100'", "0x4100", "X'4100'", "'\\x4100'::bytea", "X'4100'"},
     {"TIME", "'12:00:00.5'", "CONVERT(DATETIME, '1899-12-30 12:00:00.500', 102)", "'12:00:00.500'",
-     "TIME '12:00:00.500'"},
+     "TIME '12:00:00.500'", "TIME '12:00:00.500'"},
 };
 
 TEST(SqlLiterals, ValueLiteralsInEveryDialect) {
@@ -132,6 +144,7 @@ TEST(SqlLiterals, ValueLiteralsInEveryDialect) {
         EXPECT_EQ(ValueLiteral(f), QString::fromUtf8(c.mssql));
         EXPECT_EQ(ValueLiteral(f, false, kLite), QString::fromUtf8(c.sqlite));
         EXPECT_EQ(ValueLiteral(f, false, kPg), QString::fromUtf8(c.pg));
+        EXPECT_EQ(ValueLiteral(f, false, kMy), QString::fromUtf8(c.mysql));
     }
 }
 
