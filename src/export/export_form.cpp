@@ -261,7 +261,7 @@ void TkDBExportForm::btOkClick() {
             filter = QStringLiteral("Text file (*.txt);;"), suffix = QStringLiteral("txt");
             break;
         case kExcel:
-            filter = QStringLiteral("Excel file (*.xlsx);;"), suffix = QStringLiteral("xlsx");
+            filter = QStringLiteral("Excel file (*.xlsx *.xlsm);;"), suffix = QStringLiteral("xlsx");
             break;
         case kSylk:
             filter = QStringLiteral("Symbolic connection file (*.slk);;"), suffix = QStringLiteral("slk");

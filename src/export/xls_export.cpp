@@ -378,7 +378,13 @@ bool TkXLSExport::ExportDBTable(const TExportSource& source, bool, const QString
                                    : has(xleAddToExistingRows) ? SheetTarget::Append
                                                                : SheetTarget::Replace;
         WorkbookSheet sheet = OpenWorkbookSheet(file, path, ExportToSheetName, target);
-        if (sheet.usedRows > 0) startRow_ = sheet.usedRows + 1; // below the sheet's used area
+        // Below the sheet's used area for this run; the property stays as the caller set it.
+        struct Restore {
+            int& row;
+            int was;
+            ~Restore() { row = was; }
+        } restore{startRow_, startRow_};
+        if (sheet.usedRows > 0) startRow_ = sheet.usedRows + 1;
         SheetWriter& wb = *sheet.writer;
         Run run(*this, source, progress, wb);
         run.execute();

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -102,7 +103,7 @@ TEST_F(ExportForm, EachKindWritesItsFile) {
     EXPECT_TRUE(ReadFile(answer).contains("Name 4;")) << ReadFile(answer).toStdString();
 
     EXPECT_EQ(asked, QStringList({"Text file (*.txt);;All files (*.*) txt",
-                                  "Excel file (*.xlsx);;All files (*.*) xlsx",
+                                  "Excel file (*.xlsx *.xlsm);;All files (*.*) xlsx",
                                   "Symbolic connection file (*.slk);;All files (*.*) slk",
                                   "Rich text format (*.rtf);;All files (*.*) rtf"}));
     EXPECT_TRUE(opened.isEmpty()); // "Save only"
@@ -134,6 +135,25 @@ TEST_F(ExportForm, WorkbookShownWithoutAFileAndSelectedRows) {
     run(f, 1, 1);
     EXPECT_EQ(asked.size(), 1);
     EXPECT_EQ(opened.size(), 1);
+    EXPECT_TRUE(m.shown.empty()) << m.log().join("\n").toStdString();
+
+    // A workbook, a new sheet added to it, rows appended below that sheet's.
+    answer = dir.path("book.xlsx");
+    f.chAddSheet2->click(); // off
+    run(f, 1, 0);
+    f.chAddSheet2->click();
+    run(f, 1, 0);
+    f.chAddSheet2->click();
+    f.chAdd2->click();
+    run(f, 1, 0);
+    QJsonObject book = ReadWorkbook(answer);
+    EXPECT_EQ(book["sheets"].toArray(), QJsonArray({"Sheet1", "Sheet2"}));
+    EXPECT_EQ(book["title"].toString(), "Sheet2");
+    cells = book["cells"].toObject();
+    for (const char* ref : {"A1", "A4"})
+        EXPECT_EQ(cells[ref].toArray()[0], "ID") << ref;
+    EXPECT_EQ(cells["A6"].toArray()[0], 4);
+    EXPECT_EQ(ReadWorkbook(answer, "Sheet1")["cells"].toObject()["A3"].toArray()[0], 4);
     EXPECT_TRUE(m.shown.empty()) << m.log().join("\n").toStdString();
 }
 

@@ -572,3 +572,73 @@ TEST(XlsExport, ChangesExistingWorkbooks) {
         }
     }
 }
+
+// Macro-enabled workbooks: a new one says what it is (a spreadsheet refuses a .xlsm file that does
+// not), and a changed one keeps its macro project and the content types that name it.
+TEST(XlsExport, MacroEnabledWorkbooks) {
+    REQUIRE_LIBREOFFICE(soffice);
+    TempDir dir;
+    auto t = OpenTable(dir, "CREATE TABLE M(ID INTEGER, Name TEXT); INSERT INTO M VALUES (1, 'one');", "M");
+    const char* kMacroMain = "application/vnd.ms-excel.sheet.macroEnabled.main+xml";
+    TkXLSExport e;
+    e.ActionAfter = aaNone;
+    e.ExportFile = dir.path("new.xlsm");
+    ASSERT_TRUE(e.ExportDBTable(&t->query));
+    EXPECT_TRUE(Entries(e.ExportFile)["[Content_Types].xml"].contains(kMacroMain));
+
+    // A workbook with a macro project, as a spreadsheet saves one.
+    const QString withMacros = dir.path("macros.xlsm");
+    ASSERT_EQ(RunProgram(Python(), {"-c",
+                                    "import openpyxl, sys\nwb = openpyxl.Workbook()\nwb.active['A1'] = 'x'\n"
+                                    "wb.save(sys.argv[1])\n",
+                                    withMacros}),
+              0);
+    const QByteArray project = QByteArray("\xD0\xCF\x11\xE0 macro project", 20) + QByteArray(300, '\x01');
+    {
+        TZipArchive zip;
+        zip.open(withMacros);
+        QByteArray types = zip.read("[Content_Types].xml");
+        types.replace("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml",
+                      kMacroMain);
+        types.replace("</Types>",
+                      "<Default Extension=\"bin\" ContentType=\"application/vnd.ms-office.vbaProject\"/>"
+                      "</Types>");
+        zip.write("[Content_Types].xml", types);
+        QByteArray rels = zip.read("xl/_rels/workbook.xml.rels");
+        rels.replace(
+            "</Relationships>",
+            "<Relationship Id=\"rIdVba\" Type=\"http://schemas.microsoft.com/office/2006/relationships/"
+            "vbaProject\" Target=\"vbaProject.bin\"/></Relationships>");
+        zip.write("xl/_rels/workbook.xml.rels", rels);
+        zip.write("xl/vbaProject.bin", project);
+        zip.close(true);
+    }
+    for (TXLSExportOptions mode : {unsigned(xleAddAsNewSheet), unsigned(xleAddToExistingRows), 0u}) {
+        e.ExportFile = withMacros;
+        e.Options = xleExportTitles | mode;
+        ASSERT_TRUE(e.ExportDBTable(&t->query)) << mode;
+        auto parts = Entries(withMacros);
+        EXPECT_EQ(parts["xl/vbaProject.bin"], project) << mode;
+        EXPECT_TRUE(parts["[Content_Types].xml"].contains(kMacroMain)) << mode;
+        EXPECT_TRUE(parts["[Content_Types].xml"].contains("application/vnd.ms-office.vbaProject")) << mode;
+        EXPECT_TRUE(parts["xl/_rels/workbook.xml.rels"].contains("vbaProject.bin")) << mode;
+    }
+    // The new sheet, appended to and then replaced; the first sheet as it was.
+    const QJsonObject first = ReadWorkbook(withMacros, "Sheet")["cells"].toObject();
+    const QJsonObject added = ReadWorkbook(withMacros, "Sheet2")["cells"].toObject();
+    EXPECT_EQ(first["A1"].toArray().at(0), "x");
+    EXPECT_EQ(added["B2"].toArray().at(0), "one");
+    EXPECT_EQ(added.size(), 4);
+
+    QByteArray err;
+    ASSERT_EQ(RunProgram(soffice,
+                         {RecalcProfile(dir), "--headless", "--convert-to",
+                          "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1",
+                          "--outdir", dir.path(), dir.path("new.xlsm"), withMacros},
+                         nullptr, &err),
+              0)
+        << err.toStdString();
+    EXPECT_EQ(CsvRows(dir.path("new-Sheet1.csv"))[1].toArray(), QJsonArray({"1", "one"}));
+    EXPECT_EQ(CsvRows(dir.path("macros-Sheet2.csv")),
+              QJsonArray({QJsonArray({"ID", "Name"}), QJsonArray({"1", "one"})}));
+}
