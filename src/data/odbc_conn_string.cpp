@@ -108,6 +108,23 @@ void addPostgresDefaults(Items& out) {
     out.emplace_back(QStringLiteral("Debug"), QStringLiteral("0"));
 }
 
+// The MariaDB/MySQL driver counts the rows an UPDATE changed, not those it matched, so writing a row
+// back unchanged would look like a row that is gone; and it refuses scripts of several statements.
+// Both are switched on in its option bits (FOUND_ROWS 2, MULTI_STATEMENTS 1 << 26), keeping the
+// string's own bits.
+void addMysqlDefaults(Items& out) {
+    constexpr qulonglong kFoundRows = 2, kMultiStatements = 1 << 26;
+    for (auto& [k, v] : out) {
+        if (is(k, "OPTION") || is(k, "OPTIONS")) {
+            bool ok = false;
+            const qulonglong bits = v.trimmed().toULongLong(&ok);
+            v = QString::number((ok ? bits : 0) | kFoundRows | kMultiStatements);
+            return;
+        }
+    }
+    out.emplace_back(QStringLiteral("OPTION"), QString::number(kFoundRows | kMultiStatements));
+}
+
 // Provider=MSDASQL or no provider: the ODBC keywords themselves, the OLE DB names mapped onto them.
 OdbcRoute odbcString(const InitString& s, const QString& baseDir) {
     Items out;
@@ -143,6 +160,7 @@ OdbcRoute odbcString(const InitString& s, const QString& baseDir) {
             if (is(k, "Database") && !v.isEmpty() && QFileInfo(v).isRelative()) v = QDir(baseDir).filePath(v);
     }
     if (dialect == DialectKind::PostgreSQL) addPostgresDefaults(out);
+    if (dialect == DialectKind::MySQL) addMysqlDefaults(out);
     return {OdbcConnectString(out), dialect};
 }
 } // namespace

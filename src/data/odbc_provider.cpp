@@ -517,6 +517,28 @@ QStringList OdbcProvider::primaryKey(const QString& table) {
     return out;
 }
 
+// MySQL stores BOOLEAN as tinyint(1), which its driver describes like any other tinyint: the columns
+// declared so are looked up once per table of a result.
+bool OdbcProvider::isMysqlBoolean(const QString& table, const QString& column) {
+    auto it = booleans_.find(table);
+    if (it == booleans_.end()) {
+        QStringList names;
+        Handle st = statement();
+        Params buffers;
+        run(st,
+            QStringLiteral(
+                "SELECT COLUMN_NAME FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() "
+                "AND TABLE_NAME = ? AND COLUMN_TYPE LIKE 'tinyint(1)%'"),
+            {table}, buffers);
+        std::string tmp;
+        while (Ok(SQLFetch(st.get())))
+            if (odbc::ReadPieces(st.get(), 1, SQL_C_WCHAR, tmp, st))
+                names << QString::fromUtf8(tmp.data(), qsizetype(tmp.size())).toLower();
+        it = booleans_.insert(table, names);
+    }
+    return it->contains(column.toLower());
+}
+
 void OdbcProvider::query(const QString& sql, const QVariantList& params, ResultSink& sink) {
     Handle st = statement();
     Params buffers;
@@ -538,6 +560,7 @@ void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
     std::vector<ColumnDesc> cols(size_t(std::max<SQLSMALLINT>(n, 0)));
     std::vector<ColPlan> plan(cols.size());
     keys_.clear();
+    booleans_.clear();
     for (SQLUSMALLINT i = 1; i <= SQLUSMALLINT(cols.size()); ++i) {
         ColumnDesc& d = cols[i - 1];
         SQLWCHAR nameBuf[512] = {};
@@ -554,6 +577,9 @@ void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
         d.baseTable = attrText(h, i, SQL_DESC_BASE_TABLE_NAME);
         d.baseColumn = attrText(h, i, SQL_DESC_BASE_COLUMN_NAME);
         if (d.baseColumn.isEmpty() && !d.baseTable.isEmpty()) d.baseColumn = d.name;
+        if (sqlType == SQL_TINYINT && dialect_.kind() == DialectKind::MySQL && !d.baseTable.isEmpty() &&
+            !oneActiveStatement_ && isMysqlBoolean(d.baseTable, d.baseColumn))
+            d.type = ftBoolean;
         d.readOnly = d.baseTable.isEmpty() || attrNumber(h, i, SQL_DESC_UPDATABLE) == SQL_ATTR_READONLY;
         d.required = nullable == SQL_NO_NULLS;
         const QString typeName = attrText(h, i, SQL_DESC_TYPE_NAME);

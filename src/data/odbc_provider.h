@@ -55,6 +55,7 @@ private:
     // A catalog function's rows, read whole (the statement is closed before the next call).
     Catalog catalog(int kind, const char* function, const std::function<SQLRETURN(SQLHSTMT)>& call);
     void setAutoCommit(bool on);
+    bool isMysqlBoolean(const QString& table, const QString& column);
     // The error text of a failed call, with the password of the connection string never shown.
     [[noreturn]] void fail(const odbc::Handle& h, const QString& context) const;
 
@@ -65,6 +66,7 @@ private:
     Dialect dialect_{DialectKind::MSSQL};
     QString dbms_, database_;
     SQLUINTEGER getDataExtensions_ = 0;
-    bool oneActiveStatement_ = false;  // the driver allows one result set at a time (TDS)
-    QHash<QString, QStringList> keys_; // primary keys by table, for one query's columns
+    bool oneActiveStatement_ = false;      // the driver allows one result set at a time (TDS)
+    QHash<QString, QStringList> keys_;     // primary keys by table, for one query's columns
+    QHash<QString, QStringList> booleans_; // MySQL tinyint(1) columns by table, likewise
 };

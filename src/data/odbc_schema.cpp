@@ -102,13 +102,21 @@ OdbcProvider::Catalog OdbcProvider::catalog(int kind, const char* function,
 
 void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink) {
     check();
+    // MySQL's catalogs are its databases: without one its catalog functions answer for every
+    // database on the server. Other drivers are given no catalog (theirs is the connection's).
+    const bool catalogIsDatabase = dialect_.kind() == DialectKind::MySQL;
+    auto catalogFor = [&](const QString& given) {
+        return catalogIsDatabase ? (given.isEmpty() ? database_ : given) : QString();
+    };
     // Names are passed to the driver as search patterns and then compared exactly, as the
     // catalog functions treat "_" and "%" as wildcards.
-    auto tables = [&](const QString& schema, const QString& table, const QString& types) {
-        QString s = schema, t = table, ty = types;
+    auto tables = [&](const QString& catalogName, const QString& schema, const QString& table,
+                      const QString& types) {
+        QString k = catalogFor(catalogName), s = schema, t = table, ty = types;
         return catalog(kind, "SQLTables", [&](SQLHSTMT h) {
-            return SQLTablesW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(t),
-                              t.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(ty), ty.isEmpty() ? 0 : SQL_NTS);
+            return SQLTablesW(h, odbc::WOrNull(k), k.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(s),
+                              s.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(t), t.isEmpty() ? 0 : SQL_NTS,
+                              odbc::WOrNull(ty), ty.isEmpty() ? 0 : SQL_NTS);
         });
     };
     struct TableRef {
@@ -117,7 +125,8 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
     // Base tables matching catalog, schema and table restrictions at positions c, c+1 and t.
     auto baseTables = [&](int c, int t) {
         std::vector<TableRef> out;
-        Catalog cat = tables(restriction(r, c + 1), restriction(r, t), QStringLiteral("TABLE"));
+        Catalog cat =
+            tables(restriction(r, c), restriction(r, c + 1), restriction(r, t), QStringLiteral("TABLE"));
         for (const QVariantList& row : cat.rows) {
             if (tableType(cat.text(row, 4)) != "TABLE") continue;
             if (!RestrictionMatches(r, c, cat.text(row, 1)) ||
@@ -153,7 +162,7 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
     }
     case siTables:
     case siViews: {
-        Catalog cat = tables(restriction(r, 1), restriction(r, 2),
+        Catalog cat = tables(restriction(r, 0), restriction(r, 1), restriction(r, 2),
                              kind == siViews ? QStringLiteral("VIEW") : QString());
         RowsetWriter w(sink, kind);
         for (const QVariantList& row : cat.rows) {
@@ -173,10 +182,12 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
         return;
     }
     case siColumns: {
-        QString s = restriction(r, 1), t = restriction(r, 2), c = restriction(r, 3);
+        QString k = catalogFor(restriction(r, 0)), s = restriction(r, 1), t = restriction(r, 2),
+                c = restriction(r, 3);
         Catalog cat = catalog(kind, "SQLColumns", [&](SQLHSTMT h) {
-            return SQLColumnsW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(t),
-                               t.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(c), c.isEmpty() ? 0 : SQL_NTS);
+            return SQLColumnsW(h, odbc::WOrNull(k), k.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(s),
+                               s.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(t), t.isEmpty() ? 0 : SQL_NTS,
+                               odbc::WOrNull(c), c.isEmpty() ? 0 : SQL_NTS);
         });
         RowsetWriter w(sink, kind);
         for (const QVariantList& row : cat.rows) {
@@ -197,10 +208,10 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
     case siPrimaryKeys: {
         RowsetWriter w(sink, kind);
         for (const TableRef& t : baseTables(0, 2)) {
-            QString s = t.schema, n = t.name;
+            QString k = catalogFor(t.catalog), s = t.schema, n = t.name;
             Catalog cat = catalog(kind, "SQLPrimaryKeys", [&](SQLHSTMT h) {
-                return SQLPrimaryKeysW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS, odbc::W(n),
-                                       SQL_NTS);
+                return SQLPrimaryKeysW(h, odbc::WOrNull(k), k.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(s),
+                                       s.isEmpty() ? 0 : SQL_NTS, odbc::W(n), SQL_NTS);
             });
             for (const QVariantList& row : cat.rows)
                 w.add({orNull(cat.value(row, 1)), orNull(cat.value(row, 2)), cat.value(row, 3),
@@ -212,10 +223,11 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
         RowsetWriter w(sink, kind);
         // Walk the referencing tables; the referenced side is checked against its restrictions.
         for (const TableRef& t : baseTables(3, 5)) {
-            QString s = t.schema, n = t.name;
+            QString k = catalogFor(t.catalog), s = t.schema, n = t.name;
             Catalog cat = catalog(kind, "SQLForeignKeys", [&](SQLHSTMT h) {
-                return SQLForeignKeysW(h, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0, odbc::WOrNull(s),
-                                       s.isEmpty() ? 0 : SQL_NTS, odbc::W(n), SQL_NTS);
+                return SQLForeignKeysW(h, nullptr, 0, nullptr, 0, nullptr, 0, odbc::WOrNull(k),
+                                       k.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS,
+                                       odbc::W(n), SQL_NTS);
             });
             for (const QVariantList& row : cat.rows) {
                 if (!RestrictionMatches(r, 0, cat.text(row, 1)) ||
@@ -235,10 +247,11 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
         RowsetWriter w(sink, kind);
         const int tableRestriction = kind == siIndexes ? 4 : 2;
         for (const TableRef& t : baseTables(0, tableRestriction)) {
-            QString s = t.schema, n = t.name;
+            QString k = catalogFor(t.catalog), s = t.schema, n = t.name;
             Catalog cat = catalog(kind, "SQLStatistics", [&](SQLHSTMT h) {
-                return SQLStatisticsW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS, odbc::W(n),
-                                      SQL_NTS, SQL_INDEX_ALL, SQL_QUICK);
+                return SQLStatisticsW(h, odbc::WOrNull(k), k.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(s),
+                                      s.isEmpty() ? 0 : SQL_NTS, odbc::W(n), SQL_NTS, SQL_INDEX_ALL,
+                                      SQL_QUICK);
             });
             if (kind == siStatistics) {
                 QVariant cardinality;
@@ -263,8 +276,8 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
             QStringList pkCols;
             {
                 Catalog pk = catalog(kind, "SQLPrimaryKeys", [&](SQLHSTMT h) {
-                    return SQLPrimaryKeysW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS,
-                                           odbc::W(n), SQL_NTS);
+                    return SQLPrimaryKeysW(h, odbc::WOrNull(k), k.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(s),
+                                           s.isEmpty() ? 0 : SQL_NTS, odbc::W(n), SQL_NTS);
                 });
                 for (const QVariantList& row : pk.rows) {
                     pkName = pk.text(row, 6);
@@ -298,10 +311,10 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
         return;
     }
     case siProcedures: {
-        QString s = restriction(r, 1), p = restriction(r, 2);
+        QString k = catalogFor(restriction(r, 0)), s = restriction(r, 1), p = restriction(r, 2);
         Catalog cat = catalog(kind, "SQLProcedures", [&](SQLHSTMT h) {
-            return SQLProceduresW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS,
-                                  odbc::WOrNull(p), p.isEmpty() ? 0 : SQL_NTS);
+            return SQLProceduresW(h, odbc::WOrNull(k), k.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(s),
+                                  s.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(p), p.isEmpty() ? 0 : SQL_NTS);
         });
         RowsetWriter w(sink, kind);
         for (const QVariantList& row : cat.rows) {
@@ -317,11 +330,12 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
     }
     case siProcedureParameters:
     case siProcedureColumns: {
-        QString s = restriction(r, 1), p = restriction(r, 2), c = restriction(r, 3);
+        QString k = catalogFor(restriction(r, 0)), s = restriction(r, 1), p = restriction(r, 2),
+                c = restriction(r, 3);
         Catalog cat = catalog(kind, "SQLProcedureColumns", [&](SQLHSTMT h) {
-            return SQLProcedureColumnsW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS,
-                                        odbc::WOrNull(p), p.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(c),
-                                        c.isEmpty() ? 0 : SQL_NTS);
+            return SQLProcedureColumnsW(
+                h, odbc::WOrNull(k), k.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS,
+                odbc::WOrNull(p), p.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(c), c.isEmpty() ? 0 : SQL_NTS);
         });
         RowsetWriter w(sink, kind);
         for (const QVariantList& row : cat.rows) {
@@ -374,10 +388,11 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
         return;
     }
     case siTablePrivileges: {
-        QString s = restriction(r, 1), t = restriction(r, 2);
+        QString k = catalogFor(restriction(r, 0)), s = restriction(r, 1), t = restriction(r, 2);
         Catalog cat = catalog(kind, "SQLTablePrivileges", [&](SQLHSTMT h) {
-            return SQLTablePrivilegesW(h, nullptr, 0, odbc::WOrNull(s), s.isEmpty() ? 0 : SQL_NTS,
-                                       odbc::WOrNull(t), t.isEmpty() ? 0 : SQL_NTS);
+            return SQLTablePrivilegesW(h, odbc::WOrNull(k), k.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(s),
+                                       s.isEmpty() ? 0 : SQL_NTS, odbc::WOrNull(t),
+                                       t.isEmpty() ? 0 : SQL_NTS);
         });
         RowsetWriter w(sink, kind);
         for (const QVariantList& row : cat.rows) {
@@ -395,10 +410,10 @@ void OdbcProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink)
         RowsetWriter w(sink, kind);
         for (const TableRef& t : baseTables(0, 2)) {
             // The schema is compared here: one driver builds a wrong query when it is passed on.
-            QString n = t.name, c = restriction(r, 3);
+            QString k = catalogFor(t.catalog), n = t.name, c = restriction(r, 3);
             Catalog cat = catalog(kind, "SQLColumnPrivileges", [&](SQLHSTMT h) {
-                return SQLColumnPrivilegesW(h, nullptr, 0, nullptr, 0, odbc::W(n), SQL_NTS, odbc::WOrNull(c),
-                                            c.isEmpty() ? 0 : SQL_NTS);
+                return SQLColumnPrivilegesW(h, odbc::WOrNull(k), k.isEmpty() ? 0 : SQL_NTS, nullptr, 0,
+                                            odbc::W(n), SQL_NTS, odbc::WOrNull(c), c.isEmpty() ? 0 : SQL_NTS);
             });
             for (const QVariantList& row : cat.rows) {
                 if (!t.schema.isEmpty() && cat.text(row, 2).compare(t.schema, Qt::CaseInsensitive) != 0)

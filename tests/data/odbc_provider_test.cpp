@@ -1,5 +1,6 @@
-// The ODBC provider against real drivers: SQLite through its ODBC driver and the PostgreSQL test
-// server. Schema rowsets, type mapping, long and wide values, block fetches, rows affected, errors.
+// The ODBC provider against real drivers: SQLite through its ODBC driver and the PostgreSQL and
+// MariaDB test servers. Schema rowsets, type mapping, long and wide values, block fetches, rows affected,
+// errors.
 #include "connection.h"
 #include "exceptions.h"
 #include "provider_fixture.h"
@@ -31,6 +32,11 @@ protected:
         con.Open();
     }
     bool isPostgres() const { return GetParam().startsWith("postgresql"); }
+    bool isMariaDb() const { return GetParam().startsWith("mariadb"); }
+    // Text concatenation: "||" is a logical OR in MariaDB's default mode.
+    QString concat(const QString& a, const QString& b) const {
+        return isMariaDb() ? QStringLiteral("CONCAT(%1, %2)").arg(a, b) : a + " || " + b;
+    }
 
     // The rows of a schema rowset as "COLUMN=value" texts of the named columns.
     QStringList schema(int kind, const QStringList& columns, const QVariantList& restrictions = {}) {
@@ -50,7 +56,9 @@ protected:
 };
 
 TEST_P(OdbcProviders, ReportsTheDialectOfItsServer) {
-    EXPECT_EQ(con.dialect().kind(), isPostgres() ? DialectKind::PostgreSQL : DialectKind::SQLite);
+    EXPECT_EQ(con.dialect().kind(), isPostgres()  ? DialectKind::PostgreSQL
+                                    : isMariaDb() ? DialectKind::MySQL
+                                                  : DialectKind::SQLite);
 }
 
 TEST_P(OdbcProviders, SchemaKinds) {
@@ -73,7 +81,7 @@ TEST_P(OdbcProviders, SchemaKinds) {
         {siColumns,
          {QVariant(), QVariant(), "orders", "total"},
          {"TABLE_NAME", "COLUMN_NAME", "DATA_TYPE"},
-         QString("TABLE_NAME=orders COLUMN_NAME=total DATA_TYPE=%1").arg(isPostgres() ? 131 : 5)},
+         QString("TABLE_NAME=orders COLUMN_NAME=total DATA_TYPE=%1").arg(isPostgres() || isMariaDb() ? 131 : 5)},
         {siPrimaryKeys,
          {},
          {"TABLE_NAME", "COLUMN_NAME", "ORDINAL"},
@@ -170,7 +178,7 @@ TEST_P(OdbcProviders, ValuesLongerThanTheDriverSaysAreReadWhole) {
     const QString big(3000, 'q');
     con.Execute("UPDATE customer SET name = ? WHERE id = 1", {QStringLiteral("N")});
     TADOQuery q(&con);
-    q.SQL = "SELECT id, name || ? AS tail FROM customer ORDER BY id";
+    q.SQL = "SELECT id, " + concat("name", "?") + " AS tail FROM customer ORDER BY id";
     q.Parameters = {big};
     q.Open();
     EXPECT_EQ(q.FieldByName("tail")->AsString(), "N" + big);
@@ -180,7 +188,8 @@ TEST_P(OdbcProviders, BlocksOfRows) {
     con.Execute("CREATE TABLE numbers (n INTEGER, label VARCHAR(20))");
     EXPECT_EQ(
         con.Execute("INSERT INTO numbers WITH RECURSIVE s(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM s "
-                    "WHERE n < 5000) SELECT n, 'row ' || n FROM s"),
+                    "WHERE n < 5000) SELECT n, " +
+                    concat("'row '", "n") + " FROM s"),
         5000);
     TADOQuery q(&con);
     q.SQL = "SELECT n, label FROM numbers ORDER BY n";
@@ -241,7 +250,7 @@ TEST_P(OdbcProviders, StatementsThatOnlyReadAreToldBeforeTheyRun) {
 
 TEST_P(OdbcProviders, NullParameterIntoTypedColumnAndGeneratedKey) {
     con.Execute(QString("CREATE TABLE events (id %1 PRIMARY KEY, day DATE, note VARCHAR(10))")
-                    .arg(isPostgres() ? "SERIAL" : "INTEGER"));
+                    .arg(isPostgres() || isMariaDb() ? "SERIAL" : "INTEGER"));
     EXPECT_EQ(con.Execute("INSERT INTO events (day, note) VALUES (?, ?)", {QVariant(), "x"}), 1);
     QVariant id = con.provider().lastInsertId();
     EXPECT_EQ(id.toLongLong(), 1);
@@ -274,7 +283,7 @@ TEST_P(OdbcProviders, ErrorsCarryTheDriversText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, OdbcProviders,
-                         ::testing::Values("sqlite-odbc", "postgresql-odbc", "postgresql"),
+                         ::testing::Values("sqlite-odbc", "postgresql-odbc", "postgresql", "mariadb-odbc"),
                          [](const auto& info) {
                              return QString(info.param).replace('-', '_').toStdString();
                          });

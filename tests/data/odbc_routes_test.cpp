@@ -50,6 +50,9 @@ TEST(OdbcRoutes, InitStringsBecomeOdbcStrings) {
         {"Driver={PostgreSQL Unicode};Server=h;BoolsAsChar=1",
          "Driver={PostgreSQL Unicode};Server=h;BoolsAsChar=1;TextAsLongVarchar=0;CommLog=0;Debug=0;"},
         {"DSN=Warehouse;UID=x", "DSN=Warehouse;UID=x;"},
+        {"Driver={MariaDB Unicode};Server=h;Port=3307;Database=d;User ID=me",
+         "Driver={MariaDB Unicode};Server=h;Port=3307;Database=d;UID=me;OPTION=67108866;"},
+        {"Driver={MariaDB Unicode};Server=h;Option=4", "Driver={MariaDB Unicode};Server=h;Option=67108870;"},
         {"Driver=FreeTDS;Server=s;Database=d", "Driver={FreeTDS};Server=s;Database=d;"},
     };
     for (const Case& c : cases) {
@@ -68,6 +71,7 @@ TEST(OdbcRoutes, DialectKnownBeforeConnecting) {
         {"Provider=SQLOLEDB;Data Source=s", DialectKind::MSSQL},
         {"Driver={PostgreSQL Unicode};Server=s", DialectKind::PostgreSQL},
         {"Driver={SQLite3};Database=x.db", DialectKind::SQLite},
+        {"Driver={MariaDB Unicode};Server=s", DialectKind::MySQL},
         {"DSN=Anything", std::nullopt}, // the DBMS the driver reports decides after connecting
     };
     for (const Case& c : cases)

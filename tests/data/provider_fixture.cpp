@@ -37,16 +37,25 @@ struct PgServer {
             user = qEnvironmentVariable("TABULO_PG_USER", "postgres");
 };
 
-void psql(const PgServer& pg, const QString& database, const QString& sql) {
+// Runs a database's command-line client with the SQL on its standard input.
+void runClient(const QString& program, const QStringList& args, const QString& sql, const char* package) {
     QProcess p;
-    p.start(QStringLiteral("psql"), {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", pg.host, "-p", pg.port, "-U",
-                                     pg.user, "-d", database, "-f", "-"});
-    if (!p.waitForStarted()) throw std::runtime_error("psql cannot be started (package postgresql-client)");
+    p.start(program, args);
+    if (!p.waitForStarted())
+        throw std::runtime_error(program.toStdString() + " cannot be started (package " + package + ")");
     p.write(sql.toUtf8());
     p.closeWriteChannel();
     p.waitForFinished(60000);
     if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        throw std::runtime_error("psql failed: " + p.readAllStandardError().toStdString());
+        throw std::runtime_error(program.toStdString() +
+                                 " failed: " + p.readAllStandardError().toStdString());
+}
+
+void psql(const PgServer& pg, const QString& database, const QString& sql) {
+    runClient(QStringLiteral("psql"),
+              {"-X", "-q", "-v", "ON_ERROR_STOP=1", "-h", pg.host, "-p", pg.port, "-U", pg.user, "-d",
+               database, "-f", "-"},
+              sql, "postgresql-client");
 }
 
 // The portable SQL in PostgreSQL's terms: SQLite's INTEGER PRIMARY KEY is its row id, a key the
@@ -66,6 +75,35 @@ DO $$ DECLARE r record; BEGIN
   END LOOP;
 END $$;
 )");
+}
+
+// The server scripts/test starts (scripts/mariadb-start).
+struct MariaDbServer {
+    QString host = qEnvironmentVariable("TABULO_MARIADB_HOST"),
+            port = qEnvironmentVariable("TABULO_MARIADB_PORT"),
+            user = qEnvironmentVariable("TABULO_MARIADB_USER", "root");
+};
+
+void mariadb(const MariaDbServer& m, const QString& database, const QString& sql) {
+    QStringList args{"--no-defaults", "-h", m.host, "-P", m.port, "-u", m.user};
+    if (!database.isEmpty()) args << database;
+    runClient(QStringLiteral("mariadb"), args, sql, "mariadb-client");
+}
+
+// The portable SQL in MariaDB's terms: names in backticks (outside literals), INTEGER PRIMARY KEY
+// filled by the database, times and date-times that keep fractions of a second.
+QString forMariaDb(const QString& sql) {
+    QString out;
+    bool inLiteral = false;
+    for (QChar c : sql) {
+        if (c == '\'') inLiteral = !inLiteral;
+        out += !inLiteral && c == '"' ? QChar('`') : c;
+    }
+    auto re = [](const char* pattern) { return QRegularExpression(QLatin1String(pattern)); };
+    out.replace(re("\\bINTEGER\\s+PRIMARY\\s+KEY\\b"), QStringLiteral("INTEGER AUTO_INCREMENT PRIMARY KEY"));
+    out.replace(re("\\bTIMESTAMP\\b"), QStringLiteral("DATETIME(6)"));
+    out.replace(re("\\bTIME\\b"), QStringLiteral("TIME(6)"));
+    return out;
 }
 
 std::vector<ProviderFixture> make() {
@@ -114,6 +152,21 @@ std::vector<ProviderFixture> make() {
                             .arg(pg.host, pg.port, pgDatabase(sql), pg.user);
                     },
                     unavailableUnlessCi(noServer)});
+    QString mariaMissing = missingDriver("MariaDB Unicode", "odbc-mariadb");
+    if (mariaMissing.isEmpty() && MariaDbServer().port.isEmpty())
+        mariaMissing =
+            QStringLiteral("no MariaDB test server (scripts/test starts one and sets TABULO_MARIADB_PORT)");
+    list.push_back({"mariadb-odbc",
+                    [mariaMissing](const QString& sql) {
+                        if (!mariaMissing.isEmpty()) throw std::runtime_error(mariaMissing.toStdString());
+                        MariaDbServer m;
+                        QString db = "t_" + QUuid::createUuid().toString(QUuid::Id128).toLower();
+                        mariadb(m, {}, QStringLiteral("CREATE DATABASE %1;").arg(db));
+                        mariadb(m, db, forMariaDb(sql));
+                        return QStringLiteral("Driver={MariaDB Unicode};Server=%1;Port=%2;Database=%3;UID=%4")
+                            .arg(m.host, m.port, db, m.user);
+                    },
+                    unavailableUnlessCi(mariaMissing)});
     return list;
 }
 } // namespace

@@ -3,6 +3,7 @@
 #include "../data/provider_fixture.h"
 #include "connection.h"
 #include "query.h"
+#include "script_generator.h"
 #include "sql_batches.h"
 #include "sql_templates.h"
 #include "sqltools_fixture.h"
@@ -159,6 +160,25 @@ TEST_P(SqlBatchRun, EveryStatementOfABatchRuns) {
                                  "INSERT INTO t (id, name) VALUES (4, 'd');\n"),
               2);
     EXPECT_EQ(rows().size(), 4);
+}
+
+// A script of the rows in the connection's own dialect, run on it, gives the same rows back: quotes,
+// backslashes, line breaks and tabs in texts survive each database's literal rules.
+TEST_P(SqlBatchRun, ScriptOfTheRowsGivesThemBack) {
+    con.Execute("UPDATE t SET name = ? WHERE id = 1", {QStringLiteral("O'B \\ C:\\d\\n")});
+    con.Execute("UPDATE t SET name = ? WHERE id = 2", {QStringLiteral("a\r\nb\tž\\'")});
+    con.Execute("INSERT INTO t (id, name) VALUES (3, NULL)");
+    const QStringList before = rows();
+    TADOQuery q(&con);
+    q.SQL = "SELECT id, name FROM t ORDER BY id";
+    q.Open();
+    ScriptSettings settings;
+    settings.valueFields = QStringList{"id", "name"};
+    settings.generateDeleteAll = true;
+    const QStringList script = GenerateSqlScript(q, "t", settings, con.dialect());
+    q.Close();
+    RunSqlBatches(con, script.join("\r\n"));
+    EXPECT_EQ(rows(), before);
 }
 
 TEST_P(SqlBatchRun, AFailingBatchStopsTheRunNamingItself) {
