@@ -3,6 +3,7 @@
 #include "dataset.h"
 #include "db_action.h"
 #include "db_grid_ms.h"
+#include "fields_form.h"
 #include "filter_form.h"
 #include "grid_print_source.h"
 #include "messages.h"
@@ -183,6 +184,7 @@ TkDBExportForm::TkDBExportForm(TkDBGrid* grid, bool filterAllowed, bool columnsA
         ShowFilterDialog(DBGrid, nullptr, true);
         OrigGr->FilterChangedNotification();
     });
+    connect(btFields, &QPushButton::clicked, this, [this] { ShowFieldsDialog(DBGrid); });
     connect(lblSetDefaultCol, &QLabel::linkActivated, this, [this] { CopyGridColumns(OrigGr, DBGrid); });
     connect(btRepFile, &QPushButton::clicked, this, [this] {
         const QString f =
@@ -231,10 +233,8 @@ void TkDBExportForm::rgClick() {
     for (QCheckBox* c : {chBorders2, chFreezePanes2, chAddSheet2, chAdd2})
         c->setVisible(k == kExcel);
     btFilter->setEnabled(SetFlt);
-    // Column choices: the column selection dialog is not part of this program yet, so the button
-    // stays off; the range choices follow the kind.
     const bool columns = SetCol && k != kTemplate;
-    btFields->setEnabled(false);
+    btFields->setEnabled(columns);
     for (QWidget* w : std::initializer_list<QWidget*>{rbSelCol, rbAllCol, chSelRecOnly})
         w->setEnabled(columns);
     btOk->setEnabled(k != kTemplate || !ReportFile.isEmpty());

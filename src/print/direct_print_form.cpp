@@ -3,6 +3,7 @@
 #include "dataset.h"
 #include "db_grid.h"
 #include "direct_preview_form.h"
+#include "fields_form.h"
 #include "filter_form.h"
 #include "grid_print_source.h"
 #include "messages.h"
@@ -159,10 +160,9 @@ TkDBPrintDirectForm::TkDBPrintDirectForm(TkDBGrid* grid, bool columnsAllowed, bo
                                              : std::max(0, cbPrinter->findText(def)));
     choosePrinter();
 
-    btFields->setEnabled(false); // the column selection dialog is not part of this program yet
+    btFields->setEnabled(columnsAllowed);
     btFilter->setEnabled(filterAllowed);
     chPrintImg->setEnabled(false);
-    Q_UNUSED(columnsAllowed);
 
     connect(cbFont_nostore, &QComboBox::currentTextChanged, this, [this](const QString& t) {
         if (!Loaded) return;
@@ -213,6 +213,10 @@ TkDBPrintDirectForm::TkDBPrintDirectForm(TkDBGrid* grid, bool columnsAllowed, bo
         ShowFilterDialog(DBGrid, nullptr, true);
         OrigGr->FilterChangedNotification();
         Estimate();
+    });
+    connect(btFields, &QPushButton::clicked, this, [this] {
+        ShowFieldsDialog(DBGrid);
+        if (Loaded) Estimate();
     });
     connect(lblSetDefaultCol, &QLabel::linkActivated, this, [this] {
         CopyGridColumns(OrigGr, DBGrid);

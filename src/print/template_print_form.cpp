@@ -2,6 +2,7 @@
 
 #include "dataset.h"
 #include "db_grid.h"
+#include "fields_form.h"
 #include "filter_form.h"
 #include "grid_print_source.h"
 #include "messages.h"
@@ -98,8 +99,7 @@ TkDBPrintForm::TkDBPrintForm(TkDBGrid* grid, bool columnsAllowed, bool filterAll
     btAbort = progress.btAbort;
     pages->addWidget(progress.page);
 
-    btFields->setEnabled(false); // the column selection dialog is not part of this program yet
-    Q_UNUSED(columnsAllowed);
+    btFields->setEnabled(columnsAllowed);
     btFilter->setEnabled(filterAllowed);
 
     for (QAbstractButton* b :
@@ -117,6 +117,10 @@ TkDBPrintForm::TkDBPrintForm(TkDBGrid* grid, bool columnsAllowed, bool filterAll
         ShowFilterDialog(DBGrid, nullptr, true);
         OrigGr->FilterChangedNotification();
         UpdateCounts();
+    });
+    connect(btFields, &QPushButton::clicked, this, [this] {
+        ShowFieldsDialog(DBGrid);
+        rbSelCol->click();
     });
     connect(lblSetDefaultCol, &QLabel::linkActivated, this, [this] {
         CopyGridColumns(OrigGr, DBGrid);

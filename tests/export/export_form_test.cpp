@@ -2,18 +2,23 @@
 #include "db_grid_ms.h"
 #include "export_fixture.h"
 #include "export_form.h"
+#include "fields_form.h"
 #include "scripted_messages.h"
 #include "shell.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QJsonArray>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -157,12 +162,41 @@ TEST_F(ExportForm, WorkbookShownWithoutAFileAndSelectedRows) {
     EXPECT_TRUE(m.shown.empty()) << m.log().join("\n").toStdString();
 }
 
+// "Column selection" chooses the exported columns on the dialog's working copy, not on the grid.
+TEST_F(ExportForm, ColumnSelectionChangesTheExportNotTheGrid) {
+    TkDBExportForm f(&grid, true, true, false, false);
+    f.show();
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        auto* fields = qobject_cast<TkDBFieldsForm*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(fields);
+        opened = true;
+        fields->lbLabels->item(1)->setCheckState(Qt::Unchecked); // Name
+        fields->moveEntry(3, 0);                                 // Qty first
+        fields->btClose->click();
+    });
+    f.rg->button(0)->click();
+    QTest::mouseClick(f.btFields, Qt::LeftButton);
+    EXPECT_TRUE(opened);
+    answer = dir.path("cols.txt");
+    run(f, 0, 0);
+    EXPECT_EQ(CrLfLines(ReadFile(answer)).mid(0, 2), QStringList({"Qty;ID", "10;1"}));
+    EXPECT_FALSE(grid.isColumnHidden(1));
+    EXPECT_EQ(grid.horizontalHeader()->visualIndex(3), 3);
+    // The template kind has no column choices.
+    f.rg->button(3)->click();
+    EXPECT_FALSE(f.btFields->isEnabled());
+    TkDBExportForm off(&grid, true, false, false, false);
+    EXPECT_FALSE(off.btFields->isEnabled());
+    EXPECT_TRUE(m.shown.empty()) << m.log().join("\n").toStdString();
+}
+
 TEST_F(ExportForm, StructureOnlyWithoutTemplates) {
     TkDBExportForm f(&grid, false, true, true, true);
     f.show();
     EXPECT_EQ(f.rg->buttons().size(), 3);
     EXPECT_FALSE(f.btFilter->isEnabled());
-    EXPECT_FALSE(f.btFields->isEnabled()); // the column selection dialog is not part of this program yet
+    EXPECT_TRUE(f.btFields->isEnabled());
     answer = dir.path("s.txt");
     f.chFName1->click(); // titles off, still the title row only
     EXPECT_FALSE(f.chFRealName1->isEnabled());

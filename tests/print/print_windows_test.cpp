@@ -4,6 +4,7 @@
 #include "db_grid.h"
 #include "direct_preview_form.h"
 #include "direct_print_form.h"
+#include "fields_form.h"
 #include "print_actions.h"
 #include "query.h"
 #include "scripted_messages.h"
@@ -19,6 +20,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -206,6 +208,44 @@ TEST_F(PrintWindows, TemplatePrintShowsTheResultThroughTheShell) {
     form.cbFont_nostore->setCurrentIndex(0);
     emit form.cbFont_nostore->activated(0);
     EXPECT_FALSE(form.chAutoformat->isChecked());
+}
+
+// "Column selection" opens the column window on the window's working copy: the print follows the
+// choice, the grid on the screen does not change.
+TEST_F(PrintWindows, ColumnSelectionWorksOnTheWorkingCopy) {
+    TkDBPrintDirectForm direct(&grid, true, true, QString());
+    TkDBPrintForm templ(&grid, true, true, QString());
+    templ.Folder = dir.path();
+    direct.FormActivate();
+    templ.FormActivate();
+    struct Case {
+        const char* name;
+        QPushButton* button;
+        TkDBGrid* copy;
+    } cases[] = {{"direct", direct.btFields, direct.DBGrid}, {"template", templ.btFields, templ.DBGrid}};
+    for (const Case& c : cases) {
+        ASSERT_TRUE(c.button->isEnabled()) << c.name;
+        bool opened = false;
+        onModal([&](QWidget* w) {
+            auto* fields = qobject_cast<TkDBFieldsForm*>(w);
+            ASSERT_TRUE(fields) << c.name;
+            opened = true;
+            fields->lbLabels->item(1)->setCheckState(Qt::Unchecked); // Name
+        });
+        QTest::mouseClick(c.button, Qt::LeftButton);
+        EXPECT_TRUE(opened) << c.name;
+        EXPECT_TRUE(c.copy->isColumnHidden(1)) << c.name;
+        EXPECT_FALSE(grid.isColumnHidden(1)) << c.name;
+    }
+    direct.cbPrinter->setCurrentText(TkDBPrintDirectForm::PdfFileEntry());
+    QTest::mouseClick(direct.btPrint, Qt::LeftButton);
+    const QString text = PdfText(pdf);
+    EXPECT_TRUE(text.contains(QRegularExpression("ID\\s+Qty"))) << text.left(400).toStdString();
+    EXPECT_FALSE(text.contains("Name 7"));
+    EXPECT_TRUE(messages.log().isEmpty()) << messages.log().join('\n').toStdString();
+    // Not offered when the grid's column command is not.
+    TkDBPrintDirectForm off(&grid, false, true, QString());
+    EXPECT_FALSE(off.btFields->isEnabled());
 }
 
 TEST_F(PrintWindows, GridCommandsOpenTheWindowsOnlyForAnOpenDataset) {
