@@ -8,8 +8,8 @@
 #include "db_grid_ms.h"
 #include "dialog_actions.h"
 #include "exceptions.h"
-#include "file_connection.h"
 #include "export_form.h"
+#include "file_connection.h"
 #include "filter_sort_actions.h"
 #include "grid_bars.h"
 #include "html_label.h"
@@ -24,6 +24,7 @@
 #include "shell.h"
 #include "sort_text.h"
 #include "tool_windows.h"
+#include "value_list_form.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -102,6 +103,7 @@ TMain::TMain(TkDBAction* actions, QWidget* parent)
     grData->ConfirmDelete = true;
     grData->OptionsEx2.Editors.DateTimePicker = false;
     grData->OptionsEx2.Filters.FunnelBtn = true;
+    grData->OnFunnelClick = ShowFunnelFilter;
     grData->TitlePopupItems = {QStringLiteral("Suma = %sum"),
                                QStringLiteral("Minimum = %min"),
                                QStringLiteral("Maximum = %max"),

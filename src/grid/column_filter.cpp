@@ -1,5 +1,6 @@
 #include "column_filter.h"
 
+#include "comp_config.h"
 #include "db_grid.h"
 #include "filter_text.h"
 
@@ -10,11 +11,11 @@
 #include <unordered_map>
 
 namespace {
-// The per-grid condition list, kept as a child object of the grid so it lives as long as the grid.
+// The per-grid entries, kept as a child object of the grid so they live as long as the grid.
 class ColumnFilterState : public QObject {
 public:
     using QObject::QObject;
-    QList<QPair<QString, QString>> entries; // field name, condition
+    QList<ColumnFilterEntry> entries;
 
     static ColumnFilterState* of(TkDBGrid* grid) {
         static const QString name = QStringLiteral("columnFilters");
@@ -26,15 +27,74 @@ public:
         }
         return s;
     }
-    QString& conditionOf(const QString& field) {
-        for (auto& e : entries)
-            if (e.first.compare(field, Qt::CaseInsensitive) == 0) return e.second;
-        entries.append({field, QString()});
-        return entries.last().second;
-    }
 };
-
 } // namespace
+
+QList<ColumnFilterEntry>& ColumnFilters(TkDBGrid* grid) {
+    return ColumnFilterState::of(grid)->entries;
+}
+
+ColumnFilterEntry& ColumnFilterOf(TkDBGrid* grid, const QString& fieldName) {
+    QList<ColumnFilterEntry>& entries = ColumnFilters(grid);
+    for (ColumnFilterEntry& e : entries)
+        if (e.field.compare(fieldName, Qt::CaseInsensitive) == 0) return e;
+    entries.append({fieldName, {}, {}, {}, {}});
+    return entries.last();
+}
+
+bool MultiFieldFilterOn(const TkDBGrid* grid) {
+    return grid->OptionsEx2.Filters.MultiFieldFilter || VemoCompConfig().kDBGridCfg.FilterMultiFieldForcedOn;
+}
+
+QStringList FilterFieldNames(const TDataSet& ds, const QString& filter) {
+    // Words outside quoted values and dates: bracketed names whole, other runs up to a blank or one of
+    // the characters that end a bare field name.
+    QStringList out;
+    auto take = [&](const QString& word) {
+        const TField* f = word.isEmpty() ? nullptr : ds.FindField(word);
+        if (f && !out.contains(f->FieldName)) out << f->FieldName;
+    };
+    static const QString stops = QStringLiteral("()<>='[#");
+    const qsizetype n = filter.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = filter[i];
+        if (c == '\'' || c == '#') {
+            // 'text' with '' inside, #date#
+            for (++i; i < n; ++i)
+                if (filter[i] == c) {
+                    if (c == '\'' && i + 1 < n && filter[i + 1] == c) {
+                        ++i;
+                        continue;
+                    }
+                    break;
+                }
+            ++i;
+        } else if (c == '[') {
+            QString name;
+            for (++i; i < n; ++i) {
+                if (filter[i] == ']') {
+                    if (i + 1 < n && filter[i + 1] == ']') {
+                        name += ']';
+                        ++i;
+                        continue;
+                    }
+                    break;
+                }
+                name += filter[i];
+            }
+            ++i;
+            take(name);
+        } else if (c.isSpace() || stops.contains(c)) {
+            ++i;
+        } else {
+            const qsizetype from = i;
+            while (i < n && !filter[i].isSpace() && !stops.contains(filter[i]))
+                ++i;
+            take(filter.mid(from, i - from));
+        }
+    }
+    return out;
+}
 
 QList<DistinctValue> DistinctValues(const TDataSet& ds, const TField* field) {
     QList<DistinctValue> out;
@@ -120,41 +180,98 @@ QString ValuesCondition(const TField* field, const QList<QVariant>& values) {
 
 QString GetColumnFilterString(TkDBGrid* grid) {
     QStringList parts;
-    for (const auto& e : ColumnFilterState::of(grid)->entries)
-        if (!e.second.trimmed().isEmpty()) parts << e.second.trimmed();
+    for (const ColumnFilterEntry& e : ColumnFilters(grid))
+        if (!e.condition.trimmed().isEmpty()) parts << e.condition.trimmed();
     return JoinConditions(QStringLiteral("AND"), parts);
 }
 
 QString ColumnCondition(TkDBGrid* grid, const QString& fieldName) {
-    for (const auto& e : ColumnFilterState::of(grid)->entries)
-        if (e.first.compare(fieldName, Qt::CaseInsensitive) == 0) return e.second;
+    for (const ColumnFilterEntry& e : ColumnFilters(grid))
+        if (e.field.compare(fieldName, Qt::CaseInsensitive) == 0) return e.condition;
     return QString();
 }
 
+namespace {
+// The dataset's letter-case option as the grid asks for it.
+void applyCaseOption(TkDBGrid* grid, TDataSet* ds) {
+    switch (grid->OptionsEx2.Filters.FilterCaseSensitivity) {
+    case fcsCaseInsensitive:
+        ds->FilterOptions |= foCaseInsensitive;
+        break;
+    case fcsCaseSensitive:
+        ds->FilterOptions &= ~foCaseInsensitive;
+        break;
+    case fcsDoNotChange:
+        break;
+    }
+}
+} // namespace
+
 bool SetFilterForField(TkDBGrid* grid, const TField* field, const QString& condition, bool showMessages,
                        bool apply, bool multi) {
-    ColumnFilterState* state = ColumnFilterState::of(grid);
+    QList<ColumnFilterEntry>& entries = ColumnFilters(grid);
     TDataSet* ds = grid->dataSet();
     if (!field) {
         if (apply && ds) ds->setFiltered(false);
-        state->entries.clear();
+        entries.clear();
         grid->FilterChangedNotification();
+        if (apply && grid->OnFilterChanged) grid->OnFilterChanged(grid);
         return true;
     }
-    // The previous conditions come back when the dataset refuses the new filter.
-    const auto previous = state->entries;
-    state->conditionOf(field->FieldName) = condition.trimmed();
+    // The previous entries come back when the dataset refuses the new filter.
+    const QList<ColumnFilterEntry> previous = entries;
+    const QString trimmed = condition.trimmed();
+    ColumnFilterEntry& entry = ColumnFilterOf(grid, field->FieldName);
+    entry.condition = trimmed;
+    if (trimmed.isEmpty()) {
+        entry.text.clear();
+        entry.error.clear();
+    }
     if (!multi)
-        for (auto& e : state->entries)
-            if (e.first.compare(field->FieldName, Qt::CaseInsensitive) != 0) e.second.clear();
+        for (ColumnFilterEntry& e : entries)
+            if (e.field.compare(field->FieldName, Qt::CaseInsensitive) != 0) {
+                e.condition.clear();
+                e.text.clear();
+                e.error.clear();
+            }
     if (!apply || !ds) return true;
     const QString text = GetColumnFilterString(grid);
     bool ok = true;
-    if (text.isEmpty())
+    if (text.isEmpty()) {
         ds->setFiltered(false);
-    else
+    } else {
+        const int options = ds->FilterOptions;
+        applyCaseOption(grid, ds);
         ok = ApplyFilter(ds, text, showMessages);
-    if (!ok) state->entries = previous;
+        if (!ok) ds->FilterOptions = options;
+    }
+    if (!ok) entries = previous;
     grid->FilterChangedNotification();
+    if (ok && grid->OnFilterChanged) grid->OnFilterChanged(grid);
     return ok;
+}
+
+bool SetColumnFilter(TkDBGrid* grid, const TField* field, const QString& condition, bool showMessages,
+                     bool multi, QWidget* form, const QString& typedText) {
+    if (grid->OnSetColumnFilter)
+        return grid->OnSetColumnFilter(grid, grid->dataSet(), form, typedText, condition, field);
+    return SetFilterForField(grid, field, condition, showMessages, true, multi);
+}
+
+void DefineColumnFilter(TkDBGrid* grid, const QString& fieldName, const QString& condition, bool activate,
+                        const QString& textValue) {
+    ColumnFilterEntry& e = ColumnFilterOf(grid, fieldName);
+    e.condition = condition.trimmed();
+    e.text = textValue;
+    e.error.clear();
+    if (!activate) return;
+    TDataSet* ds = grid->dataSet();
+    if (ds) {
+        const QString text = GetColumnFilterString(grid);
+        if (text.isEmpty())
+            ds->setFiltered(false);
+        else
+            ApplyFilter(ds, text, false);
+    }
+    grid->FilterChangedNotification();
 }

@@ -3,11 +3,13 @@
 // values of a column (one pass with a hash table, sorted once) and the condition of ticked values.
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 class TDataSet;
 class TField;
 class TkDBGrid;
+class QWidget;
 
 struct DistinctValue {
     QVariant value; // invalid for NULL
@@ -23,10 +25,38 @@ QList<DistinctValue> DistinctValues(const TDataSet& ds, const TField* field);
 // (the NULL test for a null) joined with OR. Empty for no values.
 QString ValuesCondition(const TField* field, const QList<QVariant>& values);
 
+// One field's column filter: its condition and what the text filter row shows for it.
+struct ColumnFilterEntry {
+    QString field;
+    QString condition;
+    QString text;        // the text typed last into the text filter row
+    QString error;       // why that text gave no filter (empty: it did)
+    QStringList history; // earlier texts that filtered
+};
+// The grid's entries in order of first use (lives as long as the grid).
+QList<ColumnFilterEntry>& ColumnFilters(TkDBGrid* grid);
+// The entry of a field (letter case ignored), appended empty when it has none yet.
+ColumnFilterEntry& ColumnFilterOf(TkDBGrid* grid, const QString& fieldName);
+
 // The grid's column conditions in order of first use, each bracketed, joined with AND.
 QString GetColumnFilterString(TkDBGrid* grid);
 QString ColumnCondition(TkDBGrid* grid, const QString& fieldName);
-// Sets one column's condition (empty removes it); without multi the other columns' conditions go.
-// With apply the joined filter goes to the dataset (switched off when empty). A null field clears all.
+// Sets one column's condition (empty removes it, with its typed text); without multi the other
+// columns' conditions and texts go. With apply the joined filter goes to the dataset (switched off when
+// empty); a filter the dataset refuses leaves the previous conditions and filter in force. A null
+// field clears all.
 bool SetFilterForField(TkDBGrid* grid, const TField* field, const QString& condition, bool showMessages,
                        bool apply, bool multi);
+// A condition chosen in a value list, the condition window (form) or typed into the text filter row
+// (typedText): OnSetColumnFilter decides when assigned, else SetFilterForField applies it.
+bool SetColumnFilter(TkDBGrid* grid, const TField* field, const QString& condition, bool showMessages,
+                     bool multi, QWidget* form, const QString& typedText = QString());
+// Sets a column's condition and text-row text, applying the joined filter at once when asked (the
+// way saved column filters come back).
+void DefineColumnFilter(TkDBGrid* grid, const QString& fieldName, const QString& condition, bool activate,
+                        const QString& textValue);
+// Column filters of several columns are joined: the grid's option or the program-wide override.
+bool MultiFieldFilterOn(const TkDBGrid* grid);
+
+// The names of the dataset's fields that a filter text refers to (quoted values are not looked into).
+QStringList FilterFieldNames(const TDataSet& ds, const QString& filter);

@@ -1,5 +1,6 @@
 #include "db_grid.h"
 
+#include "column_filter.h"
 #include "cursor_guard.h"
 #include "exceptions.h"
 #include "field.h"
@@ -51,7 +52,7 @@ public:
         setMouseTracking(true);
         setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         connect(this, &QHeaderView::sectionClicked, this, [this](int logical) {
-            if (grid_->FunnelShown() && funnelRect(logical).contains(pressPos_))
+            if (grid_->FunnelInColumn(logical) && funnelRect(logical).contains(pressPos_))
                 grid_->OnFunnelClick(grid_, logical, viewport()->mapToGlobal(pressPos_));
             else
                 grid_->titleClicked(logical, QApplication::keyboardModifiers());
@@ -89,7 +90,7 @@ protected:
         int x = rect.right() - 3;
         const QColor ink = palette().color(QPalette::ButtonText);
         if (grid_->FunnelShown()) {
-            // The funnel: a trapezoid over a stem.
+            // The funnel: a trapezoid over a stem, in the highlight colour while the column filters.
             int w = ScalePixels(kFunnelWidth, s);
             QRect r(x - w, rect.top(), w, rect.height());
             x -= w + 6;
@@ -102,10 +103,13 @@ protected:
             path.lineTo(r.center().x() - 1, cy + h / 2);
             path.lineTo(r.center().x() - 1, cy);
             path.closeSubpath();
-            p->save();
-            p->setRenderHint(QPainter::Antialiasing);
-            p->fillPath(path, palette().color(QPalette::Mid));
-            p->restore();
+            if (grid_->FunnelInColumn(logical)) {
+                const bool active = f && grid_->IsFieldFiltered(f->FieldName);
+                p->save();
+                p->setRenderHint(QPainter::Antialiasing);
+                p->fillPath(path, palette().color(active ? QPalette::Highlight : QPalette::Mid));
+                p->restore();
+            }
         }
         if (sortIndex >= 0) {
             int w = ScalePixels(kSortMarkWidth, s);
@@ -446,7 +450,33 @@ void TkDBGrid::RefreshData() {
         ds->First();
 }
 
+bool TkDBGrid::FunnelInColumn(int column) const {
+    if (!FunnelShown()) return false;
+    if (!OptionsEx2.Filters.FunnelBtnActiveOnly || column == currentIndex().column()) return true;
+    const TField* f = fieldOfColumn(column);
+    return f && IsFieldFiltered(f->FieldName);
+}
+
+bool TkDBGrid::IsFieldFiltered(const QString& fieldName) const {
+    if (FilteredFieldNames.isEmpty()) return false;
+    for (const QStringView n : QStringView(FilteredFieldNames).split(u';', Qt::SkipEmptyParts))
+        if (n.compare(fieldName, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+void TkDBGrid::FiltersChanged() {
+    updateGeometries();
+    header_->viewport()->update();
+    viewport()->update();
+}
+
 void TkDBGrid::FilterChangedNotification() {
+    TDataSet* ds = dataSet();
+    FilteredFieldNames.clear();
+    if (ds && ds->Active() && ds->Filtered())
+        for (const QString& n : FilterFieldNames(*ds, ds->Filter()))
+            FilteredFieldNames += n + QLatin1Char(';');
+    header_->viewport()->update();
     viewport()->update();
     if (FooterRow.FooterVisible && FooterRow.RecalculateAfterFilter) RecalculateSummaryResults();
 }
@@ -670,6 +700,8 @@ void TkDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
     QTableView::currentChanged(current, previous);
     // Filtering, sorting and reloading reset the model: the current column stays (by its field).
     if (TField* f = fieldOfColumn(current.column())) resetField_ = f->FieldName;
+    if (OptionsEx2.Filters.FunnelBtnActiveOnly && current.column() != previous.column())
+        header_->viewport()->update();
     TDataSet* ds = dataSet();
     if (syncing_ || !ds || !ds->Active() || !current.isValid()) return;
     if (current.row() != model_->currentRow()) {

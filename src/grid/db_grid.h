@@ -8,6 +8,7 @@
 #include "dataset_model.h"
 #include "footer_row.h"
 #include "summary.h"
+#include "text_filter.h"
 
 #include <QColor>
 #include <QFont>
@@ -29,10 +30,35 @@ struct TkDBGridAppearance {
     int ColumnMaxWidth = 200;
     int ColumnWidthMaxRecordsSearch = 2000;
 };
+enum TOptionFilterCaseSensitivityType { fcsDoNotChange, fcsCaseInsensitive, fcsCaseSensitive };
+enum TOptionTextComboStyle { tcsDropDown, tcsDropDownList };
+
+// The column filter options. After changing the visible parts (funnels, the text filter row, the
+// filter footer) call TkDBGrid::FiltersChanged().
 struct TkDBGridFilters {
-    bool FunnelBtn = false; // a funnel button in every title (its list comes with the column filters)
-    bool MultiFieldFilter =
-        false; // column filters of several columns are joined (else one replaces the other)
+    bool FunnelBtn = false;           // a funnel button in every title opens the column's value list
+    bool FunnelBtnActiveOnly = false; // the funnel only in the current column's title (and filtered ones)
+    bool MultiFieldFilter = false; // column filters of several columns are joined (else one replaces another)
+    bool TextBar = false;          // a row of filter texts under the titles
+    bool TextBarTopLayout = false; // the text row above the titles instead of under them
+    int TextMarginX = 2;           // 0 to 20
+    int TextMarginY = 1;           // 0 to 20
+    QColor TextBkColor;            // invalid: the window colour
+    bool TextListAutoLoad = false; // the editor's list holds the column's distinct values
+    bool TextListAddFilter = true; // texts that filtered are kept in the editor's list
+    TOptionTextFilterType TextFilterType = oftAnyPos;
+    TOptionTextComboStyle TextComboStyle = tcsDropDown;
+    QChar TextFilterLikeChar;         // null: the filter settings' wildcard
+    QString TextFilterLikeOperator;   // empty: the filter settings' like operator
+    bool UseDatePartAsRange = true;   // 2023 or 5/2023 in a date column: the year or month
+    bool UseNumberPartAsRange = true; // 12* in a number column: 120 up to below 130
+    QString NumberPartWildChar = QStringLiteral("*");
+    int SetFilterDelay = 1000;        // ms after the last key before a typed text filters
+    bool FilterPanel = false;         // a footer showing the whole filter text
+    QColor FilterPanelColor;          // invalid: the button colour
+    int FilterPanelPaddingHeight = 2; // the footer is 2 x this + 21 pixels high
+    QString FilterPanelButtonList;    // comma-separated button numbers shown in the footer
+    TOptionFilterCaseSensitivityType FilterCaseSensitivity = fcsDoNotChange;
 };
 struct TkDBGridEditors {
     bool ShowMemo = true;        // memo contents are shown (and measured by the data width modes)
@@ -117,6 +143,11 @@ public:
     void RefreshData();
     // The grid's filter changed: selection and column filters follow.
     virtual void FilterChangedNotification();
+    // "name;" for every field that occurs in the dataset's filter (the funnels drawn active).
+    QString FilteredFieldNames;
+    bool IsFieldFiltered(const QString& fieldName) const;
+    // Lays out and repaints after OptionsEx2.Filters changed.
+    void FiltersChanged();
 
     // --- the cell editor
     // Writes an open cell editor's text into the record, as leaving the cell would, and closes the
@@ -167,6 +198,17 @@ public:
     // while FunnelBtn is on and a value list is there to open.
     std::function<void(TkDBGrid*, int column, const QPoint& globalPos)> OnFunnelClick;
     bool FunnelShown() const { return OptionsEx2.Filters.FunnelBtn && bool(OnFunnelClick); }
+    // Whether a column's title shows its funnel: every column, or with FunnelBtnActiveOnly the current
+    // column and the filtered ones.
+    bool FunnelInColumn(int column) const;
+    // A column filter is about to be set: when assigned it decides instead of the grid (true: a filter
+    // was set). It gets the value list or condition window (else nullptr), the typed text of the text
+    // filter row (else empty), the built condition and the field.
+    std::function<bool(TkDBGrid*, TDataSet*, QWidget* form, const QString& typedText,
+                       const QString& condition, const TField* field)>
+        OnSetColumnFilter;
+    // After a column filter changed the dataset's filter.
+    std::function<void(TkDBGrid*)> OnFilterChanged;
     QMenu* PopupMenu = nullptr; // the usual right-click menu (the action module's)
 
     // A column's own look, set in the column dialog and kept by field name (lower case).

@@ -138,7 +138,8 @@ bool TkDBGridFilterForm::ok() {
         if (chosen.isEmpty()) return false; // "Ok" is off while nothing is ticked
         condition = ValuesCondition(field_, chosen);
     }
-    return SetFilterForField(grid_, field_, condition, true, true, chAnd->isChecked());
+    const bool multi = chAnd->isChecked() || VemoCompConfig().kDBGridCfg.FilterMultiFieldForcedOn;
+    return SetColumnFilter(grid_, field_, condition, true, multi, this);
 }
 
 void ShowFunnelFilter(TkDBGrid* grid, int column, const QPoint& pos) {

@@ -11,6 +11,7 @@
 #include "scripted_messages.h"
 #include "test_util.h"
 #include "udl_file.h"
+#include "value_list_form.h"
 #include "work_folder.h"
 
 #include <QApplication>
@@ -23,6 +24,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
@@ -30,6 +32,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <gtest/gtest.h>
@@ -502,27 +505,39 @@ TEST_F(MainWindowTest, InfoAndStatusLinesFollowTheRows) {
     EXPECT_EQ(status(), "No data loaded");
 }
 
-// The grid's titles and bars offer what works: no funnel before its value list, live aggregates in
-// the title pop-up, every toolbar button on screen, the column widths on a button of their own.
+// The grid's titles and bars offer what works: the title sorts and its funnel opens the column's value
+// list, live aggregates in the title pop-up, every toolbar button on screen, the column widths on a
+// button of their own.
 TEST_F(MainWindowTest, TitlesAndBarsOfferOnlyWorkingCommands) {
     connect("Work.udl");
     showWindow();
     load("Orders");
     TkDBGrid_MS* grid = main->grData;
     QHeaderView* header = grid->horizontalHeader();
+    const int left = header->sectionViewportPosition(1) + 8;
     const int right = header->sectionViewportPosition(1) + header->sectionSize(1) - 8;
-    EXPECT_FALSE(grid->FunnelShown());
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(right, header->height() / 2));
-    EXPECT_EQ(main->qData.Sort(), "customer"); // the whole title sorts
+    EXPECT_TRUE(grid->FunnelShown());
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(left, header->height() / 2));
+    EXPECT_EQ(main->qData.Sort(), "customer"); // the title sorts
 
-    // Once its list is there the funnel takes room and its own clicks.
-    const int plainWidth = grid->TitleWidthOf(1);
-    int funnelColumn = -1;
-    grid->OnFunnelClick = [&](TkDBGrid*, int column, const QPoint&) { funnelColumn = column; };
-    EXPECT_GT(grid->TitleWidthOf(1), plainWidth);
+    // The funnel opens the modal value list; ticking one value filters the rows and marks the funnel.
+    QStringList listed;
+    QTimer::singleShot(0, [&] {
+        auto* form = qobject_cast<TkDBGridFilterForm*>(QApplication::activeModalWidget());
+        if (!form) return;
+        for (int i = 0; i < form->lbValues->count(); ++i)
+            listed << form->lbValues->item(i)->text();
+        form->lbValues->item(0)->setCheckState(Qt::Unchecked);
+        form->setTicked(2, true); // c
+        QTest::mouseClick(form->btOk, Qt::LeftButton);
+    });
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(right, header->height() / 2));
-    EXPECT_EQ(funnelColumn, 1);
-    EXPECT_EQ(main->qData.Sort(), "customer");
+    EXPECT_EQ(listed, QStringList({"(select all)", "a", "b", "c"}));
+    EXPECT_EQ(main->qData.Sort(), "customer"); // the funnel does not sort
+    EXPECT_TRUE(main->qData.Filtered());
+    EXPECT_EQ(main->qData.RecordCount(), 1);
+    EXPECT_EQ(grid->FilteredFieldNames, "customer;");
+    EXPECT_TRUE(messages.shown.empty()) << messages.log().join('\n').toStdString();
     // The title pop-up: the caption, then the window's lines with their results.
     const QStringList popup = grid->TitlePopupTexts(1);
     ASSERT_EQ(popup.size(), 10);

@@ -6,6 +6,7 @@
 #include "connection.h"
 #include "db_action.h"
 #include "dialog_actions.h"
+#include "filter_text.h"
 #include "query.h"
 #include "scripted_messages.h"
 #include "test_util.h"
@@ -202,5 +203,78 @@ TEST_F(ColumnFilterTest, WindowTicksAndFilters) {
     EXPECT_EQ(ids(), sqliteIds("(n IS NULL OR n = 3) AND s = 'x*y'"));
     inWindow([](TkDBGridFilterForm* form) { form->btClear->click(); });
     EXPECT_EQ(ids(), sqliteIds("n IS NULL OR n = 3"));
+}
+} // namespace
+
+namespace {
+// The fields a filter text refers to: names bracketed or bare, never words inside quoted values.
+TEST_F(ColumnFilterTest, FilteredFieldsAreTheNamesOutsideQuotedValues) {
+    struct Case {
+        const char* filter;
+        QStringList fields;
+    } cases[] = {
+        {"(s = 'n') AND (r > 1)", {"s", "r"}},
+        {"[S] LIKE '*id*' OR ([n]=2)", {"s", "n"}},
+        {"(d>=#1/1/2026#) AND (id<>3)", {"d", "id"}},
+        {"s = 'it''s r = 1' OR n IS NULL", {"s", "n"}},
+        {"[x]] y] = 1", {}},
+        {"", {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FilterFieldNames(q, c.filter), c.fields) << c.filter;
+    // Set from outside the grid, the marks follow the dataset's filter.
+    ASSERT_TRUE(ApplyFilter(&q, "(s = 'n = 1') OR ([r] > 1)", false));
+    grid.FilterChangedNotification();
+    EXPECT_EQ(grid.FilteredFieldNames, "s;r;");
+    EXPECT_TRUE(grid.IsFieldFiltered("R"));
+    EXPECT_FALSE(grid.IsFieldFiltered("n"));
+    ApplyFilter(&q, QString(), false);
+    grid.FilterChangedNotification();
+    EXPECT_TRUE(grid.FilteredFieldNames.isEmpty());
+}
+
+// Where the funnels are; a handler that takes the column filters over; the grid's letter-case option.
+TEST_F(ColumnFilterTest, FunnelsHandlerAndCaseOption) {
+    grid.OptionsEx2.Filters.FunnelBtn = true;
+    grid.OnFunnelClick = ShowFunnelFilter;
+    grid.setCurrentIndex(grid.model()->index(0, 1));
+    EXPECT_TRUE(grid.FunnelInColumn(2));
+    grid.OptionsEx2.Filters.FunnelBtnActiveOnly = true;
+    EXPECT_TRUE(grid.FunnelInColumn(1));
+    EXPECT_FALSE(grid.FunnelInColumn(2));
+    const TField* n = q.FieldByName("n");
+    ASSERT_TRUE(SetFilterForField(&grid, n, ValuesCondition(n, {2}), false, true, false));
+    EXPECT_TRUE(grid.FunnelInColumn(2)); // a filtered column keeps its funnel
+
+    // The handler decides: the grid's conditions and the dataset stay as they are.
+    QString seen;
+    grid.OnSetColumnFilter = [&](TkDBGrid*, TDataSet* ds, QWidget*, const QString& typed, const QString& cond,
+                                 const TField* f) {
+        seen = f->FieldName + "|" + typed + "|" + cond;
+        return ds == &q;
+    };
+    const TField* s = q.FieldByName("s");
+    EXPECT_TRUE(SetColumnFilter(&grid, s, "(s = 'abc')", false, true, nullptr, "abc"));
+    EXPECT_EQ(seen, "s|abc|(s = 'abc')");
+    EXPECT_EQ(GetColumnFilterString(&grid), "([n] = 2)");
+    grid.OnSetColumnFilter = nullptr;
+
+    // The grid's case option goes to the dataset with the filter.
+    int changed = 0;
+    grid.OnFilterChanged = [&](TkDBGrid*) { ++changed; };
+    grid.OptionsEx2.Filters.FilterCaseSensitivity = fcsCaseInsensitive;
+    ASSERT_TRUE(SetColumnFilter(&grid, s, "(s = 'abc')", false, false, nullptr));
+    EXPECT_EQ(ids(), (QList<int>{6, 7}));
+    grid.OptionsEx2.Filters.FilterCaseSensitivity = fcsCaseSensitive;
+    ASSERT_TRUE(SetColumnFilter(&grid, s, "(s = 'abc')", false, false, nullptr));
+    EXPECT_EQ(ids(), (QList<int>{6}));
+    EXPECT_EQ(changed, 2);
+    // Conditions defined without applying (as saved ones come back) wait for the next apply.
+    DefineColumnFilter(&grid, "N", "(n = 3)", false, "3");
+    EXPECT_EQ(ids(), (QList<int>{6}));
+    EXPECT_EQ(ColumnFilterOf(&grid, "n").text, "3");
+    DefineColumnFilter(&grid, "s", QString(), true, QString());
+    EXPECT_EQ(ids(), sqliteIds("n = 3"));
+    EXPECT_EQ(grid.FilteredFieldNames, "n;");
 }
 } // namespace
