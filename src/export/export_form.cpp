@@ -49,8 +49,17 @@ TGridSource ExportSourceOf(TkDBGrid* orig, TkDBGrid* copy, bool withSelection) {
     QHeaderView* h = copy->horizontalHeader();
     for (int visual = 0; visual < h->count(); ++visual) {
         const int logical = h->logicalIndex(visual);
-        if (TField* f = copy->fieldOfColumn(logical))
-            cols.push_back({f->FieldName, orig->GetTitleText(logical), !copy->isColumnHidden(logical)});
+        TField* f = copy->fieldOfColumn(logical);
+        if (!f) continue;
+        const TkDBGrid::ColumnLook l = copy->columnLook(logical);
+        ExportColumnLook look;
+        if (l.color.isValid()) look.Background = l.color.rgb() & 0xFFFFFF;
+        if (l.ownFont) {
+            look.FontName = l.font.family();
+            look.FontSize = l.font.pointSizeF() > 0 ? l.font.pointSizeF() : 0;
+            look.Bold = l.font.bold();
+        }
+        cols.push_back({f->FieldName, orig->GetTitleText(logical), !copy->isColumnHidden(logical), look});
     }
     std::function<bool()> selected;
     if (auto* ms = qobject_cast<TkDBGrid_MS*>(orig); ms && withSelection)

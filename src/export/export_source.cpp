@@ -24,7 +24,7 @@ std::vector<ExportColumn> TGridSource::Columns(bool onlyVisible, bool withMemos)
         if (onlyVisible && !c.Visible) continue;
         TField* f = ds_ ? ds_->FindField(c.FieldName) : nullptr;
         if (!f || !Exported(*f, withMemos)) continue;
-        out.push_back({f, c.Title.isEmpty() ? f->DisplayLabel() : c.Title});
+        out.push_back({f, c.Title.isEmpty() ? f->DisplayLabel() : c.Title, c.Look});
     }
     return out;
 }

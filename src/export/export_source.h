@@ -10,9 +10,19 @@
 class TDataSet;
 class TField;
 
+// A grid column's own look: background colour (0xRRGGBB), font name and size, bold.
+struct ExportColumnLook {
+    static constexpr unsigned kNone = 0xFFFFFFFFu;
+    unsigned Background = kNone; // kNone: the window colour
+    QString FontName;            // empty: the grid's font
+    double FontSize = 0;
+    bool Bold = false;
+};
+
 struct ExportColumn {
     TField* field;
     QString title; // the column caption (grid title, display label)
+    ExportColumnLook look = {};
 };
 
 class TExportSource {
@@ -46,6 +56,7 @@ struct TGridColumn {
     QString FieldName;
     QString Title;
     bool Visible = true;
+    ExportColumnLook Look = {};
 };
 
 // A data grid: its columns in order with their titles, and its selection of records. A thin adapter

@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QTemporaryFile>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -46,6 +47,22 @@ QString DateFormatOf(const TField& f, const TkXLSExport& e) {
     if (!e.DefaultDateFormat.isEmpty()) return ConvertDateFormat(e.DefaultDateFormat);
     // Day, month, year; a date-time keeps its time visible.
     return f.DataType == ftDate ? QStringLiteral("dd/mm/yyyy") : QStringLiteral("dd/mm/yyyy hh:mm:ss");
+}
+
+// A column's own colour and font on its data cells, as the colour options ask.
+void ApplyLook(CellFormat& f, const ExportColumnLook& look, TXLSExportColors colors) {
+    if (!(colors & xleUseColumnsColor)) return;
+    if ((colors & xleSetBkColor) && look.Background != ExportColumnLook::kNone)
+        f.Background = look.Background;
+    if (colors & xleSetFontColor) {
+        if (!look.FontName.isEmpty()) f.FontName = look.FontName;
+        if (look.FontSize > 0) f.FontSize = look.FontSize;
+        f.Bold = f.Bold || look.Bold;
+    }
+}
+
+size_t Lines(std::string_view text) {
+    return size_t(std::count(text.begin(), text.end(), '\n')) + 1;
 }
 
 size_t NumberWidth(double v) {
@@ -85,6 +102,7 @@ private:
         Kind kind;
         bool quotedText;
         int fmt = 0, titleFmt = 0, sumFmt = 0;
+        bool wrap = false; // wrapped texts show their lines
         size_t width = 0;
         double sum = 0;
     };
@@ -109,6 +127,7 @@ private:
     std::vector<Col> cs_;
     std::vector<Cell> cells_;
     std::string buf_;
+    double lineHeight_ = 15; // points per text line of the default font (11 points)
 };
 
 void TkXLSExport::Run::setUp() {
@@ -135,17 +154,20 @@ void TkXLSExport::Run::setUp() {
                 data.NumberFormat = e_.DefaultNumFormat;
         }
         data.Wrap = e_.has(xleWrapMemoField) && IsMemoField(f);
-        col.fmt = wb_.addFormat(data);
         CellFormat bold = data;
         bold.Bold = e_.has(xleBoldTitles);
         col.sumFmt = wb_.addFormat(bold);
         bold.NumberFormat.clear();
         bold.Wrap = false;
         col.titleFmt = wb_.addFormat(bold);
+        ApplyLook(data, c.look, e_.OptionColors);
+        col.fmt = wb_.addFormat(data);
+        col.wrap = data.Wrap;
         if (col.kind == Kind::DateTime) col.width = size_t(data.NumberFormat.size());
         cs_.push_back(std::move(col));
     }
     cells_.resize(cs_.size());
+    if (cellFormat && e_.SetFontSize > 0) lineHeight_ = std::round(e_.SetFontSize * 15.0 / 11.0 * 4) / 4;
 }
 
 void TkXLSExport::Run::titles() {
@@ -238,6 +260,15 @@ bool TkXLSExport::Run::record(int pos) {
     }
     const int row = sheetRow();
     const bool widths = e_.has(xleSetColumnWidth), borders = e_.has(xleSetCellBorders);
+    if (e_.has(xleSetRowHeight) && !e_.has(xleExportPictures)) {
+        // Wrapped texts of several lines make the row as high as they need, up to MaxRowHeight.
+        size_t lines = 1;
+        for (size_t i = 0; i < cs_.size(); ++i)
+            if (cs_[i].wrap && cells_[i].type == Cell::Text)
+                lines =
+                    std::max(lines, Lines(std::string_view(buf_).substr(cells_[i].offset, cells_[i].length)));
+        if (lines > 1) wb_.rowHeight(row, std::min(double(lines) * lineHeight_, double(e_.MaxRowHeight)));
+    }
     for (size_t i = 0; i < cs_.size(); ++i) {
         Col& c = cs_[i];
         const Cell& cell = cells_[i];

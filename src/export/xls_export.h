@@ -32,6 +32,16 @@ enum TXLSExportOption : unsigned {
 };
 using TXLSExportOptions = unsigned;
 
+enum TXLSExportColor : unsigned {
+    xleUseColumnsColor = 1u << 0, // each column's own colour and font (a grid's column looks), data rows
+    xleUseCellsColor = 1u << 1,
+    xleUseCellValueColor = 1u << 2,
+    xleSetBkColor = 1u << 3,   // colours go to the cell background
+    xleSetFontColor = 1u << 4, // fonts (and font colours) go to the cells
+    xleHideText = 1u << 5,
+};
+using TXLSExportColors = unsigned;
+
 enum TXLSVerticalAlignment { vaNone, vaTop, vaCenter, vaBottom };
 
 class TkXLSExport : public TExportStartPosition {
@@ -46,6 +56,7 @@ public:
     int PageZoom = 0, WindowZoom = 0;
     TXLSExportOptions Options = xleExportTitles | xleBoldTitles | xleAddSumRow | xleSetCellFormat |
                                 xleSetColumnWidth | xleSetRowHeight | xleOnlyVisibleFields;
+    TXLSExportColors OptionColors = 0;
     TActionAfter ActionAfter = aaShow;
     std::function<void(TkXLSExport&)> OnBeforeExport, OnAfterExport;
     bool UseDisableControl = true;

@@ -21,6 +21,7 @@ void CopyGridColumns(TkDBGrid* orig, TkDBGrid* copy) {
     copy->setFont(orig->font());
     copy->setPalette(orig->palette());
     copy->setDataSource(orig->DataSource());
+    copy->ColumnLooks = orig->ColumnLooks;
     QHeaderView* from = orig->horizontalHeader();
     QHeaderView* to = copy->horizontalHeader();
     to->setDefaultSectionSize(from->defaultSectionSize());

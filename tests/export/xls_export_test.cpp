@@ -642,3 +642,55 @@ TEST(XlsExport, MacroEnabledWorkbooks) {
     EXPECT_EQ(CsvRows(dir.path("macros-Sheet2.csv")),
               QJsonArray({QJsonArray({"ID", "Name"}), QJsonArray({"1", "one"})}));
 }
+
+// Rows of wrapped multi-line memos get the height their lines need (up to MaxRowHeight); a grid
+// column's own colour and font go to its data cells when the colour options ask; in a new workbook
+// and in a sheet added to an existing one alike.
+TEST(XlsExport, RowHeightsAndColumnLooks) {
+    TempDir dir;
+    auto t = OpenTable(
+        dir,
+        "CREATE TABLE R(ID INTEGER, Note MEMO, Name TEXT);"
+        "INSERT INTO R VALUES (1, 'single', 'n1'), (2, 'a' || char(10) || 'b', 'n' || char(10) || 'q'),"
+        " (3, '1' || char(10) || '2' || char(10) || '3' || char(10) || '4', 'n3');",
+        "R");
+    ExportColumnLook name;
+    name.Background = 0xFFCC00;
+    name.FontName = "DejaVu Serif";
+    name.Bold = true;
+    ExportColumnLook id;
+    id.Background = 0x3366FF;
+    TGridSource grid(&t->query, {{"ID", "", true, id}, {"Note", "", true}, {"Name", "", true, name}});
+    for (bool existing : {false, true}) {
+        const QString file = dir.path(existing ? "existing.xlsx" : "new.xlsx");
+        if (existing) QFile::copy(dir.path("new.xlsx"), file);
+        TkXLSExport e;
+        e.ExportFile = file;
+        e.ActionAfter = aaNone;
+        e.MaxRowHeight = 40;
+        e.Options = xleExportTitles | xleBoldTitles | xleSetCellFormat | xleWrapMemoField | xleSetRowHeight |
+                    (existing ? xleAddAsNewSheet : 0u);
+        e.OptionColors = xleUseColumnsColor | xleSetBkColor | xleSetFontColor;
+        ASSERT_TRUE(e.ExportDBTable(grid)) << existing;
+        const QJsonObject book = ReadWorkbook(file);
+        EXPECT_EQ(book["title"].toString(), existing ? "Sheet2" : "Sheet1");
+        EXPECT_EQ(book["heights"].toObject(), QJsonObject({{"3", 30}, {"4", 40}})) << existing;
+        const QJsonObject cells = book["cells"].toObject();
+        struct Case {
+            const char* ref;
+            QJsonValue fill;
+            const char* font;
+            bool bold;
+        } cases[] = {
+            {"C1", QJsonValue::Null, "Calibri", true}, // titles keep the export's own look
+            {"C2", "FFFFCC00", "DejaVu Serif", true},  {"C4", "FFFFCC00", "DejaVu Serif", true},
+            {"A3", "FF3366FF", "Calibri", false},      {"B3", QJsonValue::Null, "Calibri", false},
+        };
+        for (const Case& c : cases) {
+            const QJsonArray cell = cells[c.ref].toArray();
+            EXPECT_EQ(cell.at(8), c.fill) << existing << " " << c.ref;
+            EXPECT_EQ(cell.at(5).toString(), c.font) << existing << " " << c.ref;
+            EXPECT_EQ(cell.at(3).toBool(), c.bold) << existing << " " << c.ref;
+        }
+    }
+}
