@@ -29,6 +29,14 @@ WorkbookWriter::~WorkbookWriter() {
 }
 
 int WorkbookWriter::addFormat(const CellFormat& f) {
+    // The library looks every format up again for each cell written with it: cells that need none
+    // are written without.
+    if (f.NumberFormat.isEmpty() && f.FontName.isEmpty() && f.FontSize <= 0 && !f.Bold && !f.Borders &&
+        !f.Wrap && f.VerticalAlignment == CellFormat::vaNone && f.FontColor == kNoColor &&
+        f.Background == kNoColor) {
+        formats_.push_back(nullptr);
+        return int(formats_.size() - 1);
+    }
     lxw_format* x = workbook_add_format(book_);
     if (!f.NumberFormat.isEmpty()) format_set_num_format(x, f.NumberFormat.toUtf8().constData());
     if (!f.FontName.isEmpty()) format_set_font_name(x, f.FontName.toUtf8().constData());
