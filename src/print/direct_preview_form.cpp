@@ -83,6 +83,10 @@ TkDBPrintDirectPreviewForm::TkDBPrintDirectPreviewForm(QWidget* parent) : QDialo
     PropSaveMain1->Loaded();
 }
 
+TkDBPrintDirectPreviewForm::~TkDBPrintDirectPreviewForm() {
+    PropSaveMain1->SaveBeforeDestroy(); // it writes zoom_
+}
+
 void TkDBPrintDirectPreviewForm::SetBmpList(const QList<QImage>& list) {
     list_ = list;
     lPageCount->setText(QStringLiteral("/ %1").arg(list_.size()));

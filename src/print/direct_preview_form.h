@@ -16,6 +16,7 @@ class TkDBPrintDirectPreviewForm : public QDialog {
     Q_OBJECT
 public:
     explicit TkDBPrintDirectPreviewForm(QWidget* parent = nullptr);
+    ~TkDBPrintDirectPreviewForm() override;
 
     void SetBmpList(const QList<QImage>& list);
     void ShowBmp(int index);

@@ -252,7 +252,9 @@ TkDBPrintDirectForm::TkDBPrintDirectForm(TkDBGrid* grid, bool columnsAllowed, bo
     PropSaveMain1->Loaded();
 }
 
-TkDBPrintDirectForm::~TkDBPrintDirectForm() = default;
+TkDBPrintDirectForm::~TkDBPrintDirectForm() {
+    PropSaveMain1->SaveBeforeDestroy(); // it writes PrintFont
+}
 
 bool TkDBPrintDirectForm::event(QEvent* e) {
     const bool r = QDialog::event(e);

@@ -74,7 +74,9 @@ void TPropSaveMain::Loaded() {
     window_->installEventFilter(this);
     if (PropSaveEvents == pseFormCreateDestroy) {
         // destroyed() comes from the window's destructor before its children are deleted.
-        connect(window_, &QObject::destroyed, this, [this] { AutoRun(psaSave); });
+        connect(window_, &QObject::destroyed, this, [this] {
+            if (!saved_) AutoRun(psaSave);
+        });
         AutoRun(psaRead);
     }
 }
@@ -106,6 +108,12 @@ void TPropSaveMain::SaveProperties() {
 }
 void TPropSaveMain::DeleteProperties() {
     Run(psaDelete);
+}
+
+void TPropSaveMain::SaveBeforeDestroy() {
+    if (!hooked_ || PropSaveEvents != pseFormCreateDestroy || saved_) return;
+    saved_ = true;
+    AutoRun(psaSave);
 }
 
 void TPropSaveMain::Run(TPropSaveAction action) {

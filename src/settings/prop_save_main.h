@@ -40,6 +40,10 @@ public:
     void ReadProperties();
     void SaveProperties();
     void DeleteProperties();
+    // The automatic save, run now and not again when the window is destroyed. A window whose
+    // OnSaveProperties reads its own members calls this from its destructor: the automatic save
+    // comes from QWidget's destructor, after those members are gone.
+    void SaveBeforeDestroy();
     // A position is stored for this window (and the store is not disabled).
     bool FormIsSaved();
     QString GetFormKey() const;
@@ -63,4 +67,5 @@ private:
     QList<QPointer<TCustomPropSave>> savers_;
     bool hooked_ = false;
     bool read_ = false; // read once until the next save
+    bool saved_ = false; // SaveBeforeDestroy ran
 };
