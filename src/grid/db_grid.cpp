@@ -215,20 +215,33 @@ public:
     }
     void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QStyleOptionViewItem o = option;
+        initStyleOption(&o, index);
         const bool current = grid_->currentIndex() == index;
         TDataSet* ds = grid_->dataSet();
         const bool currentRow = ds && grid_->dataModel()->currentRow() == index.row();
         const TkDBGrid::ColumnLook look = grid_->columnLook(index.column());
-        if (look.ownFont) o.font = look.font;
-        if (look.color.isValid()) p->fillRect(o.rect, look.color);
-        if (!current && grid_->isRowSelected(index.row())) {
-            p->fillRect(o.rect, o.palette.color(QPalette::Highlight));
-            o.palette.setColor(QPalette::Text, o.palette.color(QPalette::HighlightedText));
+        // The column's look, then the marked records' colours; the conditions may change both.
+        TCellParams cp;
+        cp.font = look.ownFont ? look.font : o.font;
+        if (look.color.isValid()) cp.background = ColorToBgr(look.color);
+        const bool marked = !current && grid_->isRowSelected(index.row());
+        if (marked) {
+            cp.background = ColorToBgr(o.palette.color(QPalette::Highlight));
+            cp.fontColor = ColorToBgr(o.palette.color(QPalette::HighlightedText));
             o.state &= ~QStyle::State_Selected;
-        } else if (!current && currentRow) {
-            p->fillRect(o.rect, o.palette.color(QPalette::AlternateBase));
         }
-        QStyledItemDelegate::paint(p, o, index);
+        grid_->GetCellParams(grid_->fieldOfColumn(index.column()), index.row(), cp, currentRow,
+                             (o.state & QStyle::State_Selected) != 0);
+        if (cp.background != kNoColor)
+            p->fillRect(o.rect, BgrToColor(cp.background));
+        else if (!current && currentRow)
+            p->fillRect(o.rect, o.palette.color(QPalette::AlternateBase));
+        o.font = cp.font;
+        if (cp.fontColor != kNoColor) o.palette.setColor(QPalette::Text, BgrToColor(cp.fontColor));
+        if (cp.image.UseDataImage) grid_->applyDataImage(o, index, cp.image);
+        const QWidget* w = o.widget;
+        QStyle* style = w ? w->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &o, p, w);
         if (currentRow) {
             // The row focus: a line above and below the current record.
             p->save();
@@ -274,6 +287,7 @@ TkDBGrid::TkDBGrid(QWidget* parent) : QTableView(parent), model_(new DataSetMode
     connect(header_, &QHeaderView::sectionMoved, footer_, qOverload<>(&QWidget::update));
     // A reset shows every column again: collapsed groups hide their members anew.
     connect(model_, &QAbstractItemModel::modelReset, this, &TkDBGrid::applyColumnGroups);
+    CellParamsConditions.LinkGrid(this);
 }
 
 TkDBGrid::~TkDBGrid() {
@@ -312,6 +326,7 @@ void TkDBGrid::dataSourceChanged() {
 }
 
 void TkDBGrid::dataSetLinkChanged() {
+    CellParamsConditions.Invalidate();
     TDataSet* ds = dataSet();
     if (ds && ds->Active()) {
         // Opened without a sort (another table, a new query): the marks of the old order go.
@@ -591,6 +606,12 @@ void TkDBGrid::updateGeometries() {
     } else {
         footer_->hide();
     }
+}
+
+void TkDBGrid::paintEvent(QPaintEvent* event) {
+    // The conditions' per-row results hold for one repaint.
+    CellParamsConditions.ResetCond();
+    QTableView::paintEvent(event);
 }
 
 void TkDBGrid::scrollContentsBy(int dx, int dy) {

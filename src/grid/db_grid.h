@@ -3,6 +3,7 @@
 // indicator column (the vertical header), column width modes, title clicks that ask for sorting,
 // editing through the dataset, the current record kept in step with the current row.
 #include "column_groups.h"
+#include "cell_conditions.h"
 #include "column_widths.h"
 #include "dataset.h"
 #include "dataset_model.h"
@@ -13,6 +14,7 @@
 #include <QColor>
 #include <QFont>
 #include <QHash>
+#include <QIcon>
 #include <QPersistentModelIndex>
 #include <QPointer>
 #include <QSet>
@@ -69,7 +71,20 @@ struct TkDBGridFixedCells {
     bool TitleExBtnSelectAll = true; // the indicator's title cell selects all records
     bool FixedColButton = true;      // the indicator column reacts to clicks
 };
+struct TOptionsCellCondition {
+    bool Active = false; // the cell conditions colour the cells (SetCellConditionActive repaints)
+};
+struct TOptionsHighlightText {
+    bool Active = false;
+    QString HighlightText;
+    int FontColor = kNoColor;
+    int BkColor = 0x00FFFF;
+    bool Bold = false;
+    QStringList HighlightInFields; // empty: all fields
+};
 struct TkDBGridOptionsEx2 {
+    TOptionsCellCondition CellCondition;
+    TOptionsHighlightText HighlightText;
     TkDBGridAppearance Appearance;
     TkDBGridFilters Filters;
     TkDBGridEditors Editors;
@@ -237,6 +252,23 @@ public:
     bool ColumnShowsGroupText(int column) const;
     // Where the +/- mark of a group is drawn, in title viewport coordinates (empty when not shown).
     QRect GroupMarkRect(int group) const;
+    // --- cell conditions
+    TCellParamsCondList CellParamsConditions;
+    void SetCellConditionActive(bool on);
+    // Repaints the grid (the conditions' row results are computed anew).
+    void RefreshCellParamsCond();
+    // What a data cell is drawn with: the conditions first, then the events. row: a row of the model.
+    virtual void GetCellParams(const TField* field, int row, TCellParams& params, bool activeRow,
+                               bool highlight);
+    // Runs the "Conditions for colored records" dialog; true when closed with Ok.
+    bool ShowCellConditions();
+    // The pictures an image definition's ImageIndex points into.
+    QList<QIcon> DataImages;
+    std::function<void(TkDBGrid*, const TField*, QFont&, int& background, bool activeRow, bool highlight)>
+        OnGetCellParams;
+    std::function<void(TkDBGrid*, const TField*, QFont&, int& background, TDataImageDef& image,
+                       bool activeRow, bool highlight)>
+        OnGetCellParamsEx;
 
     // Fixed-column (indicator) clicks; the multi-select grid extends these.
     virtual void fixedColumnClick(int row, Qt::KeyboardModifiers mods);
@@ -262,6 +294,7 @@ protected:
     virtual void dataSetLinkChanged(); // the dataset opened, closed or switched
     void updateGeometries() override;
     void scrollContentsBy(int dx, int dy) override;
+    void paintEvent(QPaintEvent* event) override;
     // The multi-selection changed: aggregates of the selection follow.
     void multiSelectChanged();
     bool sizing() const { return sizing_; }
@@ -276,6 +309,9 @@ private:
     // A press in the band: true when it hit the band (a press on a mark toggles the group).
     bool groupBandPress(const QPoint& pos);
     QString cellText(int column, int row) const;
+    // Draws a cell as icon and shown text as its image definition says.
+    void applyDataImage(QStyleOptionViewItem& option, const QModelIndex& index,
+                        const TDataImageDef& image) const;
     void titleClicked(int column, Qt::KeyboardModifiers mods);
     void titleContextMenu(int column, const QPoint& globalPos);
     void syncCurrentFromDataSet(int row);

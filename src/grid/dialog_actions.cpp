@@ -1,5 +1,6 @@
 #include "dialog_actions.h"
 
+#include "cell_params_form.h"
 #include "db_action.h"
 #include "fields_form.h"
 #include "fields_group_form.h"
@@ -18,6 +19,8 @@ void InstallGridDialogActions(TkDBAction* module) {
         QStringLiteral("acoFind"), [](TkDBGrid* g) { ShowFindDialog(g, false); }, gridHasData);
     module->setHandler(
         QStringLiteral("accColumns"), [](TkDBGrid* g) { ShowFieldsDialog(g); }, gridHasData);
+    module->setHandler(
+        QStringLiteral("acoColor"), [](TkDBGrid* g) { ShowCellConditions(g); }, gridHasData);
     module->setHandler(
         QStringLiteral("acfFilterDlg"), [](TkDBGrid* g) { ShowFunnelFilter(g); },
         [](TkDBGrid* g) {
