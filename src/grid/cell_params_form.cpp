@@ -130,30 +130,20 @@ TkDBGridCellParamsForm::TkDBGridCellParamsForm(TkDBGrid* grid, QWidget* parent)
     auto* hint = new QLabel(QStringLiteral("Icon: <B>#</B> ... use field value as icon index "
                                            "Shown text: <B>+</B> ... show original field value"));
     hint->setTextFormat(Qt::RichText);
-    btUp = new QPushButton(QStringLiteral("Up"));
-    btUp->setObjectName(QStringLiteral("btUp"));
-    btUp->setToolTip(QStringLiteral("Move selected row up"));
-    btDown = new QPushButton(QStringLiteral("Down"));
-    btDown->setObjectName(QStringLiteral("btDown"));
-    btDown->setToolTip(QStringLiteral("Move selected row down"));
-    btClear = new QPushButton(QStringLiteral("Clear"));
-    btClear->setObjectName(QStringLiteral("btClear"));
-    btClear->setToolTip(QStringLiteral("Delete selected row"));
-    btAll = new QPushButton(QStringLiteral("All"));
-    btAll->setObjectName(QStringLiteral("btAll"));
-    btAll->setToolTip(QStringLiteral("Delete all rows"));
-    btOk = new QPushButton(QStringLiteral("Ok"));
-    btOk->setObjectName(QStringLiteral("btOk"));
-    btOk->setToolTip(QStringLiteral("Use entered conditions and close dialog"));
-    btUse = new QPushButton(QStringLiteral("Use"));
-    btUse->setObjectName(QStringLiteral("btUse"));
-    btUse->setToolTip(QStringLiteral("Use entered conditions"));
-    btCancel = new QPushButton(QStringLiteral("Cancel"));
-    btCancel->setObjectName(QStringLiteral("btCancel"));
-    btCancel->setToolTip(QStringLiteral("Cancel changes"));
-    for (QPushButton* b : {btUp, btDown, btClear, btAll, btUse, btCancel})
+    auto button = [](const char* name, const char* caption, const char* hint) {
+        auto* b = new QPushButton(QString::fromUtf8(caption));
+        b->setObjectName(QString::fromLatin1(name));
+        b->setToolTip(QString::fromUtf8(hint));
         b->setAutoDefault(false);
-    btOk->setAutoDefault(false);
+        return b;
+    };
+    btUp = button("btUp", "Up", "Move selected row up");
+    btDown = button("btDown", "Down", "Move selected row down");
+    btClear = button("btClear", "Clear", "Delete selected row");
+    btAll = button("btAll", "All", "Delete all rows");
+    btOk = button("btOk", "Ok", "Use entered conditions and close dialog");
+    btUse = button("btUse", "Use", "Use entered conditions");
+    btCancel = button("btCancel", "Cancel", "Cancel changes");
 
     auto* move = new QHBoxLayout;
     move->addWidget(new QLabel(QStringLiteral("Move of condition:")));
