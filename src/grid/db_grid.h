@@ -2,8 +2,8 @@
 // TkDBGrid: the data grid, a QTableView over a dataset. Titles with sort marks and funnel buttons, an
 // indicator column (the vertical header), column width modes, title clicks that ask for sorting,
 // editing through the dataset, the current record kept in step with the current row.
-#include "column_groups.h"
 #include "cell_conditions.h"
+#include "column_groups.h"
 #include "column_widths.h"
 #include "dataset.h"
 #include "dataset_model.h"
