@@ -628,6 +628,7 @@ void PackageSheet::clearSheet() {
                           "autoFilter", "sortState", "ignoredErrors", "tableParts"})
         RemoveAll(root, e);
     removeDefinedName("_xlnm._FilterDatabase");
+    if (pugi::xml_node pr = Child(root, "sheetPr")) pr.remove_attribute("filterMode");
     pugi::xml_node rels = sheetRels_.document_element();
     const QString folder = Folder(sheets_[size_t(index_)].part);
     for (pugi::xml_node r = rels.first_child(); r;) {

@@ -3,6 +3,7 @@
 #include "package_xml.h"
 
 #include <QStringList>
+#include <sstream>
 
 using namespace pkgxml;
 
@@ -83,11 +84,21 @@ WorkbookStyles::WorkbookStyles(pugi::xml_node root) : root_(root) {
     }
 }
 
+// The entry's index; an equal entry already there (an earlier export's) is used again.
 int WorkbookStyles::append(const char* list, pugi::xml_node item) {
     pugi::xml_node l = Child(root_, list);
+    auto text = [](pugi::xml_node n) {
+        std::ostringstream out;
+        n.print(out, "", pugi::format_raw);
+        return out.str();
+    };
+    const std::string mine = text(item);
     int index = 0;
-    for (pugi::xml_node c = l.first_child(); c; c = c.next_sibling())
-        if (c.type() == pugi::node_element) ++index;
+    for (pugi::xml_node c = l.first_child(); c; c = c.next_sibling()) {
+        if (c.type() != pugi::node_element) continue;
+        if (text(c) == mine) return index;
+        ++index;
+    }
     l.append_copy(item);
     Set(l, "count", index + 1);
     return index;

@@ -149,6 +149,22 @@ TEST(Consumers, CommandLineExport) {
     EXPECT_EQ(cells["A5"].toArray()[0], "=SUM(A2:A4)");
     EXPECT_EQ(cells["C2"].toArray()[2], "yyyy-mm-dd");
     EXPECT_EQ(cells["A2"].toArray()[6], 8);
+    // The same workbook: a new sheet, then rows below that sheet's; the first sheet stays.
+    for (const char* mode : {"--new-sheet", "--append"})
+        ASSERT_EQ(RunProgram(cli,
+                             {"--udl", udl, "export", "sales_regions", "--format", "xlsx", "--out", xlsx,
+                              mode, "--top", "2"},
+                             &out, &err),
+                  0)
+            << mode << err.toStdString();
+    book = ReadWorkbook(xlsx);
+    EXPECT_EQ(book["sheets"].toArray(), QJsonArray({"Q1_Q2", "Sheet2"}));
+    EXPECT_EQ(book["title"].toString(), "Sheet2");
+    cells = book["cells"].toObject();
+    EXPECT_EQ(cells["A1"].toArray()[0], "RegionCode");
+    EXPECT_EQ(cells["A4"].toArray()[0], "RegionCode");
+    EXPECT_EQ(cells["A6"].toArray()[0], cells["A3"].toArray()[0]);
+    EXPECT_EQ(ReadWorkbook(xlsx, "Q1_Q2")["cells"].toObject()["A5"].toArray()[0], "=SUM(A2:A4)");
 
     struct Case {
         QStringList args;
@@ -159,6 +175,11 @@ TEST(Consumers, CommandLineExport) {
         {{"--format", "sylk", "--out", slk, "--freeze"}, 2, "are for --format xlsx"},
         {{"--format", "xlsx", "--out", xlsx, "--separator", ";"}, 2, "are not for --format xlsx"},
         {{"--format", "xlsx", "--out", xlsx, "--zoom", "5"}, 2, "--zoom takes a number from 10 to 400"},
+        {{"--format", "xlsx", "--out", xlsx, "--append", "--new-sheet"},
+         2,
+         "--append and --new-sheet exclude"},
+        {{"--format", "text", "--out", txt, "--new-sheet"}, 2, "are for --format xlsx"},
+        {{"--format", "xlsx", "--out", txt}, 1, "is not an xlsx or xlsm workbook"},
         {{"--format", "text"}, 2, "export needs --out FILE"},
         {{"--format", "text", "--out", txt, "--sums"}, 2, "are for --format sylk"},
         {{"--format", "text", "--out", txt, "--encoding", "nonsense"}, 1, "Unknown encoding \"nonsense\"."},

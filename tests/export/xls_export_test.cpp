@@ -613,6 +613,7 @@ TEST(XlsExport, MacroEnabledWorkbooks) {
         zip.write("xl/vbaProject.bin", project);
         zip.close(true);
     }
+    QByteArray styles; // the same formats again add nothing to the workbook's style table
     for (TXLSExportOptions mode : {unsigned(xleAddAsNewSheet), unsigned(xleAddToExistingRows), 0u}) {
         e.ExportFile = withMacros;
         e.Options = xleExportTitles | mode;
@@ -622,6 +623,8 @@ TEST(XlsExport, MacroEnabledWorkbooks) {
         EXPECT_TRUE(parts["[Content_Types].xml"].contains(kMacroMain)) << mode;
         EXPECT_TRUE(parts["[Content_Types].xml"].contains("application/vnd.ms-office.vbaProject")) << mode;
         EXPECT_TRUE(parts["xl/_rels/workbook.xml.rels"].contains("vbaProject.bin")) << mode;
+        if (styles.isEmpty()) styles = parts["xl/styles.xml"];
+        EXPECT_EQ(parts["xl/styles.xml"], styles) << mode;
     }
     // The new sheet, appended to and then replaced; the first sheet as it was.
     const QJsonObject first = ReadWorkbook(withMacros, "Sheet")["cells"].toObject();
@@ -693,4 +696,39 @@ TEST(XlsExport, RowHeightsAndColumnLooks) {
             EXPECT_EQ(cell.at(3).toBool(), c.bold) << existing << " " << c.ref;
         }
     }
+}
+
+// A sheet part of several megabytes is read in pieces: the rows go right below its last row, and
+// every row before stays.
+TEST(XlsExport, AppendsBelowALargeSheet) {
+    TempDir dir;
+    auto t = OpenTable(dir,
+                       "CREATE TABLE B(ID INTEGER, Name TEXT);"
+                       "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < 60000)"
+                       " INSERT INTO B SELECT i, 'name <' || i || '> & more' FROM k;",
+                       "B");
+    TkXLSExport e;
+    e.ExportFile = dir.path("big.xlsx");
+    e.ActionAfter = aaNone;
+    e.Options = xleExportTitles;
+    ASSERT_TRUE(e.ExportDBTable(&t->query));
+    e.Options = xleExportTitles | xleAddToExistingRows;
+    ASSERT_TRUE(e.ExportDBTable(&t->query));
+    QByteArray out, err;
+    ASSERT_EQ(RunProgram(Python(),
+                         {"-c",
+                          "import json, sys, openpyxl\n"
+                          "ws = openpyxl.load_workbook(sys.argv[1], read_only=True).active\n"
+                          "rows = [r for r in ws.iter_rows(values_only=True)]\n"
+                          "print(json.dumps([len(rows), ws.max_row, rows[60000], rows[60001], rows[60002], "
+                          "rows[-1], sum(1 for r in rows if r[0] == 'ID')]))\n",
+                          e.ExportFile},
+                         &out, &err),
+              0)
+        << err.toStdString();
+    EXPECT_EQ(
+        QJsonDocument::fromJson(out).array(),
+        QJsonArray({120002, 120002, QJsonArray({60000, "name <60000> & more"}), QJsonArray({"ID", "Name"}),
+                    QJsonArray({1, "name <1> & more"}), QJsonArray({60000, "name <60000> & more"}), 2}))
+        << out.toStdString();
 }
