@@ -20,7 +20,7 @@ pugi::xml_node Child(const pugi::xml_node& parent, std::string_view local);
 // The attribute with that local name ("r:id" for "id"), null when none.
 pugi::xml_attribute Attribute(const pugi::xml_node& node, std::string_view local);
 // A new child with the parent's prefix, before the first child that comes after it in order
-// (children order does not know are passed over); at the end when none does.
+// (children the order does not name are passed over); at the end when none does or order is empty.
 pugi::xml_node Insert(pugi::xml_node parent, std::string_view local, Order order);
 // The child, inserted in order when missing.
 pugi::xml_node Ensure(pugi::xml_node parent, std::string_view local, Order order);

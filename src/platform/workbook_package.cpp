@@ -576,9 +576,7 @@ void PackageSheet::addSheet(const QString& wanted) {
         rel = "r";
         Set(root, "xmlns:r", QString::fromLatin1(kRelsNamespace));
     }
-    std::string_view ln = list.name();
-    const std::string prefix(ln.substr(0, ln.find(':') == std::string_view::npos ? 0 : ln.find(':') + 1));
-    pugi::xml_node s = list.append_child((prefix + "sheet").c_str());
+    pugi::xml_node s = Insert(list, "sheet", {});
     Set(s, "name", name);
     Set(s, "sheetId", sheetId + 1);
     Set(s, (rel + ":id").constData(), id);
@@ -650,9 +648,7 @@ void PackageSheet::setDefinedName(const char* name, const QString& value) {
             Attribute(d, "localSheetId").as_int(-1) == index_)
             n = d;
     if (!n) {
-        std::string_view ln = list.name();
-        const std::string prefix(ln.substr(0, ln.find(':') == std::string_view::npos ? 0 : ln.find(':') + 1));
-        n = list.append_child((prefix + "definedName").c_str());
+        n = Insert(list, "definedName", {});
         Set(n, "name", QString::fromLatin1(name));
         Set(n, "localSheetId", index_);
         if (std::string_view(name) == "_xlnm._FilterDatabase") Set(n, "hidden", 1);
@@ -705,9 +701,7 @@ void PackageSheet::setColumnWidth(pugi::xml_node cols, int col, double width) {
         Set(e, "customWidth", 1);
         return;
     }
-    std::string_view ln = cols.name();
-    const std::string prefix(ln.substr(0, ln.find(':') == std::string_view::npos ? 0 : ln.find(':') + 1));
-    pugi::xml_node n = cols.append_child((prefix + "col").c_str());
+    pugi::xml_node n = Insert(cols, "col", {});
     Set(n, "min", c);
     Set(n, "max", c);
     Set(n, "width", QString::number(width));
@@ -795,14 +789,13 @@ void PackageSheet::streamSheet(const QString& name, const QByteArray& head, qint
     const qint64 size = head.size() + (to - from) + (rows ? rows_.size() : 0) + tail.size();
     TZipArchive* original = &original_;
     SheetRows* newRows = rows ? &rows_ : nullptr;
-    const QString partName = name;
     auto rewind = [=]() {
         st->piece = 0;
         st->done = 0;
         st->original.reset();
         try {
             if (to > from) {
-                st->original = original->stream(partName);
+                st->original = original->stream(name);
                 char skip[1 << 16];
                 for (qint64 left = from; left > 0;) {
                     const qint64 n = st->original->read(skip, std::min<qint64>(left, sizeof skip));

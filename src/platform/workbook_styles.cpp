@@ -111,9 +111,7 @@ int WorkbookStyles::numberFormat(const QString& code) {
     auto it = numFmts_.find(code);
     if (it != numFmts_.end()) return it->second;
     pugi::xml_node list = Ensure(root_, "numFmts", kStyleOrder);
-    std::string_view name = list.name();
-    std::string prefix(name.substr(0, name.find(':') == std::string_view::npos ? 0 : name.find(':') + 1));
-    pugi::xml_node n = list.append_child((prefix + "numFmt").c_str());
+    pugi::xml_node n = Insert(list, "numFmt", {});
     const int id = nextNumFmt_++;
     n.append_attribute("numFmtId") = id;
     n.append_attribute("formatCode") = code.toUtf8().constData();
