@@ -49,6 +49,15 @@ int CmdOpen(CliContext& ctx) {
     TADOQuery q(ctx.connection);
     q.ReadOnly = true;
     q.SQL = hasSql ? sql : TableSelect(*ctx.connection, table, top);
+    CopyWriter out(stdout);
+    // Without a filter or sort the rows are written as they come, block by block, and never held.
+    const bool stream = !hasFilter && !hasSort;
+    if (stream) {
+        q.OnBlock = [&out](TDataSet& ds, bool) {
+            if (ds.store().fetchedRows() == ds.store().rowCount()) out.writeTitles(ds);
+            out.writeRows(ds);
+        };
+    }
     if (hasSql) {
         // What a prepared statement does not tell (a data-changing WITH part that returns rows on a
         // server) is undone: the rows are read in a transaction that is rolled back.
@@ -68,6 +77,6 @@ int CmdOpen(CliContext& ctx) {
         q.setFiltered(true);
     }
     if (hasSort) q.setSort(sort);
-    CopyWriter(stdout).write(q);
+    if (!stream) out.write(q);
     return 0;
 }

@@ -96,7 +96,9 @@ int CmdExport(CliContext& ctx) {
     TADOQuery q(ctx.connection);
     q.ReadOnly = true;
     q.SQL = TableSelect(*ctx.connection, table, top);
-    q.Open();
+    // The text engine writes the rows as they are read (forward-only); the workbook engines size their
+    // columns and sums from all rows first.
+    if (format != "text") q.Open();
 
     bool ok;
     if (format == "text") {
@@ -119,7 +121,7 @@ int CmdExport(CliContext& ctx) {
         e.AppendToFile = append;
         e.ExportAllAsText = allText;
         if (hasEncoding) e.Encoding = encoding;
-        ok = e.Execute(&q);
+        ok = e.ExecuteForwardOnly(&q);
     } else if (format == "xlsx") {
         if (hasSeparator || hasQuote || delimited || hasFill || memos || allText || hasTitle || hasEncoding)
             throw UsageError("--separator, --quote, --delimited, --fill, --memos, --all-as-text, --id-line "

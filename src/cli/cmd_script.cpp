@@ -81,18 +81,35 @@ int CmdScript(CliContext& ctx) {
             ("--dialect takes mssql, sqlite, postgresql or mysql, not " + dialectName).toStdString());
 
     const Dialect& own = ctx.connection->dialect();
+    const QString quoted = own.quoteIdentifier(table);
+    // The fields first, from a read of no rows: a wrong selection is refused before any line is written.
+    {
+        TADOQuery fields(ctx.connection);
+        fields.ReadOnly = true;
+        fields.SQL = own.selectTop(quoted, 0);
+        fields.Open();
+        // The fields the window offers: plain and memo, visible or not. Every one is a value by default.
+        QStringList offered;
+        FieldList(fields, offered, floPlain | floMemo);
+        settings.valueFields = hasValues ? fieldNames("--values", values, offered, fields, table) : offered;
+        if (hasKeys) settings.keyFields = fieldNames("--keys", keys, offered, fields, table);
+    }
+
+    // The rows are written block by block as they are read, never all held.
+    StdoutSink out;
+    std::optional<SqlScriptWriter> script;
     TADOQuery q(ctx.connection);
     q.ReadOnly = true;
-    q.SQL = QStringLiteral("SELECT * FROM %1").arg(own.quoteIdentifier(table));
+    q.SQL = QStringLiteral("SELECT * FROM %1").arg(quoted);
+    q.OnBlock = [&](TDataSet& ds, bool) {
+        if (!script) {
+            script.emplace(ds, table, settings, Dialect(kind), out);
+            script->begin();
+        }
+        script->records();
+    };
     q.Open();
-    // The fields the window offers: plain and memo, visible or not. Every one is a value by default.
-    QStringList offered;
-    FieldList(q, offered, floPlain | floMemo);
-    settings.valueFields = hasValues ? fieldNames("--values", values, offered, q, table) : offered;
-    if (hasKeys) settings.keyFields = fieldNames("--keys", keys, offered, q, table);
-
-    StdoutSink out;
-    GenerateSqlScript(q, table, settings, Dialect(kind), out);
+    script->end();
     out.flush();
     return 0;
 }

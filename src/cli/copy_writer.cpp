@@ -34,15 +34,31 @@ void CopyWriter::putEscaped(const char* p, size_t n) {
 }
 
 void CopyWriter::write(const TDataSet& ds) {
+    writeTitles(ds);
+    writeRows(ds);
+}
+
+namespace {
+std::vector<const TField*> visibleFields(const TDataSet& ds) {
     std::vector<const TField*> fields;
     for (int i = 0; i < ds.FieldCount(); ++i)
         if (ds.Fields(i)->Visible) fields.push_back(ds.Fields(i));
+    return fields;
+}
+} // namespace
+
+void CopyWriter::writeTitles(const TDataSet& ds) {
+    const std::vector<const TField*> fields = visibleFields(ds);
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i) put("\t", 1);
         QByteArray n = fields[i]->FieldName.toUtf8();
         putEscaped(n.constData(), size_t(n.size()));
     }
     put("\n", 1);
+}
+
+void CopyWriter::writeRows(const TDataSet& ds) {
+    const std::vector<const TField*> fields = visibleFields(ds);
     const ColumnStore& store = ds.store();
     const TextArena& arena = store.arena();
     char num[64];

@@ -12,6 +12,9 @@ public:
     ~CopyWriter() { flush(); }
     // Writes the visible fields of every record in view order, straight from the column store.
     void write(const TDataSet& ds);
+    // The same in parts: the title line, then the records (of each block of a forward-only read).
+    void writeTitles(const TDataSet& ds);
+    void writeRows(const TDataSet& ds);
     void flush();
 
 private:

@@ -295,6 +295,15 @@ void ColumnStore::clear() {
     columns_.clear();
     arena_.clear();
     rows_ = 0;
+    dropped_ = 0;
+}
+
+void ColumnStore::dropRows() {
+    for (Column& c : columns_)
+        c.truncate(0);
+    arena_.clear();
+    dropped_ += rows_;
+    rows_ = 0;
 }
 
 void ColumnStore::dropUnfinishedRow() {

@@ -116,6 +116,10 @@ public:
     TextArena& arena() { return arena_; }
     const TextArena& arena() const { return arena_; }
     uint32_t rowCount() const { return rows_; }
+    // Rows fetched into the store since it was cleared, also those a forward-only reader dropped.
+    qint64 fetchedRows() const { return dropped_ + rows_; }
+    // Drops every row, keeping the columns and their kinds (a forward-only reader's block is done).
+    void dropRows();
     // Called after every column got one more value.
     void commitRow() { ++rows_; }
     // Drops the values of a row that was being appended when the fetch failed.
@@ -134,6 +138,7 @@ private:
     std::vector<Column> columns_;
     TextArena arena_;
     uint32_t rows_ = 0;
+    qint64 dropped_ = 0;
 };
 
 // Converts a variant to the storage form of a field type. Returns false when it cannot.

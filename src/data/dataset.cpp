@@ -123,7 +123,35 @@ void TDataSet::Open() {
     eof_ = view_.empty();
     notify(DataEvent::LayoutChanged);
     if (AfterOpen) AfterOpen(*this);
+    if (OnBlock) OnBlock(*this, true);
     if (cutShort) std::rethrow_exception(cutShort);
+}
+
+void TDataSet::fetchedBlock() {
+    if (!OnBlock || store_.rowCount() == 0) return;
+    const uint32_t n = store_.rowCount();
+    deleted_.assign(n, 0);
+    view_.resize(n);
+    for (uint32_t i = 0; i < n; ++i)
+        view_[i] = i;
+    invalidateReverse();
+    state_ = dsBrowse;
+    pos_ = 0;
+    bof_ = true;
+    eof_ = false;
+    struct Drop {
+        TDataSet& ds;
+        ~Drop() {
+            ds.state_ = dsInactive;
+            ds.view_.clear();
+            ds.invalidateReverse();
+            ds.deleted_.clear();
+            ds.pos_ = -1;
+            ds.bof_ = ds.eof_ = true;
+            ds.store_.dropRows();
+        }
+    } drop{*this};
+    OnBlock(*this, false);
 }
 
 void TDataSet::Close() {

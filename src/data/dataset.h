@@ -119,6 +119,12 @@ public:
     // --- events
     std::function<void(TDataSet&)> BeforeScroll, AfterScroll, AfterOpen, BeforeDelete, BeforePost, AfterPost,
         BeforeClose;
+    // Forward-only reading: set before Open, it is handed the rows in blocks as they are fetched (the
+    // dataset open over just that block, calculated fields not yet added), and each block is dropped
+    // once it returns, so memory stays flat whatever the row count. The last call (last = true) comes
+    // at the end of Open, also for an empty result, and its rows stay loaded. Filter and sort apply
+    // to the last block only: leave them off.
+    std::function<void(TDataSet&, bool last)> OnBlock;
 
     void addObserver(IDataSetObserver* o);
     void removeObserver(IDataSetObserver* o);
@@ -146,6 +152,9 @@ protected:
     virtual void writeDelete(uint32_t rowId) {}
 
     TField* addDataField(const QString& name, TFieldType type, int size);
+    // A fetch in progress reached a block boundary: with OnBlock set, hands the rows so far to it
+    // and drops them.
+    void fetchedBlock();
     ColumnStore& mutableStore() { return store_; }
     void resetFields();
     void notify(DataEvent ev, int row = -1);

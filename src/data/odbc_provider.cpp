@@ -651,9 +651,9 @@ void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
     char fixed[64];
     qint64 nextProgress = kFetchProgressRows;
     for (;;) {
-        if (qint64(store.rowCount()) >= nextProgress) {
+        if (store.fetchedRows() >= nextProgress) {
             nextProgress += kFetchProgressRows;
-            if (!sink.fetchProgress(qint64(store.rowCount()))) break;
+            if (!sink.fetchProgress(store.fetchedRows())) break;
         }
         fetched = 0;
         SQLRETURN rc = SQLFetch(h);
@@ -661,7 +661,7 @@ void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
         if (!Ok(rc)) fail(st, QString());
         for (SQLULEN r = 0; r < fetched; ++r) {
             if (status[r] == SQL_ROW_NOROW) continue;
-            if (status[r] == SQL_ROW_ERROR) fail(st, QStringLiteral("Row %1").arg(store.rowCount() + 1));
+            if (status[r] == SQL_ROW_ERROR) fail(st, QStringLiteral("Row %1").arg(store.fetchedRows() + 1));
             bool positioned = block == 1;
             for (size_t c = 0; c < plan.size(); ++c) {
                 ColPlan& p = plan[c];

@@ -572,9 +572,9 @@ void PgProvider::fetchRows(Fetch& f, bool copy, ResultSink& sink) {
         columns[c]->appendBytes(v, store->arena());
     };
     auto progress = [&]() {
-        if (qint64(store->rowCount()) < nextProgress) return true;
+        if (store->fetchedRows() < nextProgress) return true;
         nextProgress += kFetchProgressRows;
-        return sink.fetchProgress(qint64(store->rowCount()));
+        return sink.fetchProgress(store->fetchedRows());
     };
     if (copy) {
         const size_t n = f.cols.size();
@@ -592,7 +592,7 @@ void PgProvider::fetchRows(Fetch& f, bool copy, ResultSink& sink) {
                     PQfreemem(buf);
                     cancelRunning();
                     throw EDatabaseError(QStringLiteral("Row %1 came with a different number of values")
-                                             .arg(store->rowCount() + 1));
+                                             .arg(store->fetchedRows() + 1));
                 }
                 std::string_view v(p, size_t(stop - p));
                 if (v == "\\N") {
@@ -642,7 +642,7 @@ void PgProvider::fetchRows(Fetch& f, bool copy, ResultSink& sink) {
             }
         }
         if (len == -2) {
-            const qint64 rows = store->rowCount();
+            const qint64 rows = store->fetchedRows();
             Result r(PQgetResult(conn_));
             fail(r.get(), stoppedAfter(rows));
         }
@@ -651,7 +651,7 @@ void PgProvider::fetchRows(Fetch& f, bool copy, ResultSink& sink) {
             Result r(raw);
             if (r.status() != PGRES_COMMAND_OK && !error.get()) error = std::move(r);
         }
-        if (error.get()) fail(error.get(), stoppedAfter(store->rowCount()));
+        if (error.get()) fail(error.get(), stoppedAfter(store->fetchedRows()));
         return;
     }
     // Row by row: the first result with columns is read, other results only checked for errors.
@@ -687,6 +687,6 @@ void PgProvider::fetchRows(Fetch& f, bool copy, ResultSink& sink) {
             error = std::move(r);
         }
     }
-    if (error.get() && !stopped) fail(error.get(), stoppedAfter(store ? store->rowCount() : 0));
+    if (error.get() && !stopped) fail(error.get(), stoppedAfter(store ? store->fetchedRows() : 0));
     if (!store) start();
 }

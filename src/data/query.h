@@ -36,7 +36,10 @@ protected:
 private:
     ColumnStore& begin(const std::vector<ColumnDesc>& columns) override;
     void columnRetyped(size_t column, TFieldType type) override;
-    bool fetchProgress(qint64 rows) override { return !OnFetchProgress || OnFetchProgress(rows); }
+    bool fetchProgress(qint64 rows) override {
+        fetchedBlock();
+        return !OnFetchProgress || OnFetchProgress(rows);
+    }
     Provider& provider() const;
     void checkWritable() const;
     // "WHERE ..." locating a stored row by key (or all original values), with its parameters.

@@ -392,14 +392,14 @@ void SqliteProvider::query(const QString& sql, const QVariantList& params, Resul
                 undecided[k] = false;
                 const TFieldType t = typeOfValue(vt);
                 if (t != types[k]) {
-                    WidenColumn(store, k, types[k], t, rows); // nothing but NULLs so far
+                    WidenColumn(store, k, types[k], t, store.rowCount()); // nothing but NULLs so far
                     types[k] = t;
                     sink.columnRetyped(k, t);
                 }
             }
             if (put(c, i, vt)) continue;
             const TFieldType wider = widerType(types[k], vt, st, i);
-            WidenColumn(store, k, types[k], wider, rows);
+            WidenColumn(store, k, types[k], wider, store.rowCount());
             types[k] = wider;
             sink.columnRetyped(k, wider);
             if (!put(c, i, vt)) fail(QStringLiteral("Column \"%1\"").arg(cols[k].name));

@@ -7,6 +7,7 @@
 #include "shell.h"
 #include "text_cleanup.h"
 
+#include <limits>
 #include <memory>
 
 namespace {
@@ -27,6 +28,18 @@ public:
             columns_.push_back({CellReader(*e.Dataset, f, &out.encoding()), IsQuotedTextField(f),
                                 f.DisplayWidth(), f.Alignment,
                                 Utf8(e.RealFieldNamesAsTitle ? f.FieldName : c.title)});
+        }
+    }
+
+    // Fixed-width columns keep the widths of the first block's run: a column whose type widens later
+    // (a SQLite column meeting a fraction) must not shift the lines after it.
+    void keepWidths(std::vector<int>& widths) {
+        if (widths.empty()) {
+            for (const Col& c : columns_)
+                widths.push_back(c.width);
+        } else {
+            for (size_t i = 0; i < columns_.size() && i < widths.size(); ++i)
+                columns_[i].width = widths[i];
         }
     }
 
@@ -109,19 +122,11 @@ bool TTXTExport::Execute(const TExportSource& source) {
     SourceType = source.SourceType();
     SourceObject = &source;
     Dataset = nullptr;
-    RecIdx = RecCount = 0;
-    Aborted = false;
     TDataSet* ds = source.DataSet();
     if (!ds || !ds->Active()) return false;
     Dataset = ds;
-
-    ExportProgress progress(ShowProgressBar, OnProgressEvent);
-    ExportResult.clear();
-    try {
-        std::unique_ptr<ExportWriter> out =
-            ExportFile.isEmpty() ? std::make_unique<ExportWriter>(&ExportResult)
-                                 : std::make_unique<ExportWriter>(ExportFile, Encoding, AppendToFile);
-        Run run(*this, source.Columns(ExportOnlyVisibleFields, ExportMemoFields), *out);
+    return exportWith([&](ExportWriter& out, ExportProgress& progress) {
+        Run run(*this, source.Columns(ExportOnlyVisibleFields, ExportMemoFields), out);
         run_ = &run;
         struct Reset {
             Run*& r;
@@ -143,6 +148,64 @@ bool TTXTExport::Execute(const TExportSource& source) {
             if (Aborted) return false;
         }
         if (OnAfterExport) OnAfterExport(*this);
+        return true;
+    });
+}
+
+bool TTXTExport::ExecuteForwardOnly(TDataSet* ds) {
+    SourceType = stDataset;
+    SourceObject = nullptr;
+    Dataset = ds;
+    if (!ds) return false;
+    return exportWith([&](ExportWriter& out, ExportProgress& progress) {
+        bool first = true;
+        std::vector<int> widths;
+        ds->OnBlock = [&](TDataSet& block, bool) {
+            // The readers are made for each block: a column may have changed its type in between.
+            TDataSetSource source(&block);
+            Run run(*this, source.Columns(ExportOnlyVisibleFields, ExportMemoFields), out);
+            run.keepWidths(widths);
+            run_ = &run;
+            struct Reset {
+                Run*& r;
+                ~Reset() { r = nullptr; }
+            } reset{run_};
+            if (first) {
+                first = false;
+                if (OnBeforeExport) OnBeforeExport(*this);
+                if (ExportFieldName || ExportStructureOnly) run.titleLine();
+            }
+            if (ExportStructureOnly || Aborted) return;
+            RecCount = int(std::min<qint64>(block.store().fetchedRows(), std::numeric_limits<int>::max()));
+            const int n = block.RecordCount();
+            for (int p = 0; p < n && !Aborted; ++p) {
+                ++RecIdx;
+                run.recordLine(p);
+                progress.record(RecIdx, RecCount);
+                Aborted = progress.aborted();
+            }
+        };
+        struct Detach {
+            TDataSet* ds;
+            ~Detach() { ds->OnBlock = nullptr; }
+        } detach{ds};
+        ds->Open();
+        if (Aborted) return false;
+        if (OnAfterExport) OnAfterExport(*this);
+        return true;
+    });
+}
+
+bool TTXTExport::exportWith(const std::function<bool(ExportWriter&, ExportProgress&)>& records) {
+    RecIdx = RecCount = 0;
+    Aborted = false;
+    ExportProgress progress(ShowProgressBar, OnProgressEvent);
+    ExportResult.clear();
+    try {
+        std::unique_ptr<ExportWriter> out =
+            ExportFile.isEmpty() ? std::make_unique<ExportWriter>(&ExportResult)
+                                 : std::make_unique<ExportWriter>(ExportFile, Encoding, AppendToFile);
+        if (!records(*out, progress)) return false;
         if (ExportFile.isEmpty()) return true;
         out->commit();
     } catch (const ExportSaveError& e) {

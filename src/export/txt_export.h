@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <functional>
 
+class ExportWriter;
+
 class TTXTExport {
 public:
     QString ExportFile;     // empty: the lines stay in ExportResult only
@@ -46,10 +48,16 @@ public:
     // the exception box and returns false; other failures raise.
     bool Execute(TDataSet* dataset);
     bool Execute(const TExportSource& source);
+    // Opens a dataset that is not open yet and writes its records forward-only, each block of rows as
+    // it is fetched (see TDataSet::OnBlock), so memory stays flat whatever the row count. The output
+    // is the one Execute writes; RecCount is the rows fetched so far.
+    bool ExecuteForwardOnly(TDataSet* dataset);
     // Adds one line to the output of the run (to ExportResult outside a run).
     void ExportLine(const QString& text);
 
 private:
     class Run;
+    // The frame of a run around its records: output, events, commit, the action after.
+    bool exportWith(const std::function<bool(ExportWriter&, ExportProgress&)>& records);
     Run* run_ = nullptr;
 };

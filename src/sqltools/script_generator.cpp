@@ -32,25 +32,50 @@ void identityInsert(SqlTextSink& sink, const Dialect& dialect, const QString& ta
 }
 } // namespace
 
-void GenerateSqlScript(TDataSet& ds, const QString& tableName, const ScriptSettings& settings,
-                       const Dialect& dialect, SqlTextSink& sink) {
+namespace {
+const StatementBuilder& checkedBuilder(std::optional<StatementBuilder>& builder, TDataSet& ds,
+                                       const QString& tableName, const ScriptSettings& settings,
+                                       const Dialect& dialect) {
     const bool insert = settings.type == ScriptType::Insert;
     if (!insert && settings.keyFields.isEmpty())
         throw EScriptWarning(QStringLiteral("Select at least one Key field for UPDATE script."));
     if (settings.valueFields.isEmpty())
         throw EScriptWarning(QStringLiteral("Select at least one Value field to include in script."));
-    // Built before any line is written: a bad selection leaves the output empty.
-    StatementBuilder builder(ds, tableName, &settings.keyFields, &settings.valueFields, insert,
-                             ExpandControlCodes(settings.addAfterEach), dialect);
-    const QString table = QuoteTableName(tableName, dialect);
-    const bool go = dialect.usesGoSeparator();
-    if (insert && settings.generateDeleteAll) {
-        addLine(sink, QStringLiteral("DELETE FROM ") + table + (go ? QString() : QStringLiteral(";")));
-        if (go) addLine(sink, QStringLiteral("GO"));
+    return builder.emplace(ds, tableName, &settings.keyFields, &settings.valueFields, insert,
+                           ExpandControlCodes(settings.addAfterEach), dialect);
+}
+} // namespace
+
+// Built before any line is written: a bad selection leaves the output empty.
+SqlScriptWriter::SqlScriptWriter(TDataSet& ds, const QString& tableName, const ScriptSettings& settings,
+                                 const Dialect& dialect, SqlTextSink& sink)
+    : ds_(ds), settings_(settings), dialect_(dialect), sink_(sink),
+      builder_(checkedBuilder(builderStore_, ds, tableName, settings, dialect)),
+      table_(QuoteTableName(tableName, dialect)) {}
+
+void SqlScriptWriter::begin() {
+    const bool go = dialect_.usesGoSeparator();
+    if (insert() && settings_.generateDeleteAll) {
+        addLine(sink_, QStringLiteral("DELETE FROM ") + table_ + (go ? QString() : QStringLiteral(";")));
+        if (go) addLine(sink_, QStringLiteral("GO"));
     }
-    if (insert && settings.generateIdentityInsert) identityInsert(sink, dialect, table, "ON");
-    WriteRecordStatements(ds, builder, true, sink);
-    if (insert && settings.generateIdentityInsert) identityInsert(sink, dialect, table, "OFF");
+    if (insert() && settings_.generateIdentityInsert) identityInsert(sink_, dialect_, table_, "ON");
+}
+
+void SqlScriptWriter::records() {
+    WriteRecordStatements(ds_, builder_, true, sink_);
+}
+
+void SqlScriptWriter::end() {
+    if (insert() && settings_.generateIdentityInsert) identityInsert(sink_, dialect_, table_, "OFF");
+}
+
+void GenerateSqlScript(TDataSet& ds, const QString& tableName, const ScriptSettings& settings,
+                       const Dialect& dialect, SqlTextSink& sink) {
+    SqlScriptWriter w(ds, tableName, settings, dialect, sink);
+    w.begin();
+    w.records();
+    w.end();
 }
 
 QStringList GenerateSqlScript(TDataSet& ds, const QString& tableName, const ScriptSettings& settings,

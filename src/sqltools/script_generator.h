@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // A selection the script cannot be built from; the window shows the text as a warning.
 class EScriptWarning : public Exception {
@@ -34,3 +35,25 @@ void GenerateSqlScript(TDataSet& ds, const QString& tableName, const ScriptSetti
                        const Dialect& dialect, SqlTextSink& sink);
 QStringList GenerateSqlScript(TDataSet& ds, const QString& tableName, const ScriptSettings& settings,
                               const Dialect& dialect = Dialect(DialectKind::MSSQL));
+
+// The same script in parts, for rows read block by block: the lines before the records, the records
+// the dataset holds (called once per block), the lines after them. The constructor checks the
+// selection as GenerateSqlScript does.
+class SqlScriptWriter {
+public:
+    SqlScriptWriter(TDataSet& ds, const QString& tableName, const ScriptSettings& settings,
+                    const Dialect& dialect, SqlTextSink& sink);
+    void begin();
+    void records();
+    void end();
+
+private:
+    bool insert() const { return settings_.type == ScriptType::Insert; }
+    TDataSet& ds_;
+    ScriptSettings settings_;
+    Dialect dialect_;
+    SqlTextSink& sink_;
+    std::optional<StatementBuilder> builderStore_;
+    const StatementBuilder& builder_;
+    QString table_;
+};

@@ -101,6 +101,34 @@ TEST_F(CliTest, OpenOptions) {
     }
 }
 
+// Tables of several blocks are written as they are read, never all held: the text a loaded read
+// (one with a sort) gives, with the title once; a script has every row between its first and last lines.
+TEST_F(CliTest, LargeTablesStreamTheSameText) {
+    MakeSqliteDb(dir.path("big.sqlite"),
+                 "CREATE TABLE big (id INTEGER PRIMARY KEY, txt TEXT, f REAL, d DATE);"
+                 "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < 150000) "
+                 "INSERT INTO big SELECT i, CASE WHEN i % 7 = 0 THEN NULL ELSE 'x\\' || char(9) || i END, "
+                 "i / 8.0, date('2000-01-01', '+' || (i % 9000) || ' days') FROM s;");
+    const QString big = "Provider=SQLite;Data Source=" + dir.path("big.sqlite");
+    CliRun streamed = cli({"--connect", big, "open", "big"});
+    CliRun loaded = cli({"--connect", big, "open", "big", "--sort", ""});
+    ASSERT_EQ(streamed.status, 0) << streamed.err.toStdString();
+    EXPECT_EQ(streamed.out.count('\n'), 150001);
+    EXPECT_TRUE(streamed.out == loaded.out);
+    EXPECT_TRUE(streamed.out.endsWith("150000\tx\\\\\\t150000\t18750\t2016-06-05\n"))
+        << streamed.out.right(60).toStdString();
+
+    CliRun script = cli({"--connect", big, "script", "big", "--type", "insert", "--delete-all"});
+    ASSERT_EQ(script.status, 0) << script.err.toStdString();
+    EXPECT_TRUE(
+        script.out.startsWith("DELETE FROM \"big\";\r\nINSERT INTO \"big\" (\"id\", \"txt\", \"f\", \"d\") "
+                              "\r\nVALUES (1, 'x\\\t1', 0.125, '2000-01-02');\r\n"))
+        << script.out.left(200).toStdString();
+    EXPECT_EQ(script.out.count("INSERT INTO"), 150000);
+    EXPECT_TRUE(script.out.endsWith("VALUES (150000, 'x\\\t150000', 18750, '2016-06-05');\r\n"))
+        << script.out.right(80).toStdString();
+}
+
 TEST_F(CliTest, OpenOnlyReads) {
     // Refused before it runs: nothing is changed, exit 1.
     for (const char* sql : {"DROP TABLE other", "DELETE FROM \"t x\"", "DELETE FROM \"t x\" RETURNING id",

@@ -436,3 +436,48 @@ TEST(TextExport, StoreReaderMatchesFieldDisplayText) {
         }
     }
 }
+
+// Read forward-only, block by block as the command line does, a table of several blocks gives the text
+// a fully loaded dataset gives. A column that changes its type after the first block (SQLite) keeps
+// the first block's width, so fixed-width lines stay aligned.
+TEST(TextExport, ForwardOnlyWritesWhatALoadedDatasetWrites) {
+    TempDir dir;
+    auto t = OpenTable(
+        dir,
+        "CREATE TABLE big (id INTEGER PRIMARY KEY, txt VARCHAR(12), f REAL, d DATE, n);"
+        "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < 150000) "
+        "INSERT INTO big SELECT i, CASE WHEN i % 5 = 0 THEN NULL ELSE 'a;\"' || i END, i / 4.0, "
+        "date('2000-01-01', '+' || (i % 5000) || ' days'), CASE WHEN i = 140000 THEN 2.5 ELSE i END "
+        "FROM s;",
+        "big");
+    for (const QChar fill : {QChar(0), QChar(' ')}) {
+        SCOPED_TRACE(fill.isNull() ? "delimited" : "fixed width");
+        TTXTExport e;
+        e.FillChar = fill;
+        e.FieldSeparator = ";";
+        e.TextApostrophe = "\"";
+        ASSERT_TRUE(e.Execute(&t->query));
+        const QStringList loaded = e.ExportResult;
+        ASSERT_EQ(loaded.size(), 150001);
+        TADOQuery q(&t->connection);
+        q.SQL = "SELECT * FROM big";
+        ASSERT_TRUE(e.ExecuteForwardOnly(&q));
+        EXPECT_LT(q.RecordCount(), kFetchProgressRows); // only the last block was held
+        EXPECT_EQ(e.RecIdx, 150000);
+        ASSERT_EQ(e.ExportResult.size(), loaded.size());
+        if (fill.isNull()) {
+            EXPECT_TRUE(e.ExportResult == loaded);
+            continue;
+        }
+        // The widened column "n" is the last one: everything before it is as loaded, and every line has
+        // the title's length.
+        const qsizetype before = loaded[0].lastIndexOf(';');
+        int mismatched = 0, misaligned = 0;
+        for (qsizetype i = 0; i < loaded.size(); ++i) {
+            mismatched += e.ExportResult[i].left(before) != loaded[i].left(before);
+            misaligned += e.ExportResult[i].size() != e.ExportResult[0].size();
+        }
+        EXPECT_EQ(mismatched, 0);
+        EXPECT_EQ(misaligned, 0);
+    }
+}
