@@ -12,6 +12,7 @@
 #include "file_connection.h"
 #include "filter_sort_actions.h"
 #include "grid_bars.h"
+#include "grid_saver.h"
 #include "html_label.h"
 #include "import_wizard.h"
 #include "messages.h"
@@ -153,6 +154,8 @@ TMain::TMain(TkDBAction* actions, QWidget* parent)
 }
 
 TMain::~TMain() {
+    // Saved while the grid still shows its data.
+    PropSaveMain1->SaveBeforeDestroy();
     // The grid observes the datasets: unbind before they go.
     grData->setDataSource(nullptr);
     ds1.setDataSet(nullptr);
@@ -313,6 +316,17 @@ void TMain::setupSettings() {
                                           QStringLiteral("eNameStop"),     QStringLiteral("eTopRec"),
                                           QStringLiteral("rbBoth"),        QStringLiteral("rbTables"),
                                           QStringLiteral("rbViews"),       QStringLiteral("chAutoOpen")};
+    // The grid comes back as it was left: its look, footer and conditions at once; its columns,
+    // sorting and filter when the same data is shown again.
+    kDBGridsPropSave1 = new TkDBGridsPropSave(this);
+    kDBGridsPropSave1->setObjectName(QStringLiteral("kDBGridsPropSave1"));
+    kDBGridsPropSave1->Components = {QStringLiteral("grData")};
+    kDBGridsPropSave1->StoreFooterRow = true;
+    kDBGridsPropSave1->StoreFilterSetting = true;
+    kDBGridsPropSave1->OnGetDataName = [this](TkDBGrid*) {
+        return ds1.DataSet() == &qData ? qData.SQL : QString();
+    };
+    kDBGridsPropSave1->SetPropSaveMain(PropSaveMain1);
     PropSaveMain1->Loaded();
 }
 

@@ -28,6 +28,7 @@ class TkDBToolBar;
 class TkHTMLLabel;
 class TPropSaveFile;
 class TPropSaveMain;
+class TkDBGridsPropSave;
 class TScript;
 class TDlgGenSQL;
 class TDlgGenData;
@@ -47,6 +48,7 @@ public:
     QString ConDir;
     TPropSaveFile* PropSaveFile1;
     TPropSaveMain* PropSaveMain1;
+    TkDBGridsPropSave* kDBGridsPropSave1;
 
     // Controls, by their names.
     QGroupBox* gbTop;

@@ -337,6 +337,7 @@ void TkDBGrid::dataSetLinkChanged() {
         applyModeInForce();
         if (FooterRow.FooterVisible && FooterRow.RecalculateAfterOpen) RecalculateSummaryResults();
         if (OnDataSetOpened) OnDataSetOpened(this);
+        emit dataSetOpened();
     } else {
         summary_.clear();
         if (footer_) footer_->update();

@@ -283,6 +283,7 @@ public slots:
 
 signals:
     void columnWidthsApplied();
+    void dataSetOpened(); // the grid shows an open dataset (opened, or another one linked)
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -1,4 +1,5 @@
 // The main window headless: connect, table list, loading, sorting, schema page, connection failures.
+#include "column_filter.h"
 #include "connection.h"
 #include "db_action.h"
 #include "db_grid_ms.h"
@@ -279,6 +280,52 @@ TEST_F(MainWindowTest, SortingThroughTheGrid) {
     EXPECT_EQ(info(), "Loaded 1000 records from 2500");
     main->ApplicationEvents1Idle();
     EXPECT_FALSE(actions.action("acsSortNone")->isEnabled());
+}
+
+TEST_F(MainWindowTest, TheGridComesBackAfterARestart) {
+    connect("Work.udl");
+    load("Orders");
+    TkDBGrid* g = main->grData;
+    QHeaderView* h = g->horizontalHeader();
+    g->setColumnWidth(g->columnOfField("customer"), 177);
+    h->moveSection(h->visualIndex(g->columnOfField("notes")), 0);
+    ASSERT_TRUE(g->ChangeSort({"customer"}, true));
+    ASSERT_TRUE(SetFilterForField(g, main->qData.FindField("id"), "(id>=2)", false, true, true));
+    g->FooterRow.FooterVisible = true;
+    g->FooterRow.FieldFooterDefs = {"id=%CountAll"};
+    TCellParamsCond a, b;
+    a.FieldName = "customer";
+    a.Value = "b";
+    a.BkColor = 0x0000FF;
+    b.FieldName = "id";
+    b.CondOperator = cpoGreater;
+    b.Value = "2";
+    b.Bold = true;
+    g->CellParamsConditions.SetItems({a, b});
+    g->SetCellConditionActive(true);
+
+    main.reset(); // closing the program writes tabulo.ini
+    main = std::make_unique<TMain>(&actions);
+    g = main->grData;
+    h = g->horizontalHeader();
+    // The look, the footer and the conditions at once.
+    EXPECT_TRUE(g->FooterRow.FooterVisible);
+    EXPECT_EQ(g->FooterRow.FieldFooterDefs, QStringList({"id=%CountAll"}));
+    ASSERT_EQ(g->CellParamsConditions.Count(), 2);
+    EXPECT_EQ(g->CellParamsConditions.Item(1).CondOperator, cpoGreater);
+    EXPECT_TRUE(g->OptionsEx2.CellCondition.Active);
+    // Columns, sorting and filter when the same table shows again.
+    connect("Work.udl");
+    load("Orders");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(g->fieldOfColumn(h->logicalIndex(0))->FieldName, "notes");
+    EXPECT_EQ(g->columnWidth(g->columnOfField("customer")), 177);
+    ASSERT_EQ(g->SortList().size(), 1);
+    EXPECT_TRUE(g->SortList()[0].desc);
+    EXPECT_TRUE(main->qData.Filtered());
+    ASSERT_EQ(main->qData.RecordCount(), 2);
+    EXPECT_EQ(main->qData.FieldByName("customer")->AsString(), "c");
+    EXPECT_TRUE(messages.shown.empty()) << messages.log().join('\n').toStdString();
 }
 
 TEST_F(MainWindowTest, SchemaPageRemovesErroneousKinds) {
