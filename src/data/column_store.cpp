@@ -91,6 +91,23 @@ QString TimeText(const QTime& t) {
 QString DateTimeText(const QDateTime& dt) {
     return dt.date().toString(Qt::ISODate) + ' ' + TimeText(dt.time());
 }
+QString TemporalText(const QVariant& v, TFieldType type) {
+    if (type == ftDate) return v.toDate().toString(Qt::ISODate);
+    if (type == ftTime) return TimeText(v.toTime());
+    return DateTimeText(v.toDateTime());
+}
+QString TemporalText(const QVariant& v) {
+    switch (v.typeId()) {
+    case QMetaType::QDate:
+        return TemporalText(v, ftDate);
+    case QMetaType::QTime:
+        return TemporalText(v, ftTime);
+    case QMetaType::QDateTime:
+        return TemporalText(v, ftDateTime);
+    default:
+        return QString();
+    }
+}
 
 int64_t FromDays(double days) {
     return int64_t(std::llround(days * double(kMsPerDay)));
@@ -503,9 +520,7 @@ void WidenColumn(ColumnStore& store, size_t c, TFieldType oldType, TFieldType ne
                 s = QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
                 break;
             case StorageKind::DateTime:
-                s = oldType == ftDate   ? v.toDate().toString(Qt::ISODate)
-                    : oldType == ftTime ? dtconv::TimeText(v.toTime())
-                                        : dtconv::DateTimeText(v.toDateTime());
+                s = dtconv::TemporalText(v, oldType);
                 break;
             case StorageKind::Bool:
                 s = v.toBool() ? QStringLiteral("1") : QStringLiteral("0");

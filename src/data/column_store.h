@@ -36,6 +36,10 @@ void AppendIso(std::string& out, int64_t ms, bool withDate, bool withTime, bool 
 // and the providers write to databases that keep times as text.
 QString TimeText(const QTime& t);
 QString DateTimeText(const QDateTime& dt);
+// A date ("yyyy-mm-dd"), time or date-time value in those forms, as the field type says.
+QString TemporalText(const QVariant& v, TFieldType type);
+// The same for a QDate, QTime or QDateTime value, as its own type says; an empty text for others.
+QString TemporalText(const QVariant& v);
 // Parses ISO-like texts ("yyyy-mm-dd", "yyyy-mm-dd hh:nn:ss[.zzz]", "hh:nn[:ss]", "yyyy-mm-ddThh:nn:ss").
 bool Parse(std::string_view text, TFieldType type, int64_t& ms);
 } // namespace dtconv

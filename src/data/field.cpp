@@ -135,9 +135,7 @@ QString TField::formatValue(const QVariant& v) const {
             if (DataType == ftTime) return v.toTime().toString(f);
             return v.toDateTime().toString(f);
         }
-        if (DataType == ftDate) return v.toDate().toString(Qt::ISODate);
-        if (DataType == ftTime) return dtconv::TimeText(v.toTime());
-        return dtconv::DateTimeText(v.toDateTime());
+        return dtconv::TemporalText(v, DataType);
     }
     case StorageKind::Text:
         return v.toString();

@@ -246,9 +246,7 @@ void OdbcProvider::bind(Handle& st, const QVariantList& params, Params& b) {
             (v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QTime ||
              v.typeId() == QMetaType::QDateTime) &&
             !v.isNull()) {
-            v = v.typeId() == QMetaType::QDate   ? v.toDate().toString(Qt::ISODate)
-                : v.typeId() == QMetaType::QTime ? dtconv::TimeText(v.toTime())
-                                                 : dtconv::DateTimeText(v.toDateTime());
+            v = dtconv::TemporalText(v);
         }
         if (!v.isValid() || v.isNull()) {
             // A NULL takes the parameter's own type where the driver can tell it (a typed server

@@ -163,20 +163,11 @@ void SqliteProvider::bind(sqlite3_stmt* st, const QVariantList& params) {
                 rc = sqlite3_bind_blob64(st, p, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
                 break;
             }
-            case QMetaType::QDate: {
-                QByteArray u = v.toDate().toString(Qt::ISODate).toUtf8();
-                rc = sqlite3_bind_text64(st, p, u.constData(), sqlite3_uint64(u.size()), SQLITE_TRANSIENT,
-                                         SQLITE_UTF8);
-                break;
-            }
-            case QMetaType::QTime: {
-                QByteArray u = dtconv::TimeText(v.toTime()).toUtf8();
-                rc = sqlite3_bind_text64(st, p, u.constData(), sqlite3_uint64(u.size()), SQLITE_TRANSIENT,
-                                         SQLITE_UTF8);
-                break;
-            }
+            case QMetaType::QDate:
+            case QMetaType::QTime:
             case QMetaType::QDateTime: {
-                QByteArray u = dtconv::DateTimeText(v.toDateTime()).toUtf8();
+                // SQLite keeps dates as text.
+                QByteArray u = dtconv::TemporalText(v).toUtf8();
                 rc = sqlite3_bind_text64(st, p, u.constData(), sqlite3_uint64(u.size()), SQLITE_TRANSIENT,
                                          SQLITE_UTF8);
                 break;

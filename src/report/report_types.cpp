@@ -35,6 +35,11 @@ void ThrowTemplateError(const QString& detail) {
     throw TReportException(QStringLiteral("Bad format of template file.\r\n") + detail);
 }
 
+void ThrowCannotOpenTemplate(const QString& fileName) {
+    throw TReportException(
+        QStringLiteral("Cannot open file \"%1\".\r\nFile not exist (probably).").arg(fileName));
+}
+
 TPictureParams ParsePictureParams(QStringView params) {
     static const std::pair<QStringView, double TPictureParams::*> kNumbers[] = {
         {u"w", &TPictureParams::w},          {u"h", &TPictureParams::h},

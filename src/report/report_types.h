@@ -29,6 +29,9 @@ QString TooLarge(const QString& tag); // output or repetitions beyond the size l
 // "Bad format of template file." CR LF detail.
 [[noreturn]] void ThrowTemplateError(const QString& detail);
 
+// A template file that cannot be opened: "Cannot open file ..." CR LF "File not exist (probably).".
+[[noreturn]] void ThrowCannotOpenTemplate(const QString& fileName);
+
 // A piece of a value. Text is plain and gets escaped by the output format; Markup is already in the
 // output format and is written as it stands; Picture is an image or a picture file with its
 // parameter text, which the output format places.

@@ -488,8 +488,7 @@ QString TRTFReport2::readTemplate(bool& latin1) const {
     }
     QFile f(ReportFile);
     if (ReportFile.isEmpty() || !f.open(QIODevice::ReadOnly))
-        throw TReportException(
-            QStringLiteral("Cannot open file \"%1\".\r\nFile not exist (probably).").arg(ReportFile));
+        ThrowCannotOpenTemplate(ReportFile);
     const QByteArray bytes = f.readAll();
     // The system's 8-bit code page is UTF-8 here; bytes that are not UTF-8 are read as Latin-1.
     QStringDecoder utf8(QStringDecoder::Utf8);

@@ -181,8 +181,7 @@ bool TkXMLReport::Execute(const std::vector<TDataSet*>& dataSets) {
         TemplateFolder = QFileInfo(ReportFile).absolutePath();
     if (!OnGetTemplateStr || kind_ != xtfXML) {
         if (!QFileInfo(ReportFile).isFile())
-            throw TReportException(
-                QStringLiteral("Cannot open file \"%1\".\r\nFile not exist (probably).").arg(ReportFile));
+            ThrowCannotOpenTemplate(ReportFile);
     }
     if (OutputFile.isEmpty()) throw TReportException(CreatingError(QStringLiteral("No output file given.")));
     const QFileInfo in(ReportFile), out(OutputFile);
@@ -222,8 +221,7 @@ namespace {
 bool TkXMLReport::runPackage() {
     QFile in(ReportFile);
     if (!in.open(QIODevice::ReadOnly))
-        throw TReportException(
-            QStringLiteral("Cannot open file \"%1\".\r\nFile not exist (probably).").arg(ReportFile));
+        ThrowCannotOpenTemplate(ReportFile);
     // The package is changed in a copy of the template that replaces the output when complete.
     std::optional<SafeFile> result;
     QString tmp;
@@ -314,8 +312,7 @@ bool TkXMLReport::runFlatXml() {
     } else {
         QFile f(ReportFile);
         if (!f.open(QIODevice::ReadOnly))
-            throw TReportException(
-                QStringLiteral("Cannot open file \"%1\".\r\nFile not exist (probably).").arg(ReportFile));
+            ThrowCannotOpenTemplate(ReportFile);
         content = QString::fromUtf8(f.readAll());
     }
     content.replace(QLatin1String("<<"), kOpen);
