@@ -13,6 +13,7 @@
 #include <QIcon>
 #include <QMenu>
 #include <QSet>
+#include <cstring>
 
 namespace {
 struct ActionDef {
@@ -21,62 +22,73 @@ struct ActionDef {
     const char* caption;
     const char* hint; // nullptr: the caption
     const char* shortcut;
-    int tag;
+    int disabledIn; // TkDBActionState bits: the dataset states in which the command is disabled
+    int level;      // the rights level it needs: URightsEdit for "Edit" commands, URights for the others
+    // Packed as the command's Tag: level * 100 (Edit) or * 1000 (others) + disabledIn. Tag 0 (no state,
+    // no level) leaves the state to OnGetOtherActionState.
+    int tag() const { return level * (std::strcmp(category, "Edit") == 0 ? 100 : 1000) + disabledIn; }
 };
+
+// The state sets of the table.
+constexpr int kBrowsing = asNoDataSet | asEdit | asInsert;              // a dataset being browsed
+constexpr int kWritable = kBrowsing | asReadOnly;                       // ... that can be changed
+constexpr int kRecordToWrite = kWritable | asEmpty;                     // ... with a current record
+constexpr int kEditing = asNoDataSet | asReadOnly | asEmpty | asBrowse; // a record being edited
+constexpr int kNotEditing = asEdit | asInsert;                          // anything but editing
 
 // The command list, in its order.
 const ActionDef kActions[] = {
-    {"acoCopyCell", "Copy", "Copy selected value", nullptr, "", 49},
-    {"aceView", "Edit", "Show", "Show selected record", "", 0},
-    {"aceEdit", "Edit", "Edit", "Edit selected record", "F2", 355},
-    {"aceAdd", "Edit", "New", "Insert new record", "Ctrl+N", 251},
-    {"aceDuplic", "Edit", "Duplicate", "Duplicate selected record", "Ctrl+M", 255},
-    {"aceDelete", "Edit", "Delete", "Delete selected record", "Ctrl+Del", 455},
-    {"aceSave", "Edit", "Save", "Save record", "Ctrl+S", 215},
-    {"aceSaveAdd", "Edit", "Save and new", "Save record and add new one", "Ctrl+W", 215},
-    {"aceCancel", "Edit", "Cancel", "Cancel changes", "", 215},
-    {"acoFind", "Other", "Find record...", nullptr, "Ctrl+F", 49},
-    {"acfFilterSel", "Filter", "Filter by selection", nullptr, "Ctrl+R", 49},
-    {"acfFilterSelAnd", "Filter", "Filter AND filter by selection", nullptr, "Ctrl+I", 49},
-    {"acfFilterSelOr", "Filter", "Filter OR filter by selection", nullptr, "Ctrl+O", 49},
+    {"acoCopyCell", "Copy", "Copy selected value", nullptr, "", kBrowsing, 0},
+    {"aceView", "Edit", "Show", "Show selected record", "", 0, 0},
+    {"aceEdit", "Edit", "Edit", "Edit selected record", "F2", kRecordToWrite, 3},
+    {"aceAdd", "Edit", "New", "Insert new record", "Ctrl+N", kWritable, 2},
+    {"aceDuplic", "Edit", "Duplicate", "Duplicate selected record", "Ctrl+M", kRecordToWrite, 2},
+    {"aceDelete", "Edit", "Delete", "Delete selected record", "Ctrl+Del", kRecordToWrite, 4},
+    {"aceSave", "Edit", "Save", "Save record", "Ctrl+S", kEditing, 2},
+    {"aceSaveAdd", "Edit", "Save and new", "Save record and add new one", "Ctrl+W", kEditing, 2},
+    {"aceCancel", "Edit", "Cancel", "Cancel changes", "", kEditing, 2},
+    {"acoFind", "Other", "Find record...", nullptr, "Ctrl+F", kBrowsing, 0},
+    {"acfFilterSel", "Filter", "Filter by selection", nullptr, "Ctrl+R", kBrowsing, 0},
+    {"acfFilterSelAnd", "Filter", "Filter AND filter by selection", nullptr, "Ctrl+I", kBrowsing, 0},
+    {"acfFilterSelOr", "Filter", "Filter OR filter by selection", nullptr, "Ctrl+O", kBrowsing, 0},
     {"acfFilterDlg", "Filter", "Filter by value selection", "Enter filter by value selection from list",
-     "Ctrl+Alt+R", 49},
-    {"acfFilterForm", "Filter", "Enter filter manually...", nullptr, "", 49},
-    {"acfFilter", "Filter", "Switch filter on/off", nullptr, "Ctrl+Q", 49},
-    {"accColumns", "Column", "Fields selection and properties...", nullptr, "Ctrl+Alt+C", 49},
-    {"acsSort1", "Sort", "Sort data ascending", nullptr, "Ctrl+T", 49},
-    {"acsSort2", "Sort", "Sort data descending", nullptr, "", 49},
-    {"acsSort3", "Sort", "Sort data according additional column", nullptr, "Ctrl+Shift+T", 49},
-    {"acsSortDlg", "Sort", "Set sorting in dialog...", "Set sorting in dialog", "Ctrl+Alt+T", 49},
-    {"acoExport", "Other", "Export data...", nullptr, "", 1049},
-    {"acoPrint", "Other", "Print data to RTF...", "Print data to RTF file...", "", 1049},
-    {"acoPrintDirect", "Other", "Print data...", nullptr, "", 1049},
-    {"acoRefresh", "Other", "Refresh data", nullptr, "F5", 49},
-    {"acoClose", "Other", "Close", "Close window", "", 48},
-    {"accWidthAuto", "Column", "Align columns to window (automatic width)", nullptr, "", 49},
-    {"accWidthSame", "Column", "Align columns to window (same width)", nullptr, "", 49},
-    {"accWidthData", "Column", "Width according data length", nullptr, "", 49},
-    {"accWidthDefault", "Column", "Restore default columns width", nullptr, "", 49},
-    {"acsSortNone", "Sort", "Cancel data sorting", nullptr, "", 49},
-    {"acfFilterSave", "Filter", "Save actual filter...", nullptr, "", 49},
-    {"acfFilterLoad", "Filter", "Stored filters...", nullptr, "Ctrl+L", 49},
-    {"aceAutoEdit", "Edit", "Automatic start of editing", nullptr, "Ctrl+E", 351},
-    {"acoImport", "Other", "Import data...", nullptr, "", 0},
-    {"acoBatchEdit", "Other", "Batch updates...", nullptr, "", 0},
-    {"accDefaultGrid", "Column", "", nullptr, "", 0},
-    {"acoProperties", "Props", "Table properties...", nullptr, "Ctrl+B", 49},
-    {"acoOtherAction", "Other", "", nullptr, "", 0},
-    {"acoColor", "Props", "Highlight of records...", nullptr, "", 49},
-    {"acoCopyRow", "Copy", "Copy selected row", nullptr, "", 49},
-    {"acoCopyCol", "Copy", "Copy selected column", nullptr, "", 49},
-    {"acoCopyAll", "Copy", "Copy entire table", nullptr, "", 49},
-    {"acoCopyIncTitle", "Copy", "Copy title row as well", nullptr, "", 49},
-    {"acoCopyIncHidden", "Copy", "Copy hidden columns as well", nullptr, "", 49},
+     "Ctrl+Alt+R", kBrowsing, 0},
+    {"acfFilterForm", "Filter", "Enter filter manually...", nullptr, "", kBrowsing, 0},
+    {"acfFilter", "Filter", "Switch filter on/off", nullptr, "Ctrl+Q", kBrowsing, 0},
+    {"accColumns", "Column", "Fields selection and properties...", nullptr, "Ctrl+Alt+C", kBrowsing, 0},
+    {"acsSort1", "Sort", "Sort data ascending", nullptr, "Ctrl+T", kBrowsing, 0},
+    {"acsSort2", "Sort", "Sort data descending", nullptr, "", kBrowsing, 0},
+    {"acsSort3", "Sort", "Sort data according additional column", nullptr, "Ctrl+Shift+T", kBrowsing, 0},
+    {"acsSortDlg", "Sort", "Set sorting in dialog...", "Set sorting in dialog", "Ctrl+Alt+T", kBrowsing, 0},
+    {"acoExport", "Other", "Export data...", nullptr, "", kBrowsing, 1},
+    {"acoPrint", "Other", "Print data to RTF...", "Print data to RTF file...", "", kBrowsing, 1},
+    {"acoPrintDirect", "Other", "Print data...", nullptr, "", kBrowsing, 1},
+    {"acoRefresh", "Other", "Refresh data", nullptr, "F5", kBrowsing, 0},
+    {"acoClose", "Other", "Close", "Close window", "", kNotEditing, 0},
+    {"accWidthAuto", "Column", "Align columns to window (automatic width)", nullptr, "", kBrowsing, 0},
+    {"accWidthSame", "Column", "Align columns to window (same width)", nullptr, "", kBrowsing, 0},
+    {"accWidthData", "Column", "Width according data length", nullptr, "", kBrowsing, 0},
+    {"accWidthDefault", "Column", "Restore default columns width", nullptr, "", kBrowsing, 0},
+    {"acsSortNone", "Sort", "Cancel data sorting", nullptr, "", kBrowsing, 0},
+    {"acfFilterSave", "Filter", "Save actual filter...", nullptr, "", kBrowsing, 0},
+    {"acfFilterLoad", "Filter", "Stored filters...", nullptr, "Ctrl+L", kBrowsing, 0},
+    {"aceAutoEdit", "Edit", "Automatic start of editing", nullptr, "Ctrl+E", kWritable, 3},
+    {"acoImport", "Other", "Import data...", nullptr, "", 0, 0},
+    {"acoBatchEdit", "Other", "Batch updates...", nullptr, "", 0, 0},
+    {"accDefaultGrid", "Column", "", nullptr, "", 0, 0},
+    {"acoProperties", "Props", "Table properties...", nullptr, "Ctrl+B", kBrowsing, 0},
+    {"acoOtherAction", "Other", "", nullptr, "", 0, 0},
+    {"acoColor", "Props", "Highlight of records...", nullptr, "", kBrowsing, 0},
+    {"acoCopyRow", "Copy", "Copy selected row", nullptr, "", kBrowsing, 0},
+    {"acoCopyCol", "Copy", "Copy selected column", nullptr, "", kBrowsing, 0},
+    {"acoCopyAll", "Copy", "Copy entire table", nullptr, "", kBrowsing, 0},
+    {"acoCopyIncTitle", "Copy", "Copy title row as well", nullptr, "", kBrowsing, 0},
+    {"acoCopyIncHidden", "Copy", "Copy hidden columns as well", nullptr, "", kBrowsing, 0},
     {"acePasteUpdate", "Edit", "Update current records from clipboard",
-     "Update current records by data from clipboard", "Ctrl+Alt+U", 355},
-    {"acePasteAdd", "Edit", "Paste new records from clipboard", nullptr, "Ctrl+Alt+V", 251},
-    {"accColumnGroupping", "Column", "Group columns", nullptr, "Ctrl+Shift+G", 49},
-    {"accColumnGroups", "Column", "Group settings", nullptr, "Ctrl+Alt+G", 49},
+     "Update current records by data from clipboard", "Ctrl+Alt+U", kRecordToWrite, 3},
+    {"acePasteAdd", "Edit", "Paste new records from clipboard", nullptr, "Ctrl+Alt+V", kWritable, 2},
+    {"accColumnGroupping", "Column", "Group columns", nullptr, "Ctrl+Shift+G", kBrowsing, 0},
+    {"accColumnGroups", "Column", "Group settings", nullptr, "Ctrl+Alt+G", kBrowsing, 0},
 };
 
 // Pictures of the commands, from the desktop's icon theme.
@@ -136,7 +148,7 @@ TkDBAction::TkDBAction(QObject* parent) : QObject(parent) {
         a->setEnabled(false);
         actions_.insert(name, a);
         categories_.insert(name, QString::fromLatin1(d.category));
-        tags_.insert(name, d.tag);
+        tags_.insert(name, d.tag());
         names_ << name;
     }
     for (const char* n : {"acoCopyIncTitle", "acoCopyIncHidden", "aceAutoEdit", "accColumnGroupping",

@@ -53,6 +53,19 @@ TEST_F(GridActionTest, StatesFollowTheDataSetState) {
         EXPECT_FALSE(m->menuAction()->isVisible()) << m->objectName().toStdString();
 }
 
+TEST_F(GridActionTest, CommandTagsPackStatesAndRightsLevels) {
+    // The Tag of a command: its disabling dataset states in the two lowest digits, the rights level in
+    // the hundreds (Edit commands) or the thousands (the others); 0 leaves the state to the program.
+    const std::pair<const char*, int> cases[] = {
+        {"acoCopyCell", 49}, {"aceEdit", 355},     {"aceAdd", 251},    {"aceDuplic", 255},
+        {"aceDelete", 455},  {"aceSave", 215},     {"aceCancel", 215}, {"acoExport", 1049},
+        {"acoClose", 48},    {"aceAutoEdit", 351}, {"acoImport", 0},   {"aceView", 0},
+        {"acsSort1", 49},
+    };
+    for (const auto& [name, tag] : cases)
+        EXPECT_EQ(actions.tag(name), tag) << name;
+}
+
 TEST_F(GridActionTest, GridTagAndRightsSwitchCommandsOff) {
     // A sort command built elsewhere, with a state function of its own.
     bool sortState = true;
