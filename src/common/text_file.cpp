@@ -1,10 +1,10 @@
 #include "text_file.h"
 
 #include "exceptions.h"
+#include "text_codec.h"
 
 #include <QFile>
 #include <QStringDecoder>
-#include <iconv.h>
 
 namespace {
 // Who is reading: the kind and name of the file that messages start with.
@@ -37,32 +37,22 @@ QString utf16(QByteArrayView body, bool bigEndian, const Source& src) {
     return text;
 }
 
-QByteArray g_codePage = "UTF-8";
-
 // Text in a code page iconv knows; a byte sequence it does not define is refused.
 QString iconvText(QByteArrayView body, const Source& src) {
-    iconv_t cd = iconv_open("UTF-16LE", g_codePage.constData());
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        throw Exception(QStringLiteral("Unknown text encoding \"%1\".").arg(QString::fromLatin1(g_codePage)));
-    QString text(body.size() + 1, Qt::Uninitialized); // one unit per byte in any 8-bit code page
-    char* in = const_cast<char*>(body.data());
-    size_t inLeft = size_t(body.size());
-    char* out = reinterpret_cast<char*>(text.data());
-    size_t outLeft = size_t(text.size()) * 2;
-    const size_t done = iconv(cd, &in, &inLeft, &out, &outLeft);
-    iconv_close(cd);
-    text.truncate(text.size() - qsizetype(outLeft / 2));
-    if (done == size_t(-1)) {
-        const QByteArrayView bad = body.sliced(in - body.data());
+    const TextCodec codec(SystemCodePageName(), TextCodec::Mode::Strict);
+    std::string utf8;
+    const size_t done = codec.decode(std::string_view(body.data(), size_t(body.size())), utf8);
+    const QString text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+    if (done < size_t(body.size()))
         refuse(src, text, text.size(),
                QStringLiteral("the text is neither UTF-8 nor %1 (byte 0x%2); save it as UTF-8")
-                   .arg(QString::fromLatin1(g_codePage), QString::number(uchar(bad.front()), 16).toUpper()));
-    }
+                   .arg(QString::fromLatin1(codec.name()),
+                        QString::number(uchar(body[qsizetype(done)]), 16).toUpper()));
     return text;
 }
 
 QString eightBit(QByteArrayView body, const Source& src) {
-    const QByteArray cp = g_codePage.toUpper();
+    const QByteArray cp = SystemCodePageName().toUpper();
     if (cp != "UTF-8" && cp != "UTF8" && cp != "ISO-8859-1" && cp != "LATIN1") return iconvText(body, src);
     const QString text = QString::fromLatin1(body);
     for (qsizetype i = 0; i < text.size(); ++i)
@@ -73,13 +63,6 @@ QString eightBit(QByteArrayView body, const Source& src) {
     return text;
 }
 } // namespace
-
-QByteArray TextFileCodePage() {
-    return g_codePage;
-}
-void SetTextFileCodePage(const QByteArray& name) {
-    g_codePage = name;
-}
 
 QString DecodeTextFile(const QByteArray& bytes, const QString& fileName, const QString& kind) {
     const Source src{kind, fileName};

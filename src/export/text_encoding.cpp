@@ -2,18 +2,9 @@
 
 #include "exceptions.h"
 
-#include <QList>
 #include <QStringDecoder>
-#include <cerrno>
-#include <iconv.h>
 
 namespace {
-// The code point of the UTF-8 sequence at p (for messages).
-uint32_t CodePointAt(const char* p, size_t n) {
-    QString s = QString::fromUtf8(p, qsizetype(std::min<size_t>(n, 4)));
-    return s.isEmpty() ? 0 : s.toUcs4().value(0);
-}
-
 // Valid UTF-8 (no overlong forms, surrogates or code points beyond U+10FFFF).
 bool IsUtf8(std::string_view s) {
     size_t i = 0;
@@ -50,23 +41,6 @@ bool HasControls(std::string_view s) {
     return false;
 }
 
-// Converts with an iconv descriptor, appending to out when given; returns the offset in the input
-// where conversion stopped (its size when all of it was converted).
-size_t Convert(iconv_t cd, std::string_view input, std::string* out) {
-    char* in = const_cast<char*>(input.data());
-    size_t inLeft = input.size();
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    while (inLeft > 0) {
-        char buf[4096];
-        char* o = buf;
-        size_t oLeft = sizeof buf;
-        const size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
-        if (out) out->append(buf, size_t(o - buf));
-        if (r == size_t(-1) && errno != E2BIG) break;
-    }
-    return input.size() - inLeft;
-}
-
 void AppendHex(std::string_view bytes, std::string& out) {
     static const char kHex[] = "0123456789ABCDEF";
     out += "0x";
@@ -78,19 +52,12 @@ void AppendHex(std::string_view bytes, std::string& out) {
 }
 } // namespace
 
-struct ExportEncoding::Iconv {
-    iconv_t to = iconv_t(-1);   // UTF-8 -> the encoding
-    iconv_t from = iconv_t(-1); // the encoding -> UTF-8
-    ~Iconv() {
-        if (to != iconv_t(-1)) iconv_close(to);
-        if (from != iconv_t(-1)) iconv_close(from);
-    }
-};
-
 ExportEncoding::ExportEncoding(Kind kind, const QString& name) : kind_(kind), name_(name) {}
 
 ExportEncoding::ExportEncoding(const QString& name) {
-    QString n = name.trimmed().toUpper();
+    const QString given =
+        name.trimmed().isEmpty() ? QString::fromLatin1(SystemCodePageName()) : name.trimmed();
+    QString n = given.toUpper();
     if (n.isEmpty() || n == "UTF-8" || n == "UTF8") {
         kind_ = Kind::Utf8;
         name_ = QStringLiteral("UTF-8");
@@ -102,13 +69,12 @@ ExportEncoding::ExportEncoding(const QString& name) {
         name_ = n;
     } else {
         kind_ = Kind::Iconv;
-        name_ = name.trimmed();
-        iconv_ = std::make_unique<Iconv>();
-        QByteArray code = name_.toLatin1();
-        iconv_->to = iconv_open(code.constData(), "UTF-8");
-        iconv_->from = iconv_open("UTF-8", code.constData());
-        if (iconv_->to == iconv_t(-1) || iconv_->from == iconv_t(-1))
+        name_ = given;
+        try {
+            codec_ = std::make_unique<TextCodec>(name_.toLatin1(), TextCodec::Mode::Strict);
+        } catch (const Exception&) {
             throw Exception(QStringLiteral("Unknown encoding \"%1\".").arg(name_));
+        }
     }
 }
 
@@ -117,33 +83,14 @@ ExportEncoding::ExportEncoding(ExportEncoding&&) noexcept = default;
 ExportEncoding& ExportEncoding::operator=(ExportEncoding&&) noexcept = default;
 
 std::unique_ptr<ExportEncoding> ExportEncoding::FromBom(const QByteArray& data, int& bomSize) {
-    bomSize = 0;
-    if (data.startsWith("\xEF\xBB\xBF")) {
-        bomSize = 3;
-        return std::unique_ptr<ExportEncoding>(new ExportEncoding(Kind::Utf8Bom, QStringLiteral("UTF-8")));
-    }
-    if (data.startsWith("\xFF\xFE")) {
-        bomSize = 2;
-        return std::unique_ptr<ExportEncoding>(new ExportEncoding(Kind::Utf16LE, QStringLiteral("UTF-16LE")));
-    }
-    if (data.startsWith("\xFE\xFF")) {
-        bomSize = 2;
-        return std::unique_ptr<ExportEncoding>(new ExportEncoding(Kind::Utf16BE, QStringLiteral("UTF-16BE")));
-    }
-    return nullptr;
+    const QByteArray name = BomEncoding(data, bomSize);
+    if (name.isEmpty()) return nullptr;
+    const Kind kind = name == "UTF-8" ? Kind::Utf8Bom : name == "UTF-16LE" ? Kind::Utf16LE : Kind::Utf16BE;
+    return std::unique_ptr<ExportEncoding>(new ExportEncoding(kind, QString::fromLatin1(name)));
 }
 
 QByteArray ExportEncoding::bom() const {
-    switch (kind_) {
-    case Kind::Utf8Bom:
-        return QByteArray("\xEF\xBB\xBF");
-    case Kind::Utf16LE:
-        return QByteArray("\xFF\xFE");
-    case Kind::Utf16BE:
-        return QByteArray("\xFE\xFF");
-    default:
-        return QByteArray();
-    }
+    return kind_ == Kind::Utf8 || kind_ == Kind::Iconv ? QByteArray() : BomOf(name_.toLatin1());
 }
 
 void ExportEncoding::encode(std::string_view utf8, std::string& out) const {
@@ -169,13 +116,7 @@ void ExportEncoding::encode(std::string_view utf8, std::string& out) const {
     case Kind::Iconv:
         break;
     }
-    const size_t done = Convert(iconv_->to, utf8, &out);
-    if (done < utf8.size())
-        throw Exception(QStringLiteral("The character U+%1 cannot be written in the encoding %2.")
-                            .arg(QString::number(CodePointAt(utf8.data() + done, utf8.size() - done), 16)
-                                     .toUpper()
-                                     .rightJustified(4, '0'),
-                                 name_));
+    codec_->encode(utf8, out);
 }
 
 void ExportEncoding::validate(const QByteArray& data) const {
@@ -197,8 +138,8 @@ void ExportEncoding::validate(const QByteArray& data) const {
     case Kind::Iconv:
         break;
     }
-    const size_t done =
-        Convert(iconv_->from, std::string_view(data.constData(), size_t(data.size())), nullptr);
+    std::string utf8;
+    const size_t done = codec_->decode(std::string_view(data.constData(), size_t(data.size())), utf8);
     if (done < size_t(data.size())) throw bad(qint64(done));
 }
 
@@ -212,8 +153,7 @@ void ExportEncoding::appendBlob(std::string_view bytes, std::string& utf8) const
     }
     // The code page's text, as UTF-8 for the line (written back as the same bytes).
     const size_t at = utf8.size();
-    if (Convert(iconv_->from, bytes, &utf8) < bytes.size() ||
-        HasControls(std::string_view(utf8).substr(at))) {
+    if (codec_->decode(bytes, utf8) < bytes.size() || HasControls(std::string_view(utf8).substr(at))) {
         utf8.resize(at);
         AppendHex(bytes, utf8);
     }

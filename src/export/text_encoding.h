@@ -2,7 +2,10 @@
 // The encodings export files are written in. Lines are built as UTF-8 and converted on the way out.
 // An empty name is the system's 8-bit code page, which is UTF-8 (without a byte-order mark) on Linux.
 // UTF-16 (little-endian unless "UTF-16BE") is written with its byte-order mark; any other name is
-// an 8-bit code page known to iconv ("windows-1250", "ISO-8859-2", ...).
+// an 8-bit code page known to iconv ("windows-1250", "ISO-8859-2", ...), converted strictly: a
+// character it cannot hold stops the export.
+#include "text_codec.h"
+
 #include <QByteArray>
 #include <QString>
 #include <memory>
@@ -39,6 +42,5 @@ private:
     ExportEncoding(Kind kind, const QString& name);
     Kind kind_;
     QString name_;
-    struct Iconv;
-    std::unique_ptr<Iconv> iconv_;
+    std::unique_ptr<TextCodec> codec_; // the 8-bit code pages
 };

@@ -1,6 +1,8 @@
 #pragma once
 // Text encodings of the settings file: a byte-order mark names UTF-8 or UTF-16; otherwise the file is in
 // the encoding its owner chooses, by default the system's 8-bit code page (UTF-8 here).
+#include "text_codec.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -10,9 +12,8 @@ struct TextEncoding {
     bool operator==(const TextEncoding&) const = default;
 };
 
-// The system's 8-bit code page; tests and configuration may change it.
+// The system's 8-bit code page (SetSystemCodePage changes it); tests and configuration may change it.
 TextEncoding SystemCodePage();
-void SetSystemCodePage(const QByteArray& name);
 
 // Decodes bytes. A byte-order mark overrides enc; enc receives the encoding to write the text back in.
 // Bytes that are not valid UTF-8 where UTF-8 was expected are read as Latin-1, so no byte is lost.
@@ -20,5 +21,6 @@ void SetSystemCodePage(const QByteArray& name);
 QString DecodeText(const QByteArray& bytes, TextEncoding& enc);
 
 // Encodes text, with the byte-order mark when enc asks for one. Characters the encoding cannot
-// represent become "?". Throws Exception for an unknown encoding.
+// represent become "?" (the lenient codec: a settings file is always written). Throws Exception for an
+// unknown encoding.
 QByteArray EncodeText(const QString& text, const TextEncoding& enc);

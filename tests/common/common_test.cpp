@@ -8,6 +8,7 @@
 #include "scripted_messages.h"
 #include "shell.h"
 #include "test_util.h"
+#include "text_codec.h"
 #include "text_file.h"
 #include "zip_archive.h"
 
@@ -108,7 +109,7 @@ TEST(TextFiles, DecodedAsWrittenOrRefusedNamingTheLine) {
         }
     }
     // A configured 8-bit code page reads what is not UTF-8; a byte it does not define is refused.
-    SetTextFileCodePage("CP1250");
+    SetSystemCodePage("CP1250");
     EXPECT_EQ(DecodeTextFile("\x8A"
                              "a\x9A",
                              "F.txt"),
@@ -122,7 +123,69 @@ TEST(TextFiles, DecodedAsWrittenOrRefusedNamingTheLine) {
             e.Message,
             "File \"F.txt\", line 2: the text is neither UTF-8 nor CP1250 (byte 0x98); save it as UTF-8");
     }
-    SetTextFileCodePage("UTF-8");
+    SetSystemCodePage("UTF-8");
+}
+
+TEST(TextCodec, StrictRaisesLenientReplaces) {
+    struct Case {
+        const char* encoding;
+        QString text;
+        QByteArray bytes;   // the text encoded
+        const char* strict; // the strict error, or nullptr
+        QByteArray lenient; // what the lenient codec writes
+    } cases[] = {
+        {"CP1250", "Šaš",
+         "\x8A"
+         "a\x9A",
+         nullptr,
+         "\x8A"
+         "a\x9A"},
+        {"ISO-8859-2", "Ša€b", "", "The character U+20AC cannot be written in the encoding ISO-8859-2.",
+         "\xA9"
+         "a?b"},
+        {"ISO-8859-1", "a\U0001F600b", "",
+         "The character U+1F600 cannot be written in the encoding ISO-8859-1.", "a?b"},
+    };
+    for (const Case& c : cases) {
+        const QByteArray utf8 = c.text.toUtf8();
+        std::string out;
+        try {
+            TextCodec(c.encoding, TextCodec::Mode::Strict)
+                .encode(std::string_view(utf8.data(), size_t(utf8.size())), out);
+            EXPECT_EQ(c.strict, nullptr) << c.encoding;
+            EXPECT_EQ(QByteArray::fromStdString(out), c.bytes) << c.encoding;
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message, c.strict ? c.strict : "") << c.encoding;
+        }
+        EXPECT_EQ(TextCodec(c.encoding, TextCodec::Mode::Lenient).encode(c.text), c.lenient) << c.encoding;
+    }
+    // Decoding: strict stops at a byte the code page does not define, lenient writes "?" for it.
+    std::string utf8;
+    EXPECT_EQ(TextCodec("CP1250").decode(std::string_view("ok\x98x"), utf8), 2u);
+    EXPECT_EQ(utf8, "ok");
+    EXPECT_EQ(TextCodec("CP1250", TextCodec::Mode::Lenient).decode(QByteArrayView("ok\x98\x8A")), "ok?Š");
+    try {
+        TextCodec("no-such-code-page");
+        ADD_FAILURE() << "accepted";
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message, "Unknown text encoding \"no-such-code-page\".");
+    }
+}
+
+TEST(TextCodec, ByteOrderMarks) {
+    const std::pair<QByteArray, QByteArray> cases[] = {
+        {"\xEF\xBB\xBFx", "UTF-8"}, {"\xFF\xFEx\0", "UTF-16LE"}, {"\xFE\xFF\0x", "UTF-16BE"}, {"x", ""},
+        {"\xEF\xBB", ""},
+    };
+    for (const auto& [bytes, name] : cases) {
+        int size = -1;
+        EXPECT_EQ(BomEncoding(bytes, size), name) << bytes.toHex().toStdString();
+        EXPECT_EQ(size, name.isEmpty() ? 0 : name == "UTF-8" ? 3 : 2);
+        if (!name.isEmpty()) {
+            EXPECT_TRUE(bytes.startsWith(BomOf(name)));
+        }
+    }
+    EXPECT_EQ(BomOf("CP1250"), QByteArray());
 }
 
 // Parts no real document has are refused before anything is allocated for them.
