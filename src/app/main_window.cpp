@@ -47,6 +47,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -476,13 +477,10 @@ void TMain::rbTablesClick() {
     if (!DBCon.Connected()) return;
     DataSet.Close();
     DataSet.setSchema(siTables, {});
-    struct Reset {
-        TADOQuery& q;
-        ~Reset() {
-            q.Close();
-            q.setSchema(-1, {});
-        }
-    } reset{DataSet};
+    const auto reset = qScopeGuard([this] {
+        DataSet.Close();
+        DataSet.setSchema(-1, {});
+    });
     DataSet.Open();
     cbTables->addItems(TableNamesOf(DataSet, tableChoice(), eMaskListExclude->text()));
     cbTables->setCurrentIndex(-1);
@@ -550,10 +548,7 @@ void TMain::LoadTable() {
             expected > 0 ? ProgressPercent(rows, expected) : -1, [this] { abortLoad_ = true; }, this);
         return !abortLoad_;
     };
-    struct Detach {
-        TADOQuery& q;
-        ~Detach() { q.OnFetchProgress = nullptr; }
-    } detach{qData};
+    const auto detach = qScopeGuard([this] { qData.OnFetchProgress = nullptr; });
     loadedTable_.clear();
     qData.Open();
     loadedTable_ = cbTables->currentText();
@@ -698,9 +693,7 @@ void TMain::grDataRefreshData() {
     TDataSet* ds = ds1.DataSet();
     if (!ds) return;
     QApplication::setOverrideCursor(Qt::BusyCursor);
-    struct Restore {
-        ~Restore() { QApplication::restoreOverrideCursor(); }
-    } restore;
+    const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
     if (!ds->Active())
         ds->Open();
     else

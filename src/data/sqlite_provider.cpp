@@ -6,6 +6,7 @@
 
 #include <QFileInfo>
 #include <QLocale>
+#include <QScopeGuard>
 #include <algorithm>
 #include <cmath>
 #include <sqlite3.h>
@@ -412,13 +413,10 @@ bool SqliteProvider::readsOnly(const QString& sql) {
 qint64 SqliteProvider::execute(const QString& sql, const QVariantList& params) {
     if (params.isEmpty()) return executeBatch(sql); // every statement of the text runs
     sqlite3_stmt* st = prepared(sql);
-    struct Reset {
-        sqlite3_stmt* st;
-        ~Reset() {
-            sqlite3_reset(st);
-            sqlite3_clear_bindings(st);
-        }
-    } reset{st};
+    const auto reset = qScopeGuard([st] {
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
+    });
     bind(st, params);
     sqlite3_int64 before = sqlite3_total_changes64(db_);
     int rc;

@@ -8,6 +8,7 @@
 #include "shell.h"
 #include "text_cleanup.h"
 
+#include <QScopeGuard>
 #include <charconv>
 #include <memory>
 
@@ -104,10 +105,7 @@ bool TSLKExport::Execute(const TExportSource& source) {
         ExportWriter out(ExportFile, Encoding, false);
         Writer w(out);
         writer_ = &w;
-        struct Reset {
-            Writer*& w;
-            ~Reset() { w = nullptr; }
-        } reset{writer_};
+        const auto reset = qScopeGuard([this] { writer_ = nullptr; });
         run(source, progress);
         if (Aborted) return false;
         out.commit();

@@ -7,6 +7,7 @@
 #include "shell.h"
 #include "text_cleanup.h"
 
+#include <QScopeGuard>
 #include <limits>
 #include <memory>
 
@@ -128,10 +129,7 @@ bool TTXTExport::Execute(const TExportSource& source) {
     return exportWith([&](ExportWriter& out, ExportProgress& progress) {
         Run run(*this, source.Columns(ExportOnlyVisibleFields, ExportMemoFields), out);
         run_ = &run;
-        struct Reset {
-            Run*& r;
-            ~Reset() { r = nullptr; }
-        } reset{run_};
+        const auto reset = qScopeGuard([this] { run_ = nullptr; });
         if (OnBeforeExport) OnBeforeExport(*this);
         if (ExportFieldName || ExportStructureOnly) run.titleLine();
         if (!ExportStructureOnly) {

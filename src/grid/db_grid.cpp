@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 
@@ -947,10 +948,7 @@ void TkDBGrid::SetColumnWidth(TColumnWidth mode, int additional) {
     const int n = model_->columnCount();
     if (sizing_ || mode == cwNone || n == 0) return;
     sizing_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{sizing_};
+    const auto reset = qScopeGuard([this] { sizing_ = false; });
     const double s = scaleRatio();
     const int min = ScalePixels(OptionsEx2.Appearance.ColumnMinWidth, s);
     const int max = ScalePixels(OptionsEx2.Appearance.ColumnMaxWidth, s);

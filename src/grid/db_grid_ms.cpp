@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScopeGuard>
 
 TkDBGrid_MS::TkDBGrid_MS(QWidget* parent) : TkDBGrid(parent), menu_(new QMenu(this)) {
     struct Item {
@@ -228,10 +229,7 @@ bool TkDBGrid_MS::DeleteSelected() {
         } else {
             HourglassCursor wait;
             ds->DisableControls();
-            struct Enable {
-                TDataSet* ds;
-                ~Enable() { ds->EnableControls(); }
-            } enable{ds};
+            const auto enable = qScopeGuard([ds] { ds->EnableControls(); });
             while (!list_.IsEmpty()) {
                 const int last = list_.Count() - 1;
                 ds->GotoBookmark(list_.Items(last));

@@ -10,6 +10,7 @@
 #include "sql_names.h"
 
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <charconv>
 
 namespace {
@@ -116,10 +117,7 @@ bool ApplyFilter(TDataSet* ds, const QString& text, bool showErrors) {
     const TBookmark bm = ds->Active() && !ds->IsEmpty() ? ds->GetBookmark() : -1;
     HourglassCursor busy;
     ds->DisableControls();
-    struct Enable {
-        TDataSet* ds;
-        ~Enable() { ds->EnableControls(); }
-    } enable{ds};
+    const auto enable = qScopeGuard([ds] { ds->EnableControls(); });
     try {
         if (!trimmed.isEmpty()) ds->setFilter(trimmed);
         ds->setFiltered(!trimmed.isEmpty());

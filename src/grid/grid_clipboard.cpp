@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLocale>
+#include <QScopeGuard>
 
 std::vector<int> GridColumnsInOrder(const TkDBGrid& grid, bool withHidden) {
     const QHeaderView* header = grid.horizontalHeader();
@@ -207,13 +208,9 @@ void PasteText(TkDBGrid& grid, const QString& text, bool addNew) {
     PasteProblems problems;
     {
         HourglassCursor wait;
-        struct Controls {
-            TDataSet* ds;
-            bool on;
-            ~Controls() {
-                if (on) ds->EnableControls();
-            }
-        } controls{ds, multiLine};
+        const auto controls = qScopeGuard([ds, multiLine] {
+            if (multiLine) ds->EnableControls();
+        });
         if (multiLine) ds->DisableControls();
         do {
             const int line = reader.lineNumber();

@@ -15,6 +15,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTransform>
@@ -584,15 +585,10 @@ bool TRTFReport2::Execute(const std::vector<TDataSet*>& dataSets) {
     std::optional<HourglassCursor> hourglass;
     const auto userProcess = OnReportProcess;
     const QString folder = TemplateFolder;
-    struct Restore {
-        TRTFReport2& r;
-        std::function<void(int, bool&)> process;
-        QString folder;
-        ~Restore() {
-            r.OnReportProcess = process;
-            r.TemplateFolder = folder;
-        }
-    } restore{*this, userProcess, folder};
+    const auto restore = qScopeGuard([this, userProcess, folder] {
+        OnReportProcess = userProcess;
+        TemplateFolder = folder;
+    });
     if (ShowProgressBar) {
         progress.emplace();
         ProgressWindow(QStringLiteral("Creating of report..."));

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTransform>
 #include <cmath>
 #include <cstdio>
@@ -246,10 +247,7 @@ bool TkXMLReport::runPackage() {
         throw TReportException(CreatingError(named(e.Message, ReportFile)));
     }
     zip_ = &zip;
-    struct Reset {
-        TkXMLReport& r;
-        ~Reset() { r.zip_ = nullptr; }
-    } reset{*this};
+    const auto reset = qScopeGuard([this] { zip_ = nullptr; });
     entryNames_.clear();
     for (const QString& n : names)
         entryNames_.insert(n.toLower());

@@ -24,6 +24,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStyle>
 #include <QTabBar>
 #include <QVBoxLayout>
@@ -324,10 +325,7 @@ void TDlgGenSQL::btExecSqlClick() {
     lblRunInfo->show();
     if (IsRowQuery(text)) {
         host_->clearTableSelection();
-        struct Refresh {
-            SqlToolHost* host;
-            ~Refresh() { host->dataQueryChanged(); }
-        } refresh{host_};
+        const auto refresh = qScopeGuard([this] { host_->dataQueryChanged(); });
         q.Open();
         result = q.Active() ? q.RecordCount() : 0;
     } else {
