@@ -24,10 +24,11 @@ uint32_t CodePointAt(const char* p, size_t n) {
     return s.isEmpty() ? 0 : s.toUcs4().value(0);
 }
 
-// Converts input with cd, appending to out. Strict: stops at the first unconvertible unit and returns
-// its offset. Lenient: writes "?" for each one (skipping unitOf its lead byte) and converts everything.
+// Converts input with cd, appending to out (when given). Strict: stops at the first unconvertible unit
+// and returns its offset. Lenient: writes "?" for each one (skipping unitOf its lead byte) and converts
+// everything.
 template <class UnitLength>
-size_t Convert(iconv_t cd, std::string_view input, std::string& out, bool lenient, UnitLength unitOf) {
+size_t Convert(iconv_t cd, std::string_view input, std::string* out, bool lenient, UnitLength unitOf) {
     char* in = const_cast<char*>(input.data());
     size_t inLeft = input.size();
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
@@ -36,14 +37,14 @@ size_t Convert(iconv_t cd, std::string_view input, std::string& out, bool lenien
         char* o = buf;
         size_t oLeft = sizeof buf;
         const size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
-        out.append(buf, size_t(o - buf));
+        if (out) out->append(buf, size_t(o - buf));
         if (r != size_t(-1) || errno == E2BIG) continue;
         if (!lenient) break;
         // EILSEQ or EINVAL: one unit the other side cannot hold.
         const size_t skip = std::min(unitOf(static_cast<unsigned char>(*in)), inLeft);
         in += skip;
         inLeft -= skip;
-        out += '?';
+        if (out) *out += '?';
     }
     return input.size() - inLeft;
 }
@@ -104,7 +105,7 @@ TextCodec& TextCodec::operator=(TextCodec&&) noexcept = default;
 
 void TextCodec::encode(std::string_view utf8, std::string& out) const {
     const bool lenient = mode_ == Mode::Lenient;
-    const size_t done = Convert(iconv_->to, utf8, out, lenient, Utf8Length);
+    const size_t done = Convert(iconv_->to, utf8, &out, lenient, Utf8Length);
     if (done < utf8.size())
         throw Exception(QStringLiteral("The character U+%1 cannot be written in the encoding %2.")
                             .arg(QString::number(CodePointAt(utf8.data() + done, utf8.size() - done), 16)
@@ -121,8 +122,12 @@ QByteArray TextCodec::encode(const QString& text) const {
 }
 
 size_t TextCodec::decode(std::string_view bytes, std::string& utf8) const {
-    return Convert(iconv_->from, bytes, utf8, mode_ == Mode::Lenient,
+    return Convert(iconv_->from, bytes, &utf8, mode_ == Mode::Lenient,
                    [](unsigned char) { return size_t(1); });
+}
+
+size_t TextCodec::validLength(std::string_view bytes) const {
+    return Convert(iconv_->from, bytes, nullptr, false, [](unsigned char) { return size_t(1); });
 }
 
 QString TextCodec::decode(QByteArrayView bytes) const {

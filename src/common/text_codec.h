@@ -42,6 +42,9 @@ public:
     // writes "?" for it and converts everything.
     size_t decode(std::string_view bytes, std::string& utf8) const;
     QString decode(QByteArrayView bytes) const;
+    // How many bytes from the start are text in this encoding (all of them when the text is valid);
+    // nothing is kept, so a file of any size is checked in constant memory.
+    size_t validLength(std::string_view bytes) const;
 
 private:
     struct Iconv;

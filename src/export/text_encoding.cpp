@@ -138,8 +138,7 @@ void ExportEncoding::validate(const QByteArray& data) const {
     case Kind::Iconv:
         break;
     }
-    std::string utf8;
-    const size_t done = codec_->decode(std::string_view(data.constData(), size_t(data.size())), utf8);
+    const size_t done = codec_->validLength(std::string_view(data.constData(), size_t(data.size())));
     if (done < size_t(data.size())) throw bad(qint64(done));
 }
 

@@ -163,6 +163,10 @@ TEST(TextCodec, StrictRaisesLenientReplaces) {
     std::string utf8;
     EXPECT_EQ(TextCodec("CP1250").decode(std::string_view("ok\x98x"), utf8), 2u);
     EXPECT_EQ(utf8, "ok");
+    EXPECT_EQ(TextCodec("CP1250").validLength("ok\x98x"), 2u);
+    EXPECT_EQ(TextCodec("CP1250").validLength("\x8A"
+                                              "a"),
+              2u);
     EXPECT_EQ(TextCodec("CP1250", TextCodec::Mode::Lenient).decode(QByteArrayView("ok\x98\x8A")), "ok?Š");
     try {
         TextCodec("no-such-code-page");
