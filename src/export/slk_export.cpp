@@ -122,11 +122,38 @@ void TSLKExport::ExportLine(const QString& text) {
 }
 
 void TSLKExport::run(const TExportSource& source, ExportProgress& progress) {
-    Writer& w = *writer_;
-    TDataSet* ds = Dataset;
-    std::vector<ExportColumn> cols = source.Columns(ExportOnlyVisibleFields, true);
-    std::string s;
+    const std::vector<ExportColumn> cols = source.Columns(ExportOnlyVisibleFields, true);
+    const bool fonts = SetFontName != QLatin1String("nil");
+    writeFormats(cols, fonts);
+    if (OnBeforeExport) OnBeforeExport(*this, startCol_, startRow_);
+    Y = startRow_;
+    X = startCol_;
+    if (SetColWidth) writeColumnWidths(cols);
+    if (ExportFieldName || ExportStructureOnly) writeTitles(cols);
+    const int firstDataRow = Y;
+    if (!ExportStructureOnly && !writeRows(source, cols, progress)) return;
+    if (MakeSumRow && Y > firstDataRow) writeSums(cols, firstDataRow);
+    if (fonts) {
+        Writer& w = *writer_;
+        std::string s;
+        w.line(";");
+        w.line("; Global Formating");
+        auto bold = [&](int row) {
+            s.assign("F;R");
+            AppendInt(s, row);
+            s += ";SM1";
+            w.line(s);
+        };
+        if (ExportFieldName) bold(startRow_);
+        if (MakeSumRow) bold(Y);
+    }
+    if (OnAfterExport) OnAfterExport(*this, MaxX, Y);
+    writer_->line("E");
+}
 
+void TSLKExport::writeFormats(const std::vector<ExportColumn>& cols, bool fonts) {
+    Writer& w = *writer_;
+    std::string s;
     w.line(SLKIdHeaderLine.isEmpty() ? std::string("ID;SLKExport") : Utf8(SLKIdHeaderLine));
     // Pictures: 0 general, 1 date, 2 time, 3 + i the column's.
     auto picture = [&](const QString& p) {
@@ -141,165 +168,157 @@ void TSLKExport::run(const TExportSource& source, ExportProgress& progress) {
         picture(IsNumericField(*c.field)
                     ? (c.field->DisplayFormat.isEmpty() ? DefaultNumFormat : c.field->DisplayFormat)
                     : QString());
-    bool fonts = SetFontName != QLatin1String("nil");
     if (fonts) {
         std::string font("P;F");
         AppendSemicolons(font, Utf8(SetFontName));
         for (const char* style : {"", ";SB", ";SI", ";SU"})
             w.line2(font, style);
     }
-    if (OnBeforeExport) OnBeforeExport(*this, startCol_, startRow_);
-    Y = startRow_;
-    X = startCol_;
-    const int n = int(cols.size());
-    auto position = [&] {
-        s.assign("C;X");
-        AppendInt(s, startCol_);
-        s += ";Y";
-        AppendInt(s, Y);
+}
+
+void TSLKExport::writeRowStart() {
+    std::string s("C;X");
+    AppendInt(s, startCol_);
+    s += ";Y";
+    AppendInt(s, Y);
+    writer_->line(s);
+}
+
+void TSLKExport::writeColumnWidths(const std::vector<ExportColumn>& cols) {
+    Writer& w = *writer_;
+    std::string s;
+    w.line(";");
+    w.line("; Column Width");
+    for (int i = 0; i < int(cols.size()); ++i) {
+        int width = std::min(cols[size_t(i)].field->DisplayWidth(), 50);
+        width = width <= 5 ? 7 : width + 2;
+        s.assign("F;W");
+        AppendInt(s, startCol_ + i);
+        s += ' ';
+        AppendInt(s, startCol_ + i);
+        s += ' ';
+        AppendInt(s, width);
         w.line(s);
-    };
-
-    if (SetColWidth) {
-        w.line(";");
-        w.line("; Column Width");
-        for (int i = 0; i < n; ++i) {
-            int width = std::min(cols[size_t(i)].field->DisplayWidth(), 50);
-            width = width <= 5 ? 7 : width + 2;
-            s.assign("F;W");
-            AppendInt(s, startCol_ + i);
-            s += ' ';
-            AppendInt(s, startCol_ + i);
-            s += ' ';
-            AppendInt(s, width);
-            w.line(s);
-        }
     }
+}
 
-    std::string value, scratch;
-    if (ExportFieldName || ExportStructureOnly) {
+void TSLKExport::writeTitles(const std::vector<ExportColumn>& cols) {
+    Writer& w = *writer_;
+    std::string s, value, scratch;
+    w.line(";");
+    w.line("; Title");
+    writeRowStart();
+    for (int i = 0; i < int(cols.size()); ++i) {
+        const ExportColumn& c = cols[size_t(i)];
+        value = Utf8(RealFieldNamesAsTitle ? c.field->FieldName : c.title);
+        if (TrimData) TrimControls(value);
+        s.assign("C;X");
+        AppendInt(s, startCol_ + i);
+        s += ";K";
+        AppendSylkText(s, value, scratch);
+        w.line(s);
+    }
+    ++Y;
+}
+
+bool TSLKExport::writeRows(const TExportSource& source, const std::vector<ExportColumn>& cols,
+                           ExportProgress& progress) {
+    Writer& w = *writer_;
+    TDataSet* ds = Dataset;
+    const int n = int(cols.size());
+    std::string s, value, scratch;
+    // Per column: how its cells are written, and the fixed head of its format line.
+    enum class Form { DateTime, Number, Text, Plain };
+    struct Col {
+        CellReader reader;
+        Form form;
+        bool floatForm;
+        std::string head; // "F;P%d;X%d" or "C;X%d"
+        std::string x;    // the column number
+    };
+    std::vector<Col> cs;
+    cs.reserve(size_t(n));
+    for (int i = 0; i < n; ++i) {
+        TField& f = *cols[size_t(i)].field;
+        Form form = IsDateTimeField(f)                            ? Form::DateTime
+                    : IsNumericField(f)                           ? Form::Number
+                    : (IsQuotedTextField(f) || IsBooleanField(f)) ? Form::Text
+                                                                  : Form::Plain;
+        std::string x = std::to_string(startCol_ + i);
+        std::string head = form == Form::Number ? "F;P" + std::to_string(3 + i) + ";X" + x : "C;X" + x;
+        cs.push_back({CellReader(*ds, f, &w.out_.encoding()), form, FloatForm(f.DataType), head, x});
+    }
+    RecCount = ds->RecordCount();
+    bool selectedOnly = ExportOnlySelectedRows && source.HasSelection();
+    ScanDataset(ds, UseDisableControl, UseDisableControl, true, [&](int recNo, bool& stop) {
+        if (selectedOnly && !source.IsSelected()) return;
+        RecIdx = recNo;
+        int pos = ds->currentPosition();
         w.line(";");
-        w.line("; Title");
-        position();
-        for (int i = 0; i < n; ++i) {
-            const ExportColumn& c = cols[size_t(i)];
-            value = Utf8(RealFieldNamesAsTitle ? c.field->FieldName : c.title);
+        w.line("; Row");
+        writeRowStart();
+        for (Col& c : cs) {
+            if (c.reader.isNull(pos)) continue;
+            value.clear();
+            bool text = c.form == Form::Text;
+            if (c.form == Form::DateTime) {
+                int64_t ms = c.reader.msAt(pos);
+                bool timeOnly = ms >= 0 && ms < dtconv::kMsPerDay;
+                s.assign(timeOnly ? "F;P2;X" : "F;P1;X");
+                s.append(c.x);
+                w.line(s);
+                // A time of day is its fraction of a day; other dates before 1900 stay text.
+                if (timeOnly || ms >= k1900)
+                    AppendFloat(value, dtconv::ToDays(ms));
+                else
+                    c.reader.appendText(value, pos), text = true;
+            } else {
+                w.line(c.head);
+                if (c.floatForm)
+                    AppendFloat(value, c.reader.floatAt(pos));
+                else
+                    c.reader.appendText(value, pos);
+            }
             if (TrimData) TrimControls(value);
-            s.assign("C;X");
-            AppendInt(s, startCol_ + i);
-            s += ";K";
-            AppendSylkText(s, value, scratch);
+            s.assign("C;K");
+            if (text)
+                AppendSylkText(s, value, scratch);
+            else
+                AppendSemicolons(s, value);
             w.line(s);
         }
         ++Y;
-    }
-    const int firstDataRow = Y;
+        MaxX = startCol_ + n - 1;
+        progress.record(RecIdx, RecCount);
+        Aborted = Aborted || progress.aborted();
+        stop = Aborted;
+    });
+    return !Aborted;
+}
 
-    if (!ExportStructureOnly) {
-        // Per column: how its cells are written, and the fixed head of its format line.
-        enum class Form { DateTime, Number, Text, Plain };
-        struct Col {
-            CellReader reader;
-            Form form;
-            bool floatForm;
-            std::string head; // "F;P%d;X%d" or "C;X%d"
-            std::string x;    // the column number
-        };
-        std::vector<Col> cs;
-        cs.reserve(size_t(n));
-        for (int i = 0; i < n; ++i) {
-            TField& f = *cols[size_t(i)].field;
-            Form form = IsDateTimeField(f)                            ? Form::DateTime
-                        : IsNumericField(f)                           ? Form::Number
-                        : (IsQuotedTextField(f) || IsBooleanField(f)) ? Form::Text
-                                                                      : Form::Plain;
-            std::string x = std::to_string(startCol_ + i);
-            std::string head = form == Form::Number ? "F;P" + std::to_string(3 + i) + ";X" + x : "C;X" + x;
-            cs.push_back({CellReader(*ds, f, &w.out_.encoding()), form, FloatForm(f.DataType), head, x});
+void TSLKExport::writeSums(const std::vector<ExportColumn>& cols, int firstDataRow) {
+    Writer& w = *writer_;
+    const int n = int(cols.size());
+    std::string s, scratch;
+    w.line(";");
+    w.line("; Sum");
+    writeRowStart();
+    bool labelled = false;
+    for (int i = 0; i < n; ++i) {
+        s.assign("C;X");
+        AppendInt(s, startCol_ + i);
+        if (IsQuotedTextField(*cols[size_t(i)].field)) {
+            if (labelled) continue;
+            labelled = true;
+            s += ";K";
+            AppendSylkText(s, "Sum:", scratch);
+        } else {
+            s += ";ESUM(R";
+            AppendInt(s, firstDataRow);
+            s += "C:R";
+            AppendInt(s, Y - 1);
+            s += "C)";
         }
-        RecCount = ds->RecordCount();
-        bool selectedOnly = ExportOnlySelectedRows && source.HasSelection();
-        ScanDataset(ds, UseDisableControl, UseDisableControl, true, [&](int recNo, bool& stop) {
-            if (selectedOnly && !source.IsSelected()) return;
-            RecIdx = recNo;
-            int pos = ds->currentPosition();
-            w.line(";");
-            w.line("; Row");
-            position();
-            for (Col& c : cs) {
-                if (c.reader.isNull(pos)) continue;
-                value.clear();
-                bool text = c.form == Form::Text;
-                if (c.form == Form::DateTime) {
-                    int64_t ms = c.reader.msAt(pos);
-                    bool timeOnly = ms >= 0 && ms < dtconv::kMsPerDay;
-                    s.assign(timeOnly ? "F;P2;X" : "F;P1;X");
-                    s.append(c.x);
-                    w.line(s);
-                    // A time of day is its fraction of a day; other dates before 1900 stay text.
-                    if (timeOnly || ms >= k1900)
-                        AppendFloat(value, dtconv::ToDays(ms));
-                    else
-                        c.reader.appendText(value, pos), text = true;
-                } else {
-                    w.line(c.head);
-                    if (c.floatForm)
-                        AppendFloat(value, c.reader.floatAt(pos));
-                    else
-                        c.reader.appendText(value, pos);
-                }
-                if (TrimData) TrimControls(value);
-                s.assign("C;K");
-                if (text)
-                    AppendSylkText(s, value, scratch);
-                else
-                    AppendSemicolons(s, value);
-                w.line(s);
-            }
-            ++Y;
-            MaxX = startCol_ + n - 1;
-            progress.record(RecIdx, RecCount);
-            Aborted = Aborted || progress.aborted();
-            stop = Aborted;
-        });
-        if (Aborted) return;
+        w.line(s);
     }
-
-    if (MakeSumRow && Y > firstDataRow) {
-        w.line(";");
-        w.line("; Sum");
-        position();
-        bool labelled = false;
-        for (int i = 0; i < n; ++i) {
-            s.assign("C;X");
-            AppendInt(s, startCol_ + i);
-            if (IsQuotedTextField(*cols[size_t(i)].field)) {
-                if (labelled) continue;
-                labelled = true;
-                s += ";K";
-                AppendSylkText(s, "Sum:", scratch);
-            } else {
-                s += ";ESUM(R";
-                AppendInt(s, firstDataRow);
-                s += "C:R";
-                AppendInt(s, Y - 1);
-                s += "C)";
-            }
-            w.line(s);
-        }
-    }
-    if (fonts) {
-        w.line(";");
-        w.line("; Global Formating");
-        auto bold = [&](int row) {
-            s.assign("F;R");
-            AppendInt(s, row);
-            s += ";SM1";
-            w.line(s);
-        };
-        if (ExportFieldName) bold(startRow_);
-        if (MakeSumRow) bold(Y);
-    }
-    if (OnAfterExport) OnAfterExport(*this, MaxX, Y);
-    w.line("E");
 }

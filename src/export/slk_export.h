@@ -48,7 +48,16 @@ public:
     void ExportLine(const QString& text);
 
 private:
+    // The file's sections in order: formats and fonts, column widths, titles, rows, sums.
     void run(const TExportSource& source, ExportProgress& progress);
+    void writeFormats(const std::vector<ExportColumn>& cols, bool fonts);
+    void writeColumnWidths(const std::vector<ExportColumn>& cols);
+    void writeTitles(const std::vector<ExportColumn>& cols);
+    // False when aborted.
+    bool writeRows(const TExportSource& source, const std::vector<ExportColumn>& cols,
+                   ExportProgress& progress);
+    void writeSums(const std::vector<ExportColumn>& cols, int firstDataRow);
+    void writeRowStart(); // the cursor to the first column of row Y
     class Writer;
     Writer* writer_ = nullptr;
 };
