@@ -723,6 +723,9 @@ void TkDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
     QTableView::currentChanged(current, previous);
     // Filtering, sorting and reloading reset the model: the current column stays (by its field).
     if (TField* f = fieldOfColumn(current.column())) resetField_ = f->FieldName;
+    // Footer texts may show the record number.
+    if (current.row() != previous.row() && FooterRow.FooterVisible && FooterRow.RefreshAfterScroll)
+        footer_->update();
     if (OptionsEx2.Filters.FunnelBtnActiveOnly && current.column() != previous.column())
         header_->viewport()->update();
     TDataSet* ds = dataSet();

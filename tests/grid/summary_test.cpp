@@ -277,6 +277,23 @@ TEST_F(SummaryGridTest, FooterRowFollowsFilterAndSelection) {
     EXPECT_TRUE(def.bold);
     EXPECT_EQ(def.pointSize, 10);
     EXPECT_EQ(def.color, 0x0000FF);
+    // With RefreshAfterScroll the footer is drawn again when another record becomes current.
+    struct PaintCount : QObject {
+        int n = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            n += e->type() == QEvent::Paint;
+            return false;
+        }
+    } paints;
+    footer->installEventFilter(&paints);
+    for (bool refresh : {false, true}) {
+        grid.FooterRow.RefreshAfterScroll = refresh;
+        QApplication::processEvents();
+        paints.n = 0;
+        q.RecNo() > 1 ? q.Prior() : q.Next();
+        QApplication::processEvents();
+        EXPECT_EQ(paints.n > 0, refresh);
+    }
     grid.FooterRow.FooterVisible = false;
     grid.FooterChanged();
     EXPECT_FALSE(footer->isVisible());
