@@ -366,6 +366,52 @@ void TReportEngine::generateRegion(QStringView text, qsizetype& pos, QString& ou
     const QString errTag = markup_.errorText(t.inner);
     TTagCall call;
     if (!SplitCall(inner, call)) ThrowTemplateError(report_errors::Bracket(errTag));
+    const TScanInfo si = scanInfoOf(call, errTag);
+
+    qsizetype bodyStart = skipLineEnd(text, t.end);
+    const QString endTag =
+        markup_.open + QStringLiteral("endscan(") + si.DS + QStringLiteral(")") + markup_.close;
+    qsizetype e = FindCI(text, endTag, bodyStart);
+    if (e < 0) ThrowTemplateError(report_errors::NotFound(markup_.errorText(endTag)));
+    QStringView body = text.mid(bodyStart, e - bodyStart);
+    pos = skipLineEnd(text, e + endTag.size());
+
+    const int slot = si.DSindex;
+    if (slot >= 0 && !si.NoFirst) navigate(u"first", slot);
+    if (si.NoIfEmpty && !(slot < 0 || slotHasCurrent(slot))) return;
+
+    QStringView header, footer;
+    const QString entryTag =
+        markup_.open + QStringLiteral("scanentry(") + si.DS + QStringLiteral(")") + markup_.close;
+    const QString footerTag =
+        markup_.open + QStringLiteral("scanfooter(") + si.DS + QStringLiteral(")") + markup_.close;
+    qsizetype entry = FindCI(body, entryTag);
+    if (entry >= 0) {
+        header = body.left(entry);
+        body = body.mid(skipLineEnd(body, entry + entryTag.size()));
+    }
+    qsizetype foot = FindCI(body, footerTag);
+    if (foot >= 0) {
+        footer = body.mid(skipLineEnd(body, foot + footerTag.size()));
+        body = body.left(foot);
+    }
+    if (slot >= 0 && !si.Calc.isEmpty()) declareCalc(slot, si.Calc);
+    generate(header, out);
+    TableRows rows;
+    if (si.TblScan) {
+        splitTableRows(body, rows);
+        generate(rows.head, out);
+        writeTableRows(si, rows, TableRows::Header, out);
+    }
+    repeatRegion(si, body, rows, inner, t.inner, errTag, out);
+    if (si.TblScan) {
+        writeTableRows(si, rows, TableRows::Footer, out);
+        generate(rows.tail, out);
+    }
+    generate(footer, out);
+}
+
+TScanInfo TReportEngine::scanInfoOf(const TTagCall& call, const QString& errTag) const {
     TScanInfo si;
     QString letter = call.args.trimmed().toUpper();
     if (letter.size() == 1 && letter[0] >= 'A' && letter[0] <= 'Z') {
@@ -426,44 +472,13 @@ void TReportEngine::generateRegion(QStringView text, qsizetype& pos, QString& ou
                 "Incorrect tag \"%1\": a region without dataset needs while(condition) or maxrows(n) "
                 "to end.")
                 .arg(errTag));
+    return si;
+}
 
-    qsizetype bodyStart = skipLineEnd(text, t.end);
-    const QString endTag =
-        markup_.open + QStringLiteral("endscan(") + si.DS + QStringLiteral(")") + markup_.close;
-    qsizetype e = FindCI(text, endTag, bodyStart);
-    if (e < 0) ThrowTemplateError(report_errors::NotFound(markup_.errorText(endTag)));
-    QStringView body = text.mid(bodyStart, e - bodyStart);
-    pos = skipLineEnd(text, e + endTag.size());
-
+void TReportEngine::repeatRegion(const TScanInfo& si, QStringView body, const TableRows& rows,
+                                 const QString& inner, QStringView tag, const QString& errTag, QString& out) {
     const int slot = si.DSindex;
     auto hasCurrent = [&] { return slot < 0 || slotHasCurrent(slot); };
-    if (slot >= 0 && !si.NoFirst) navigate(u"first", slot);
-    if (si.NoIfEmpty && !hasCurrent()) return;
-
-    QStringView header, footer;
-    const QString entryTag =
-        markup_.open + QStringLiteral("scanentry(") + si.DS + QStringLiteral(")") + markup_.close;
-    const QString footerTag =
-        markup_.open + QStringLiteral("scanfooter(") + si.DS + QStringLiteral(")") + markup_.close;
-    qsizetype entry = FindCI(body, entryTag);
-    if (entry >= 0) {
-        header = body.left(entry);
-        body = body.mid(skipLineEnd(body, entry + entryTag.size()));
-    }
-    qsizetype foot = FindCI(body, footerTag);
-    if (foot >= 0) {
-        footer = body.mid(skipLineEnd(body, foot + footerTag.size()));
-        body = body.left(foot);
-    }
-    if (slot >= 0 && !si.Calc.isEmpty()) declareCalc(slot, si.Calc);
-    generate(header, out);
-    TableRows rows;
-    if (si.TblScan) {
-        splitTableRows(body, rows);
-        generate(rows.head, out);
-        writeTableRows(si, rows, TableRows::Header, out);
-    }
-
     QString breakCode = si.NewPage   ? markup_.newPage
                         : si.NewCol  ? markup_.newCol
                         : si.NewPar  ? markup_.newPar
@@ -478,7 +493,7 @@ void TReportEngine::generateRegion(QStringView text, qsizetype& pos, QString& ou
             generate(body, out);
             pending = sepNext;
         }
-        checkSize(out, t.inner);
+        checkSize(out, tag);
     };
     int i = 0;
     QString pending;
@@ -518,11 +533,6 @@ void TReportEngine::generateRegion(QStringView text, qsizetype& pos, QString& ou
         }
         if (slot >= 0) slots_[size_t(slot)].eof = wasEof;
     }
-    if (si.TblScan) {
-        writeTableRows(si, rows, TableRows::Footer, out);
-        generate(rows.tail, out);
-    }
-    generate(footer, out);
 }
 
 // --- table-row regions

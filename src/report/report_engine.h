@@ -142,7 +142,15 @@ private:
                      QString& branch, bool plainText = false);
     // The first in-place block start (iif) at or after from; not found when there is none.
     TTagSpan findIif(QStringView text, qsizetype from, bool plainText = false) const;
+    // A scan region: from its tag at pos up to its endscan tag (pos moves past it).
     void generateRegion(QStringView text, qsizetype& pos, QString& out);
+    // The dataset and options of a scan tag; raises naming the tag on a bad one.
+    TScanInfo scanInfoOf(const TTagCall& call, const QString& errTag) const;
+    // The repetitions of a region's body: per record (or while its condition holds), then the padding
+    // up to minrows.
+    struct TableRows;
+    void repeatRegion(const TScanInfo& si, QStringView body, const TableRows& rows, const QString& inner,
+                      QStringView tag, const QString& errTag, QString& out);
     void checkProgress();
     void checkSize(const QString& out, QStringView tag) const;
     qsizetype skipLineEnd(QStringView text, qsizetype pos) const;
@@ -150,7 +158,6 @@ private:
     // navigation
     int slotIndex(QStringView arg, QStringView tagForError) const;
     // Table-row regions: the rows of the table in body written per repetition (report_engine.cpp).
-    struct TableRows;
     void splitTableRows(QStringView body, TableRows& t) const;
     void writeTableRows(const TScanInfo& si, const TableRows& t, int which, QString& out);
 

@@ -101,6 +101,9 @@ private:
     void applyFormatMarks(QString& text) const;
     void applyInlineFormatting(QString& text) const;
     void readXmlInfo();
+    // Text written into the part being generated, escaped for its markup.
+    void appendPartText(QString& out, const QString& text) const;
+    // pictures (xml_report_pictures.cpp)
     void writePicture(QString& out, const TReportPiece& picture);
     void finishPartPictures(const QString& partName);
     void finishPackagePictures();

@@ -14,6 +14,9 @@ constexpr char16_t kTablePlaceholder = 0x03;
 // "\fs" + n (then size is set and nothing returned). Off words and unknown words give nothing.
 QString FormatWordProperty(const QString& word, unsigned supported, const QStringList& custom, QString& size);
 
+// "Error during creating of report." CR LF detail.
+QString CreatingError(const QString& detail);
+
 // The template table around an inserttable tag.
 struct TkXMLReportTable {
     QString tag;        // the tag's text, entities decoded
