@@ -134,23 +134,9 @@ TkDBPrintDirectForm::TkDBPrintDirectForm(TkDBGrid* grid, bool columnsAllowed, bo
     margins->addWidget(new QLabel(QStringLiteral("Vertical:")));
     margins->addWidget(ePageVMargin);
     form->addRow(QStringLiteral(" Borders (mm):"), margins);
-    auto* buttons = new QHBoxLayout;
-    btPrint = Named(new QPushButton(QStringLiteral("Print")), "btPrint");
-    btPreview = Named(new QPushButton(QStringLiteral("Preview")), "btPreview");
-    btCancel = Named(new QPushButton(QStringLiteral("Close")), "btCancel");
-    btCancel->setToolTip(QStringLiteral("Close form"));
-    buttons->addStretch();
-    buttons->addWidget(btPrint);
-    buttons->addWidget(btPreview);
-    buttons->addWidget(btCancel);
-    form->addRow(buttons);
+    AddButtonRow(form, btPrint, btPreview, "btPreview", QStringLiteral("Preview"), btCancel);
     pages->addWidget(options);
-
-    const TPrintProgressPage progress = MakeProgressPage();
-    lInfo = progress.lInfo;
-    PBar = progress.PBar;
-    btAbort = progress.btAbort;
-    pages->addWidget(progress.page);
+    AddProgressPage(pages, lInfo, PBar, btAbort);
 
     // The system's printers with the default chosen, then PDF output (all there is without printers).
     const QString def = QPrinterInfo::defaultPrinterName();

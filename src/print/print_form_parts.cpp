@@ -5,6 +5,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStackedWidget>
 #include <QVBoxLayout>
 
 TPrintRangeControls AddRangeControls(QFormLayout* form) {
@@ -30,16 +31,29 @@ TPrintRangeControls AddRangeControls(QFormLayout* form) {
     return c;
 }
 
-TPrintProgressPage MakeProgressPage() {
-    TPrintProgressPage p;
-    p.page = new QWidget;
-    auto* layout = new QVBoxLayout(p.page);
-    p.lInfo = Named(new QLabel(QStringLiteral("Creating of report...")), "lInfo");
-    p.PBar = Named(new QProgressBar, "PBar");
-    p.btAbort = Named(new QPushButton(QStringLiteral("Cancel")), "btAbort");
-    layout->addWidget(p.lInfo);
-    layout->addWidget(p.PBar);
-    layout->addWidget(p.btAbort);
+void AddButtonRow(QFormLayout* form, QPushButton*& btPrint, QPushButton*& second, const char* secondName,
+                  const QString& secondCaption, QPushButton*& btCancel) {
+    btPrint = Named(new QPushButton(QStringLiteral("Print")), "btPrint");
+    second = Named(new QPushButton(secondCaption), secondName);
+    btCancel = Named(new QPushButton(QStringLiteral("Close")), "btCancel");
+    btCancel->setToolTip(QStringLiteral("Close form"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btPrint);
+    buttons->addWidget(second);
+    buttons->addWidget(btCancel);
+    form->addRow(buttons);
+}
+
+void AddProgressPage(QStackedWidget* pages, QLabel*& lInfo, QProgressBar*& PBar, QPushButton*& btAbort) {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    lInfo = Named(new QLabel(QStringLiteral("Creating of report...")), "lInfo");
+    PBar = Named(new QProgressBar, "PBar");
+    btAbort = Named(new QPushButton(QStringLiteral("Cancel")), "btAbort");
+    layout->addWidget(lInfo);
+    layout->addWidget(PBar);
+    layout->addWidget(btAbort);
     layout->addStretch();
-    return p;
+    pages->addWidget(page);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Controls both print windows share: the range of print (visible or all columns, column and data
-// selection, the link back to the grid's columns) and the progress page of a run.
+// selection, the link back to the grid's columns), the button row and the progress page of a run.
 #include <QString>
 
 class QFormLayout;
@@ -9,6 +9,7 @@ class QObject;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QStackedWidget;
 class QWidget;
 
 template <class T> T* Named(T* w, const char* name) {
@@ -26,10 +27,10 @@ struct TPrintRangeControls {
 // Adds the range rows to a form; "Visible items" chosen.
 TPrintRangeControls AddRangeControls(QFormLayout* form);
 
-struct TPrintProgressPage {
-    QWidget* page;
-    QLabel* lInfo;
-    QProgressBar* PBar;
-    QPushButton* btAbort; // "Cancel"
-};
-TPrintProgressPage MakeProgressPage();
+// The window's button row at the end of a form: "Print", a second command (its name and caption) and
+// "Close" (btCancel).
+void AddButtonRow(QFormLayout* form, QPushButton*& btPrint, QPushButton*& second, const char* secondName,
+                  const QString& secondCaption, QPushButton*& btCancel);
+
+// The progress page of a run, added to the window's pages: lInfo, PBar and btAbort ("Cancel").
+void AddProgressPage(QStackedWidget* pages, QLabel*& lInfo, QProgressBar*& PBar, QPushButton*& btAbort);

@@ -82,22 +82,9 @@ TkDBPrintForm::TkDBPrintForm(TkDBGrid* grid, bool columnsAllowed, bool filterAll
     printer->addWidget(cbPrinter, 1);
     printer->addWidget(btPrintSetup);
     form->addRow(QStringLiteral(" Printer: "), printer);
-    btPrint = Named(new QPushButton(QStringLiteral("Print")), "btPrint");
-    btShow = Named(new QPushButton(QStringLiteral("Show")), "btShow");
-    btCancel = Named(new QPushButton(QStringLiteral("Close")), "btCancel");
-    btCancel->setToolTip(QStringLiteral("Close form"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(btPrint);
-    buttons->addWidget(btShow);
-    buttons->addWidget(btCancel);
-    form->addRow(buttons);
+    AddButtonRow(form, btPrint, btShow, "btShow", QStringLiteral("Show"), btCancel);
     pages->addWidget(options);
-    const TPrintProgressPage progress = MakeProgressPage();
-    lInfo = progress.lInfo;
-    PBar = progress.PBar;
-    btAbort = progress.btAbort;
-    pages->addWidget(progress.page);
+    AddProgressPage(pages, lInfo, PBar, btAbort);
 
     btFields->setEnabled(columnsAllowed);
     btFilter->setEnabled(filterAllowed);

@@ -3,6 +3,7 @@
 #include "export_fixture.h"
 #include "export_form.h"
 #include "fields_form.h"
+#include "grid_host.h"
 #include "scripted_messages.h"
 #include "shell.h"
 
@@ -22,20 +23,13 @@
 #include <gtest/gtest.h>
 
 namespace {
-class ExportForm : public ::testing::Test {
+class ExportForm : public ::testing::Test, protected GridOnTable<TkDBGrid_MS> {
 protected:
     void SetUp() override {
-        MakeSqliteDb(dir.path("w.sqlite"),
-                     "CREATE TABLE T(ID INTEGER, Name VARCHAR(12), Secret VARCHAR(8), Qty INTEGER);"
-                     "INSERT INTO T VALUES (1, 'Name 1', 'hid1', 10), (2, 'Name 2', 'hid2', 20),"
-                     " (3, 'Name 3', 'hid3', 30), (4, 'Name 4', 'hid4', 40);");
-        con.ConnectionString = "Provider=SQLite;Data Source=" + dir.path("w.sqlite");
-        con.Open();
-        q.Connection = &con;
-        q.SQL = "SELECT * FROM T";
-        q.Open();
-        src.setDataSet(&q);
-        grid.setDataSource(&src);
+        openTable("CREATE TABLE T(ID INTEGER, Name VARCHAR(12), Secret VARCHAR(8), Qty INTEGER);"
+                  "INSERT INTO T VALUES (1, 'Name 1', 'hid1', 10), (2, 'Name 2', 'hid2', 20),"
+                  " (3, 'Name 3', 'hid3', 30), (4, 'Name 4', 'hid4', 40);",
+                  "SELECT * FROM T");
         grid.setColumnHidden(2, true); // Secret
         saved = TkDBExportForm::AskSaveFile;
         TkDBExportForm::AskSaveFile = [this](QWidget*, const QString& filter, const QString& suffix) {
@@ -58,11 +52,6 @@ protected:
         f.btOk->click();
     }
 
-    TempDir dir;
-    TADOConnection con;
-    TADOQuery q;
-    TDataSource src;
-    TkDBGrid_MS grid;
     QString answer;
     QStringList asked, opened;
     std::function<QString(QWidget*, const QString&, const QString&)> saved;

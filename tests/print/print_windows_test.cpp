@@ -5,6 +5,7 @@
 #include "direct_preview_form.h"
 #include "direct_print_form.h"
 #include "fields_form.h"
+#include "grid_host.h"
 #include "print_actions.h"
 #include "query.h"
 #include "scripted_messages.h"
@@ -39,20 +40,13 @@ QString PdfText(const QString& pdf) {
     return QString::fromUtf8(out);
 }
 
-class PrintWindows : public ::testing::Test {
+class PrintWindows : public ::testing::Test, protected GridOnTable<TkDBGrid> {
 protected:
     void SetUp() override {
-        MakeSqliteDb(dir.path("w.sqlite"),
-                     "CREATE TABLE T(ID INTEGER, Name VARCHAR(12), Secret VARCHAR(8), Qty INTEGER);"
-                     "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < 250)"
-                     " INSERT INTO T SELECT i, 'Name ' || i, 'hid' || i, i FROM k;");
-        con.ConnectionString = "Provider=SQLite;Data Source=" + dir.path("w.sqlite");
-        con.Open();
-        q.Connection = &con;
-        q.SQL = "SELECT * FROM T";
-        q.Open();
-        src.setDataSet(&q);
-        grid.setDataSource(&src);
+        openTable("CREATE TABLE T(ID INTEGER, Name VARCHAR(12), Secret VARCHAR(8), Qty INTEGER);"
+                  "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < 250)"
+                  " INSERT INTO T SELECT i, 'Name ' || i, 'hid' || i, i FROM k;",
+                  "SELECT * FROM T");
         grid.resize(600, 300);
         grid.setColumnHidden(2, true); // Secret
         grid.show();
@@ -73,11 +67,6 @@ protected:
         });
     }
 
-    TempDir dir;
-    TADOConnection con;
-    TADOQuery q;
-    TDataSource src;
-    TkDBGrid grid;
     QString pdf;
     std::function<QString(QWidget*)> savedAsk;
     ScopedScriptedMessages messages;
