@@ -606,6 +606,16 @@ private:
     static bool parseDate(const QString& text, TFieldType type, int64_t& ms) {
         QByteArray u = text.trimmed().toUtf8();
         if (dtconv::Parse(std::string_view(u.constData(), size_t(u.size())), type, ms)) return true;
+        if (type == ftTime) {
+            // Times as conditions write them: the hour may have one digit ("9:15:00").
+            for (const char* tf : {"H:m:s.z", "H:m:s", "H:m"}) {
+                const QTime tm = QTime::fromString(text.trimmed(), QLatin1String(tf));
+                if (!tm.isValid()) continue;
+                ms = dtconv::FromTime(tm);
+                return true;
+            }
+            return false;
+        }
         // Dates written in the format conditions use, the system's own short format, or a common one.
         QStringList dateFormats{FilterDateFormat(), QLocale::system().dateFormat(QLocale::ShortFormat),
                                 QStringLiteral("d.M.yyyy"), QStringLiteral("M/d/yyyy")};

@@ -275,3 +275,49 @@ void DefineColumnFilter(TkDBGrid* grid, const QString& fieldName, const QString&
     }
     grid->FilterChangedNotification();
 }
+
+QChar GridLikeChar(const TkDBGrid* grid) {
+    const QChar own = grid->OptionsEx2.Filters.TextFilterLikeChar;
+    return own.isNull() ? VemoCompConfig().kDBFilterCfg.FilterWildCardChar : own;
+}
+
+QString GridLikeOperator(const TkDBGrid* grid) {
+    const QString& own = grid->OptionsEx2.Filters.TextFilterLikeOperator;
+    return own.isEmpty() ? VemoCompConfig().kDBFilterCfg.FilterLikeOperator : own;
+}
+
+TextFilterSettings TextFilterSettingsOf(const TkDBGrid* grid) {
+    const TkDBGridFilters& o = grid->OptionsEx2.Filters;
+    TextFilterSettings s;
+    s.likeChar = GridLikeChar(grid);
+    s.likeOperator = GridLikeOperator(grid);
+    s.type = o.TextFilterType;
+    s.datePartAsRange = o.UseDatePartAsRange;
+    s.numberPartAsRange = o.UseNumberPartAsRange;
+    s.numberWildChar = o.NumberPartWildChar;
+    return s;
+}
+
+bool ParseTextFilter(TkDBGrid* grid, const TField* field, const QString& text) {
+    if (!field) return false;
+    const TextFilterResult r = BuildTextFilter(field, text, TextFilterSettingsOf(grid));
+    if (!r.ok()) {
+        ColumnFilterEntry& e = ColumnFilterOf(grid, field->FieldName);
+        e.text = text;
+        e.error = r.error;
+        grid->FilterChangedNotification();
+        return false;
+    }
+    const bool ok = SetColumnFilter(grid, field, r.condition, false, true, nullptr, text);
+    ColumnFilterEntry& e = ColumnFilterOf(grid, field->FieldName);
+    e.text = r.condition.isEmpty() ? QString() : text;
+    e.error = ok ? QString() : QStringLiteral("The filter was not accepted.");
+    const TkDBGridFilters& o = grid->OptionsEx2.Filters;
+    const QString t = text.trimmed();
+    if (ok && t.size() > 2 && o.TextListAddFilter && !o.TextListAutoLoad && !e.history.contains(t)) {
+        e.history << t;
+        e.history.sort(Qt::CaseInsensitive);
+    }
+    grid->FilterChangedNotification();
+    return ok && !r.condition.isEmpty();
+}

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include "text_filter.h"
+
 class TDataSet;
 class TField;
 class TkDBGrid;
@@ -57,6 +59,15 @@ void DefineColumnFilter(TkDBGrid* grid, const QString& fieldName, const QString&
                         const QString& textValue);
 // Column filters of several columns are joined: the grid's option or the program-wide override.
 bool MultiFieldFilterOn(const TkDBGrid* grid);
+
+// The grid's like character and operator: its own options, else the filter settings'.
+QChar GridLikeChar(const TkDBGrid* grid);
+QString GridLikeOperator(const TkDBGrid* grid);
+TextFilterSettings TextFilterSettingsOf(const TkDBGrid* grid);
+// A text typed into a column's filter cell: its condition replaces the column's (an empty text removes
+// it), joined with the other columns'. A text that gives no condition leaves the filter in force and
+// keeps its error in the column's entry. True when a filter was set.
+bool ParseTextFilter(TkDBGrid* grid, const TField* field, const QString& text);
 
 // The names of the dataset's fields that a filter text refers to (quoted values are not looked into).
 QStringList FilterFieldNames(const TDataSet& ds, const QString& filter);

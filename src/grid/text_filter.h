@@ -8,6 +8,7 @@
 // the filter type); dates take the short date format, a year or a month and year as a range; numbers
 // take the locale's form or a prefix with wildcards (12* is 120 up to below 130).
 #include <QChar>
+#include <QDate>
 #include <QString>
 
 class TField;
@@ -39,3 +40,10 @@ struct TextFilterResult {
 // quoted and escaped there, never pasted in as typed).
 TextFilterResult BuildTextFilter(const TField* field, const QString& text,
                                  const TextFilterSettings& settings);
+
+// A number typed in the locale's form, or with a decimal point.
+bool ReadFilterNumber(const QString& text, double& out);
+// A date field compared with the days first..last by op ("<", ">", "<=", ">=", "<>"; empty: within
+// them). Date-time fields hold times within the last day too: ">" and "<=" compare with the next day's
+// start, "<>" keeps the rows outside the period.
+QString DatePeriodCondition(const TField* field, const QDate& first, const QDate& last, const QString& op);

@@ -3,6 +3,7 @@
 #include "comp_config.h"
 #include "cursor_guard.h"
 #include "db_grid.h"
+#include "filter_cond_form.h"
 #include "messages.h"
 
 #include <QCheckBox>
@@ -24,7 +25,7 @@ TkDBGridFilterForm::TkDBGridFilterForm(TkDBGrid* grid, TField* field, QWidget* p
     btOk->setDefault(true);
     btClear = new QPushButton(QStringLiteral("Clear"));
     btFilter = new QPushButton(QStringLiteral("Filter..."));
-    btFilter->setEnabled(false); // the condition window is not part of the grid yet
+    btFilter->setEnabled(field->FieldKind == fkData && !IsBooleanField(*field));
     btCancel = new QPushButton(QStringLiteral("Cancel"));
     auto* buttons = new QHBoxLayout;
     for (QPushButton* b : {btOk, btClear, btFilter, btCancel})
@@ -92,6 +93,10 @@ TkDBGridFilterForm::TkDBGridFilterForm(TkDBGrid* grid, TField* field, QWidget* p
         accept();
     });
     connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btFilter, &QPushButton::clicked, this, [this] {
+        conditionAsked_ = true;
+        reject();
+    });
 }
 
 bool TkDBGridFilterForm::ticked(int value) const {
@@ -156,4 +161,11 @@ void ShowFunnelFilter(TkDBGrid* grid, int column, const QPoint& pos) {
                                       grid->horizontalHeader()->height()));
     form.move(at);
     form.exec();
+    if (!form.conditionAsked()) return;
+    // The condition window offers the listed values, without the NULL entry.
+    QStringList values;
+    for (const DistinctValue& d : form.values())
+        if (d.value.isValid()) values << d.text;
+    const bool multi = form.chAnd->isChecked() || VemoCompConfig().kDBGridCfg.FilterMultiFieldForcedOn;
+    ShowFilterCondForm(grid, field, multi, values);
 }

@@ -21,6 +21,8 @@ public:
     bool ticked(int value) const;
     void setTicked(int value, bool on);
     bool ok(); // "Ok": false when the list stays open
+    // "Filter..." closed the list: the condition window follows.
+    bool conditionAsked() const { return conditionAsked_; }
 
     QListWidget* lbValues; // row 0 is "(select all)"
     QCheckBox* chAnd;      // "Add to act. filter"
@@ -36,6 +38,7 @@ private:
     TField* field_;
     QList<DistinctValue> values_;
     bool filling_ = false;
+    bool conditionAsked_ = false;
 };
 
 // Opens the value list of a column (the current one for -1) under its title, or at pos when given.

@@ -6,6 +6,7 @@
 #include "connection.h"
 #include "db_action.h"
 #include "dialog_actions.h"
+#include "filter_cond_form.h"
 #include "filter_text.h"
 #include "query.h"
 #include "scripted_messages.h"
@@ -15,8 +16,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -276,5 +281,278 @@ TEST_F(ColumnFilterTest, FunnelsHandlerAndCaseOption) {
     DefineColumnFilter(&grid, "s", QString(), true, QString());
     EXPECT_EQ(ids(), sqliteIds("n = 3"));
     EXPECT_EQ(grid.FilteredFieldNames, "n;");
+}
+} // namespace
+
+namespace {
+// {Y-M-D} stands for the date as conditions write it, {t:Y-M-D} for the date in the system's short
+// date format.
+QString dates(QString text) {
+    static const QRegularExpression date("\\{(t:)?(\\d+)-(\\d+)-(\\d+)\\}");
+    for (auto m = date.match(text); m.hasMatch(); m = date.match(text)) {
+        const QDate d(m.captured(2).toInt(), m.captured(3).toInt(), m.captured(4).toInt());
+        text.replace(m.capturedStart(), m.capturedLength(),
+                     m.hasCaptured(1) ? QLocale::system().toString(d, QLocale::ShortFormat)
+                                      : FilterDateText(d));
+    }
+    return text;
+}
+
+// Typed filter texts: the condition each gives, and the rows it selects against SQLite's WHERE on the
+// same rows.
+TEST_F(ColumnFilterTest, TypedTextsGiveTheirConditionsAndSqlitesRows) {
+    TADOQuery t(&con);
+    con.Execute(
+        "CREATE TABLE t (id INTEGER PRIMARY KEY, s TEXT, n INTEGER, r REAL, d DATE, dt DATETIME, b BOOLEAN,"
+        " tm TIME);"
+        "INSERT INTO t VALUES (1, 'abc', 10, 1.5, '2023-01-01', '2023-12-31 10:00:00', 1, '08:00:00'),"
+        " (2, 'ABC', 20, 12.5, '2023-05-15', '2023-05-31 23:59:59', 0, '10:30:00'),"
+        " (3, 'xabcx', 120, 129.9, '2023-05-31', '2024-01-01 00:00:00', 1, NULL),"
+        " (4, 'a&b', 130, 13.0, '2023-12-31', '2023-05-01 00:00:00', NULL, '23:59:00'),"
+        " (5, NULL, NULL, NULL, NULL, NULL, NULL, NULL),"
+        " (6, '', 1200, -125, '2024-01-01', '2022-12-31 23:00:00', 0, '00:00:00'),"
+        " (7, 'O''Brien', 1299, 1.55, '2022-12-31', '2023-06-01 00:00:00', 1, '12:00:00'),"
+        " (8, 'null', -12, -120, '2023-06-01', '2023-05-15 12:00:00', 0, '12:00:00'),"
+        " (9, '<b>', 12, 12.0, '2023-04-30', NULL, 1, '09:15:00'),"
+        " (10, 'a|b', -125, 1.6, '2023-05-01', '2023-01-01 00:00:00', 0, NULL),"
+        " (11, 'x*y', 13, 2.5, '2023-02-01', '2023-05-15 00:00:00', 1, '12:00:30');");
+    t.SQL = "SELECT * FROM t ORDER BY id";
+    t.Open();
+    TDataSource src;
+    src.setDataSet(&t);
+    TkDBGrid g;
+    g.setDataSource(&src);
+    auto rows = [&] {
+        QList<int> out;
+        for (int i = 0; i < t.RecordCount(); ++i)
+            out << t.valueAt(t.FieldByName("id"), i).toInt();
+        return out;
+    };
+    auto sqlite = [&](const QString& where) {
+        TADOQuery r(&con);
+        r.SQL = "SELECT id FROM t WHERE " + where + " ORDER BY id";
+        r.Open();
+        QList<int> out;
+        for (int i = 0; i < r.RecordCount(); ++i)
+            out << r.valueAt(r.Fields(0), i).toInt();
+        return out;
+    };
+    struct Case {
+        const char* field;
+        const char* typed;
+        const char* condition; // or, for a text that gives none, a part of its message
+        const char* where;     // SQLite's rows; nullptr: no condition
+        TOptionTextFilterType type = oftAnyPos;
+    } cases[] = {
+        // text: patterns, operators, quoting, NULL tests
+        {"s", "abc", "([s] LIKE '*abc*')", "s GLOB '*abc*'"},
+        {"s", "=abc", "([s] LIKE '*abc*')", "s GLOB '*abc*'"},
+        {"s", "<>abc", "([s] <> 'abc')", "s <> 'abc'"},
+        {"s", ">= b", "([s] >= 'b')", "s >= 'b'"},
+        {"s", "O'Brien", "([s] LIKE '*O''Brien*')", "s = 'O''Brien'"},
+        {"s", "\"a&b\"", "([s] LIKE '*a&b*')", "s = 'a&b'"},
+        {"s", "= \"<b>\"", "([s] LIKE '*<b>*')", "s = '<b>'"},
+        {"s", "\"a|b\" | x*", "([s] LIKE '*a|b*') OR ([s] LIKE '*x**')", "s IN ('a|b', 'xabcx', 'x*y')"},
+        {"s", "a & b | xabcx", "(([s] LIKE '*a*') AND ([s] LIKE '*b*')) OR ([s] LIKE '*xabcx*')",
+         "(s GLOB '*a*' AND s GLOB '*b*') OR s GLOB '*xabcx*'"},
+        {"s", "(null)", "([s] =  NULL )", "s IS NULL"},
+        {"s", "IS  NULL", "([s] =  NULL )", "s IS NULL"},
+        {"s", "is not null", "([s] <>  NULL )", "s IS NOT NULL"},
+        {"s", "null", "([s] LIKE '*null*')", "s = 'null'"},
+        {"s", "ab", "([s] LIKE 'ab*')", "s GLOB 'ab*'", oftStartPos},
+        {"s", "abc", "([s] LIKE 'abc')", "s = 'abc'", oftExactValue},
+        {"s", "x*", "([s] LIKE 'x*')", "s GLOB 'x*'", oftAnyPosForNoLikeChar},
+        {"s", "bc", "([s] LIKE '*bc*')", "s GLOB '*bc*'", oftAnyPosForNoLikeChar},
+        {"s", "=", "Position 2: a value is missing.", nullptr},
+        {"s", "abc & ", "Position 7: a value is missing.", nullptr},
+        {"s", "| abc", "Position 1: a value is missing.", nullptr},
+        {"s", "\"abc", "The quote at position 1 is not closed.", nullptr},
+        {"s", "\"a\" b", "Position 5: only \"&\" or \"|\" may follow a quoted value.", nullptr},
+        {"s", "=<abc", "Position 1: \"=<\" is not an operator", nullptr},
+        // numbers: the locale's form, ranges by wildcards
+        {"n", "10", "([n] = 10)", "n = 10"},
+        {"n", "10 & 20", "([n] = 10) AND ([n] = 20)", "n = 10 AND n = 20"},
+        {"n", "10 | 20", "([n] = 10) OR ([n] = 20)", "n IN (10, 20)"},
+        {"n", ">=120 & <1000", "([n] >= 120) AND ([n] < 1000)", "n >= 120 AND n < 1000"},
+        {"n", "12*", "([n] >= 120) AND ([n] < 130)", "n >= 120 AND n < 130"},
+        {"n", "12**", "([n] >= 1200) AND ([n] < 1300)", "n >= 1200 AND n < 1300"},
+        {"n", "-12*", "([n] > -130) AND ([n] <= -120)", "n > -130 AND n <= -120"},
+        {"n", "(not null)", "([n] <>  NULL )", "n IS NOT NULL"},
+        {"n", "abc", "Position 1: \"abc\" is not a number.", nullptr},
+        {"n", "12*5", "Position 4: only wildcards may follow the number in \"12*5\".", nullptr},
+        {"n", ">1*", "Position 2: \"1*\" is not a number.", nullptr},
+        {"r", "12.*", "([r] >= 12) AND ([r] < 13)", "r >= 12 AND r < 13"},
+        {"r", "1.5*", "([r] >= 1.5) AND ([r] < 1.6)", "r >= 1.5 AND r < 1.6"},
+        {"r", "-125", "([r] = -125)", "r = -125"},
+        {"r", "<1.55", "([r] < 1.55)", "r < 1.55"},
+        // dates: a day, a year, a month; the operators at the period's ends
+        {"d", "2023", "([d] >= '{2023-1-1}') AND ([d] < '{2024-1-1}')",
+         "d >= '2023-01-01' AND d < '2024-01-01'"},
+        {"d", "5/2023", "([d] >= '{2023-5-1}') AND ([d] < '{2023-6-1}')", "d LIKE '2023-05-%'"},
+        {"d", "2023-5", "([d] >= '{2023-5-1}') AND ([d] < '{2023-6-1}')", "d LIKE '2023-05-%'"},
+        {"d", ">2023", "([d] > '{2023-12-31}')", "d > '2023-12-31'"},
+        {"d", ">=5.2023", "([d] >= '{2023-5-1}')", "d >= '2023-05-01'"},
+        {"d", "<=5,2023", "([d] <= '{2023-5-31}')", "d <= '2023-05-31'"},
+        {"d", "<>2023", "([d] < '{2023-1-1}') OR ([d] >= '{2024-1-1}')", "d NOT LIKE '2023-%'"},
+        {"d", "{t:2023-5-15}", "([d] >= '{2023-5-15}') AND ([d] < '{2023-5-16}')", "d = '2023-05-15'"},
+        {"d", "< {t:2023-5-15} | 2024",
+         "([d] < '{2023-5-15}') OR (([d] >= '{2024-1-1}') AND ([d] < '{2025-1-1}'))",
+         "d < '2023-05-15' OR d LIKE '2024-%'"},
+        {"d", "<>{t:2023-5-15}", "([d] <> '{2023-5-15}')", "d <> '2023-05-15'"},
+        {"d", "13/2023", "Position 1: \"13/2023\" is not a month and year.", nullptr},
+        {"d", "0", "Position 1: 0 is not a year.", nullptr},
+        {"d", "x", "Position 1: \"x\" is not a date, a year or a month and year.", nullptr},
+        // date-times: times within the last day stay on the right side
+        {"dt", "{t:2023-5-31}", "(dt >= '{2023-5-31}') AND (dt < '{2023-6-1}')", "dt LIKE '2023-05-31%'"},
+        {"dt", ">2023", "(dt >= '{2024-1-1}')", "dt >= '2024-01-01'"},
+        {"dt", "<=5/2023", "(dt < '{2023-6-1}')", "dt < '2023-06-01'"},
+        {"dt", "<>{t:2023-5-15}", "(dt < '{2023-5-15}') OR (dt >= '{2023-5-16}')",
+         "dt NOT LIKE '2023-05-15%'"},
+        // booleans and times
+        {"b", "TRUE", "(b = true)", "b = 1"},
+        {"b", "0", "(b = false)", "b = 0"},
+        {"b", "yes", "Position 1: \"yes\" is not true or false.", nullptr},
+        {"tm", "12:00", "(tm = '12:00:00')", "tm = '12:00:00'"},
+        {"tm", ">=12:00 | <9:00", "(tm >= '12:00:00') OR (tm < '9:00:00')",
+         "tm >= '12:00:00' OR tm < '09:00:00'"},
+        {"tm", "noon", "Position 1: \"noon\" is not a time.", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.field) + ": " + c.typed);
+        g.OptionsEx2.Filters.TextFilterType = c.type;
+        const TField* f = t.FieldByName(c.field);
+        const QString typed = dates(c.typed);
+        const TextFilterResult r = BuildTextFilter(f, typed, TextFilterSettingsOf(&g));
+        if (!c.where) {
+            EXPECT_TRUE(r.condition.isEmpty());
+            EXPECT_TRUE(r.error.startsWith(c.condition)) << r.error.toStdString();
+            // The filter in force stays; the column keeps the text with its error.
+            ASSERT_TRUE(ParseTextFilter(&g, t.FieldByName("id"), "<5"));
+            EXPECT_FALSE(ParseTextFilter(&g, f, typed));
+            EXPECT_EQ(rows(), (QList<int>{1, 2, 3, 4}));
+            EXPECT_EQ(ColumnFilterOf(&g, c.field).text, typed);
+            EXPECT_EQ(ColumnFilterOf(&g, c.field).error, r.error);
+            SetFilterForField(&g, nullptr, QString(), false, true, false);
+            continue;
+        }
+        EXPECT_EQ(r.condition, dates(c.condition)) << r.error.toStdString();
+        ASSERT_TRUE(ParseTextFilter(&g, f, typed)) << t.Filter().toStdString();
+        EXPECT_EQ(rows(), sqlite(c.where)) << t.Filter().toStdString();
+        EXPECT_TRUE(ColumnFilterOf(&g, c.field).error.isEmpty());
+        // An empty text takes the column's filter away.
+        EXPECT_FALSE(ParseTextFilter(&g, f, " "));
+        EXPECT_FALSE(t.Filtered());
+        EXPECT_TRUE(ColumnFilterOf(&g, c.field).text.isEmpty());
+    }
+    // Texts of several columns are joined; texts that filtered are kept in the column's history.
+    g.OptionsEx2.Filters.TextFilterType = oftAnyPos;
+    SetFilterForField(&g, nullptr, QString(), false, true, false);
+    ASSERT_TRUE(ParseTextFilter(&g, t.FieldByName("s"), "a"));
+    ASSERT_TRUE(ParseTextFilter(&g, t.FieldByName("n"), "<100"));
+    ASSERT_TRUE(ParseTextFilter(&g, t.FieldByName("s"), "abc"));
+    EXPECT_EQ(rows(), sqlite("s GLOB '*abc*' AND n < 100"));
+    EXPECT_EQ(ColumnFilterOf(&g, "s").history, QStringList({"abc"}));
+    EXPECT_EQ(ColumnFilterOf(&g, "n").history, QStringList({"<100"}));
+    src.setDataSet(nullptr);
+}
+} // namespace
+
+namespace {
+// The condition window: each comparison's condition (typed values escaped by the builders) and its rows
+// against SQLite's; a value missing or not a number keeps "Ok" off.
+TEST_F(ColumnFilterTest, ConditionWindowBuildsItsComparisons) {
+    struct Case {
+        const char* field;
+        int oper;
+        const char* value;
+        const char* valueTo;
+        const char* condition; // empty: "Ok" stays off
+        const char* where;
+    } cases[] = {
+        {"n", 0, "2", "", "([n] = 2)", "n = 2"},
+        {"n", 1, "2", "", "([n] <> 2)", "n <> 2"},
+        {"n", 5, "-1", "", "([n] <= -1)", "n <= -1"},
+        {"n", 6, "1", "2", "([n]>=1) AND ([n]<=2)", "n BETWEEN 1 AND 2"},
+        {"r", 3, "1.5", "", "([r] >= 1.5)", "r >= 1.5"},
+        {"r", 6, "1.5", "x", "", ""},
+        {"r", 0, "abc", "", "", ""},
+        {"s", 0, "O'Brien", "", "([s] = 'O''Brien')", "s = 'O''Brien'"},
+        {"s", 1, "abc", "", "([s] <> 'abc')", "s <> 'abc'"},
+        {"s", 2, "a", "", "([s] LIKE 'a*')", "s GLOB 'a*'"},
+        {"s", 3, "'b", "", "([s] LIKE '*''b*')", "s GLOB '*''b*'"},
+        {"s", 3, "", "", "", ""},
+        {"d", 0, "2026-01-05", "", "([d] = '{2026-1-5}')", "d = '2026-01-05'"},
+        {"d", 1, "2026-01-05", "", "([d] < '{2026-1-5}')", "d < '2026-01-05'"},
+        {"d", 2, "2026-01-05", "", "([d] > '{2026-1-5}')", "d > '2026-01-05'"},
+        {"d", 3, "2026-01-01", "2026-01-31", "([d]>='{2026-1-1}') AND ([d]<='{2026-1-31}')",
+         "d BETWEEN '2026-01-01' AND '2026-01-31'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.field) + " " + std::to_string(c.oper) + " " + c.value);
+        const TField* f = q.FieldByName(c.field);
+        TkDBGridFilterCondForm form(&grid, f, false, {});
+        form.cbOper->setCurrentIndex(c.oper);
+        switch (form.page()) {
+        case TkDBGridFilterCondForm::pgNumbers:
+            form.eNumber->setText(c.value);
+            form.eNumberTo->setText(c.valueTo);
+            break;
+        case TkDBGridFilterCondForm::pgText:
+            form.eText->setCurrentText(c.value);
+            break;
+        case TkDBGridFilterCondForm::pgDates:
+            form.eDate->setDate(QDate::fromString(c.value, Qt::ISODate));
+            form.eDateTo->setDate(QDate::fromString(c.valueTo, Qt::ISODate));
+            break;
+        }
+        EXPECT_EQ(form.condition(), dates(c.condition));
+        EXPECT_EQ(form.btOk->isEnabled(), *c.condition != 0);
+        if (!*c.condition) continue;
+        ASSERT_TRUE(form.ok()) << q.Filter().toStdString();
+        EXPECT_EQ(ids(), sqliteIds(c.where));
+    }
+}
+
+// "Filter..." in the value list closes it and opens the condition window, which offers the listed
+// values; keys and clicks build the condition, joined with the other column's.
+TEST_F(ColumnFilterTest, ConditionWindowFromTheValueList) {
+    grid.OptionsEx2.Filters.MultiFieldFilter = true;
+    grid.OptionsEx2.Filters.FunnelBtn = true;
+    grid.resize(600, 300);
+    grid.show();
+    TkDBAction actions;
+    InstallGridDialogActions(&actions);
+    actions.SetActiveGrid(&grid);
+    const TField* n = q.FieldByName("n");
+    ASSERT_TRUE(SetFilterForField(&grid, n, "(n <> 3)", false, true, true));
+    grid.setCurrentIndex(grid.model()->index(0, 1)); // s
+    QStringList offered;
+    QString shot;
+    QTimer::singleShot(0, [&] {
+        auto* list = qobject_cast<TkDBGridFilterForm*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(list);
+        EXPECT_TRUE(list->btFilter->isEnabled());
+        list->chAnd->setChecked(true);
+        QTimer::singleShot(0, [&] {
+            auto* form = qobject_cast<TkDBGridFilterCondForm*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(form);
+            EXPECT_EQ(form->windowTitle(), "s");
+            for (int i = 0; i < form->eText->count(); ++i)
+                offered << form->eText->itemText(i);
+            form->cbOper->setFocus();
+            QTest::keyClick(form->cbOper, Qt::Key_End); // "contain"
+            EXPECT_EQ(form->cbOper->currentText(), "contain");
+            EXPECT_FALSE(form->btOk->isEnabled());
+            QTest::keyClicks(form->eText->lineEdit(), "'b");
+            QTest::mouseClick(form->btOk, Qt::LeftButton);
+        });
+        QTest::mouseClick(list->btFilter, Qt::LeftButton);
+    });
+    actions.RefreshAction();
+    actions.action("acfFilterDlg")->trigger();
+    EXPECT_EQ(offered.size(), 11); // the distinct texts without the NULL entry
+    EXPECT_TRUE(offered.contains("O'Brien"));
+    EXPECT_EQ(ids(), sqliteIds("n <> 3 AND s GLOB '*''b*'"));
+    EXPECT_EQ(grid.FilteredFieldNames, "n;s;");
 }
 } // namespace
