@@ -2,6 +2,7 @@
 
 #include "comp_config.h"
 #include "db_grid.h"
+#include "filter_panel.h"
 #include "filter_text.h"
 
 #include <QPointer>
@@ -16,6 +17,7 @@ class ColumnFilterState : public QObject {
 public:
     using QObject::QObject;
     QList<ColumnFilterEntry> entries;
+    QStringList panelItems; // the filter footer's history
 
     static ColumnFilterState* of(TkDBGrid* grid) {
         static const QString name = QStringLiteral("columnFilters");
@@ -320,4 +322,8 @@ bool ParseTextFilter(TkDBGrid* grid, const TField* field, const QString& text) {
     }
     grid->FilterChangedNotification();
     return ok && !r.condition.isEmpty();
+}
+
+QStringList& FilterPanelItems(TkDBGrid* grid) {
+    return ColumnFilterState::of(grid)->panelItems;
 }

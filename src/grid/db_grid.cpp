@@ -4,7 +4,9 @@
 #include "cursor_guard.h"
 #include "exceptions.h"
 #include "field.h"
+#include "filter_panel.h"
 #include "messages.h"
+#include "text_filter_row.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -68,13 +70,14 @@ public:
     QSize sizeHint() const override {
         QSize s = QHeaderView::sizeHint();
         if (grid_->GroupBandShown()) s.rheight() += grid_->GroupBandHeight();
+        s.rheight() += grid_->TextBarHeight();
         return s;
     }
 
 protected:
     void paintSection(QPainter* p, const QRect& full, int logical) const override {
         const double s = grid_->scaleRatio();
-        const QRect rect = grid_->paintGroupBand(p, full, logical);
+        const QRect rect = grid_->paintTextBar(p, grid_->paintGroupBand(p, full, logical), logical);
         QRect textRect = rect;
         int glyphs = 0;
         if (grid_->FunnelShown()) glyphs += ScalePixels(kFunnelWidth, s) + 6;
@@ -134,7 +137,9 @@ protected:
     }
     void mousePressEvent(QMouseEvent* e) override {
         pressPos_ = e->position().toPoint();
-        if (e->button() == Qt::LeftButton && grid_->groupBandPress(pressPos_)) return;
+        if (e->button() == Qt::LeftButton &&
+            (grid_->groupBandPress(pressPos_) || grid_->textBarPress(pressPos_)))
+            return;
         QHeaderView::mousePressEvent(e);
     }
 
@@ -279,6 +284,8 @@ TkDBGrid::TkDBGrid(QWidget* parent) : QTableView(parent), model_(new DataSetMode
             [this] { syncCurrentFromDataSet(model_->currentRow()); });
     footer_ = new GridFooter(this);
     footer_->hide();
+    filterPanel_ = new GridFilterPanel(this);
+    filterPanel_->hide();
     // Any change of the rows makes the last aggregates stale.
     connect(model_, &QAbstractItemModel::modelReset, this, &TkDBGrid::summaryOutdated);
     connect(model_, &QAbstractItemModel::dataChanged, this, &TkDBGrid::summaryOutdated);
@@ -482,6 +489,9 @@ bool TkDBGrid::IsFieldFiltered(const QString& fieldName) const {
 }
 
 void TkDBGrid::FiltersChanged() {
+    if (!TextBarShown() && textEditor_) textEditor_->deleteLater();
+    filterPanel_->buttonsChanged();
+    filterPanel_->filterChanged();
     updateGeometries();
     header_->viewport()->update();
     viewport()->update();
@@ -493,6 +503,7 @@ void TkDBGrid::FilterChangedNotification() {
     if (ds && ds->Active() && ds->Filtered())
         for (const QString& n : FilterFieldNames(*ds, ds->Filter()))
             FilteredFieldNames += n + QLatin1Char(';');
+    filterPanel_->filterChanged();
     header_->viewport()->update();
     viewport()->update();
     if (FooterRow.FooterVisible && FooterRow.RecalculateAfterFilter) RecalculateSummaryResults();
@@ -593,20 +604,29 @@ void TkDBGrid::FooterChanged() {
 void TkDBGrid::updateGeometries() {
     QTableView::updateGeometries();
     if (!footer_) return; // still being built
-    // The footer takes its room from the bottom of the viewport, above the horizontal scroll bar.
+    // The footer row and under it the filter footer take their room from the bottom of the viewport,
+    // above the horizontal scroll bar.
     const int h = FooterRow.FooterVisible ? footer_->rowHeight() : 0;
+    const int panel = OptionsEx2.Filters.FilterPanel ? filterPanel_->panelHeight() : 0;
     QMargins m = viewportMargins();
-    if (m.bottom() != h) {
-        m.setBottom(h);
+    if (m.bottom() != h + panel) {
+        m.setBottom(h + panel);
         setViewportMargins(m);
     }
+    const QRect vg = viewport()->geometry();
     if (h > 0) {
-        const QRect vg = viewport()->geometry();
         footer_->setGeometry(frameWidth(), vg.bottom() + 1, vg.right() + 1 - frameWidth(), h);
         footer_->show();
         footer_->raise();
     } else {
         footer_->hide();
+    }
+    if (panel > 0) {
+        filterPanel_->setGeometry(frameWidth(), vg.bottom() + 1 + h, vg.right() + 1 - frameWidth(), panel);
+        filterPanel_->show();
+        filterPanel_->raise();
+    } else {
+        filterPanel_->hide();
     }
 }
 
@@ -728,6 +748,7 @@ void TkDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& pre
         footer_->update();
     if (OptionsEx2.Filters.FunnelBtnActiveOnly && current.column() != previous.column())
         header_->viewport()->update();
+    if (current.column() != searchColumn_ && !searchText_.isEmpty()) ClearSearch();
     TDataSet* ds = dataSet();
     if (syncing_ || !ds || !ds->Active() || !current.isValid()) return;
     if (current.row() != model_->currentRow()) {
@@ -818,6 +839,7 @@ void TkDBGrid::CancelEdit() {
 }
 
 void TkDBGrid::keyPressEvent(QKeyEvent* event) {
+    if (searchKey(event)) return;
     QTableView::keyPressEvent(event);
 }
 

@@ -23,6 +23,8 @@
 #include <functional>
 
 class QMenu;
+class GridFilterPanel;
+class TextFilterEditor;
 class QPainter;
 class GridHeader;
 class GridIndicator;
@@ -163,6 +165,25 @@ public:
     bool IsFieldFiltered(const QString& fieldName) const;
     // Lays out and repaints after OptionsEx2.Filters changed.
     void FiltersChanged();
+    // The text filter row (OptionsEx2.Filters.TextBar): a filter cell per column in the title row.
+    bool TextBarShown() const;
+    int TextBarHeight() const;
+    QRect TextBarRect(int column) const; // a column's filter cell, in the title row's coordinates
+    // Opens the editor of a column's filter cell (the current column for -1); false when it cannot.
+    bool ShowTextFilter(int column = -1);
+    TextFilterEditor* TextFilterEditorWidget() const;
+    // The corner cell of the text filter row: clears every column filter while the data is filtered,
+    // else applies the dataset's filter text again.
+    void TextBarCornerClick();
+    // The incremental search: typing that would not open a cell editor jumps to the first record whose
+    // current column begins with the typed text (Backspace, Esc; Ctrl+Right filters by it, Ctrl+Left
+    // switches the filter off). The hint shows the text and those keys.
+    QString SearchText() const { return searchText_; }
+    QString SearchHint() const;
+    void ClearSearch();
+    // The filter footer (OptionsEx2.Filters.FilterPanel) and its buttons' clicks.
+    GridFilterPanel* FilterPanel() const { return filterPanel_; }
+    std::function<void(TkDBGrid*, int button)> OnFilterPanelButtonClick;
 
     // --- the cell editor
     // Writes an open cell editor's text into the record, as leaving the cell would, and closes the
@@ -309,6 +330,11 @@ private:
     QRect paintGroupBand(QPainter* p, const QRect& rect, int logical) const;
     // A press in the band: true when it hit the band (a press on a mark toggles the group).
     bool groupBandPress(const QPoint& pos);
+    QRect paintTextBar(QPainter* p, const QRect& rect, int logical) const;
+    bool searchKey(QKeyEvent* e);
+    bool typingEdits() const; // a typed character opens the cell editor
+    void showSearchHint(bool found);
+    bool textBarPress(const QPoint& pos);
     QString cellText(int column, int row) const;
     // Draws a cell as icon and shown text as its image definition says.
     void applyDataImage(QStyleOptionViewItem& option, const QModelIndex& index,
@@ -337,7 +363,13 @@ private:
     };
     std::vector<Snapshot> snapshot_;
     int lastWidth_ = -1;
-    QString resetField_;              // the current column's field, kept while the model resets
+    QString resetField_; // the current column's field, kept while the model resets
+    QString searchText_;
+    int searchColumn_ = -1;
+    class QLabel* searchHint_ = nullptr;
+    QPointer<TextFilterEditor> textEditor_;
+    QObject* cornerFilter_ = nullptr;
+    GridFilterPanel* filterPanel_ = nullptr;
     QPointer<QWidget> editor_;        // the open cell editor
     QPersistentModelIndex editIndex_; // the cell it edits
     GridFooter* footer_ = nullptr;

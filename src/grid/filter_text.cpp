@@ -185,13 +185,18 @@ bool FilterBySelection(TkDBGrid* grid, FilterSelMode mode) {
     return true;
 }
 
-QString SearchTextCondition(const TField* field, const QString& searchText) {
+QString SearchTextCondition(const TField* field, const QString& searchText, QChar likeChar,
+                            const QString& likeOperator) {
     if (!field || searchText.isEmpty()) return QString();
     if (IsBooleanField(*field)) return BuildCondition(field, field->DisplayText(), false);
-    if (IsNumericField(*field) || IsDateTimeField(*field))
-        return BuildCondition(field, field->DisplayText(), false, QStringLiteral("="));
-    const QChar w = cfg().FilterWildCardChar;
-    return BuildCondition(field, w + searchText + w, false, cfg().FilterLikeOperator);
+    // The found record's own value, as a condition holds it (dates with their time, numbers exactly).
+    if (IsNumericField(*field) || IsDateTimeField(*field)) {
+        const QVariant v = field->AsVariant();
+        return BuildCondition(field, ConditionValueText(field, v), !v.isValid(), QStringLiteral("="));
+    }
+    const QChar w = likeChar.isNull() ? cfg().FilterWildCardChar : likeChar;
+    return BuildCondition(field, w + searchText + w, false,
+                          likeOperator.isEmpty() ? cfg().FilterLikeOperator : likeOperator);
 }
 
 QString SearchFilterHint(const TDataSet* ds) {

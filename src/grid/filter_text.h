@@ -43,7 +43,9 @@ bool FilterBySelection(TDataSet* ds, const TField* field, FilterSelMode mode);
 bool FilterBySelection(TkDBGrid* grid, FilterSelMode mode);
 
 // The condition of the incremental search: a text field contains the search text, other fields equal it.
-QString SearchTextCondition(const TField* field, const QString& searchText);
+// The like character and operator default to the filter settings'.
+QString SearchTextCondition(const TField* field, const QString& searchText, QChar likeChar = QChar(),
+                            const QString& likeOperator = QString());
 // The hint line's tail while searching.
 QString SearchFilterHint(const TDataSet* ds);
 

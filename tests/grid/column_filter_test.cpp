@@ -2,22 +2,29 @@
 // values checked against SQLite's own comparison on the same table, two columns joined, and the value
 // list window opened by its command.
 #include "column_filter.h"
+#include "column_filter_store.h"
 #include "comp_config.h"
 #include "connection.h"
 #include "db_action.h"
 #include "dialog_actions.h"
 #include "filter_cond_form.h"
+#include "filter_panel.h"
 #include "filter_text.h"
+#include "prop_save_file.h"
 #include "query.h"
 #include "scripted_messages.h"
 #include "test_util.h"
+#include "text_filter_row.h"
 #include "value_list_form.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -554,5 +561,157 @@ TEST_F(ColumnFilterTest, ConditionWindowFromTheValueList) {
     EXPECT_TRUE(offered.contains("O'Brien"));
     EXPECT_EQ(ids(), sqliteIds("n <> 3 AND s GLOB '*''b*'"));
     EXPECT_EQ(grid.FilteredFieldNames, "n;s;");
+}
+} // namespace
+
+namespace {
+// The text filter row driven by clicks and keys: a cell's editor filters on Enter or after the pause,
+// keeps a bad text red with its message and the filter in force, moves between columns, clears one
+// column by its mark and all by the corner cell; the footer shows and edits the whole filter; the
+// column filters go to the settings store and come back.
+TEST_F(ColumnFilterTest, TextFilterRowFooterAndStore) {
+    TkDBGridFilters& o = grid.OptionsEx2.Filters;
+    o.TextBar = true;
+    o.FilterPanel = true;
+    o.SetFilterDelay = 30;
+    grid.FiltersChanged();
+    grid.resize(700, 320);
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    QHeaderView* h = grid.horizontalHeader();
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, grid.TextBarRect(1).center());
+    TextFilterEditor* ed = grid.TextFilterEditorWidget();
+    ASSERT_TRUE(ed);
+    EXPECT_EQ(ed->column(), 1);
+    QTest::keyClicks(ed, "x*y");
+    QTest::keyClick(ed, Qt::Key_Return);
+    EXPECT_EQ(ids(), sqliteIds("s GLOB '*x*y*'"));
+    EXPECT_EQ(grid.FilteredFieldNames, "s;");
+    // To the next column; a text that is not a number keeps the filter and shows why.
+    QTest::keyClick(ed, Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(ed->column(), 2);
+    QTest::keyClicks(ed, "1x");
+    QTest::keyClick(ed, Qt::Key_Return);
+    EXPECT_EQ(ids(), sqliteIds("s GLOB '*x*y*'"));
+    EXPECT_EQ(ColumnFilterOf(&grid, "n").error, "Position 1: \"1x\" is not a number.");
+    EXPECT_EQ(ed->toolTip(), ColumnFilterOf(&grid, "n").error);
+    // Corrected, it filters after the pause.
+    QTest::keyClick(ed, Qt::Key_Backspace);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ColumnCondition(&grid, "n") == "([n] = 1)"; }));
+    EXPECT_EQ(ids(), sqliteIds("s GLOB '*x*y*' AND n = 1"));
+    EXPECT_TRUE(ColumnFilterOf(&grid, "n").error.isEmpty());
+    QTest::keyClick(ed, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !grid.TextFilterEditorWidget(); }));
+    // The footer shows the dataset's filter; edited there, Enter applies it.
+    GridFilterPanel* panel = grid.FilterPanel();
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->lblFilter->text(), q.Filter());
+    // The clear mark of s takes that column's filter away.
+    const QRect sCell = grid.TextBarRect(1);
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(sCell.right() - 6, sCell.center().y()));
+    EXPECT_EQ(ids(), sqliteIds("n = 1"));
+    EXPECT_TRUE(ColumnFilterOf(&grid, "s").text.isEmpty());
+    QTest::mouseClick(panel, Qt::LeftButton);
+    ASSERT_TRUE(panel->eFilter->isVisible());
+    panel->eFilter->lineEdit()->selectAll();
+    QTest::keyClicks(panel->eFilter->lineEdit(), "(id < 3) OR (s = 'abc')");
+    QTest::keyClick(panel->eFilter->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(ids(), sqliteIds("id < 3 OR s = 'abc'"));
+    EXPECT_FALSE(panel->eFilter->isVisible());
+    EXPECT_EQ(FilterPanelItems(&grid).first(), "(id < 3) OR (s = 'abc')");
+    EXPECT_EQ(grid.FilteredFieldNames, "id;s;");
+    // A bad text there is shown and changes nothing.
+    QTest::mouseClick(panel, Qt::LeftButton);
+    panel->eFilter->lineEdit()->selectAll();
+    QTest::keyClicks(panel->eFilter->lineEdit(), "id < (");
+    QTest::keyClick(panel->eFilter->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(msgs.shown.size(), 1u);
+    EXPECT_EQ(ids(), sqliteIds("id < 3 OR s = 'abc'"));
+    QTest::keyClick(panel->eFilter->lineEdit(), Qt::Key_Escape);
+
+    // Stored and read back into a fresh grid on the same data.
+    ASSERT_TRUE(ParseTextFilter(&grid, q.FieldByName("s"), "abc | x*"));
+    TempDir tmp;
+    {
+        TPropSaveFile store;
+        store.FileName = tmp.path("tabulo.ini");
+        store.Loaded();
+        SaveColumnFilters(store, &grid, "main.grData.Filter");
+        ASSERT_TRUE(store.SaveFile());
+    }
+    const QString filter = q.Filter();
+    const QList<int> rows = ids();
+    SetFilterForField(&grid, nullptr, QString(), false, true, false);
+    TkDBGrid other;
+    other.setDataSource(&source);
+    {
+        TPropSaveFile store;
+        store.FileName = tmp.path("tabulo.ini");
+        store.Loaded();
+        ReadColumnFilters(store, &other, "main.grData.Filter");
+    }
+    EXPECT_EQ(q.Filter(), filter);
+    EXPECT_EQ(ids(), rows);
+    EXPECT_EQ(ColumnFilterOf(&other, "s").text, "abc | x*");
+    EXPECT_EQ(ColumnFilterOf(&other, "n").condition, "([n] = 1)");
+    EXPECT_EQ(ColumnFilterOf(&other, "n").history, QStringList());
+    EXPECT_EQ(ColumnFilterOf(&other, "s").history, QStringList({"abc | x*", "x*y"}));
+    EXPECT_EQ(FilterPanelItems(&other).first(), filter);
+    // The corner cell of the text row clears every column filter.
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, grid.TextBarRect(1).center());
+    auto* corner = grid.findChild<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_TRUE(corner);
+    QTest::mouseClick(corner, Qt::LeftButton, {},
+                      QPoint(corner->width() / 2, grid.TextBarRect(1).center().y()));
+    EXPECT_FALSE(q.Filtered());
+    EXPECT_TRUE(GetColumnFilterString(&grid).isEmpty());
+}
+} // namespace
+
+namespace {
+// Typing in a grid that would not edit the cell jumps to the first record whose current column begins
+// with the text; Ctrl+Right filters by it and Ctrl+Left switches the filter off; where typing edits,
+// the key goes to the cell.
+TEST_F(ColumnFilterTest, TypingSearchesTheCurrentColumn) {
+    grid.ReadOnly = true;
+    grid.resize(600, 300);
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    grid.setCurrentIndex(grid.model()->index(0, 1)); // s
+    QTest::keyClicks(&grid, "X");
+    EXPECT_EQ(q.RecNo(), 4); // x*y: letter case ignored
+    QTest::keyClicks(&grid, "a");
+    EXPECT_EQ(q.RecNo(), 11); // xay
+    EXPECT_EQ(grid.SearchHint(), "Xa\n* Ctrl+Right to filter");
+    QTest::keyClick(&grid, Qt::Key_Backspace);
+    EXPECT_EQ(q.RecNo(), 4);
+    QTest::keyClick(&grid, Qt::Key_Escape);
+    QTest::keyClicks(&grid, "x");
+    QTest::keyClick(&grid, Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(ids(), sqliteIds("s GLOB '*x*'"));
+    EXPECT_EQ(grid.SearchHint(), "x\n* Filtered, Ctrl+Left to reset");
+    QTest::keyClick(&grid, Qt::Key_Left, Qt::ControlModifier);
+    EXPECT_FALSE(q.Filtered());
+    QTest::keyClick(&grid, Qt::Key_Escape);
+    EXPECT_TRUE(grid.SearchText().isEmpty());
+    // Nothing begins with it: the record stays.
+    QTest::keyClicks(&grid, "qq");
+    EXPECT_EQ(q.RecNo(), 4);
+    QTest::keyClick(&grid, Qt::Key_Escape);
+    // A number column filters by the found record's value.
+    grid.setCurrentIndex(grid.model()->index(q.RecNo() - 1, 2)); // n
+    QTest::keyClicks(&grid, "3");
+    EXPECT_EQ(q.RecNo(), 5);
+    QTest::keyClick(&grid, Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(ids(), sqliteIds("n = 3"));
+    EXPECT_EQ(grid.SearchHint(), "3\n* Filtered, Ctrl+Left to reset");
+    QTest::keyClick(&grid, Qt::Key_Left, Qt::ControlModifier);
+    QTest::keyClick(&grid, Qt::Key_Escape);
+    // Where typing edits the cell, it does.
+    grid.ReadOnly = false;
+    QTest::keyClicks(&grid, "7");
+    EXPECT_TRUE(grid.SearchText().isEmpty());
+    EXPECT_TRUE(grid.isEditorOpen());
+    grid.CancelEdit();
 }
 } // namespace
