@@ -65,7 +65,8 @@ void ReadColumnFilters(TPropSaveFile& s, TkDBGrid* g, const QString& sec) {
             ds->setFilter(text);
             ds->setFiltered(filtered && !text.trimmed().isEmpty());
         } catch (const std::exception&) {
-            ds->setFiltered(false);
+            // A stored filter the data no longer takes is dropped with its column conditions.
+            SetFilterForField(g, nullptr, QString(), false, true, true);
         }
     }
     g->FilterChangedNotification();

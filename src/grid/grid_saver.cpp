@@ -1,5 +1,7 @@
 #include "grid_saver.h"
 
+#include "column_filter_store.h"
+
 #include "column_filter.h"
 #include "db_grid.h"
 #include "field.h"
@@ -486,20 +488,7 @@ void TkDBGridsPropSave::SaveDataParts(TPropSaveFile& s, TkDBGrid* g, const QStri
     s.WriteString(key, QStringLiteral("SortField"), fields.join(QLatin1Char(',')));
     s.WriteBool(key, QStringLiteral("SortDesc"), g->SortDesc());
     s.WriteString(key, QStringLiteral("SortDirections"), directions.join(QLatin1Char(',')));
-    if (!StoreFilterSetting) return;
-    const QString sec = sub(key, QStringLiteral("Filter"));
-    s.EraseSection(sec);
-    int n = 0;
-    for (const ColumnFilterEntry& e : ColumnFilters(g)) {
-        if (e.condition.trimmed().isEmpty() && e.text.isEmpty()) continue;
-        s.WriteString(sec, QStringLiteral("Field%1").arg(n), e.field);
-        s.WriteString(sec, QStringLiteral("Cond%1").arg(n), e.condition);
-        s.WriteString(sec, QStringLiteral("Text%1").arg(n), e.text);
-        ++n;
-    }
-    s.WriteInteger(sec, QStringLiteral("CondCount"), n);
-    s.WriteString(sec, QStringLiteral("FilterText"), g->dataSet()->Filter());
-    s.WriteBool(sec, QStringLiteral("Filtered"), g->dataSet()->Filtered());
+    if (StoreFilterSetting) SaveColumnFilters(s, g, sub(key, QStringLiteral("Filter")));
 }
 
 void TkDBGridsPropSave::ReadDataParts(TPropSaveFile& s, TkDBGrid* g, const QString& key) {
@@ -525,23 +514,5 @@ void TkDBGridsPropSave::ReadDataParts(TPropSaveFile& s, TkDBGrid* g, const QStri
             g->ChangeSort(names, items.first().desc);
         }
     }
-    if (!StoreFilterSetting) return;
-    const QString sec = sub(key, QStringLiteral("Filter"));
-    const int count = readCount(s, sec, QStringLiteral("CondCount"));
-    for (int i = 0; i < count; ++i) {
-        const TField* f = g->dataSet()->FindField(s.ReadString(sec, QStringLiteral("Field%1").arg(i)));
-        if (f)
-            SetFilterForField(g, f, s.ReadString(sec, QStringLiteral("Cond%1").arg(i)), false, false, true);
-    }
-    TDataSet* ds = g->dataSet();
-    const QString text = s.ReadString(sec, QStringLiteral("FilterText"), ds->Filter());
-    const bool filtered = s.ReadBool(sec, QStringLiteral("Filtered"), ds->Filtered());
-    try {
-        ds->setFilter(text);
-        ds->setFiltered(filtered && !text.trimmed().isEmpty());
-    } catch (const std::exception&) {
-        // A stored filter the data no longer takes is dropped with its column conditions.
-        SetFilterForField(g, nullptr, QString(), false, true, true);
-    }
-    g->FilterChangedNotification();
+    if (StoreFilterSetting) ReadColumnFilters(s, g, sub(key, QStringLiteral("Filter")));
 }
