@@ -5,6 +5,7 @@
 #include "fields_form.h"
 #include "fields_group_form.h"
 #include "find_form.h"
+#include "props_form.h"
 #include "value_list_form.h"
 
 namespace {
@@ -15,6 +16,7 @@ bool gridHasData(TkDBGrid* g) {
 
 void InstallGridDialogActions(TkDBAction* module) {
     InstallColumnGroupActions(module);
+    InstallGridPropsAction(module);
     module->setHandler(
         QStringLiteral("acoFind"), [](TkDBGrid* g) { ShowFindDialog(g, false); }, gridHasData);
     module->setHandler(

@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
@@ -630,4 +631,116 @@ TEST_F(MainWindowTest, TypedTableLoadsOnceAndTheFirstClickCounts) {
     ASSERT_TRUE(main->grData->ChangeSort({"qty"}, false));
     QTest::qWait(800);
     EXPECT_EQ(main->qData.Sort(), "qty");
+}
+
+// Every command of the grid's command set on the main window with a loaded table: each is enabled in
+// a state in which its rules enable it, and a command that opens a window opens one.
+TEST_F(MainWindowTest, EveryGridCommandWorksInItsState) {
+    enum State { Browse, Sorted, Filtered, Editing };
+    struct Case {
+        const char* name;
+        State state;
+        const char* window; // class of the window it opens (nullptr: none)
+    };
+    // aceView, acoBatchEdit, accDefaultGrid and acoOtherAction are the application's to enable; the
+    // main window enables none of them. Its grid hides acoClose.
+    const Case cases[] = {
+        {"acoCopyCell", Browse, nullptr},
+        {"aceEdit", Browse, nullptr},
+        {"aceAdd", Browse, nullptr},
+        {"aceDuplic", Browse, nullptr},
+        {"aceDelete", Browse, nullptr},
+        {"aceSave", Editing, nullptr},
+        {"aceSaveAdd", Editing, nullptr},
+        {"aceCancel", Editing, nullptr},
+        {"acoFind", Browse, "TkDBFindForm"},
+        {"acfFilterSel", Browse, nullptr},
+        {"acfFilterSelAnd", Browse, nullptr},
+        {"acfFilterSelOr", Browse, nullptr},
+        {"acfFilterDlg", Browse, "TkDBGridFilterForm"},
+        {"acfFilterForm", Browse, "TkDBFilterForm"},
+        {"acfFilter", Filtered, nullptr},
+        {"accColumns", Browse, "TkDBFieldsForm"},
+        {"acsSort1", Browse, nullptr},
+        {"acsSort2", Browse, nullptr},
+        {"acsSort3", Browse, nullptr},
+        {"acsSortDlg", Browse, "TkDBSortForm2"},
+        {"acoExport", Browse, "TkDBExportForm"},
+        {"acoPrint", Browse, "TkDBPrintForm"},
+        {"acoPrintDirect", Browse, "TkDBPrintDirectForm"},
+        {"acoRefresh", Browse, nullptr},
+        {"accWidthAuto", Browse, nullptr},
+        {"accWidthSame", Browse, nullptr},
+        {"accWidthData", Browse, nullptr},
+        {"accWidthDefault", Browse, nullptr},
+        {"acsSortNone", Sorted, nullptr},
+        {"acfFilterSave", Filtered, nullptr},
+        {"acfFilterLoad", Browse, "TkDBFilterSaverForm"},
+        {"aceAutoEdit", Browse, nullptr},
+        {"acoImport", Browse, nullptr},
+        {"acoProperties", Browse, "TkDBGridPropsForm"},
+        {"acoColor", Browse, "TkDBGridCellParamsForm"},
+        {"acoCopyRow", Browse, nullptr},
+        {"acoCopyCol", Browse, nullptr},
+        {"acoCopyAll", Browse, nullptr},
+        {"acoCopyIncTitle", Browse, nullptr},
+        {"acoCopyIncHidden", Browse, nullptr},
+        {"acePasteUpdate", Browse, nullptr},
+        {"acePasteAdd", Browse, nullptr},
+        {"accColumnGroupping", Browse, nullptr},
+        {"accColumnGroups", Browse, "TkDBFieldsGroupForm"},
+    };
+    const QStringList appOwned{"aceView", "acoBatchEdit", "accDefaultGrid", "acoOtherAction", "acoClose"};
+    EXPECT_EQ(actions.names().size(), 49);
+    for (const QString& name : actions.names()) {
+        bool listed = appOwned.contains(name);
+        for (const Case& c : cases)
+            listed = listed || name == QLatin1String(c.name);
+        EXPECT_TRUE(listed) << name.toStdString();
+    }
+    connect("Work.udl");
+    showWindow();
+    auto enter = [&](State s) {
+        load("Orders");
+        clickCell(0, 1);
+        main->ApplicationEvents1Idle();
+        if (s == Sorted) actions.action("acsSort1")->trigger();
+        if (s == Filtered) actions.action("acfFilterSel")->trigger();
+        if (s == Editing) actions.action("aceEdit")->trigger();
+        main->ApplicationEvents1Idle();
+    };
+    // Windows that open are closed again; what opened is noted.
+    QStringList opened;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            opened << QString::fromLatin1(w->metaObject()->className());
+            if (auto* d = qobject_cast<QDialog*>(w))
+                d->reject();
+            else
+                w->close();
+        }
+        if (QWidget* p = QApplication::activePopupWidget()) {
+            opened << QString::fromLatin1(p->metaObject()->className());
+            p->close();
+        }
+    });
+    closer.start(20);
+    QStringList disabled, silent;
+    for (const Case& c : cases) {
+        enter(c.state);
+        QAction* a = actions.action(QString::fromLatin1(c.name));
+        if (!a->isEnabled()) {
+            disabled << c.name;
+            continue;
+        }
+        if (!c.window) continue;
+        opened.clear();
+        a->trigger();
+        QTest::qWait(30);
+        if (!opened.contains(QString::fromLatin1(c.window)))
+            silent << QString::fromLatin1(c.name) + " (" + opened.join(',') + ")";
+    }
+    EXPECT_EQ(disabled, QStringList());
+    EXPECT_EQ(silent, QStringList());
 }
