@@ -294,7 +294,7 @@ TkDBGrid::TkDBGrid(QWidget* parent) : QTableView(parent), model_(new DataSetMode
     connect(header_, &QHeaderView::sectionResized, footer_, qOverload<>(&QWidget::update));
     connect(header_, &QHeaderView::sectionMoved, footer_, qOverload<>(&QWidget::update));
     // A reset shows every column again: collapsed groups hide their members anew.
-    connect(model_, &QAbstractItemModel::modelReset, this, &TkDBGrid::applyColumnGroups);
+    connect(model_, &QAbstractItemModel::modelReset, this, &TkDBGrid::ApplyColumnGroups);
     CellParamsConditions.LinkGrid(this);
 }
 

@@ -266,6 +266,12 @@ public:
     void SetGroupCollapsed(int group, bool collapsed);
     // Puts each group's shown columns side by side in the group's order, where its first one is.
     void FixGroupedColumns();
+    // Hides the members of collapsed groups again (after something showed columns, such as a
+    // settings saver restoring their visibility) and shows those of opened groups.
+    void ApplyColumnGroups();
+    // The column's own visibility: shown, or hidden only because its group is collapsed. This is what
+    // a settings saver stores, so an expanded group shows the column again after a restart.
+    bool ColumnUserVisible(int column) const;
     // The title band over grouped columns is drawn (groups on, some group has a column here).
     bool GroupBandShown() const;
     int GroupBandHeight() const;
@@ -324,8 +330,6 @@ protected:
 private:
     friend class GridHeader;
     friend class GridDelegate;
-    // Column groups: hides and shows the members of collapsed groups, keeps the band's height.
-    void applyColumnGroups();
     // Draws a grouped column's part of the band; returns the rest of the title's rectangle.
     QRect paintGroupBand(QPainter* p, const QRect& rect, int logical) const;
     // A press in the band: true when it hit the band (a press on a mark toggles the group).

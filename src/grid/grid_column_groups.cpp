@@ -13,21 +13,21 @@ constexpr int kMarkSize = 9; // the +/- box at 96 dpi
 void TkDBGrid::SetColumnGroups(const QList<TColumnGroup>& groups) {
     groups_.Groups = TColumnGroups::Checked(groups);
     FixGroupedColumns();
-    applyColumnGroups();
+    ApplyColumnGroups();
 }
 
 void TkDBGrid::SetFieldGroupsActive(bool on) {
     groups_.Active = on;
-    applyColumnGroups();
+    ApplyColumnGroups();
 }
 
 void TkDBGrid::SetGroupCollapsed(int group, bool collapsed) {
     if (group < 0 || group >= groups_.Groups.size()) return;
     groups_.Groups[group].Collapsed = collapsed;
-    applyColumnGroups();
+    ApplyColumnGroups();
 }
 
-void TkDBGrid::applyColumnGroups() {
+void TkDBGrid::ApplyColumnGroups() {
     QHeaderView* h = horizontalHeader();
     for (int c = 0; c < model_->columnCount(); ++c) {
         const QString field = model_->fieldAt(c)->FieldName;
@@ -49,6 +49,11 @@ void TkDBGrid::applyColumnGroups() {
     h->viewport()->update();
     viewport()->update();
     if (columnWidth_ == cwSameWidth || columnWidth_ == cwAutoWidth) SetColumnWidth(columnWidth_);
+}
+
+bool TkDBGrid::ColumnUserVisible(int column) const {
+    const TField* f = fieldOfColumn(column);
+    return f && (!isColumnHidden(column) || groupHidden_.contains(f->FieldName.toLower()));
 }
 
 void TkDBGrid::FixGroupedColumns() {

@@ -1,9 +1,12 @@
 #include "grid_style.h"
 
+#include "color_text.h"
 #include "db_grid.h"
+#include "prop_save_file.h"
 
 #include <QApplication>
 #include <QHeaderView>
+#include <algorithm>
 
 namespace {
 QColor setColor(const QPalette& p, QPalette::ColorRole role) {
@@ -67,4 +70,56 @@ TkDBGridStyle DefaultGridStyle() {
     s.Font = QApplication::font();
     s.TitleFont = QApplication::font();
     return s;
+}
+
+namespace {
+int bgrOf(const QColor& c) {
+    return c.isValid() ? c.red() | c.green() << 8 | c.blue() << 16 : kNoColor;
+}
+
+QColor colorOfBgr(int bgr) {
+    return bgr == kNoColor ? QColor() : QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
+
+const QString kBkColor = QStringLiteral("BkColor");
+const QString kColorOddRow = QStringLiteral("ColorOddRow");
+const QString kColorSelected = QStringLiteral("ColorSelected");
+const QString kRowHeight = QStringLiteral("RowHeight");
+const QString kShowIndicator = QStringLiteral("ShowIndicator");
+const QString kFilterButtonsActiveOnly = QStringLiteral("FilterButtonsActiveOnly");
+const QString kFilterBar = QStringLiteral("FilterBar");
+const QString kFilterBarTop = QStringLiteral("FilterBarTop");
+const QString kFilterPanel = QStringLiteral("FilterPanel");
+} // namespace
+
+void SaveGridLook(TPropSaveFile& s, const TkDBGrid& g, const QString& key) {
+    const TkDBGridStyle look = ReadGridStyle(g);
+    s.WriteInteger(key, kBkColor, bgrOf(look.Color));
+    s.WriteInteger(key, kColorOddRow, bgrOf(look.ColorOddRow));
+    s.WriteInteger(key, kColorSelected, bgrOf(look.ColorSelection));
+    s.WriteInteger(key, kRowHeight, look.RowHeight);
+    s.WriteBool(key, kShowIndicator, look.ShowIndicator);
+    const TkDBGridFilters& f = g.OptionsEx2.Filters;
+    s.WriteBool(key, kFilterButtonsActiveOnly, f.FunnelBtnActiveOnly);
+    s.WriteBool(key, kFilterBar, f.TextBar);
+    s.WriteBool(key, kFilterBarTop, f.TextBarTopLayout);
+    s.WriteBool(key, kFilterPanel, f.FilterPanel);
+}
+
+void ReadGridLook(TPropSaveFile& s, TkDBGrid& g, const QString& key) {
+    TkDBGridStyle look = ReadGridStyle(g);
+    if (s.ValueExists(key, kBkColor)) look.Color = colorOfBgr(s.ReadInteger(key, kBkColor, kNoColor));
+    if (s.ValueExists(key, kColorOddRow))
+        look.ColorOddRow = colorOfBgr(s.ReadInteger(key, kColorOddRow, kNoColor));
+    if (s.ValueExists(key, kColorSelected))
+        look.ColorSelection = colorOfBgr(s.ReadInteger(key, kColorSelected, kNoColor));
+    look.RowHeight = std::clamp(s.ReadInteger(key, kRowHeight, look.RowHeight), 0, 200);
+    look.ShowIndicator = s.ReadBool(key, kShowIndicator, look.ShowIndicator);
+    if (!(look == ReadGridStyle(g))) ApplyGridStyle(g, look);
+    TkDBGridFilters& f = g.OptionsEx2.Filters;
+    f.FunnelBtnActiveOnly = s.ReadBool(key, kFilterButtonsActiveOnly, f.FunnelBtnActiveOnly);
+    f.TextBar = s.ReadBool(key, kFilterBar, f.TextBar);
+    f.TextBarTopLayout = s.ReadBool(key, kFilterBarTop, f.TextBarTopLayout);
+    f.FilterPanel = s.ReadBool(key, kFilterPanel, f.FilterPanel);
+    g.FiltersChanged();
 }

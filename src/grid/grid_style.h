@@ -5,6 +5,7 @@
 #include <QFont>
 
 class TkDBGrid;
+class TPropSaveFile;
 
 struct TkDBGridStyle {
     QFont Font;                 // the cells' font
@@ -23,3 +24,9 @@ TkDBGridStyle ReadGridStyle(const TkDBGrid& grid);
 void ApplyGridStyle(TkDBGrid& grid, const TkDBGridStyle& style);
 // What a grid looks like before anyone changed it.
 TkDBGridStyle DefaultGridStyle();
+
+// What the properties window changes beyond the fonts, lines and footer that the grid saver keeps:
+// the colours, the row height, the indicator and the column filter options, in the grid's section.
+void SaveGridLook(TPropSaveFile& store, const TkDBGrid& grid, const QString& key);
+// A missing key leaves that part as it is.
+void ReadGridLook(TPropSaveFile& store, TkDBGrid& grid, const QString& key);
