@@ -323,6 +323,7 @@ void TMain::setupSettings() {
     kDBGridsPropSave1->setObjectName(QStringLiteral("kDBGridsPropSave1"));
     kDBGridsPropSave1->Components = {QStringLiteral("grData")};
     kDBGridsPropSave1->StoreFooterRow = true;
+    kDBGridsPropSave1->StoreFieldsGroup = true;
     kDBGridsPropSave1->StoreFilterSetting = true;
     kDBGridsPropSave1->OnGetDataName = [this](TkDBGrid*) {
         return ds1.DataSet() == &qData ? qData.SQL : QString();

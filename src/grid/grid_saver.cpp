@@ -5,6 +5,7 @@
 #include "column_filter.h"
 #include "db_grid.h"
 #include "field.h"
+#include "grid_style.h"
 #include "prop_save_file.h"
 
 #include <QHeaderView>
@@ -205,9 +206,9 @@ void TDBGridsPropSave::SaveDataParts(TPropSaveFile& s, TkDBGrid* g, const QStrin
         const TField* f = g->fieldOfColumn(c);
         const QString sec = column(v);
         s.WriteString(sec, QStringLiteral("FieldName"), f ? f->FieldName : QString());
-        const bool visible = !g->isColumnHidden(c);
-        if (visible) s.WriteInteger(sec, QStringLiteral("ColWidth"), g->columnWidth(c));
-        s.WriteBool(sec, QStringLiteral("ColVisible"), visible);
+        // A column hidden only by its collapsed group counts as shown: the group hides it again.
+        if (!g->isColumnHidden(c)) s.WriteInteger(sec, QStringLiteral("ColWidth"), g->columnWidth(c));
+        s.WriteBool(sec, QStringLiteral("ColVisible"), g->ColumnUserVisible(c));
         if (!StoreColumnsProp || !f) continue;
         const TkDBGrid::ColumnLook look = g->columnLook(c);
         if (look.color.isValid()) s.WriteInteger(sec, QStringLiteral("ColColor"), ColorToBgr(look.color));
@@ -283,6 +284,7 @@ void TDBGridsPropSave::ReadDataParts(TPropSaveFile& s, TkDBGrid* g, const QStrin
         if (!isNew[size_t(v)] && next < found.size()) order[size_t(v)] = found[next++];
     for (int v = 0; v < n; ++v)
         if (order[size_t(v)] >= 0) h->moveSection(h->visualIndex(order[size_t(v)]), v);
+    g->ApplyColumnGroups(); // members of collapsed groups hide again
     g->viewport()->update();
 }
 
@@ -426,6 +428,7 @@ void TkDBGridsPropSave::ReadGrid(TPropSaveFile& s, TkDBGrid* g, const QString& k
         g->OptionsEx2.Editors.ShowMemo = s.ReadBool(key, QStringLiteral("EditorMemoContent"), true);
     readConditions(s, g, key);
     if (StoreFooterRow) readFooter(s, g, key);
+    ReadGridLook(s, *g, key);
     if (StoreFieldsGroup) {
         QStringList lines;
         if (s.ReadStrings(sub(key, QStringLiteral("FieldsGroup")), lines)) {
@@ -450,6 +453,7 @@ void TkDBGridsPropSave::SaveGrid(TPropSaveFile& s, TkDBGrid* g, const QString& k
     s.WriteBool(key, QStringLiteral("EditorMemoContent"), g->OptionsEx2.Editors.ShowMemo);
     saveConditions(s, g, key);
     if (StoreFooterRow) saveFooter(s, g, key);
+    SaveGridLook(s, *g, key);
     if (StoreFieldsGroup) {
         s.EraseSection(sub(key, QStringLiteral("FieldsGroup")));
         s.WriteStrings(sub(key, QStringLiteral("FieldsGroup")), g->ColumnGroups().toLines());

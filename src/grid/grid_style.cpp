@@ -74,11 +74,11 @@ TkDBGridStyle DefaultGridStyle() {
 
 namespace {
 int bgrOf(const QColor& c) {
-    return c.isValid() ? c.red() | c.green() << 8 | c.blue() << 16 : kNoColor;
+    return c.isValid() ? ColorToBgr(c) : kNoColor;
 }
 
 QColor colorOfBgr(int bgr) {
-    return bgr == kNoColor ? QColor() : QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+    return bgr == kNoColor ? QColor() : BgrToColor(bgr);
 }
 
 const QString kBkColor = QStringLiteral("BkColor");

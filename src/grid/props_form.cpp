@@ -37,7 +37,7 @@ QComboBox* colorBox(const QString& none) {
 
 void showColor(QComboBox* box, const QColor& color) {
     if (!color.isValid()) return box->setCurrentIndex(0);
-    const QString text = ColorToText(color.red() | color.green() << 8 | color.blue() << 16);
+    const QString text = ColorToText(ColorToBgr(color));
     const int i = box->findText(text);
     if (i >= 0)
         box->setCurrentIndex(i);
@@ -49,7 +49,7 @@ QColor colorOf(const QComboBox* box) {
     if (box->currentText() == box->itemText(0)) return QColor();
     const int bgr = TextToColor(box->currentText());
     if (bgr == kNoColor) return QColor();
-    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+    return BgrToColor(bgr);
 }
 
 QString fontText(const QFont& f) {

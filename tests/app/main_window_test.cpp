@@ -4,6 +4,7 @@
 #include "db_action.h"
 #include "db_grid_ms.h"
 #include "grid_bars.h"
+#include "grid_style.h"
 #include "html_label.h"
 #include "main_window.h"
 #include "program_folder.h"
@@ -304,6 +305,24 @@ TEST_F(MainWindowTest, TheGridComesBackAfterARestart) {
     b.Bold = true;
     g->CellParamsConditions.SetItems({a, b});
     g->SetCellConditionActive(true);
+    // Column groups (one collapsed) and what the properties window sets.
+    TColumnGroup group;
+    group.Name = "Order";
+    group.Fields = {"customer", "id"};
+    group.Master = "customer";
+    group.Collapsed = true;
+    g->SetColumnGroups({group});
+    g->SetFieldGroupsActive(true);
+    ASSERT_TRUE(g->isColumnHidden(g->columnOfField("id")));
+    TkDBGridStyle look = ReadGridStyle(*g);
+    look.ColorOddRow = QColor(255, 255, 0);
+    look.RowHeight = 31;
+    look.ShowIndicator = false;
+    look.GridLines = false;
+    ApplyGridStyle(*g, look);
+    g->OptionsEx2.Filters.TextBar = true;
+    g->OptionsEx2.Filters.FilterPanel = true;
+    g->FiltersChanged();
 
     main.reset(); // closing the program writes tabulo.ini
     main = std::make_unique<TMain>(&actions);
@@ -327,6 +346,19 @@ TEST_F(MainWindowTest, TheGridComesBackAfterARestart) {
     ASSERT_EQ(main->qData.RecordCount(), 2);
     EXPECT_EQ(main->qData.FieldByName("customer")->AsString(), "c");
     EXPECT_TRUE(messages.shown.empty()) << messages.log().join('\n').toStdString();
+    ASSERT_EQ(g->ColumnGroups().Groups.size(), 1);
+    EXPECT_EQ(g->ColumnGroups().Groups[0], group);
+    EXPECT_TRUE(g->FieldGroupsActive());
+    EXPECT_TRUE(g->isColumnHidden(g->columnOfField("id")));
+    g->SetGroupCollapsed(0, false); // the member hidden by its group comes back
+    EXPECT_FALSE(g->isColumnHidden(g->columnOfField("id")));
+    const TkDBGridStyle restored = ReadGridStyle(*g);
+    EXPECT_EQ(restored.ColorOddRow, QColor(255, 255, 0));
+    EXPECT_EQ(restored.RowHeight, 31);
+    EXPECT_FALSE(restored.ShowIndicator);
+    EXPECT_FALSE(restored.GridLines);
+    EXPECT_TRUE(g->OptionsEx2.Filters.TextBar);
+    EXPECT_TRUE(g->OptionsEx2.Filters.FilterPanel);
 }
 
 TEST_F(MainWindowTest, SchemaPageRemovesErroneousKinds) {
