@@ -260,6 +260,66 @@ void Column::appendBytes(std::string_view v, TextArena& arena) {
     lens_.push_back(uint32_t(v.size()));
 }
 
+void Column::appendCell(const CellValue& v, TextArena& arena) {
+    if (v.null) {
+        appendNull();
+        return;
+    }
+    switch (kind_) {
+    case StorageKind::Float:
+        appendFloat(v.f);
+        break;
+    case StorageKind::Text:
+    case StorageKind::Bytes:
+        appendBytes(v.bytes, arena);
+        break;
+    default:
+        appendInt(v.i);
+    }
+    if (v.otherClass) markOtherClass(size_ - 1);
+}
+
+void Column::cellAt(size_t row, const TextArena& arena, CellValue& out) const {
+    if (isNull(row)) {
+        out.clear();
+        return;
+    }
+    out.null = false;
+    out.otherClass = isOtherClass(row);
+    switch (kind_) {
+    case StorageKind::Float:
+        out.f = floats_[row];
+        break;
+    case StorageKind::Text:
+    case StorageKind::Bytes: {
+        const std::string_view b = bytesAt(row, arena);
+        out.bytes.assign(b.data(), b.size());
+        break;
+    }
+    default:
+        out.i = ints_[row];
+    }
+}
+
+void Column::setCell(size_t row, const CellValue& v, TextArena& arena) {
+    if (v.null) {
+        setNull(row);
+        return;
+    }
+    switch (kind_) {
+    case StorageKind::Float:
+        setFloat(row, v.f);
+        break;
+    case StorageKind::Text:
+    case StorageKind::Bytes:
+        setBytes(row, v.bytes, arena);
+        if (v.otherClass) markOtherClass(row);
+        break;
+    default:
+        setInt(row, v.i);
+    }
+}
+
 void Column::markOtherClass(size_t row) {
     if ((row >> 6) >= other_.size()) other_.resize((size_ + 63) / 64);
     other_[row >> 6] |= uint64_t(1) << (row & 63);
@@ -328,38 +388,74 @@ void ColumnStore::dropUnfinishedRow() {
         c.truncate(rows_);
 }
 
+namespace {
+// The typed variant of a stored value; one rule for the column store and the edit buffer.
+QVariant TypedVariant(StorageKind kind, TFieldType type, int64_t i, double f, std::string_view bytes,
+                      bool otherClass) {
+    switch (kind) {
+    case StorageKind::Int:
+        return QVariant(qlonglong(i));
+    case StorageKind::Float:
+        return QVariant(f);
+    case StorageKind::Bool:
+        return QVariant(i != 0);
+    case StorageKind::DateTime:
+        if (type == ftDate) return QVariant(dtconv::ToDate(i));
+        if (type == ftTime) return QVariant(dtconv::ToTime(i));
+        return QVariant(dtconv::ToDateTime(i));
+    case StorageKind::Text:
+        if (otherClass) return QVariant(QByteArray(bytes.data(), qsizetype(bytes.size()))); // a blob
+        return QVariant(QString::fromUtf8(bytes.data(), qsizetype(bytes.size())));
+    case StorageKind::Bytes:
+        return QVariant(QByteArray(bytes.data(), qsizetype(bytes.size())));
+    }
+    return QVariant();
+}
+} // namespace
+
 QVariant ColumnStore::value(size_t col, uint32_t row, TFieldType type) const {
     const Column& c = columns_[col];
     if (c.isNull(row)) return QVariant();
     switch (c.kind()) {
-    case StorageKind::Int:
-        return QVariant(qlonglong(c.intAt(row)));
     case StorageKind::Float:
         return QVariant(c.floatAt(row));
-    case StorageKind::Bool:
-        return QVariant(c.intAt(row) != 0);
-    case StorageKind::DateTime:
-        if (type == ftDate) return QVariant(dtconv::ToDate(c.intAt(row)));
-        if (type == ftTime) return QVariant(dtconv::ToTime(c.intAt(row)));
-        return QVariant(dtconv::ToDateTime(c.intAt(row)));
-    case StorageKind::Text: {
-        std::string_view s = c.bytesAt(row, arena_);
-        if (c.isOtherClass(row)) return QVariant(QByteArray(s.data(), qsizetype(s.size()))); // a blob
-        return QVariant(QString::fromUtf8(s.data(), qsizetype(s.size())));
+    case StorageKind::Text:
+    case StorageKind::Bytes:
+        return TypedVariant(c.kind(), type, 0, 0, c.bytesAt(row, arena_), c.isOtherClass(row));
+    default:
+        return TypedVariant(c.kind(), type, c.intAt(row), 0, {}, false);
     }
-    case StorageKind::Bytes: {
-        std::string_view s = c.bytesAt(row, arena_);
-        return QVariant(QByteArray(s.data(), qsizetype(s.size())));
-    }
-    }
-    return QVariant();
 }
 
-bool ConvertForStorage(const QVariant& v, TFieldType type, QVariant& out) {
+QVariant CellVariant(const CellValue& c, TFieldType type) {
+    if (c.null) return QVariant();
+    return TypedVariant(StorageOf(type), type, c.i, c.f, c.bytes, c.otherClass);
+}
+
+void AppendUtf8(std::string& out, QStringView s) {
+    const char16_t* p = s.utf16();
+    const size_t n = size_t(s.size());
+    size_t k = 0;
+    while (k < n && p[k] < 0x80)
+        ++k;
+    if (k == n) {
+        const size_t start = out.size();
+        out.resize(start + n);
+        for (size_t i = 0; i < n; ++i)
+            out[start + i] = char(p[i]);
+        return;
+    }
+    const QByteArray u = s.toUtf8();
+    out.append(u.constData(), size_t(u.size()));
+}
+
+bool ToCell(const QVariant& v, TFieldType type, CellValue& out) {
     if (!v.isValid() || v.isNull()) {
-        out = QVariant();
+        out.clear();
         return true;
     }
+    out.null = false;
+    out.otherClass = false;
     bool ok = true;
     switch (StorageOf(type)) {
     case StorageKind::Int: {
@@ -370,6 +466,8 @@ bool ConvertForStorage(const QVariant& v, TFieldType type, QVariant& out) {
             i = qlonglong(d);
         } else if (v.typeId() == QMetaType::Bool) {
             i = v.toBool();
+        } else if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int) {
+            i = v.toLongLong();
         } else {
             i = v.toString().trimmed().toLongLong(&ok);
             if (!ok) {
@@ -378,26 +476,24 @@ bool ConvertForStorage(const QVariant& v, TFieldType type, QVariant& out) {
                 i = qlonglong(d);
             }
         }
-        out = qlonglong(i);
+        out.i = i;
         return ok;
     }
-    case StorageKind::Float: {
-        double d = v.typeId() == QMetaType::QString ? v.toString().trimmed().toDouble(&ok) : v.toDouble(&ok);
-        out = d;
+    case StorageKind::Float:
+        out.f = v.typeId() == QMetaType::QString ? v.toString().trimmed().toDouble(&ok) : v.toDouble(&ok);
         return ok;
-    }
     case StorageKind::Bool: {
         if (v.typeId() == QMetaType::QString) {
             QString s = v.toString().trimmed().toLower();
             if (s == "true" || s == "1" || s == "yes" || s == "t" || s == "y")
-                out = true;
+                out.i = 1;
             else if (s == "false" || s == "0" || s == "no" || s == "f" || s == "n")
-                out = false;
+                out.i = 0;
             else
                 return false;
             return true;
         }
-        out = v.toBool();
+        out.i = v.toBool() ? 1 : 0;
         return true;
     }
     case StorageKind::DateTime: {
@@ -422,19 +518,106 @@ bool ConvertForStorage(const QVariant& v, TFieldType type, QVariant& out) {
             if (!dtconv::Parse(std::string_view(u.constData(), size_t(u.size())), type, ms)) return false;
         }
         }
-        if (type == ftDate) ms -= ((ms % dtconv::kMsPerDay) + dtconv::kMsPerDay) % dtconv::kMsPerDay;
-        if (type == ftTime) ms = dtconv::FromTime(dtconv::ToTime(ms));
-        out = qlonglong(ms);
+        out.i = dtconv::ForType(ms, type);
         return true;
     }
+    case StorageKind::Text:
+        out.bytes.clear();
+        AppendUtf8(out.bytes, v.toString());
+        return true;
+    case StorageKind::Bytes:
+        if (v.typeId() == QMetaType::QByteArray) {
+            const QByteArray b = v.toByteArray();
+            out.bytes.assign(b.constData(), size_t(b.size()));
+        } else {
+            out.bytes.clear();
+            AppendUtf8(out.bytes, v.toString());
+        }
+        return true;
+    }
+    return false;
+}
+
+bool ConvertCell(const CellValue& in, TFieldType from, TFieldType to, CellValue& out) {
+    if (in.null) {
+        out.clear();
+        return true;
+    }
+    const StorageKind kf = StorageOf(from), kt = StorageOf(to);
+    if (!in.otherClass) {
+        if (kf == kt) {
+            out.null = false;
+            out.otherClass = false;
+            switch (kt) {
+            case StorageKind::Float:
+                out.f = in.f;
+                return true;
+            case StorageKind::Text:
+            case StorageKind::Bytes:
+                out.bytes = in.bytes;
+                return true;
+            case StorageKind::DateTime:
+                out.i = dtconv::ForType(dtconv::ForType(in.i, from), to);
+                return true;
+            default:
+                out.i = in.i;
+                return true;
+            }
+        }
+        if (kf == StorageKind::Int && kt == StorageKind::Float) {
+            out.setFloat(double(in.i));
+            return true;
+        }
+        if (kf == StorageKind::Float && kt == StorageKind::Int) {
+            const double d = in.f;
+            out.setInt(int64_t(d));
+            return std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 9.2e18;
+        }
+    }
+    return ToCell(CellVariant(in, from), to, out);
+}
+
+bool SameCell(const CellValue& a, const CellValue& b, StorageKind kind) {
+    if (a.null || b.null) return a.null == b.null;
+    switch (kind) {
+    case StorageKind::Float:
+        return a.f == b.f;
+    case StorageKind::Text:
+    case StorageKind::Bytes:
+        return a.otherClass == b.otherClass && a.bytes == b.bytes;
+    default:
+        return a.i == b.i;
+    }
+}
+
+bool ConvertForStorage(const QVariant& v, TFieldType type, QVariant& out) {
+    if (!v.isValid() || v.isNull()) {
+        out = QVariant();
+        return true;
+    }
+    switch (StorageOf(type)) {
     case StorageKind::Text:
         out = v.toString();
         return true;
     case StorageKind::Bytes:
         out = v.typeId() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toUtf8();
         return true;
+    default:
+        break;
     }
-    return false;
+    CellValue c;
+    if (!ToCell(v, type, c)) return false;
+    switch (StorageOf(type)) {
+    case StorageKind::Float:
+        out = c.f;
+        break;
+    case StorageKind::Bool:
+        out = c.i != 0;
+        break;
+    default:
+        out = qlonglong(c.i);
+    }
+    return true;
 }
 
 void ColumnStore::setValue(size_t col, uint32_t row, const QVariant& v, TFieldType type) {
@@ -477,6 +660,16 @@ void ColumnStore::appendRow(const std::vector<QVariant>& values, const std::vect
         // Append a null first, then set: one conversion path for loads and edits.
         c.appendNull();
         setValue(i, rows_, i < values.size() ? values[i] : QVariant(), types[i]);
+    }
+    ++rows_;
+}
+
+void ColumnStore::appendRow(const std::vector<CellValue>& cells) {
+    for (size_t i = 0; i < columns_.size(); ++i) {
+        if (i < cells.size())
+            columns_[i].appendCell(cells[i], arena_);
+        else
+            columns_[i].appendNull();
     }
     ++rows_;
 }

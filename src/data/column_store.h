@@ -26,6 +26,12 @@ inline double ToDays(int64_t ms) {
     return double(ms) / double(kMsPerDay);
 }
 int64_t FromDays(double days);
+// A moment as a field of the type keeps it: a date its midnight, a time its time of day.
+inline int64_t ForType(int64_t ms, TFieldType type) {
+    if (type == ftDate) return ms - ((ms % kMsPerDay) + kMsPerDay) % kMsPerDay;
+    if (type == ftTime) return ((ms % kMsPerDay) + kMsPerDay) % kMsPerDay;
+    return ms;
+}
 // Days since 1899-12-30 of a moment (floor), and the civil date of such a day count.
 int64_t DaysOf(int64_t ms);
 void CivilFromDays(int64_t days, int64_t& year, unsigned& month, unsigned& day);
@@ -59,6 +65,54 @@ private:
     size_t used_ = 0, capacity_ = 0, total_ = 0;
 };
 
+// One value in the storage form of its column (see StorageKind): what a dataset's edit buffer holds
+// and what the write-back binds, so a record travels from source to database without variants.
+struct CellValue {
+    bool null = true;
+    bool otherClass = false; // a blob in a text column, a text in a blob column
+    int64_t i = 0;           // Int, Bool (0 or 1), DateTime (ms)
+    double f = 0;            // Float
+    std::string bytes;       // Text (UTF-8), Bytes
+    // Back to NULL, keeping the text's capacity for the next value.
+    void clear() {
+        null = true;
+        otherClass = false;
+        bytes.clear();
+    }
+    void setInt(int64_t v) {
+        null = otherClass = false;
+        i = v;
+    }
+    void setFloat(double v) {
+        null = otherClass = false;
+        f = v;
+    }
+    void setBytes(std::string_view v) {
+        null = otherClass = false;
+        bytes.assign(v.data(), v.size());
+    }
+    void swap(CellValue& o) noexcept {
+        std::swap(null, o.null);
+        std::swap(otherClass, o.otherClass);
+        std::swap(i, o.i);
+        std::swap(f, o.f);
+        bytes.swap(o.bytes);
+    }
+};
+
+// Converts a variant to the storage form of a field type (the rules of ConvertForStorage). Returns
+// false when it cannot; `out` is then undefined.
+bool ToCell(const QVariant& v, TFieldType type, CellValue& out);
+// The typed variant of a cell (as ColumnStore::value gives it).
+QVariant CellVariant(const CellValue& c, TFieldType type);
+// Converts a cell of one field type to another's storage form, as ToCell(CellVariant(in, from), to)
+// would, without the variant where the kinds allow it. Returns false when it cannot.
+bool ConvertCell(const CellValue& in, TFieldType from, TFieldType to, CellValue& out);
+// Whether two cells of one storage kind hold the same value.
+bool SameCell(const CellValue& a, const CellValue& b, StorageKind kind);
+// Appends a text as UTF-8 (no intermediate byte array for plain ASCII).
+void AppendUtf8(std::string& out, QStringView s);
+
 class Column {
 public:
     explicit Column(StorageKind kind) : kind_(kind) {}
@@ -77,6 +131,9 @@ public:
     void appendInt(int64_t v);
     void appendFloat(double v);
     void appendBytes(std::string_view v, TextArena& arena);
+    void appendCell(const CellValue& v, TextArena& arena);
+    // The value at a row in storage form.
+    void cellAt(size_t row, const TextArena& arena, CellValue& out) const;
 
     // A value of the other storage class than its column's: a blob among texts or a text among blobs
     // (SQLite keeps the class per value). Rare, so the bitmap exists only once a value is marked;
@@ -92,6 +149,7 @@ public:
     void setInt(size_t row, int64_t v);
     void setFloat(size_t row, double v);
     void setBytes(size_t row, std::string_view v, TextArena& arena);
+    void setCell(size_t row, const CellValue& v, TextArena& arena);
 
 private:
     void grow();
@@ -135,6 +193,7 @@ public:
     void setValue(size_t col, uint32_t row, const QVariant& v, TFieldType type);
     // Appends one row of values (one per column).
     void appendRow(const std::vector<QVariant>& values, const std::vector<TFieldType>& types);
+    void appendRow(const std::vector<CellValue>& cells);
 
     size_t memoryBytes() const;
 

@@ -268,9 +268,39 @@ QVariant TDataSet::valueAt(const TField* f, int position) const {
 }
 
 QVariant TDataSet::currentValue(const TField* f) const {
-    if ((state_ == dsEdit || state_ == dsInsert) && f->column() >= 0) return buffer_[size_t(f->column())];
+    if ((state_ == dsEdit || state_ == dsInsert) && f->column() >= 0)
+        return CellVariant(buffer_[size_t(f->column())], f->DataType);
     if (state_ == dsInactive || pos_ < 0) return QVariant();
     return valueAt(f, pos_);
+}
+
+bool TDataSet::currentIsNull(const TField* f) const {
+    if (f->column() < 0) return !currentValue(f).isValid();
+    if (state_ == dsEdit || state_ == dsInsert) return buffer_[size_t(f->column())].null;
+    if (state_ == dsInactive || pos_ < 0) return true;
+    return store_.column(size_t(f->column())).isNull(view_[size_t(pos_)]);
+}
+
+bool TDataSet::currentCell(const TField* f, CellValue& out) const {
+    if (f->column() < 0) return false;
+    const size_t c = size_t(f->column());
+    if (state_ == dsEdit || state_ == dsInsert) {
+        out = buffer_[c];
+        return true;
+    }
+    if (state_ == dsInactive || pos_ < 0) return false;
+    store_.column(c).cellAt(view_[size_t(pos_)], store_.arena(), out);
+    return true;
+}
+
+bool TDataSet::currentEquals(const TField* f, const CellValue& cell) const {
+    if (f->column() < 0) return false;
+    const size_t c = size_t(f->column());
+    const StorageKind kind = store_.column(c).kind();
+    if (state_ == dsEdit || state_ == dsInsert) return SameCell(buffer_[c], cell, kind);
+    if (state_ == dsInactive || pos_ < 0) return false;
+    store_.column(c).cellAt(view_[size_t(pos_)], store_.arena(), scratch_);
+    return SameCell(scratch_, cell, kind);
 }
 
 void TDataSet::checkEditing(const TField* f) const {
@@ -280,47 +310,28 @@ void TDataSet::checkEditing(const TField* f) const {
         throw EDatabaseError(QStringLiteral("Field '%1' cannot be modified").arg(f->FieldName));
 }
 
-void TDataSet::setCurrentValue(const TField* f, const QVariant& v) {
-    checkEditing(f);
-    QVariant stored;
-    if (!ConvertForStorage(v, f->DataType, stored))
-        throw EDatabaseError(
-            QStringLiteral("'%1' is not a valid value for field '%2'").arg(v.toString(), f->FieldName));
-    size_t c = size_t(f->column());
-    // Keep the typed value (QDate, QString, ...), not the storage form, in the buffer.
-    QVariant typed = v;
-    if (stored.isValid()) {
-        switch (StorageOf(f->DataType)) {
-        case StorageKind::Int:
-            typed = stored.toLongLong();
-            break;
-        case StorageKind::Float:
-            typed = stored.toDouble();
-            break;
-        case StorageKind::Bool:
-            typed = stored.toBool();
-            break;
-        case StorageKind::DateTime: {
-            qint64 ms = stored.toLongLong();
-            typed = f->DataType == ftDate   ? QVariant(dtconv::ToDate(ms))
-                    : f->DataType == ftTime ? QVariant(dtconv::ToTime(ms))
-                                            : QVariant(dtconv::ToDateTime(ms));
-            break;
-        }
-        case StorageKind::Text:
-            typed = stored.toString();
-            break;
-        case StorageKind::Bytes:
-            typed = stored.toByteArray();
-            break;
-        }
-    } else {
-        typed = QVariant();
-    }
-    buffer_[c] = typed;
-    changed_[c] = true;
+void TDataSet::markChanged(size_t column) {
+    changed_[column] = true;
     modified_ = true;
     notify(DataEvent::RecordChanged, state_ == dsInsert ? insertAt_ : pos_);
+}
+
+void TDataSet::setCurrentValue(const TField* f, const QVariant& v) {
+    checkEditing(f);
+    // Converted aside first: a value that does not fit leaves the buffer as it was.
+    if (!ToCell(v, f->DataType, scratch_))
+        throw EDatabaseError(
+            QStringLiteral("'%1' is not a valid value for field '%2'").arg(v.toString(), f->FieldName));
+    const size_t c = size_t(f->column());
+    buffer_[c].swap(scratch_);
+    markChanged(c);
+}
+
+void TDataSet::swapCurrentCell(const TField* f, CellValue& cell) {
+    checkEditing(f);
+    const size_t c = size_t(f->column());
+    buffer_[c].swap(cell);
+    markChanged(c);
 }
 
 // ---- navigation
@@ -516,11 +527,18 @@ void TDataSet::setSort(const QString& text) {
 
 // ---- editing
 
-std::vector<QVariant> TDataSet::rowValues(uint32_t rowId) const {
-    std::vector<QVariant> v(store_.columnCount());
-    for (const auto& f : fields_)
-        if (f->column() >= 0) v[size_t(f->column())] = store_.value(size_t(f->column()), rowId, f->DataType);
-    return v;
+// Fills the edit buffer from a stored row, or with NULLs; the cells keep their text capacity, so
+// loops that append or edit record after record allocate nothing per record.
+void TDataSet::startBuffer(uint32_t rowId, bool fromRow) {
+    buffer_.resize(store_.columnCount());
+    for (size_t c = 0; c < buffer_.size(); ++c) {
+        if (fromRow)
+            store_.column(c).cellAt(rowId, store_.arena(), buffer_[c]);
+        else
+            buffer_[c].clear();
+    }
+    changed_.assign(buffer_.size(), false);
+    modified_ = false;
 }
 
 void TDataSet::Edit() {
@@ -531,9 +549,7 @@ void TDataSet::Edit() {
         Append();
         return;
     }
-    buffer_ = rowValues(view_[size_t(pos_)]);
-    changed_.assign(buffer_.size(), false);
-    modified_ = false;
+    startBuffer(view_[size_t(pos_)], true);
     state_ = dsEdit;
     notify(DataEvent::StateChanged, pos_);
 }
@@ -544,9 +560,7 @@ void TDataSet::Append() {
     if (ReadOnly) throw EDatabaseError(QStringLiteral("Cannot modify a read-only dataset"));
     savedPos_ = pos_;
     insertAt_ = int(view_.size());
-    buffer_.assign(store_.columnCount(), QVariant());
-    changed_.assign(buffer_.size(), false);
-    modified_ = false;
+    startBuffer(0, false);
     state_ = dsInsert;
     notify(DataEvent::StateChanged, insertAt_);
 }
@@ -557,9 +571,7 @@ void TDataSet::Insert() {
     if (ReadOnly) throw EDatabaseError(QStringLiteral("Cannot modify a read-only dataset"));
     savedPos_ = pos_;
     insertAt_ = pos_ < 0 ? 0 : pos_;
-    buffer_.assign(store_.columnCount(), QVariant());
-    changed_.assign(buffer_.size(), false);
-    modified_ = false;
+    startBuffer(0, false);
     state_ = dsInsert;
     notify(DataEvent::StateChanged, insertAt_);
 }
@@ -568,31 +580,37 @@ void TDataSet::Post() {
     if (state_ != dsEdit && state_ != dsInsert) return;
     if (BeforePost) BeforePost(*this);
     for (const auto& f : fields_)
-        if (f->Required && f->column() >= 0 && !f->AutoIncrement && !buffer_[size_t(f->column())].isValid())
+        if (f->Required && f->column() >= 0 && !f->AutoIncrement && buffer_[size_t(f->column())].null)
             throw EDatabaseError(QStringLiteral("Field '%1' must have a value").arg(f->FieldName));
     if (state_ == dsEdit) {
         uint32_t row = view_[size_t(pos_)];
         if (modified_) {
             writeUpdate(row, buffer_, changed_); // raises: the record stays in edit
             for (size_t c = 0; c < buffer_.size(); ++c)
-                if (changed_[c]) store_.setValue(c, row, buffer_[c], columnTypes_[c]);
+                if (changed_[c]) store_.column(c).setCell(row, buffer_[c], store_.arena());
         }
         state_ = dsBrowse;
         notify(DataEvent::RecordChanged, pos_);
     } else {
         writeInsert(buffer_);
-        store_.appendRow(buffer_, columnTypes_);
+        store_.appendRow(buffer_);
         deleted_.push_back(0);
         uint32_t row = store_.rowCount() - 1;
         view_.insert(view_.begin() + insertAt_, row);
-        invalidateReverse();
+        // A row appended at the end moves no other row: the reverse map grows instead of being rebuilt
+        // (loops that append and locate in turn stay linear).
+        if (size_t(insertAt_) + 1 == view_.size() && !reverse_.empty()) {
+            reverse_.resize(store_.rowCount(), -1);
+            reverse_[row] = insertAt_;
+        } else {
+            invalidateReverse();
+        }
         state_ = dsBrowse;
         pos_ = insertAt_;
         bof_ = eof_ = false;
         notify(DataEvent::RowInserted, pos_);
         notify(DataEvent::Scrolled, pos_);
     }
-    buffer_.clear();
     modified_ = false;
     notify(DataEvent::StateChanged, pos_);
     if (AfterPost) AfterPost(*this);
@@ -602,7 +620,6 @@ void TDataSet::Cancel() {
     if (state_ != dsEdit && state_ != dsInsert) return;
     bool inserting = state_ == dsInsert;
     state_ = dsBrowse;
-    buffer_.clear();
     modified_ = false;
     if (inserting) pos_ = savedPos_ < int(view_.size()) ? savedPos_ : int(view_.size()) - 1;
     notify(DataEvent::StateChanged, pos_);

@@ -138,17 +138,26 @@ public:
     QVariant valueOfRow(const TField* f, uint32_t rowId) const;
     // The current value of a field: the edit buffer while editing, else the stored row.
     QVariant currentValue(const TField* f) const;
+    bool currentIsNull(const TField* f) const;
     void setCurrentValue(const TField* f, const QVariant& v);
+    // The current value of a data field in its storage form (false for calculated and lookup fields,
+    // and when there is no current record). Engines that copy records use these instead of variants.
+    bool currentCell(const TField* f, CellValue& out) const;
+    // Whether the current value equals a cell in the field's storage form.
+    bool currentEquals(const TField* f, const CellValue& cell) const;
+    // Sets a field of the record being edited from a cell already in the field's storage form; the
+    // cell is swapped in (it comes back holding the value it replaced).
+    void swapCurrentCell(const TField* f, CellValue& cell);
 
 protected:
     // Subclasses fill the store: define the fields (addDataField) and append rows.
     virtual void doOpen() {}
     virtual void doClose() {}
     // Write-back of an edit; the base class keeps changes in memory only.
-    virtual void writeUpdate(uint32_t rowId, const std::vector<QVariant>& newValues,
+    virtual void writeUpdate(uint32_t rowId, const std::vector<CellValue>& newValues,
                              const std::vector<bool>& changed) {}
     // Writes a new row; may fill generated values (auto-increment keys) into values.
-    virtual void writeInsert(std::vector<QVariant>& values) {}
+    virtual void writeInsert(std::vector<CellValue>& values) {}
     virtual void writeDelete(uint32_t rowId) {}
 
     TField* addDataField(const QString& name, TFieldType type, int size);
@@ -165,7 +174,8 @@ private:
     void setPosition(int pos, bool events = true);
     void checkActive() const;
     void checkEditing(const TField* f) const;
-    std::vector<QVariant> rowValues(uint32_t rowId) const;
+    void startBuffer(uint32_t rowId, bool fromRow);
+    void markChanged(size_t column);
     int indexOfField(const TField* f) const;
     void invalidateReverse() { reverse_.clear(); }
 
@@ -180,7 +190,8 @@ private:
     int pos_ = -1;
     bool bof_ = true, eof_ = true;
     TDataSetState state_ = dsInactive;
-    std::vector<QVariant> buffer_; // edit buffer, one per data field column
+    std::vector<CellValue> buffer_; // edit buffer, one per data field column, in storage form
+    mutable CellValue scratch_;
     std::vector<bool> changed_;
     bool modified_ = false;
     int insertAt_ = -1; // view position the inserted row will take

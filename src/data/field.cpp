@@ -42,7 +42,7 @@ void TField::setIndex(int index) {
 }
 
 bool TField::IsNull() const {
-    return !dataSet_->currentValue(this).isValid();
+    return dataSet_->currentIsNull(this);
 }
 QVariant TField::AsVariant() const {
     return dataSet_->currentValue(this);

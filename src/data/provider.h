@@ -31,6 +31,12 @@ public:
 };
 constexpr qint64 kFetchProgressRows = 65536;
 
+// One statement parameter in storage form, typed by its field: how the write-back hands a record on.
+struct CellParam {
+    const CellValue* cell;
+    TFieldType type;
+};
+
 class Provider {
 public:
     virtual ~Provider() = default;
@@ -51,6 +57,15 @@ public:
     }
     // Runs one statement; returns the rows it changed (-1 when the database cannot tell).
     virtual qint64 execute(const QString& sql, const QVariantList& params) = 0;
+    // Runs one statement with parameters in storage form; returns the rows it changed. Providers that
+    // can bind them directly override this; the default hands them on as variants.
+    virtual qint64 executeCells(const QString& sql, const std::vector<CellParam>& params) {
+        QVariantList list;
+        list.reserve(qsizetype(params.size()));
+        for (const CellParam& p : params)
+            list << CellVariant(*p.cell, p.type);
+        return execute(sql, list);
+    }
     // Runs a script of several statements; returns the rows changed by all of them.
     virtual qint64 executeBatch(const QString& sql) = 0;
     // Opens a schema rowset; raises "not supported" for kinds the provider cannot answer.

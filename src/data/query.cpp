@@ -18,6 +18,8 @@ void TADOQuery::setSchema(int kind, const QVariantList& restrictions) {
 ColumnStore& TADOQuery::begin(const std::vector<ColumnDesc>& columns) {
     dataFields_.clear();
     insertSql_.clear();
+    updateSql_.clear();
+    updateShape_.clear();
     insertColumns_.clear();
     QSet<QString> used;
     for (const ColumnDesc& d : columns) {
@@ -81,32 +83,47 @@ void TADOQuery::checkWritable() const {
         throw EDatabaseError(QStringLiteral("Cannot update: the rows do not come from a single table"));
 }
 
-QString TADOQuery::whereOf(uint32_t rowId, QVariantList& params) const {
-    const Dialect& d = provider().dialect();
-    QStringList parts;
-    for (TField* f : dataFields_) {
+namespace {
+enum : uint8_t { kSet = 1, kWhereEqual = 2, kWhereNull = 4 };
+}
+
+void TADOQuery::whereParams(uint32_t rowId) {
+    whereCells_.resize(dataFields_.size()); // sized before parameters point into it
+    for (size_t i = 0; i < dataFields_.size(); ++i) {
+        TField* f = dataFields_[i];
         if (f->BaseTable != updateTable_) continue;
         bool isKey = false;
         for (const QString& k : keyColumns_)
             isKey |= f->BaseColumn.compare(k, Qt::CaseInsensitive) == 0;
         // Without a primary key the row is found by all its original values.
         if (!keyColumns_.isEmpty() && !isKey) continue;
-        QVariant v = store().value(size_t(f->column()), rowId, f->DataType);
-        if (!v.isValid()) {
-            parts << d.quoteIdentifier(f->BaseColumn) + QStringLiteral(" IS NULL");
+        store().column(size_t(f->column())).cellAt(rowId, store().arena(), whereCells_[i]);
+        if (whereCells_[i].null) {
+            shape_[i] |= kWhereNull;
         } else {
-            parts << d.quoteIdentifier(f->BaseColumn) + QStringLiteral(" = ?");
-            params << v;
+            shape_[i] |= kWhereEqual;
+            params_.push_back({&whereCells_[i], f->DataType});
         }
+    }
+}
+
+QString TADOQuery::whereText() const {
+    const Dialect& d = provider().dialect();
+    QStringList parts;
+    for (size_t i = 0; i < dataFields_.size(); ++i) {
+        if (shape_[i] & kWhereNull)
+            parts << d.quoteIdentifier(dataFields_[i]->BaseColumn) + QStringLiteral(" IS NULL");
+        else if (shape_[i] & kWhereEqual)
+            parts << d.quoteIdentifier(dataFields_[i]->BaseColumn) + QStringLiteral(" = ?");
     }
     return parts.join(QLatin1String(" AND "));
 }
 
-void TADOQuery::writeOne(const QString& sql, const QVariantList& params) {
+void TADOQuery::writeOne(const QString& sql) {
     bool own = !Connection->InTransaction();
     if (own) Connection->BeginTrans();
     try {
-        qint64 n = provider().execute(sql, params);
+        qint64 n = provider().executeCells(sql, params_);
         if (n != 1) {
             throw EDatabaseError(
                 n == 0 ? QStringLiteral("The record was not found: it was changed or deleted by another user")
@@ -124,39 +141,49 @@ void TADOQuery::writeOne(const QString& sql, const QVariantList& params) {
     }
 }
 
-void TADOQuery::writeUpdate(uint32_t rowId, const std::vector<QVariant>& values,
+void TADOQuery::writeUpdate(uint32_t rowId, const std::vector<CellValue>& values,
                             const std::vector<bool>& changed) {
     checkWritable();
-    const Dialect& d = provider().dialect();
-    QStringList sets;
-    QVariantList params;
-    for (TField* f : dataFields_) {
+    params_.clear();
+    shape_.assign(dataFields_.size(), 0);
+    bool any = false;
+    for (size_t i = 0; i < dataFields_.size(); ++i) {
+        TField* f = dataFields_[i];
         size_t c = size_t(f->column());
         if (!changed[c]) continue;
         if (f->BaseTable != updateTable_ || f->ReadOnly)
             throw EDatabaseError(QStringLiteral("Field '%1' cannot be modified").arg(f->FieldName));
-        sets << d.quoteIdentifier(f->BaseColumn) + QStringLiteral(" = ?");
-        params << values[c];
+        shape_[i] |= kSet;
+        params_.push_back({&values[c], f->DataType});
+        any = true;
     }
-    if (sets.isEmpty()) return;
-    QString where = whereOf(rowId, params);
-    writeOne(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                 .arg(d.quoteIdentifier(updateTable_), sets.join(", "), where),
-             params);
+    if (!any) return;
+    whereParams(rowId);
+    if (shape_ != updateShape_ || updateSql_.isEmpty()) {
+        const Dialect& d = provider().dialect();
+        QStringList sets;
+        for (size_t i = 0; i < dataFields_.size(); ++i)
+            if (shape_[i] & kSet)
+                sets << d.quoteIdentifier(dataFields_[i]->BaseColumn) + QStringLiteral(" = ?");
+        updateSql_ = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                         .arg(d.quoteIdentifier(updateTable_), sets.join(", "), whereText());
+        updateShape_ = shape_;
+    }
+    writeOne(updateSql_);
 }
 
-void TADOQuery::writeInsert(std::vector<QVariant>& values) {
+void TADOQuery::writeInsert(std::vector<CellValue>& values) {
     checkWritable();
-    QVariantList params;
+    params_.clear();
     std::vector<bool> present;
     present.reserve(dataFields_.size());
     TField* autoField = nullptr;
     for (TField* f : dataFields_) {
         size_t c = size_t(f->column());
-        bool in = f->BaseTable == updateTable_ && values[c].isValid(); // NULL: leave the database's default
-        if (f->BaseTable == updateTable_ && f->AutoIncrement && !values[c].isValid()) autoField = f;
+        bool in = f->BaseTable == updateTable_ && !values[c].null; // NULL: leave the database's default
+        if (f->BaseTable == updateTable_ && f->AutoIncrement && values[c].null) autoField = f;
         present.push_back(in);
-        if (in) params << values[c];
+        if (in) params_.push_back({&values[c], f->DataType});
     }
     // Appending loops insert the same columns record after record: the text is built once.
     if (present != insertColumns_ || insertSql_.isEmpty()) {
@@ -174,15 +201,16 @@ void TADOQuery::writeInsert(std::vector<QVariant>& values) {
                       .arg(d.quoteIdentifier(updateTable_), cols.join(", "), marks.join(", "));
         insertColumns_ = std::move(present);
     }
-    writeOne(insertSql_, params);
-    if (autoField) values[size_t(autoField->column())] = provider().lastInsertId();
+    writeOne(insertSql_);
+    if (autoField)
+        ToCell(provider().lastInsertId(), autoField->DataType, values[size_t(autoField->column())]);
 }
 
 void TADOQuery::writeDelete(uint32_t rowId) {
     checkWritable();
-    QVariantList params;
-    QString where = whereOf(rowId, params);
+    params_.clear();
+    shape_.assign(dataFields_.size(), 0);
+    whereParams(rowId);
     writeOne(QStringLiteral("DELETE FROM %1 WHERE %2")
-                 .arg(provider().dialect().quoteIdentifier(updateTable_), where),
-             params);
+                 .arg(provider().dialect().quoteIdentifier(updateTable_), whereText()));
 }

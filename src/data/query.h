@@ -28,9 +28,9 @@ public:
 
 protected:
     void doOpen() override;
-    void writeUpdate(uint32_t rowId, const std::vector<QVariant>& values,
+    void writeUpdate(uint32_t rowId, const std::vector<CellValue>& values,
                      const std::vector<bool>& changed) override;
-    void writeInsert(std::vector<QVariant>& values) override;
+    void writeInsert(std::vector<CellValue>& values) override;
     void writeDelete(uint32_t rowId) override;
 
 private:
@@ -42,10 +42,13 @@ private:
     }
     Provider& provider() const;
     void checkWritable() const;
-    // "WHERE ..." locating a stored row by key (or all original values), with its parameters.
-    QString whereOf(uint32_t rowId, QVariantList& params) const;
+    // The parameters locating a stored row by key (or all original values) appended to params_, and
+    // which fields they are (kWhereEqual, kWhereNull) marked in shape_.
+    void whereParams(uint32_t rowId);
+    // "WHERE ..." for the marks in shape_.
+    QString whereText() const;
     // Runs a write that must change exactly one row; undoes it otherwise.
-    void writeOne(const QString& sql, const QVariantList& params);
+    void writeOne(const QString& sql);
 
     int schemaKind_ = -1;
     QVariantList restrictions_;
@@ -54,4 +57,11 @@ private:
     std::vector<TField*> dataFields_; // by store column
     std::vector<bool> insertColumns_; // the columns of insertSql_
     QString insertSql_;
+    // Writes of one record: parameters, the original values locating it, and per field what the
+    // statement does with it. A loop that updates record after record builds the UPDATE text once
+    // per shape.
+    std::vector<CellParam> params_;
+    std::vector<CellValue> whereCells_;
+    std::vector<uint8_t> shape_, updateShape_;
+    QString updateSql_;
 };

@@ -410,20 +410,94 @@ bool SqliteProvider::readsOnly(const QString& sql) {
     return sqlite3_column_count(s.st) > 0 && sqlite3_stmt_readonly(s.st);
 }
 
-qint64 SqliteProvider::execute(const QString& sql, const QVariantList& params) {
-    if (params.isEmpty()) return executeBatch(sql); // every statement of the text runs
-    sqlite3_stmt* st = prepared(sql);
-    const auto reset = qScopeGuard([st] {
-        sqlite3_reset(st);
-        sqlite3_clear_bindings(st);
-    });
-    bind(st, params);
+qint64 SqliteProvider::run(sqlite3_stmt* st) {
+    struct Reset {
+        sqlite3_stmt* st;
+        ~Reset() {
+            sqlite3_reset(st);
+            sqlite3_clear_bindings(st);
+        }
+    } reset{st};
     sqlite3_int64 before = sqlite3_total_changes64(db_);
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     }
     if (rc != SQLITE_DONE) fail(QString());
     return sqlite3_total_changes64(db_) - before;
+}
+
+qint64 SqliteProvider::execute(const QString& sql, const QVariantList& params) {
+    if (params.isEmpty()) return executeBatch(sql); // every statement of the text runs
+    sqlite3_stmt* st = prepared(sql);
+    try {
+        bind(st, params);
+    } catch (...) {
+        sqlite3_clear_bindings(st);
+        throw;
+    }
+    return run(st);
+}
+
+// Values go in as stored: numbers as numbers, texts and blobs straight from the cells (no copy),
+// date-times as the texts SQLite's date functions read.
+void SqliteProvider::bindCells(sqlite3_stmt* st, const std::vector<CellParam>& params) {
+    // Offsets of the date-time texts; bound once the buffer stops growing.
+    std::vector<std::pair<int, std::pair<size_t, size_t>>> dates;
+    dateText_.clear();
+    for (size_t i = 0; i < params.size(); ++i) {
+        const CellValue& v = *params[i].cell;
+        const int p = int(i) + 1;
+        int rc = SQLITE_OK;
+        if (v.null) {
+            rc = sqlite3_bind_null(st, p);
+        } else {
+            switch (StorageOf(params[i].type)) {
+            case StorageKind::Int:
+                rc = sqlite3_bind_int64(st, p, v.i);
+                break;
+            case StorageKind::Bool:
+                rc = sqlite3_bind_int(st, p, v.i != 0);
+                break;
+            case StorageKind::Float:
+                rc = sqlite3_bind_double(st, p, v.f);
+                break;
+            case StorageKind::DateTime: {
+                const size_t at = dateText_.size();
+                const TFieldType t = params[i].type;
+                dtconv::AppendIso(dateText_, v.i, t != ftTime, t != ftDate, true);
+                dates.push_back({p, {at, dateText_.size() - at}});
+                break;
+            }
+            case StorageKind::Text:
+            case StorageKind::Bytes:
+                // A blob among texts stays a blob, a text among blobs a text.
+                if ((StorageOf(params[i].type) == StorageKind::Bytes) != v.otherClass)
+                    rc = sqlite3_bind_blob64(st, p, v.bytes.data(), sqlite3_uint64(v.bytes.size()),
+                                             SQLITE_STATIC);
+                else
+                    rc = sqlite3_bind_text64(st, p, v.bytes.data(), sqlite3_uint64(v.bytes.size()),
+                                             SQLITE_STATIC, SQLITE_UTF8);
+                break;
+            }
+        }
+        if (rc != SQLITE_OK) fail(QStringLiteral("Parameter %1").arg(p));
+    }
+    for (const auto& [p, span] : dates)
+        if (sqlite3_bind_text64(st, p, dateText_.data() + span.first, span.second, SQLITE_STATIC,
+                                SQLITE_UTF8) != SQLITE_OK)
+            fail(QStringLiteral("Parameter %1").arg(p));
+}
+
+qint64 SqliteProvider::executeCells(const QString& sql, const std::vector<CellParam>& params) {
+    if (params.empty()) return executeBatch(sql);
+    sqlite3_stmt* st = prepared(sql);
+    try {
+        bindCells(st, params);
+    } catch (...) {
+        sqlite3_clear_bindings(st);
+        throw;
+    }
+    return run(st);
 }
 
 qint64 SqliteProvider::executeBatch(const QString& sql) {

@@ -22,6 +22,7 @@ public:
     void query(const QString& sql, const QVariantList& params, ResultSink& sink) override;
     bool readsOnly(const QString& sql) override;
     qint64 execute(const QString& sql, const QVariantList& params) override;
+    qint64 executeCells(const QString& sql, const std::vector<CellParam>& params) override;
     qint64 executeBatch(const QString& sql) override;
     void openSchema(int kind, const QVariantList& restrictions, ResultSink& sink) override;
     QStringList primaryKey(const QString& table) override;
@@ -42,12 +43,16 @@ private:
     sqlite3_stmt* prepared(const QString& sql);
     void clearPrepared();
     void bind(sqlite3_stmt* st, const QVariantList& params);
+    void bindCells(sqlite3_stmt* st, const std::vector<CellParam>& params);
+    // Steps a bound statement kept prepared to its end (then resets it); returns the rows it changed.
+    qint64 run(sqlite3_stmt* st);
     void check();
 
     QString path_;
     bool readOnly_;
     sqlite3* db_ = nullptr;
     std::vector<std::pair<QString, sqlite3_stmt*>> prepared_; // most recently used last
+    std::string dateText_;                                    // texts of the date-time parameters being bound
     QString file_; // the database file as SQLite opened it, registered as open (no result written over it)
     Dialect dialect_{DialectKind::SQLite};
 };

@@ -5,10 +5,12 @@
 #include "dataset.h"
 #include "dialect.h"
 #include "exceptions.h"
+#include "record_batches.h"
 
 #include <QDateTime>
 #include <QLocale>
 #include <cmath>
+#include <cstring>
 
 namespace {
 const QString kAborted = QStringLiteral("Action aborted.");
@@ -39,16 +41,39 @@ QString Cut200(const QString& s) {
     return s.size() > 200 ? s.left(200) + QStringLiteral("...") : s;
 }
 
-// The comparable text of a stored value: text folded for the case-insensitive match of keys.
-QString KeyText(const QVariant& stored, TFieldType type) {
-    if (!stored.isValid()) return QString();
-    switch (StorageOf(type)) {
-    case StorageKind::Text:
-        return stored.toString().toCaseFolded();
+// Appends the comparable bytes of a key value in its field's storage form: texts folded for the
+// case-insensitive match, other values as their stored bits.
+void AppendKey(std::string& key, const CellValue& c, StorageKind kind) {
+    switch (kind) {
+    case StorageKind::Text: {
+        const size_t start = key.size();
+        key.append(4, '\0'); // the length goes first, so no text can run into the next key field
+        bool ascii = true;
+        for (char ch : c.bytes)
+            ascii = ascii && (unsigned char)ch < 0x80;
+        if (ascii) {
+            for (char ch : c.bytes)
+                key += (ch >= 'A' && ch <= 'Z') ? char(ch - 'A' + 'a') : ch;
+        } else {
+            const QByteArray folded =
+                QString::fromUtf8(c.bytes.data(), qsizetype(c.bytes.size())).toCaseFolded().toUtf8();
+            key.append(folded.constData(), size_t(folded.size()));
+        }
+        const uint32_t n = uint32_t(key.size() - start - 4);
+        std::memcpy(&key[start], &n, 4);
+        return;
+    }
+    case StorageKind::Bytes: {
+        const uint32_t n = uint32_t(c.bytes.size());
+        key.append(reinterpret_cast<const char*>(&n), 4);
+        key += c.bytes;
+        return;
+    }
     case StorageKind::Float:
-        return QString::number(stored.toDouble(), 'g', 17);
+        key.append(reinterpret_cast<const char*>(&c.f), sizeof c.f);
+        return;
     default:
-        return stored.toString();
+        key.append(reinterpret_cast<const char*>(&c.i), sizeof c.i);
     }
 }
 
@@ -132,9 +157,9 @@ void ImportEngine::dropHeading() {
     heading_.clear();
 }
 
-void ImportEngine::progress(const QString& text, int done, int total) {
+void ImportEngine::progress(const std::function<QString()>& text, int done, int total) {
     const int percent = total > 0 ? int(qint64(done) * 100 / total) : 100;
-    if (OnProgress) OnProgress(text, percent);
+    if (OnProgress) OnProgress(text(), percent);
     if (LogCallBack) LogCallBack(QString::number(percent), llProgress, aborted_);
 }
 
@@ -219,60 +244,67 @@ void ImportEngine::prepare(bool forRun) {
         if (keys_.empty()) throw Exception(QStringLiteral("Select fields to compare for update records."));
     }
     parseCalcs();
-    for (Mapped& m : mapped_)
+    for (Mapped& m : mapped_) {
         for (const TCalc& c : calcs_)
             m.hasCalcs = m.hasCalcs || c.Field == m.target;
+        m.textSource = m.source && (IsStringType(m.source->DataType) || IsMemoField(*m.source));
+    }
 }
 
 // ---- locating target records
 
-QString ImportEngine::keyOfTargetRow(uint32_t row) const {
-    QString key;
+bool ImportEngine::keyOfTargetRow(uint32_t row, std::string& key) {
+    key.clear();
+    const ColumnStore& store = target_.store();
     for (const KeyField& k : keys_) {
-        QVariant stored;
-        const QVariant v = target_.valueOfRow(k.target, row);
-        if (!v.isValid() || !ConvertForStorage(v, k.target->DataType, stored)) return QString();
-        key += KeyText(stored, k.target->DataType) + QChar(0x1F);
+        if (k.target->column() < 0) {
+            // A calculated or lookup field: its value as a variant.
+            const QVariant v = target_.valueOfRow(k.target, row);
+            if (!v.isValid() || !ToCell(v, k.target->DataType, keyCell_)) return false;
+        } else {
+            store.column(size_t(k.target->column())).cellAt(row, store.arena(), keyCell_);
+        }
+        if (keyCell_.null) return false;
+        AppendKey(key, keyCell_, StorageOf(k.target->DataType));
     }
-    return key;
+    return true;
 }
 
-bool ImportEngine::keyOfSource(QString& key) const {
+bool ImportEngine::keyOfSource(std::string& key) {
     key.clear();
     for (const KeyField& k : keys_) {
-        QVariant stored;
-        QVariant v = k.source->AsVariant();
+        bool ok;
         if (k.lookup) {
             // The key is the lookup table's first field on the record that holds the source value.
-            if (!LocateValue(*k.lookup, k.lookupColumn, v)) return false;
+            if (!LocateValue(*k.lookup, k.lookupColumn, k.source->AsVariant())) return false;
             const TField* first = k.lookup->Fields(0);
             if (first->IsNull() || first->AsString().trimmed().isEmpty()) return false;
-            v = first->AsVariant();
+            ok = ToCell(first->AsVariant(), k.target->DataType, keyCell_);
+        } else if (source_.currentCell(k.source, cellIn_)) {
+            ok = ConvertCell(cellIn_, k.source->DataType, k.target->DataType, keyCell_);
+        } else {
+            ok = ToCell(k.source->AsVariant(), k.target->DataType, keyCell_);
         }
-        if (!v.isValid() || !ConvertForStorage(v, k.target->DataType, stored) || !stored.isValid())
-            return false;
-        key += KeyText(stored, k.target->DataType) + QChar(0x1F);
+        if (!ok || keyCell_.null) return false;
+        AppendKey(key, keyCell_, StorageOf(k.target->DataType));
     }
     return true;
 }
 
 void ImportEngine::buildIndex() {
     index_.clear();
-    index_.reserve(target_.RecordCount());
-    for (uint32_t row : target_.view()) {
-        const QString key = keyOfTargetRow(row);
-        if (!key.isEmpty() && !index_.contains(key)) index_.insert(key, qint64(row));
-    }
+    index_.reserve(size_t(target_.RecordCount()));
+    for (uint32_t row : target_.view())
+        if (keyOfTargetRow(row, key_)) index_.emplace(key_, qint64(row)); // the first row of a key wins
 }
 
 bool ImportEngine::locate(bool& found) {
-    QString key;
     found = false;
-    if (!keyOfSource(key)) return false;
-    auto it = index_.constFind(key);
-    if (it == index_.constEnd()) return true;
+    if (!keyOfSource(key_)) return false;
+    const auto it = index_.find(key_);
+    if (it == index_.end()) return true;
     found = true;
-    if (it.value() >= 0) target_.GotoBookmark(it.value());
+    if (it->second >= 0) target_.GotoBookmark(it->second);
     return true;
 }
 
@@ -327,7 +359,7 @@ bool ImportEngine::setFieldText(TField* t, const QString& text) {
     return true;
 }
 
-bool ImportEngine::assignFieldValue(TField* t, TField* s) {
+bool ImportEngine::assignFieldValue(TField* t, TField* s, bool sourceRead) {
     // A NULL target always differs from a value: reading it as false or 0 would leave NULL where the
     // source holds false or 0.
     if (IsBooleanField(*t)) {
@@ -337,13 +369,42 @@ bool ImportEngine::assignFieldValue(TField* t, TField* s) {
         t->setAsBoolean(v);
         return true;
     }
-    if (copyNumericFieldAsFloat && IsNumericField(*t) && IsNumericField(*s)) {
-        const double v = s->AsFloat();
+    const bool wholeNumbers =
+        StorageOf(t->DataType) == StorageKind::Int && StorageOf(s->DataType) == StorageKind::Int;
+    // Whole numbers go over exactly: through a double, those beyond 2^53 would change.
+    if (copyNumericFieldAsFloat && IsNumericField(*t) && IsNumericField(*s) && !wholeNumbers) {
+        const bool read = sourceRead || s->DataSet()->currentCell(s, cellIn_);
+        const StorageKind from = StorageOf(s->DataType);
+        const double v = !read || cellIn_.null || cellIn_.otherClass ? s->AsFloat()
+                         : from == StorageKind::Float                ? cellIn_.f
+                         : from == StorageKind::Int                  ? double(cellIn_.i)
+                                                                     : s->AsFloat();
         if (!t->IsNull() && SameFloat(t->AsFloat(), v)) return false;
+        if (StorageOf(t->DataType) == StorageKind::Float) {
+            if (target_.State() != dsInsert) logChange(t, s->AsString());
+            cellOut_.setFloat(v);
+            target_.swapCurrentCell(t, cellOut_);
+            return true;
+        }
         const QVariant stored = fitValue(t, v);
         if (target_.State() != dsInsert) logChange(t, s->AsString());
         t->setAsVariant(StorageOf(t->DataType) == StorageKind::Int ? QVariant(stored.toLongLong())
                                                                    : QVariant(v));
+        return true;
+    }
+    // The value goes from the source's storage form into the target's; whatever does not convert
+    // plainly (or is too long) takes the variant path below, which names the problem.
+    const bool read = sourceRead || s->DataSet()->currentCell(s, cellIn_);
+    const bool sameText =
+        read && !cellIn_.otherClass && StorageOf(s->DataType) == StorageOf(t->DataType) &&
+        (StorageOf(t->DataType) == StorageKind::Text || StorageOf(t->DataType) == StorageKind::Bytes);
+    if (sameText) cellOut_.swap(cellIn_); // texts go over as they are, without a copy
+    if (read && (sameText || ConvertCell(cellIn_, s->DataType, t->DataType, cellOut_)) &&
+        !(IsTextTarget(*t) && t->Size > 0 && !t->IsBlob() && cellOut_.bytes.size() > size_t(t->Size))) {
+        if (!t->IsNull() && target_.currentEquals(t, cellOut_)) return false;
+        if (target_.State() != dsInsert)
+            logChange(t, s->IsBlob() && !IsMemoField(*s) ? QStringLiteral("(BLOB)") : s->AsString());
+        target_.swapCurrentCell(t, cellOut_);
         return true;
     }
     const QVariant v = s->AsVariant();
@@ -367,7 +428,7 @@ bool ImportEngine::importRecord(bool isNew) {
     changeText_.clear();
     bool changed = false;
     isNew ? target_.Append() : target_.Edit();
-    for (const Mapped& m : mapped_) {
+    for (Mapped& m : mapped_) {
         if (!m.source) {
             if (m.fixed.isEmpty() || (!isNew && settings.fixedAddOnly)) continue;
             changed |= m.fixed.compare(QStringLiteral("null"), Qt::CaseInsensitive) == 0
@@ -375,10 +436,12 @@ bool ImportEngine::importRecord(bool isNew) {
                            : setFieldText(m.target, m.fixed);
             continue;
         }
-        // Only a text can be empty without being NULL: other values need no text unless commands apply.
-        const bool textSource = IsStringType(m.source->DataType) || IsMemoField(*m.source);
-        QString text = textSource || m.hasCalcs || m.lookup ? m.source->AsString() : QString();
-        const bool empty = m.source->IsNull() || (textSource && text.isEmpty());
+        // Only a text can be empty without being NULL: no value text is made unless commands apply.
+        const bool stored = source_.currentCell(m.source, cellIn_);
+        const QString text =
+            m.hasCalcs || m.lookup || (m.textSource && !stored) ? m.source->AsString() : QString();
+        const bool empty = stored ? cellIn_.null || (m.textSource && cellIn_.bytes.empty())
+                                  : m.source->IsNull() || (m.textSource && text.isEmpty());
         if (m.lookup) {
             if (empty) continue;
             if (LocateValue(*m.lookup, m.lookupColumn, m.source->AsVariant())) {
@@ -403,12 +466,15 @@ bool ImportEngine::importRecord(bool isNew) {
             }
             continue;
         }
-        if (empty)
+        if (empty) {
             changed |= setFieldNull(m.target);
-        else if (m.hasCalcs && ApplyCalcs(calcs_, m.target, text))
-            changed |= setFieldText(m.target, text);
-        else
-            changed |= assignFieldValue(m.target, m.source);
+        } else if (m.hasCalcs) {
+            QString changedText = text;
+            changed |= ApplyCalcs(calcs_, m.target, changedText) ? setFieldText(m.target, changedText)
+                                                                 : assignFieldValue(m.target, m.source);
+        } else {
+            changed |= assignFieldValue(m.target, m.source, stored);
+        }
     }
     if (!changed) {
         target_.Cancel();
@@ -474,7 +540,6 @@ ImportCheckCounts ImportEngine::check() {
             int done = 0;
             for (source_.First(); !source_.Eof(); source_.Next()) {
                 bool found = false;
-                QString key;
                 locate(found);
                 if (found) {
                     settings.type == ImportType::AddMissing ? ++c.skip : ++c.edit;
@@ -484,7 +549,7 @@ ImportCheckCounts ImportEngine::check() {
                     } else {
                         ++c.add;
                         // A later source record with the same key finds the one this adds.
-                        if (keyOfSource(key)) index_.insert(key, -1);
+                        if (keyOfSource(key_)) index_.emplace(key_, -1);
                     }
                     if (resultInTableForm) {
                         QString line = QString::number(source_.RecNo()) + sep;
@@ -496,7 +561,8 @@ ImportCheckCounts ImportEngine::check() {
                             llCheckDetail);
                     }
                 }
-                if (++done % 10 == 0) progress(QStringLiteral("Checking of data..."), done, c.sum);
+                if (++done % 10 == 0)
+                    progress([] { return QStringLiteral("Checking of data..."); }, done, c.sum);
                 if (aborted_) {
                     logStamped(kAborted, llError);
                     break;
@@ -529,18 +595,10 @@ ImportRunCounts ImportEngine::run() {
     logStamped(QStringLiteral("Import of data"), llPassStart);
     if (settings.type != ImportType::AddAll) buildIndex();
 
-    // Records share a transaction per batch; a failed one is undone alone (the statement's own
-    // rollback, or a savepoint where a failed statement spoils the whole transaction).
-    const bool batches = con_ && !con_->InTransaction() && transactionRecords > 1;
-    const bool savepoints = batches && con_->dialect().kind() == DialectKind::PostgreSQL;
-    int inBatch = 0;
-    const auto commit = [&] {
-        if (batches && con_->InTransaction()) con_->CommitTrans();
-        inBatch = 0;
-    };
     int done = 0;
     target_.DisableControls();
     try {
+        RecordBatches batches(con_, transactionRecords, transactionMinMs, QStringLiteral("import_record"));
         for (source_.First(); !source_.Eof(); source_.Next()) {
             bool found = false, isNew = true, act = true;
             if (settings.type != ImportType::AddAll) {
@@ -551,16 +609,13 @@ ImportRunCounts ImportEngine::run() {
             if (!act) {
                 ++c.skip;
             } else {
-                if (batches && !con_->InTransaction()) con_->BeginTrans();
-                if (savepoints) con_->Execute(QStringLiteral("SAVEPOINT import_record"));
+                batches.begin();
                 try {
                     if (!importRecord(isNew)) {
                         ++c.same;
                     } else if (isNew) {
                         ++c.add;
-                        QString key;
-                        if (!keys_.empty() && keyOfSource(key) && !index_.contains(key))
-                            index_.insert(key, target_.GetBookmark());
+                        if (!keys_.empty() && keyOfSource(key_)) index_.emplace(key_, target_.GetBookmark());
                     } else {
                         ++c.edit;
                         QStringList keys;
@@ -569,30 +624,31 @@ ImportRunCounts ImportEngine::run() {
                         updateLog << QStringLiteral("Record: %1").arg(keys.join(resultValueSeparator))
                                   << QStringLiteral("Updated values: %1").arg(changeText_);
                     }
-                    if (savepoints) con_->Execute(QStringLiteral("RELEASE SAVEPOINT import_record"));
+                    batches.succeeded();
                 } catch (const std::exception& e) {
                     ++c.err;
                     errorReport(
                         QStringLiteral("Record %1: %2").arg(source_.RecNo()).arg(ExceptionMessage(e)));
                     if (target_.State() == dsEdit || target_.State() == dsInsert) target_.Cancel();
-                    if (savepoints) {
-                        con_->Execute(QStringLiteral("ROLLBACK TO SAVEPOINT import_record"));
-                        con_->Execute(QStringLiteral("RELEASE SAVEPOINT import_record"));
-                    }
+                    batches.failed();
                 }
                 c.war = int(warnings.size());
-                if (++inBatch >= transactionRecords) commit();
+                batches.done();
             }
             ++done;
             if (done % 10 == 0)
-                progress(QStringLiteral("Importing of data...\rRecord %1 of %2 (%3 errors; %4 warnings)")
-                             .arg(done)
-                             .arg(c.sum)
-                             .arg(c.err)
-                             .arg(c.war),
-                         done, c.sum);
+                progress(
+                    [&] {
+                        return QStringLiteral(
+                                   "Importing of data...\rRecord %1 of %2 (%3 errors; %4 warnings)")
+                            .arg(done)
+                            .arg(c.sum)
+                            .arg(c.err)
+                            .arg(c.war);
+                    },
+                    done, c.sum);
             if (aborted_) {
-                commit();
+                batches.commit();
                 logStamped(kAborted, llError);
                 log(QStringLiteral(
                         "%1 of %2 records were processed before the abort; the records written stay "
@@ -605,13 +661,10 @@ ImportRunCounts ImportEngine::run() {
                 break;
             }
         }
-        commit();
+        batches.commit();
     } catch (...) {
+        // What was posted stays committed (the batches' end).
         if (target_.State() == dsEdit || target_.State() == dsInsert) target_.Cancel();
-        try {
-            commit();
-        } catch (...) {
-        }
         target_.EnableControls();
         runCounts = c;
         throw;

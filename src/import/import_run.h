@@ -6,9 +6,12 @@
 #include "import_calc.h"
 #include "import_settings.h"
 
-#include <QHash>
+#include "column_store.h"
+
 #include <QStringList>
 #include <functional>
+#include <string>
+#include <unordered_map>
 
 class TADOConnection;
 class TDataSet;
@@ -44,7 +47,9 @@ public:
     bool copyNumericFieldAsFloat = true;
     bool resultInTableForm = false;
     QString resultValueSeparator = QStringLiteral("; ");
+    // A batch commits after this many records once it has run transactionMinMs milliseconds.
     int transactionRecords = 2000;
+    int transactionMinMs = 1000;
     // Auxiliary lookup tables (open, read-only): rows with lookup = k match a source value in table
     // k's column and write its first field into the target field of that name.
     std::vector<TDataSet*> lookups;
@@ -83,7 +88,8 @@ private:
         bool hasFixed = false;
         TDataSet* lookup = nullptr; // an auxiliary lookup row: the table and its matched column
         TField* lookupColumn = nullptr;
-        bool hasCalcs = false; // value commands exist for the target field
+        bool hasCalcs = false;   // value commands exist for the target field
+        bool textSource = false; // only a text source can be empty without being NULL
     };
     struct KeyField {
         TField* target;
@@ -94,11 +100,12 @@ private:
     void warnNotFound(const TField* source);
     void prepare(bool forRun);
     void buildIndex();
-    bool keyOfSource(QString& key) const;
-    QString keyOfTargetRow(uint32_t row) const;
+    bool keyOfSource(std::string& key);
+    bool keyOfTargetRow(uint32_t row, std::string& key);
     bool locate(bool& found);      // returns false when the key holds a NULL (never found)
     bool importRecord(bool isNew); // true: posted (changed)
-    bool assignFieldValue(TField* t, TField* s);
+    // sourceRead: cellIn_ already holds the source's value.
+    bool assignFieldValue(TField* t, TField* s, bool sourceRead = false);
     bool setFieldNull(TField* t);
     bool setFieldText(TField* t, const QString& text);
     void logChange(TField* t, const QString& newText);
@@ -108,7 +115,7 @@ private:
     void setHeading(const QString& text, int level);
     void dropHeading();
     void errorReport(const QString& message);
-    void progress(const QString& text, int done, int total);
+    void progress(const std::function<QString()>& text, int done, int total); // text made when shown
     QString sourceFieldsLine() const;
 
     TDataSet& target_;
@@ -117,7 +124,10 @@ private:
     std::vector<TCalc> calcs_;
     std::vector<Mapped> mapped_;
     std::vector<KeyField> keys_;
-    QHash<QString, qint64> index_; // key text -> target row id (first in view order)
+    // Key bytes -> target row id (first in view order; -1: added by the checking pass).
+    std::unordered_map<std::string, qint64> index_;
+    std::string key_;
+    CellValue cellIn_, cellOut_, keyCell_;
     QString changeText_;
     QString heading_;
     int headingLevel_ = 0;

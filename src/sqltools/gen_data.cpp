@@ -6,6 +6,7 @@
 #include "program_folder.h"
 #include "progress.h"
 #include "query.h"
+#include "record_batches.h"
 #include "sql_names.h"
 
 #include <QDateTime>
@@ -83,7 +84,6 @@ qint64 wholeNumber(const QString& text, bool& ok) {
     return text.trimmed().toLongLong(&ok);
 }
 
-const QDate kDayZero(1899, 12, 30);
 } // namespace
 
 QStringList GenSourceFields(TADOConnection& con, const QString& table) {
@@ -104,10 +104,13 @@ struct TestDataGenerator::Step {
     bool asString = false; // the "String" label: texts cut to the field's size
     bool asDate = false;   // the "Date" label
     QVariant constant;
+    bool constantFits = false; // constantCell holds the constant in the field's storage form
+    CellValue constantCell;
+    CellValue in, out; // the value on its way into the record
     // increment from
     bool parsed = false;
     qint64 next = 0;
-    QDateTime nextDate;
+    int64_t nextDate = 0; // ms (see dtconv): plain day arithmetic keeps the time of day
     QString dateFormat;
     // random (min..max): min + [0, span)
     qint64 min = 1;
@@ -160,6 +163,7 @@ void TestDataGenerator::prepare() {
             } else if (!row->value.isEmpty()) {
                 s.constant = row->value; // converted by the field; a text that does not fit fails the record
             }
+            s.constantFits = ToCell(s.constant, s.target->DataType, s.constantCell);
         } else if (s.action == gaRandom) {
             const qsizetype dots = row->value.indexOf(QLatin1String(".."));
             const QString lo = dots < 0 ? row->value : row->value.left(dots);
@@ -179,30 +183,48 @@ void TestDataGenerator::prepare() {
     }
 }
 
+// Puts a value of type `from` (in s.in) into the step's field, converted as the field converts a
+// variant; a value that does not convert takes the variant path, which raises the field's message.
+void TestDataGenerator::put(Step& s, TFieldType from) {
+    if (!ConvertCell(s.in, from, s.target->DataType, s.out)) {
+        s.target->setAsVariant(CellVariant(s.in, from));
+        return;
+    }
+    target_.swapCurrentCell(s.target, s.out);
+}
+
 void TestDataGenerator::applyStep(Step& s) {
     TField* f = s.target;
     switch (s.action) {
     case gaNone:
         return;
     case gaConstant:
-        f->setAsVariant(s.constant);
+        if (!s.constantFits) {
+            f->setAsVariant(s.constant);
+            return;
+        }
+        s.out = s.constantCell;
+        target_.swapCurrentCell(f, s.out);
         return;
     case gaIncrement:
         if (s.asDate) {
             if (!s.parsed) {
+                QDateTime start;
                 for (const QString& fmt : dateFormats()) {
-                    s.nextDate = QDateTime::fromString(s.row->value.trimmed(), fmt);
-                    if (s.nextDate.isValid()) {
+                    start = QDateTime::fromString(s.row->value.trimmed(), fmt);
+                    if (start.isValid()) {
                         s.dateFormat = fmt;
                         break;
                     }
                 }
-                if (!s.nextDate.isValid())
+                if (!start.isValid())
                     throw Exception(QStringLiteral("'%1' is not a valid date").arg(s.row->value));
+                s.nextDate = dtconv::FromDateTime(start);
                 s.parsed = true;
             }
-            f->setAsDateTime(s.nextDate);
-            s.nextDate = s.nextDate.addDays(1); // the time of day stays
+            s.in.setInt(s.nextDate);
+            put(s, ftDateTime);
+            s.nextDate += dtconv::kMsPerDay;
         } else {
             if (!s.parsed) {
                 bool ok = true;
@@ -211,16 +233,16 @@ void TestDataGenerator::applyStep(Step& s) {
                     throw Exception(QStringLiteral("'%1' is not a valid integer value").arg(s.row->value));
                 s.parsed = true;
             }
-            f->setAsInteger(s.next);
+            s.in.setInt(s.next);
+            put(s, ftLargeint);
             ++s.next;
         }
         return;
     case gaRandom: {
         const qint64 v = qint64(quint64(s.min) + QRandomGenerator::global()->bounded(s.span));
-        if (s.asDate)
-            f->setAsDateTime(QDateTime(kDayZero.addDays(v), QTime(0, 0)));
-        else
-            f->setAsInteger(v);
+        // A date is a day number: days since 1899-12-30, at midnight.
+        s.in.setInt(s.asDate ? v * dtconv::kMsPerDay : v);
+        put(s, s.asDate ? ftDateTime : ftLargeint);
         return;
     }
     default:
@@ -236,9 +258,20 @@ void TestDataGenerator::applyStep(Step& s) {
             QStringLiteral("Field '%1' not found in \"%2\".").arg(s.row->sourceField, s.row->tableName));
     if (s.action == gaRandomDemo || s.action == gaRandomOwn)
         src->setRecNo(1 + int(QRandomGenerator::global()->bounded(src->RecordCount())));
+    const bool stored = src->currentCell(s.sourceField, s.in);
     if (s.asString) {
-        const QString text = s.sourceField->AsString();
-        f->setAsString(f->Size > 0 ? text.left(f->Size) : text);
+        // The source's text cut to the field's size; a text that needs no cut goes over as stored.
+        if (stored && !s.in.otherClass && StorageOf(s.sourceField->DataType) == StorageKind::Text &&
+            StorageOf(f->DataType) == StorageKind::Text &&
+            (f->Size <= 0 || s.in.bytes.size() <= size_t(f->Size))) {
+            if (s.in.null) s.in.setBytes({}); // the text of NULL is empty
+            target_.swapCurrentCell(f, s.in);
+        } else {
+            const QString text = s.sourceField->AsString();
+            f->setAsString(f->Size > 0 ? text.left(f->Size) : text);
+        }
+    } else if (stored) {
+        put(s, s.sourceField->DataType);
     } else {
         f->setAsVariant(s.sourceField->AsVariant());
     }
@@ -252,7 +285,8 @@ void TestDataGenerator::writeBackValues() {
     // The grid shows, and a later run continues from, the next value.
     for (Step& s : steps_) {
         if (s.action != gaIncrement || !s.parsed) continue;
-        s.row->value = s.asDate ? QLocale::c().toString(s.nextDate, s.dateFormat) : QString::number(s.next);
+        s.row->value = s.asDate ? QLocale::c().toString(dtconv::ToDateTime(s.nextDate), s.dateFormat)
+                                : QString::number(s.next);
     }
 }
 
@@ -266,15 +300,6 @@ GenResult TestDataGenerator::Run() {
         prepare();
     }
     const int targetCount = insert ? count : target_.RecordCount();
-    // Batches of records share a transaction; a failed record is undone alone: by the statement's own
-    // rollback, or by a savepoint where a failed statement spoils the whole transaction.
-    const bool batches = con && !con->InTransaction() && transactionRecords > 1;
-    const bool savepoints = batches && con->dialect().kind() == DialectKind::PostgreSQL;
-    int inBatch = 0;
-    auto commit = [&] {
-        if (batches && con->InTransaction()) con->CommitTrans();
-        inBatch = 0;
-    };
     ProgressScope progress;
     // Views of the target are told once at the end, not per record.
     struct ControlsOff {
@@ -284,25 +309,23 @@ GenResult TestDataGenerator::Run() {
     } controlsOff(target_);
     bool abort = false;
     try {
+        RecordBatches batches(con, transactionRecords, transactionMinMs, QStringLiteral("gen_record"));
         target_.First();
         for (;;) {
             if (insert ? result.records + result.failed >= targetCount : target_.Eof()) break;
-            if (batches && !con->InTransaction()) con->BeginTrans();
-            if (savepoints) con->Execute(QStringLiteral("SAVEPOINT gen_record"));
+            batches.begin();
             try {
                 insert ? target_.Append() : target_.Edit();
                 for (Step& s : steps_)
                     applyStep(s);
                 target_.Post();
-                if (savepoints) con->Execute(QStringLiteral("RELEASE SAVEPOINT gen_record"));
+                batches.succeeded();
             } catch (const EAbort&) {
                 throw;
             } catch (const std::exception& e) {
                 target_.Cancel();
-                if (savepoints) {
-                    con->Execute(QStringLiteral("ROLLBACK TO SAVEPOINT gen_record"));
-                    con->Execute(QStringLiteral("RELEASE SAVEPOINT gen_record"));
-                }
+                batches.failed();
+                batches.done();
                 const GenErrorAnswer answer =
                     OnRecordError ? OnRecordError(ExceptionMessage(e)) : GenErrorAnswer::Skip;
                 if (answer == GenErrorAnswer::Stop) {
@@ -317,7 +340,7 @@ GenResult TestDataGenerator::Run() {
             }
             ++result.records;
             if (!insert) target_.Next();
-            if (++inBatch >= transactionRecords) commit();
+            batches.done();
             if (result.records % kProgressEvery == 0) {
                 ProgressWindow(
                     QStringLiteral("Generating data..."), ProgressPercent(result.records, targetCount),
@@ -328,14 +351,10 @@ GenResult TestDataGenerator::Run() {
                 }
             }
         }
-        commit();
+        batches.commit();
     } catch (...) {
+        // What was posted stays (the batches' end): the records are in the query and counted.
         if (target_.State() == dsEdit || target_.State() == dsInsert) target_.Cancel();
-        // What was posted stays: the records are in the query and counted.
-        try {
-            commit();
-        } catch (...) {
-        }
         writeBackValues();
         throw;
     }

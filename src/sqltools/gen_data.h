@@ -76,7 +76,9 @@ public:
     std::vector<GenRow> rows; // the grid; "increment from" values advance as the run uses them
     bool insert = false;      // append `count` records; otherwise rewrite every record of the target
     int count = 100;
+    // A batch commits after this many records once it has run transactionMinMs milliseconds.
     int transactionRecords = 5000;
+    int transactionMinMs = 1000;
     // Asked after a record failed (the record was cancelled); without a handler the record is skipped.
     std::function<GenErrorAnswer(const QString& message)> OnRecordError;
     QObject* progressOver = nullptr; // the window the progress window is placed over
@@ -94,6 +96,7 @@ private:
     struct Step;
     void prepare();
     void applyStep(Step& s);
+    void put(Step& s, TFieldType from);
     void writeBackValues();
 
     TADOQuery& target_;

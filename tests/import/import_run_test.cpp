@@ -142,6 +142,7 @@ TEST_F(ImportDb, ValuesThatDoNotFitAreErrorsNamingRecordFieldAndValue) {
          " ('X6', 'Fine', '-3', NULL);");
     ImportEngine e(target, source, &con);
     e.transactionRecords = 2; // failures inside and across batches
+    e.transactionMinMs = 0;
     e.settings.map = {{"code", "code"}, {"name", "name"}, {"qty", "qty"}, {"born", "born"}};
     const ImportRunCounts r = e.run();
     EXPECT_EQ(Counts(r), "6/2/0/0/0/4");
@@ -172,6 +173,24 @@ TEST_F(ImportDb, FixedValuesCommandsAndNulls) {
     // 0 into a NULL field is a change (the field holds 0 afterwards, not NULL); the fixed value only
     // reaches the new record; a NULL source clears nothing on a new record.
     EXPECT_EQ(stored("code, name, qty, price, born"), "A,alpha,0,0,- B,Beta,2,-,- N,new 1,-,1.5,2020-01-02");
+}
+
+// Whole numbers go over exactly, also beyond a double's 53 bits: 2^53 + 1 is not 2^53, so the record
+// is updated (compared as doubles the two were equal and the new value was silently dropped); keys
+// of that size match exactly too.
+TEST_F(ImportDb, WholeNumbersBeyondDoublePrecisionStayExact) {
+    open("CREATE TABLE src (code TEXT, qty INTEGER);"
+         "INSERT INTO src VALUES ('A', 9007199254740993), ('N', -9223372036854775807);",
+         QString(kTarget) + "UPDATE items SET qty = 9007199254740992 WHERE code = 'A';");
+    ImportEngine e(target, source, &con);
+    e.settings = mapping(ImportType::UpdateAdd);
+    e.settings.map = {{"code", "code"}, {"qty", "qty"}};
+    EXPECT_EQ(Counts(e.run()), "2/1/1/0/0/0");
+    EXPECT_EQ(stored("code, qty"), "A,9007199254740993 B,2 N,-9223372036854775807");
+    EXPECT_EQ(e.updateLog.value(1), "Updated values: qty: 9007199254740992 => 9007199254740993; ");
+
+    e.settings.compare = {{"qty", "qty"}};
+    EXPECT_EQ(Counts(e.check()), "2/0/2/0");
 }
 
 TEST_F(ImportDb, UpdateWithoutCompareRowsAndWithoutMappingFails) {
@@ -214,6 +233,7 @@ TEST_F(ImportDb, AbortKeepsEveryRecordBeforeIt) {
     open(sql);
     ImportEngine e(target, source, &con);
     e.transactionRecords = 4;
+    e.transactionMinMs = 0;
     e.settings.map = {{"code", "code"}};
     QList<int> levels;
     e.LogCallBack = [&](const QString& line, int level, bool& aborted) {

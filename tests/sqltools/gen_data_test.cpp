@@ -211,6 +211,7 @@ TEST_F(GenData, AFailedRecordIsAskedAboutAndUndoneAlone) {
     g.insert = true;
     g.count = 10;
     g.transactionRecords = 2;
+    g.transactionMinMs = 0;
     QStringList asked;
     g.OnRecordError = [&](const QString& message) {
         asked << message;
