@@ -35,6 +35,23 @@ int64_t DaysOf(int64_t ms) {
     return ms >= 0 ? ms / kMsPerDay : -((-ms + kMsPerDay - 1) / kMsPerDay);
 }
 
+int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
+    // Shifted from 1970-01-01 to 1899-12-30.
+    const int64_t y = year - (month <= 2);
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = unsigned(y - era * 400);
+    const unsigned doy = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + int64_t(doe) - 719468 + 25569;
+}
+
+bool ValidDate(int64_t year, unsigned month, unsigned day) {
+    static const unsigned char kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year == 0 || month < 1 || month > 12 || day < 1) return false;
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    return day <= kDays[month - 1] + unsigned(month == 2 && leap);
+}
+
 void CivilFromDays(int64_t days, int64_t& y, unsigned& m, unsigned& d) {
     int64_t z = days - 25569 + 719468; // 1899-12-30 -> 1970-01-01 -> 0000-03-01
     const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
@@ -159,9 +176,9 @@ bool Parse(std::string_view s, TFieldType type, int64_t& ms) {
     if (s.size() >= 10 && s[4] == '-') {
         if (!num(s, i, 4, y) || s[i++] != '-' || !num(s, i, 2, mo) || s[i++] != '-' || !num(s, i, 2, d))
             return false;
-        QDate date(y, mo, d);
-        if (!date.isValid()) return false;
-        ms = FromDate(date);
+        // Straight from the digits: a calendar object per value costs more than the rest of the parse.
+        if (!ValidDate(y, unsigned(mo), unsigned(d))) return false;
+        ms = DaysFromCivil(y, unsigned(mo), unsigned(d)) * kMsPerDay;
         if (i == s.size()) return true;
         if (s[i] != ' ' && s[i] != 'T') return false;
         ++i;

@@ -35,6 +35,9 @@ inline int64_t ForType(int64_t ms, TFieldType type) {
 // Days since 1899-12-30 of a moment (floor), and the civil date of such a day count.
 int64_t DaysOf(int64_t ms);
 void CivilFromDays(int64_t days, int64_t& year, unsigned& month, unsigned& day);
+// Days since 1899-12-30 of a proleptic Gregorian date (no calendar object); ValidDate checks one.
+int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day);
+bool ValidDate(int64_t year, unsigned month, unsigned day);
 // Appends "yyyy-mm-dd", "hh:nn:ss" or both (blank between), and ".zzz" when withMillis and the moment
 // has milliseconds; no calendar object per value.
 void AppendIso(std::string& out, int64_t ms, bool withDate, bool withTime, bool withMillis);

@@ -93,11 +93,5 @@ OdbcFetchType OdbcFetchTypeOf(TFieldType type, SQLULEN columnSize) {
 }
 
 int64_t OdbcDaySerial(int year, unsigned month, unsigned day) {
-    // Days from civil (proleptic Gregorian), shifted from 1970-01-01 to 1899-12-30.
-    int y = year - (month <= 2);
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = unsigned(y - era * 400);
-    const unsigned doy = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + int64_t(doe) - 719468 + 25569;
+    return dtconv::DaysFromCivil(year, month, day);
 }

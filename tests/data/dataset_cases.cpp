@@ -547,6 +547,27 @@ TEST(SqliteValueClasses, BlobsAmongTextsStayBlobs) {
     EXPECT_FALSE(vc.isOtherClass(1));
 }
 
+// Date texts are read without a calendar object: every day agrees with QDate, impossible days are refused.
+TEST(DateTexts, ReadAsTheCalendarHasThem) {
+    const QDate epoch(1899, 12, 30);
+    for (QDate d(1600, 1, 1); d.year() < 2401; d = d.addDays(1)) {
+        int64_t ms = 0;
+        const std::string text = d.toString(Qt::ISODate).toStdString();
+        ASSERT_TRUE(dtconv::Parse(text, ftDate, ms)) << text;
+        ASSERT_EQ(ms, epoch.daysTo(d) * dtconv::kMsPerDay) << text;
+    }
+    const std::pair<const char*, bool> cases[] = {
+        {"2024-02-29", true},  {"2023-02-29", false},          {"1900-02-29", false},
+        {"2000-02-29", true},  {"2024-04-31", false},          {"2024-13-01", false},
+        {"2024-00-10", false}, {"0000-01-01", false},          {"0001-01-01", true},
+        {"9999-12-31", true},  {"2024-01-02 24:00:00", false}, {"2024-01-02 10:11:12.5", true},
+    };
+    for (const auto& [text, ok] : cases) {
+        int64_t ms = 0;
+        EXPECT_EQ(dtconv::Parse(text, ftDateTime, ms), ok) << text;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Providers, DataSetCases, ::testing::ValuesIn(ProviderNames()), [](const auto& info) {
     QString n = info.param;
     return n.replace('-', '_').toStdString();
