@@ -4,6 +4,7 @@
 #include "color_text.h"
 #include "connection.h"
 #include "db_grid_ms.h"
+#include "grid_host.h"
 #include "query.h"
 #include "scripted_messages.h"
 #include "test_util.h"
@@ -31,29 +32,22 @@ TCellParamsCond cond(const char* field, TCellParamsCondOperators op, const QStri
 }
 } // namespace
 
-class CellConditionsTest : public ::testing::Test {
+class CellConditionsTest : public ::testing::Test, public GridOnTable<TkDBGrid_MS> {
 protected:
     void SetUp() override {
         QLocale::setDefault(QLocale::c());
         const QString today = QDate::currentDate().toString(Qt::ISODate);
-        MakeSqliteDb(dir.path("c.sqlite"),
-                     "CREATE TABLE t (id INTEGER PRIMARY KEY, n INTEGER, x FLOAT, b BOOLEAN, d DATE,"
-                     " dt DATETIME, s TEXT, s2 TEXT);"
-                     "INSERT INTO t VALUES (1, 1, 0.5, 1, '2024-01-01', '2024-01-01 00:00:00', 'Čáp', 'čáp'),"
-                     " (2, NULL, NULL, NULL, NULL, NULL, NULL, 'x'),"
-                     " (3, 3, 2.25, 0, '2024-01-03', '2024-01-01 12:30:00', '', NULL),"
-                     " (4, 10, -1, 1, '" +
-                         today +
-                         "', '2024-02-01 08:00:00', 'apple', 'Apple'),"
-                         " (5, 2, 4, 0, '2023-12-31', '2023-12-31 23:59:59', 'Zebra', 'zebra');");
-        con.ConnectionString = "Provider=SQLite;Data Source=" + dir.path("c.sqlite");
-        con.Open();
-        q.Connection = &con;
-        q.SQL = "SELECT * FROM t ORDER BY id";
-        q.Open();
-        source.setDataSet(&q);
         grid.resize(760, 260);
-        grid.setDataSource(&source);
+        openTable("CREATE TABLE t (id INTEGER PRIMARY KEY, n INTEGER, x FLOAT, b BOOLEAN, d DATE,"
+                  " dt DATETIME, s TEXT, s2 TEXT);"
+                  "INSERT INTO t VALUES (1, 1, 0.5, 1, '2024-01-01', '2024-01-01 00:00:00', 'Čáp', 'čáp'),"
+                  " (2, NULL, NULL, NULL, NULL, NULL, NULL, 'x'),"
+                  " (3, 3, 2.25, 0, '2024-01-03', '2024-01-01 12:30:00', '', NULL),"
+                  " (4, 10, -1, 1, '" +
+                      today +
+                      "', '2024-02-01 08:00:00', 'apple', 'Apple'),"
+                      " (5, 2, 4, 0, '2023-12-31', '2023-12-31 23:59:59', 'Zebra', 'zebra');",
+                  "SELECT * FROM t ORDER BY id");
         grid.SetCellConditionActive(true);
     }
     void TearDown() override { QLocale::setDefault(QLocale::system()); }
@@ -66,11 +60,6 @@ protected:
         grid.GetCellParams(f, id - 1, cp, false, highlight);
         return cp;
     }
-    TempDir dir;
-    TADOConnection con;
-    TADOQuery q;
-    TDataSource source;
-    TkDBGrid_MS grid;
     ScopedScriptedMessages messages;
 };
 

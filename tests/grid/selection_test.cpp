@@ -2,6 +2,7 @@
 #include "bookmark_list.h"
 #include "connection.h"
 #include "db_grid_ms.h"
+#include "grid_host.h"
 #include "query.h"
 #include "scripted_messages.h"
 #include "test_util.h"
@@ -35,21 +36,14 @@ TEST(BookmarkList, SortedUniqueWithErrors) {
     EXPECT_THROW(TkBookmarkList::CurrentBookmark(&closed), std::exception);
 }
 
-class SelectionTest : public ::testing::Test {
+class SelectionTest : public ::testing::Test, public GridOnTable<TkDBGrid_MS> {
 protected:
     void SetUp() override {
-        MakeSqliteDb(dir.path("s.sqlite"),
-                     "CREATE TABLE t (id INTEGER PRIMARY KEY, v INTEGER);"
-                     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2500) "
-                     "INSERT INTO t SELECT i, i % 10 FROM n;");
-        con.ConnectionString = "Provider=SQLite;Data Source=" + dir.path("s.sqlite");
-        con.Open();
-        q.Connection = &con;
-        q.SQL = "SELECT * FROM t ORDER BY id";
-        q.Open();
-        source.setDataSet(&q);
         grid.resize(600, 400);
-        grid.setDataSource(&source);
+        openTable("CREATE TABLE t (id INTEGER PRIMARY KEY, v INTEGER);"
+                  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2500) "
+                  "INSERT INTO t SELECT i, i % 10 FROM n;",
+                  "SELECT * FROM t ORDER BY id");
         grid.show();
     }
     QPoint cell(int row, int col = 0) {
@@ -65,11 +59,6 @@ protected:
             ids << q.valueOfRow(q.FieldByName("id"), uint32_t(bm)).toInt();
         return ids;
     }
-    TempDir dir;
-    TADOConnection con;
-    TADOQuery q;
-    TDataSource source;
-    TkDBGrid_MS grid;
     ScopedScriptedMessages messages;
 };
 
