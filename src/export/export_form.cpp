@@ -1,5 +1,6 @@
 #include "export_form.h"
 
+#include "cell_conditions.h"
 #include "dataset.h"
 #include "db_action.h"
 #include "db_grid_ms.h"
@@ -27,6 +28,7 @@
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+#include <memory>
 
 std::function<QString(QWidget*, const QString&, const QString&)> TkDBExportForm::AskSaveFile =
     [](QWidget* parent, const QString& filter, const QString& suffix) {
@@ -65,6 +67,50 @@ TGridSource ExportSourceOf(TkDBGrid* orig, TkDBGrid* copy, bool withSelection) {
     if (auto* ms = qobject_cast<TkDBGrid_MS*>(orig); ms && withSelection)
         selected = [ms] { return ms->IsActiveSelected(); };
     return TGridSource(copy->dataSet(), std::move(cols), std::move(selected));
+}
+
+// How the source grid paints a data cell when it is not drawn as selected: its column's own look, then
+// the grid's conditions and cell events (the marking of selected records is left out). Nothing when
+// the grid paints every cell alike.
+TGridSource::CellLookFn CellLooksOf(TkDBGrid* orig) {
+    const bool conditions = orig->OptionsEx2.CellCondition.Active && orig->CellParamsConditions.Count() > 0;
+    if (!conditions && !orig->OnGetCellParams && !orig->OnGetCellParamsEx && orig->ColumnLooks.isEmpty())
+        return {};
+    // Today and the aggregates the conditions compare with are read anew for the export.
+    orig->CellParamsConditions.ResetCond();
+    struct Start {
+        const TField* field;
+        QFont font;
+        int background;
+    };
+    struct State {
+        std::vector<Start> starts; // per field, found at its first cell
+        TCellParams params;
+    };
+    auto state = std::make_shared<State>();
+    return [orig, state](const TField* f, int position, ExportCellLook& look) {
+        State& s = *state;
+        auto start =
+            std::find_if(s.starts.begin(), s.starts.end(), [f](const Start& x) { return x.field == f; });
+        if (start == s.starts.end()) {
+            const TkDBGrid::ColumnLook l = orig->ColumnLooks.value(f->FieldName.toLower());
+            s.starts.push_back(
+                {f, l.ownFont ? l.font : orig->font(), l.color.isValid() ? ColorToBgr(l.color) : kNoColor});
+            start = s.starts.end() - 1;
+        }
+        TCellParams& p = s.params;
+        p.font = start->font;
+        p.background = start->background;
+        p.fontColor = kNoColor;
+        p.image = TDataImageDef();
+        orig->GetCellParams(f, position, p, false, false);
+        auto rgb = [](int bgr) {
+            return bgr == kNoColor ? ExportCellLook::kNone : unsigned(BgrToColor(bgr).rgb() & 0xFFFFFF);
+        };
+        look.Background = rgb(p.background);
+        look.FontColor = rgb(p.fontColor);
+        look.Bold = p.font.bold();
+    };
 }
 
 QCheckBox* Check(const char* name, const char* caption, bool checked = false) {
@@ -341,7 +387,11 @@ void TkDBExportForm::run(const QString& file) {
         XLSExp.ActionAfter = after;
         XLSExp.setStartRow(1);
         XLSExp.setStartCol(1);
-        XLSExp.ExportDBTable(source, true);
+        // The cells look as the grid paints them.
+        XLSExp.OptionColors |= xleUseCellsColor | xleSetBkColor | xleSetFontColor;
+        TGridSource painted = source;
+        painted.SetCellLooks(CellLooksOf(OrigGr));
+        XLSExp.ExportDBTable(painted, true);
         break;
     }
     case kSylk:

@@ -19,6 +19,15 @@ struct ExportColumnLook {
     bool Bold = false;
 };
 
+// The look a grid gives one data cell as it paints it (not drawn as selected): colours 0xRRGGBB.
+struct ExportCellLook {
+    static constexpr unsigned kNone = 0xFFFFFFFFu;
+    unsigned Background = kNone; // kNone: the window colour
+    unsigned FontColor = kNone;  // kNone: the window text colour
+    bool Bold = false;
+    bool operator==(const ExportCellLook&) const = default;
+};
+
 struct ExportColumn {
     TField* field;
     QString title; // the column caption (grid title, display label)
@@ -37,6 +46,12 @@ public:
     virtual bool HasSelection() const { return false; }
     // Whether the dataset's current record is selected.
     virtual bool IsSelected() const { return true; }
+    // Whether the source gives its cells looks of their own (a grid's colours and conditions).
+    virtual bool HasCellLooks() const { return false; }
+    // The look of field's cell in the record at view position `position` of the dataset.
+    virtual void CellLook(const TField* field, int position, ExportCellLook& look) const {
+        (void)field, (void)position, (void)look;
+    }
 };
 
 // A dataset: its fields in order, display labels as titles.
@@ -70,11 +85,19 @@ public:
     std::vector<ExportColumn> Columns(bool onlyVisible, bool withMemos) const override;
     bool HasSelection() const override { return bool(isSelected_); }
     bool IsSelected() const override { return !isSelected_ || isSelected_(); }
+    // The grid's painting of a cell: field, view position, the look to fill in.
+    using CellLookFn = std::function<void(const TField*, int, ExportCellLook&)>;
+    void SetCellLooks(CellLookFn fn) { cellLook_ = std::move(fn); }
+    bool HasCellLooks() const override { return bool(cellLook_); }
+    void CellLook(const TField* field, int position, ExportCellLook& look) const override {
+        if (cellLook_) cellLook_(field, position, look);
+    }
 
 private:
     TDataSet* ds_;
     std::vector<TGridColumn> columns_;
     std::function<bool()> isSelected_;
+    CellLookFn cellLook_;
 };
 
 // The sheet cell of an export's first cell, from 1; values below 1 are ignored.

@@ -1,6 +1,7 @@
 #include "xls_export.h"
 
 #include "cell_reader.h"
+#include "color_text.h"
 #include "messages.h"
 #include "safe_file.h"
 #include "scan_dataset.h"
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <map>
 
 namespace {
 // Integers from 2^53 on may lose digits as a spreadsheet number.
@@ -61,6 +63,23 @@ void ApplyLook(CellFormat& f, const ExportColumnLook& look, TXLSExportColors col
     }
 }
 
+// A cell's own look over its column's format: colours as the colour options ask.
+CellFormat WithLook(CellFormat f, const ExportCellLook& look, TXLSExportColors colors) {
+    if ((colors & xleSetBkColor) && look.Background != ExportCellLook::kNone) f.Background = look.Background;
+    if (colors & xleSetFontColor) {
+        if (look.FontColor != ExportCellLook::kNone) f.FontColor = look.FontColor;
+        f.Bold = f.Bold || look.Bold;
+    }
+    return f;
+}
+
+// A colour value's text (a colour name or number, 0x00BBGGRR) as 0xRRGGBB; kNone when it is none.
+unsigned ValueColor(std::string_view utf8) {
+    const int bgr = TextToColor(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
+    if (bgr < 0 || bgr > 0xFFFFFF) return ExportCellLook::kNone;
+    return unsigned((bgr & 0xFF) << 16 | (bgr & 0xFF00) | (bgr >> 16 & 0xFF));
+}
+
 size_t Lines(std::string_view text) {
     return size_t(std::count(text.begin(), text.end(), '\n')) + 1;
 }
@@ -102,18 +121,31 @@ private:
         Kind kind;
         bool quotedText;
         int fmt = 0, titleFmt = 0, sumFmt = 0;
-        bool wrap = false; // wrapped texts show their lines
+        bool wrap = false;       // wrapped texts show their lines
+        bool colorValue = false; // the value names the cell's colour
         size_t width = 0;
         double sum = 0;
+        CellFormat data = {};         // the data cells' format
+        ExportCellLook lastLook = {}; // the last cell look of the column ...
+        int lastFmt = 0;              // ... and its format
+    };
+    // One pooled format per distinct look over a column's format.
+    struct LookKey {
+        int base;
+        uint32_t background, fontColor;
+        bool bold;
+        auto operator<=>(const LookKey&) const = default;
     };
     struct Cell {
         enum Type { Blank, Number, Text, Bool } type;
         double value;
         size_t offset, length;
+        int fmt;
     };
     void setUp();
     void titles();
     bool record(int pos);
+    int lookFormat(Col& c, const ExportCellLook& look);
     void sumRow();
     void autoFilter();
     void finish();
@@ -128,6 +160,9 @@ private:
     std::vector<Cell> cells_;
     std::string buf_;
     double lineHeight_ = 15; // points per text line of the default font (11 points)
+    bool cellLooks_ = false; // cells take the source's looks
+    bool valueColors_ = false;
+    std::map<LookKey, int> pooled_;
 };
 
 void TkXLSExport::Run::setUp() {
@@ -154,6 +189,10 @@ void TkXLSExport::Run::setUp() {
                 data.NumberFormat = e_.DefaultNumFormat;
         }
         data.Wrap = e_.has(xleWrapMemoField) && IsMemoField(f);
+        int type = 0;
+        if (e_.GetFieldType) e_.GetFieldType(e_, f, type);
+        col.colorValue = type == xftColorValue && (e_.OptionColors & xleUseCellValueColor);
+        valueColors_ = valueColors_ || col.colorValue;
         CellFormat bold = data;
         bold.Bold = e_.has(xleBoldTitles);
         col.sumFmt = wb_.addFormat(bold);
@@ -161,12 +200,15 @@ void TkXLSExport::Run::setUp() {
         bold.Wrap = false;
         col.titleFmt = wb_.addFormat(bold);
         ApplyLook(data, c.look, e_.OptionColors);
-        col.fmt = wb_.addFormat(data);
+        col.fmt = col.lastFmt = wb_.addFormat(data);
+        col.data = data;
         col.wrap = data.Wrap;
         if (col.kind == Kind::DateTime) col.width = size_t(data.NumberFormat.size());
         cs_.push_back(std::move(col));
     }
     cells_.resize(cs_.size());
+    cellLooks_ = (e_.OptionColors & xleUseCellsColor) && source_.HasCellLooks() &&
+                 (e_.OptionColors & (xleSetBkColor | xleSetFontColor));
     if (cellFormat && e_.SetFontSize > 0) lineHeight_ = std::round(e_.SetFontSize * 15.0 / 11.0 * 4) / 4;
 }
 
@@ -197,7 +239,29 @@ bool TkXLSExport::Run::record(int pos) {
     for (size_t i = 0; i < cs_.size(); ++i) {
         Col& c = cs_[i];
         Cell& cell = cells_[i];
-        cell = {Cell::Blank, 0, 0, 0};
+        cell = {Cell::Blank, 0, 0, 0, c.fmt};
+        if (cellLooks_ || c.colorValue) {
+            ExportCellLook look;
+            if (cellLooks_) source_.CellLook(cols_[i].field, pos, look);
+            if (c.colorValue && !c.reader.isNull(pos)) {
+                size_t at = buf_.size();
+                c.reader.appendText(buf_, pos);
+                const unsigned color = ValueColor(std::string_view(buf_).substr(at));
+                buf_.resize(at);
+                if (color != ExportCellLook::kNone) {
+                    if (e_.OptionColors & xleSetBkColor)
+                        look.Background = color;
+                    else
+                        look.FontColor = color;
+                    // The colour stands for the value: with HideText only the colour is shown.
+                    if (e_.OptionColors & xleHideText) {
+                        cell.fmt = lookFormat(c, look);
+                        continue;
+                    }
+                }
+            }
+            cell.fmt = lookFormat(c, look);
+        }
         if (c.reader.isNull(pos)) continue;
         auto appendText = [&](Cell::Type type) {
             size_t at = buf_.size();
@@ -208,7 +272,7 @@ bool TkXLSExport::Run::record(int pos) {
                 buf_.resize(at);
                 buf_ += t;
             }
-            cell = {type, 0, at, buf_.size() - at};
+            cell = {type, 0, at, buf_.size() - at, cell.fmt};
         };
         switch (c.kind) {
         case Kind::Text: {
@@ -219,7 +283,7 @@ bool TkXLSExport::Run::record(int pos) {
         case Kind::DateTime: {
             double days = dtconv::ToDays(c.reader.msAt(pos));
             if ((days >= 0 && days < 1) || days >= kFirstSerialDay)
-                cell = {Cell::Number, days, 0, 0};
+                cell = {Cell::Number, days, 0, 0, cell.fmt};
             else
                 appendText(Cell::Text);
             break;
@@ -236,14 +300,14 @@ bool TkXLSExport::Run::record(int pos) {
                         QString::fromStdString(SheetWriter::ColumnName(e_.startCol_ - 1 + int(i))) +
                         QString::number(sheetRow() + 1);
             } else {
-                cell = {Cell::Number, v, 0, 0};
+                cell = {Cell::Number, v, 0, 0, cell.fmt};
             }
             break;
         }
         case Kind::Bool: {
             size_t at = buf_.size();
             c.reader.appendText(buf_, pos);
-            cell = {Cell::Bool, buf_.compare(at, std::string::npos, "True") == 0 ? 1.0 : 0.0, 0, 0};
+            cell = {Cell::Bool, buf_.compare(at, std::string::npos, "True") == 0 ? 1.0 : 0.0, 0, 0, cell.fmt};
             buf_.resize(at);
             break;
         }
@@ -276,19 +340,19 @@ bool TkXLSExport::Run::record(int pos) {
         std::string_view text = std::string_view(buf_).substr(cell.offset, cell.length);
         switch (cell.type) {
         case Cell::Blank:
-            if (borders) wb_.blank(row, col, c.fmt);
+            if (borders || cell.fmt != c.fmt) wb_.blank(row, col, cell.fmt);
             break;
         case Cell::Number:
-            wb_.number(row, col, cell.value, c.fmt);
+            wb_.number(row, col, cell.value, cell.fmt);
             c.sum += c.kind == Kind::DateTime ? 0 : cell.value;
             if (widths && c.kind != Kind::DateTime) c.width = std::max(c.width, NumberWidth(cell.value));
             break;
         case Cell::Bool:
-            wb_.boolean(row, col, cell.value != 0, c.fmt);
+            wb_.boolean(row, col, cell.value != 0, cell.fmt);
             c.width = std::max(c.width, size_t(5));
             break;
         case Cell::Text:
-            wb_.text(row, col, text, c.fmt);
+            wb_.text(row, col, text, cell.fmt);
             if (widths && c.width < size_t(e_.MaxColWidth)) c.width = std::max(c.width, Utf8Length(text));
             break;
         }
@@ -296,6 +360,23 @@ bool TkXLSExport::Run::record(int pos) {
     ++e_.RowIdx;
     ++e_.RecExported;
     return true;
+}
+
+// The format of a data cell with its own look: the column's when the look changes nothing, else one
+// pooled format per distinct look (never one per cell).
+int TkXLSExport::Run::lookFormat(Col& c, const ExportCellLook& look) {
+    if (look == ExportCellLook{}) return c.fmt;
+    if (look == c.lastLook) return c.lastFmt;
+    const CellFormat f = WithLook(c.data, look, e_.OptionColors);
+    int fmt = c.fmt;
+    if (f.Background != c.data.Background || f.FontColor != c.data.FontColor || f.Bold != c.data.Bold) {
+        auto [it, added] = pooled_.try_emplace(LookKey{c.fmt, f.Background, f.FontColor, f.Bold}, 0);
+        if (added) it->second = wb_.addFormat(f);
+        fmt = it->second;
+    }
+    c.lastLook = look;
+    c.lastFmt = fmt;
+    return fmt;
 }
 
 // "Sum:" in the first text column, a SUM formula over the data rows in every other non-text column.

@@ -44,6 +44,9 @@ using TXLSExportColors = unsigned;
 
 enum TXLSVerticalAlignment { vaNone, vaTop, vaCenter, vaBottom };
 
+// What GetFieldType may make of a field (0 leaves it an ordinary column).
+enum TXLSFieldType { xftPicture = 1, xftColorValue = 2, xftDataBar = 3, xftColorScale = 4, xftIconSet = 5 };
+
 class TkXLSExport : public TExportStartPosition {
 public:
     QString ExportFile; // empty: a workbook in the temporary folder to show or print (aaNone: no run)
@@ -59,6 +62,8 @@ public:
     TXLSExportColors OptionColors = 0;
     TActionAfter ActionAfter = aaShow;
     std::function<void(TkXLSExport&)> OnBeforeExport, OnAfterExport;
+    // May set a field's kind (TXLSFieldType); called once per exported column.
+    std::function<void(TkXLSExport&, const TField&, int& fieldType)> GetFieldType;
     bool UseDisableControl = true;
     bool ShowProgressBar = false;
     TExportProgressEvent OnProgressEvent;

@@ -16,10 +16,9 @@ public:
     using Exception::Exception;
 };
 
-// Colours here are 0xRRGGBB; kNoColor leaves the workbook's.
-constexpr uint32_t kNoColor = 0xFFFFFFFFu;
-
 struct CellFormat {
+    // Colours here are 0xRRGGBB; kNoColor leaves the workbook's.
+    static constexpr uint32_t kNoColor = 0xFFFFFFFFu;
     enum VAlign { vaNone, vaTop, vaCenter, vaBottom };
     QString NumberFormat; // empty: General
     QString FontName;     // empty: the workbook's

@@ -122,7 +122,7 @@ int WorkbookStyles::numberFormat(const QString& code) {
 
 // The workbook's first font (the one of unformatted cells) with the changes asked for.
 int WorkbookStyles::font(const CellFormat& f) {
-    if (f.FontName.isEmpty() && f.FontSize <= 0 && !f.Bold && f.FontColor == kNoColor) return 0;
+    if (f.FontName.isEmpty() && f.FontSize <= 0 && !f.Bold && f.FontColor == CellFormat::kNoColor) return 0;
     const std::string key = QStringLiteral("%1|%2|%3|%4")
                                 .arg(f.FontName)
                                 .arg(f.FontSize)
@@ -138,7 +138,7 @@ int WorkbookStyles::font(const CellFormat& f) {
         Insert(font, "b", kFontOrder);
     }
     if (f.FontSize > 0) Set(Ensure(font, "sz", kFontOrder), "val", QString::number(f.FontSize));
-    if (f.FontColor != kNoColor) {
+    if (f.FontColor != CellFormat::kNoColor) {
         RemoveAll(font, "color");
         Set(Insert(font, "color", kFontOrder), "rgb", Argb(f.FontColor));
     }
@@ -154,7 +154,7 @@ int WorkbookStyles::font(const CellFormat& f) {
 }
 
 int WorkbookStyles::fill(uint32_t color) {
-    if (color == kNoColor) return 0;
+    if (color == CellFormat::kNoColor) return 0;
     const std::string key = std::to_string(color);
     auto it = fills_.find(key);
     if (it != fills_.end()) return it->second;

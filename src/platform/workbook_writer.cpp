@@ -32,8 +32,8 @@ int WorkbookWriter::addFormat(const CellFormat& f) {
     // The library looks every format up again for each cell written with it: cells that need none
     // are written without.
     if (f.NumberFormat.isEmpty() && f.FontName.isEmpty() && f.FontSize <= 0 && !f.Bold && !f.Borders &&
-        !f.Wrap && f.VerticalAlignment == CellFormat::vaNone && f.FontColor == kNoColor &&
-        f.Background == kNoColor) {
+        !f.Wrap && f.VerticalAlignment == CellFormat::vaNone && f.FontColor == CellFormat::kNoColor &&
+        f.Background == CellFormat::kNoColor) {
         formats_.push_back(nullptr);
         return int(formats_.size() - 1);
     }
@@ -44,8 +44,8 @@ int WorkbookWriter::addFormat(const CellFormat& f) {
     if (f.Bold) format_set_bold(x);
     if (f.Borders) format_set_border(x, LXW_BORDER_THIN);
     if (f.Wrap) format_set_text_wrap(x);
-    if (f.FontColor != kNoColor) format_set_font_color(x, lxw_color_t(f.FontColor));
-    if (f.Background != kNoColor) {
+    if (f.FontColor != CellFormat::kNoColor) format_set_font_color(x, lxw_color_t(f.FontColor));
+    if (f.Background != CellFormat::kNoColor) {
         format_set_pattern(x, LXW_PATTERN_SOLID);
         format_set_fg_color(x, lxw_color_t(f.Background));
     }

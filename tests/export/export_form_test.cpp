@@ -1,4 +1,5 @@
 // The export dialog headless: a real grid on a SQLite table, each kind run by clicks.
+#include "cell_conditions.h"
 #include "db_grid_ms.h"
 #include "export_fixture.h"
 #include "export_form.h"
@@ -148,6 +149,54 @@ TEST_F(ExportForm, WorkbookShownWithoutAFileAndSelectedRows) {
         EXPECT_EQ(cells[ref].toArray()[0], "ID") << ref;
     EXPECT_EQ(cells["A6"].toArray()[0], 4);
     EXPECT_EQ(ReadWorkbook(answer, "Sheet1")["cells"].toObject()["A3"].toArray()[0], 4);
+    EXPECT_TRUE(m.shown.empty()) << m.log().join("\n").toStdString();
+}
+
+// The grid's conditions colour the exported cells as the grid paints them, in the grid's order; a
+// record marked in the grid's selection keeps its own look.
+TEST_F(ExportForm, WorkbookCellsLookAsTheGridPaintsThem) {
+    q.setSort("ID DESC");
+    TCellParamsCond big;
+    big.FieldName = "Qty";
+    big.CondOperator = cpoGreaterOrEq;
+    big.Value = "30";
+    big.BkColor = 0x00FFFF; // yellow
+    big.WholeRow = true;
+    TCellParamsCond two;
+    two.FieldName = "Name";
+    two.CondOperator = cpoContain;
+    two.Value = "2";
+    two.FontColor = 0x0000FF; // red
+    two.Bold = true;
+    grid.CellParamsConditions.SetItems({big, two});
+    grid.SetCellConditionActive(true);
+    grid.dataSet()->setRecNo(3); // Name 2
+    grid.SelectCurrent(true);
+
+    TkDBExportForm f(&grid, true, true, false, false);
+    f.show();
+    answer = dir.path("looks.xlsx");
+    run(f, 1, 0);
+    const QJsonObject cells = ReadWorkbook(answer)["cells"].toObject();
+    struct Case {
+        const char* ref;
+        QJsonValue value, fill, fontColor;
+        bool bold;
+    } cases[] = {
+        {"A2", 4, "FFFFFF00", QJsonValue::Null, false},
+        {"C3", 30, "FFFFFF00", QJsonValue::Null, false},
+        {"B4", "Name 2", QJsonValue::Null, "FFFF0000", true},
+        {"A4", 2, QJsonValue::Null, QJsonValue::Null, false},
+        {"B5", "Name 1", QJsonValue::Null, QJsonValue::Null, false},
+        {"A1", "ID", QJsonValue::Null, QJsonValue::Null, true}, // titles keep the export's look
+    };
+    for (const Case& c : cases) {
+        const QJsonArray cell = cells[c.ref].toArray();
+        EXPECT_EQ(cell.at(0), c.value) << c.ref;
+        EXPECT_EQ(cell.at(8), c.fill) << c.ref;
+        EXPECT_EQ(cell.at(7), c.fontColor) << c.ref;
+        EXPECT_EQ(cell.at(3).toBool(), c.bold) << c.ref;
+    }
     EXPECT_TRUE(m.shown.empty()) << m.log().join("\n").toStdString();
 }
 

@@ -698,6 +698,110 @@ TEST(XlsExport, RowHeightsAndColumnLooks) {
     }
 }
 
+// Cells take the looks their source gives them (background, font colour, bold over the column's number
+// format) and colour-value fields colour their cells; one format per distinct look, however many
+// cells share it; in a new workbook and in a sheet added to an existing one alike.
+TEST(XlsExport, CellLooksAndValueColours) {
+    TempDir dir;
+    auto t = OpenTable(dir,
+                       "CREATE TABLE C(ID INTEGER, Price REAL, Colour TEXT, Code INTEGER);"
+                       "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < 300)"
+                       " INSERT INTO C SELECT i, i * 1.5, CASE i % 6 WHEN 0 THEN 'Red' WHEN 1 THEN "
+                       "'$00FF0000' WHEN 2 THEN 'bogus' WHEN 3 THEN NULL WHEN 4 THEN 'money green' "
+                       "ELSE '' END, CASE WHEN i % 2 = 0 THEN 255 ELSE -1 END FROM k;",
+                       "C");
+    TGridSource grid(&t->query,
+                     {{"ID", "", true}, {"Price", "", true}, {"Colour", "", true}, {"Code", "", true}});
+    TDataSet* ds = &t->query;
+    // Every third record yellow across the row; an even ID red and bold; a price over 400 on
+    // grey; a NULL colour with a blue background of its own.
+    grid.SetCellLooks([ds](const TField* f, int, ExportCellLook& look) {
+        const int id = ds->FieldByName("ID")->AsInteger();
+        if (id % 3 == 0) look.Background = 0xFFFF00;
+        if (f->FieldName == "ID" && id % 2 == 0) {
+            look.FontColor = 0xFF0000;
+            look.Bold = true;
+        }
+        if (f->FieldName == "Price" && id * 1.5 > 400) look.Background = 0xC0C0C0;
+        if (f->FieldName == "Colour" && ds->FieldByName("Colour")->IsNull()) look.Background = 0x0000FF;
+    });
+    struct Case {
+        const char* name;
+        TXLSExportColors colors;
+        const char* ref;
+        QJsonValue value, fill, fontColor;
+        bool bold;
+    } cases[] = {
+        // ID 2 (row 3): red bold; ID 3: yellow row; ID 6: both.
+        {"all", xleUseCellsColor | xleSetBkColor | xleSetFontColor, "A3", 2, QJsonValue::Null, "FFFF0000",
+         true},
+        {"all", xleUseCellsColor | xleSetBkColor | xleSetFontColor, "A4", 3, "FFFFFF00", QJsonValue::Null,
+         false},
+        {"all", xleUseCellsColor | xleSetBkColor | xleSetFontColor, "A7", 6, "FFFFFF00", "FFFF0000", true},
+        {"all", xleUseCellsColor | xleSetBkColor | xleSetFontColor, "B4", 4.5, "FFFFFF00", QJsonValue::Null,
+         false},
+        {"all", xleUseCellsColor | xleSetBkColor | xleSetFontColor, "B299", 447, "FFC0C0C0", QJsonValue::Null,
+         false},
+        // A NULL cell with a look of its own is written to show it.
+        {"all", xleUseCellsColor | xleSetBkColor | xleSetFontColor, "C4", QJsonValue::Null, "FF0000FF",
+         QJsonValue::Null, false},
+        // Background only: no font colour, no bold.
+        {"bk", xleUseCellsColor | xleSetBkColor, "A7", 6, "FFFFFF00", QJsonValue::Null, false},
+        // Colour values (names and numbers in BGR order) on the background; unreadable ones keep
+        // their text and take no colour; an empty text is no colour.
+        {"value", xleUseCellValueColor | xleSetBkColor, "C7", "Red", "FFFF0000", QJsonValue::Null, false},
+        {"value", xleUseCellValueColor | xleSetBkColor, "C2", "$00FF0000", "FF0000FF", QJsonValue::Null,
+         false},
+        {"value", xleUseCellValueColor | xleSetBkColor, "C3", "bogus", QJsonValue::Null, QJsonValue::Null,
+         false},
+        {"value", xleUseCellValueColor | xleSetBkColor, "C5", "money green", "FFC0DCC0", QJsonValue::Null,
+         false},
+        {"value", xleUseCellValueColor | xleSetBkColor, "D3", 255, "FFFF0000", QJsonValue::Null, false},
+        {"value", xleUseCellValueColor | xleSetBkColor, "D2", -1, QJsonValue::Null, QJsonValue::Null, false},
+        // Without the background option a value colour goes to the font; hidden texts leave the
+        // colour alone in the cell.
+        {"font hidden", xleUseCellValueColor | xleSetFontColor | xleHideText, "C7", QJsonValue::Null,
+         QJsonValue::Null, "FFFF0000", false},
+        {"font hidden", xleUseCellValueColor | xleSetFontColor | xleHideText, "C3", "bogus", QJsonValue::Null,
+         QJsonValue::Null, false},
+        {"bk hidden", xleUseCellValueColor | xleSetBkColor | xleHideText, "D3", QJsonValue::Null, "FFFF0000",
+         QJsonValue::Null, false},
+    };
+    for (bool existing : {false, true}) {
+        std::map<std::string, QJsonObject> books;
+        for (const Case& c : cases) {
+            const std::string key = c.name;
+            if (books.count(key)) continue;
+            const QString file = dir.path(QString("%1-%2.xlsx").arg(existing).arg(c.name));
+            if (existing) QFile::copy(dir.path(QString("0-%1.xlsx").arg(c.name)), file);
+            TkXLSExport e;
+            e.ExportFile = file;
+            e.ActionAfter = aaNone;
+            e.Options = xleExportTitles | xleSetCellFormat | (existing ? xleAddAsNewSheet : 0u);
+            e.DefaultNumFormat = "0.00";
+            e.OptionColors = c.colors;
+            e.GetFieldType = [](TkXLSExport&, const TField& f, int& type) {
+                if (f.FieldName == "Colour" || f.FieldName == "Code") type = xftColorValue;
+            };
+            ASSERT_TRUE(e.ExportDBTable(grid)) << c.name;
+            books[key] = ReadWorkbook(file);
+            // The looks are pooled: a handful of cell formats for 1,200 cells.
+            const QByteArray styles = Entries(file)["xl/styles.xml"];
+            const int xfs = styles.mid(styles.indexOf("<cellXfs")).split('>')[0].split('"')[1].toInt();
+            EXPECT_LT(xfs, 16) << c.name << " " << existing;
+        }
+        for (const Case& c : cases) {
+            const QJsonArray cell = Cell(books[c.name], c.ref);
+            ASSERT_FALSE(cell.isEmpty()) << c.name << " " << c.ref << " " << existing;
+            EXPECT_EQ(cell.at(0), c.value) << c.name << " " << c.ref << " " << existing;
+            EXPECT_EQ(cell.at(8), c.fill) << c.name << " " << c.ref << " " << existing;
+            EXPECT_EQ(cell.at(7), c.fontColor) << c.name << " " << c.ref << " " << existing;
+            EXPECT_EQ(cell.at(3).toBool(), c.bold) << c.name << " " << c.ref << " " << existing;
+            if (QByteArray(c.ref).startsWith('B')) EXPECT_EQ(cell.at(2).toString(), "0.00") << c.ref;
+        }
+    }
+}
+
 // A sheet part of several megabytes is read in pieces: the rows go right below its last row, and
 // every row before stays.
 TEST(XlsExport, AppendsBelowALargeSheet) {
