@@ -40,8 +40,10 @@ public:
     virtual TSourceType SourceType() const = 0;
     // The dataset whose records are written; nullptr or a closed one makes the export return false.
     virtual TDataSet* DataSet() const = 0;
-    // The exported columns: plain fields, memo fields when asked, only visible ones when asked.
-    virtual std::vector<ExportColumn> Columns(bool onlyVisible, bool withMemos) const = 0;
+    // The exported columns: plain fields, memo and graphic fields when asked, only visible ones when
+    // asked.
+    virtual std::vector<ExportColumn> Columns(bool onlyVisible, bool withMemos,
+                                              bool withGraphics = false) const = 0;
     // Whether the source can tell selected records apart (grids).
     virtual bool HasSelection() const { return false; }
     // Whether the dataset's current record is selected.
@@ -60,7 +62,8 @@ public:
     explicit TDataSetSource(TDataSet* ds) : ds_(ds) {}
     TSourceType SourceType() const override { return stDataset; }
     TDataSet* DataSet() const override { return ds_; }
-    std::vector<ExportColumn> Columns(bool onlyVisible, bool withMemos) const override;
+    std::vector<ExportColumn> Columns(bool onlyVisible, bool withMemos,
+                                      bool withGraphics = false) const override;
 
 private:
     TDataSet* ds_;
@@ -82,7 +85,8 @@ public:
         : ds_(ds), columns_(std::move(columns)), isSelected_(std::move(isSelected)) {}
     TSourceType SourceType() const override { return stGrid; }
     TDataSet* DataSet() const override { return ds_; }
-    std::vector<ExportColumn> Columns(bool onlyVisible, bool withMemos) const override;
+    std::vector<ExportColumn> Columns(bool onlyVisible, bool withMemos,
+                                      bool withGraphics = false) const override;
     bool HasSelection() const override { return bool(isSelected_); }
     bool IsSelected() const override { return !isSelected_ || isSelected_(); }
     // The grid's painting of a cell: field, view position, the look to fill in.

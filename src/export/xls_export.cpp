@@ -9,6 +9,7 @@
 #include "text_cleanup.h"
 #include "workbook_package.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QTemporaryFile>
 #include <algorithm>
@@ -22,6 +23,9 @@ constexpr double kExactIntLimit = 9007199254740992.0;
 // 1900-03-01 in days since 1899-12-30: before it the spreadsheet's serials count a day that never
 // was (1900-02-29), so earlier dates (other than times of day) are written as text.
 constexpr double kFirstSerialDay = 61;
+// The largest row height (points) and column width (characters) a sheet takes.
+constexpr double kMaxRowPoints = 409;
+constexpr double kMaxColumnWidth = 255;
 
 enum class Kind { Text, DateTime, Float, Int, Bool };
 
@@ -123,6 +127,9 @@ private:
         int fmt = 0, titleFmt = 0, sumFmt = 0;
         bool wrap = false;       // wrapped texts show their lines
         bool colorValue = false; // the value names the cell's colour
+        bool picture = false;    // the cells show pictures ...
+        bool graphic = false;    // ... read from the field
+        double pictureWidth = 0; // column width its pictures need, 0: none yet
         size_t width = 0;
         double sum = 0;
         CellFormat data = {};         // the data cells' format
@@ -145,6 +152,7 @@ private:
     void setUp();
     void titles();
     bool record(int pos);
+    void readPicture(size_t i, int pos);
     int lookFormat(Col& c, const ExportCellLook& look);
     void sumRow();
     void autoFilter();
@@ -163,10 +171,16 @@ private:
     bool cellLooks_ = false; // cells take the source's looks
     bool valueColors_ = false;
     std::map<LookKey, int> pooled_;
+    struct Picture {
+        int col;
+        QByteArray png;
+        int width, height;
+    };
+    std::vector<Picture> pictures_; // of the current row
 };
 
 void TkXLSExport::Run::setUp() {
-    cols_ = source_.Columns(e_.has(xleOnlyVisibleFields), true);
+    cols_ = source_.Columns(e_.has(xleOnlyVisibleFields), true, e_.has(xleExportPictures));
     if (e_.startCol_ - 1 + int(cols_.size()) > SheetWriter::kMaxCols)
         throw WorkbookError(QStringLiteral("A sheet holds at most 16,384 columns."));
     const bool cellFormat = e_.has(xleSetCellFormat);
@@ -192,6 +206,9 @@ void TkXLSExport::Run::setUp() {
         int type = 0;
         if (e_.GetFieldType) e_.GetFieldType(e_, f, type);
         col.colorValue = type == xftColorValue && (e_.OptionColors & xleUseCellValueColor);
+        // A blob field holds pictures when the one of the current record is one.
+        col.graphic = IsGraphicField(f);
+        col.picture = type == xftPicture || col.graphic;
         valueColors_ = valueColors_ || col.colorValue;
         CellFormat bold = data;
         bold.Bold = e_.has(xleBoldTitles);
@@ -236,10 +253,15 @@ bool TkXLSExport::Run::record(int pos) {
     }
     buf_.clear();
     const bool trim = e_.has(xleTrimData);
+    pictures_.clear();
     for (size_t i = 0; i < cs_.size(); ++i) {
         Col& c = cs_[i];
         Cell& cell = cells_[i];
         cell = {Cell::Blank, 0, 0, 0, c.fmt};
+        if (c.picture) {
+            readPicture(i, pos);
+            continue;
+        }
         if (cellLooks_ || c.colorValue) {
             ExportCellLook look;
             if (cellLooks_) source_.CellLook(cols_[i].field, pos, look);
@@ -324,6 +346,7 @@ bool TkXLSExport::Run::record(int pos) {
     }
     const int row = sheetRow();
     const bool widths = e_.has(xleSetColumnWidth), borders = e_.has(xleSetCellBorders);
+    double rowPoints = 0;
     if (e_.has(xleSetRowHeight) && !e_.has(xleExportPictures)) {
         // Wrapped texts of several lines make the row as high as they need, up to MaxRowHeight.
         size_t lines = 1;
@@ -331,8 +354,12 @@ bool TkXLSExport::Run::record(int pos) {
             if (cs_[i].wrap && cells_[i].type == Cell::Text)
                 lines =
                     std::max(lines, Lines(std::string_view(buf_).substr(cells_[i].offset, cells_[i].length)));
-        if (lines > 1) wb_.rowHeight(row, std::min(double(lines) * lineHeight_, double(e_.MaxRowHeight)));
+        if (lines > 1) rowPoints = std::min(double(lines) * lineHeight_, double(e_.MaxRowHeight));
     }
+    // A row is as high as its pictures with their margins.
+    for (const Picture& p : pictures_)
+        rowPoints = std::max(rowPoints, (p.height + 2 * e_.PictureCellMargin) / e_.RowHeightPixelRatio);
+    if (rowPoints > 0) wb_.rowHeight(row, std::min(rowPoints, kMaxRowPoints));
     for (size_t i = 0; i < cs_.size(); ++i) {
         Col& c = cs_[i];
         const Cell& cell = cells_[i];
@@ -357,9 +384,48 @@ bool TkXLSExport::Run::record(int pos) {
             break;
         }
     }
+    for (const Picture& p : pictures_) {
+        wb_.picture(row, e_.startCol_ - 1 + p.col, p.png, p.width, p.height, e_.PictureCellMargin);
+        ++e_.PicExported;
+    }
     ++e_.RowIdx;
     ++e_.RecExported;
     return true;
+}
+
+// A picture cell: the field's picture (or the one the event supplies) scaled down to fit, kept for the
+// row; a text instead when there is none to show.
+void TkXLSExport::Run::readPicture(size_t i, int pos) {
+    Col& c = cs_[i];
+    const TField& f = *cols_[i].field;
+    QImage image;
+    QString text;
+    if (c.graphic) {
+        const QByteArray bytes = e_.Dataset->valueOfRow(&f, e_.Dataset->rowIdAt(pos)).toByteArray();
+        if (!bytes.isEmpty() && !image.loadFromData(bytes)) text = QStringLiteral("Bad picture format.");
+    } else if (!e_.OnPreparePictureEvent) {
+        text = QStringLiteral("Use OnPreparePictureEvent to define picture");
+    }
+    if (e_.OnPreparePictureEvent)
+        e_.OnPreparePictureEvent(e_, sheetRow() + 1, e_.startCol_ + int(i), f, image);
+    if (!text.isEmpty()) {
+        const size_t at = buf_.size();
+        buf_ += text.toUtf8().toStdString();
+        cells_[i] = {Cell::Text, 0, at, buf_.size() - at, c.fmt};
+    }
+    if (image.isNull()) return;
+    const int maxW = std::max(1, e_.PictureMaxWidth), maxH = std::max(1, e_.PictureMaxHeight);
+    if (image.width() > maxW || image.height() > maxH)
+        image = image.scaled(maxW, maxH, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QByteArray png;
+    QBuffer out(&png);
+    out.open(QIODevice::WriteOnly);
+    if (!image.save(&out, "PNG")) throw WorkbookError(QStringLiteral("Cannot store a picture as PNG."));
+    pictures_.push_back({int(i), png, image.width(), image.height()});
+    // The first picture sets the column's width, later ones only widen it.
+    const double width =
+        std::min((image.width() + 2 * e_.PictureCellMargin - 5) / e_.ColWidthPixelRatio, kMaxColumnWidth);
+    c.pictureWidth = std::max(c.pictureWidth, width);
 }
 
 // The format of a data cell with its own look: the column's when the look changes nothing, else one
@@ -390,6 +456,7 @@ void TkXLSExport::Run::sumRow() {
     for (size_t i = 0; i < cs_.size(); ++i) {
         Col& c = cs_[i];
         const int col = e_.startCol_ - 1 + int(i);
+        if (c.picture) continue;
         if (c.quotedText) {
             if (labelled) continue;
             labelled = true;
@@ -414,10 +481,14 @@ void TkXLSExport::Run::autoFilter() {
 
 void TkXLSExport::Run::finish() {
     const int first = e_.startRow_ - 1, firstCol = e_.startCol_ - 1;
-    if (e_.has(xleSetColumnWidth))
-        for (size_t i = 0; i < cs_.size(); ++i)
+    for (size_t i = 0; i < cs_.size(); ++i) {
+        // Picture columns are as wide as their pictures; the others fit their data when asked.
+        if (cs_[i].pictureWidth > 0)
+            wb_.columnWidth(firstCol + int(i), cs_[i].pictureWidth);
+        else if (e_.has(xleSetColumnWidth) && !cs_[i].picture)
             wb_.columnWidth(firstCol + int(i),
                             std::min(double(std::max(cs_[i].width, size_t(6)) + 2), double(e_.MaxColWidth)));
+    }
     const bool titled = e_.has(xleExportTitles) || e_.ExportStructureOnly;
     if (e_.has(xleSetPageSetup)) {
         if (e_.WindowZoom != 0) wb_.zoom(e_.WindowZoom);
@@ -467,7 +538,7 @@ bool TkXLSExport::ExportDBTable(const TExportSource& source, bool, const QString
     SourceType = source.SourceType();
     SourceObject = &source;
     Dataset = nullptr;
-    RowIdx = RecExported = RecIdx = RecCount = FirstDataRow = LastDataRow = 0;
+    RowIdx = RecExported = PicExported = RecIdx = RecCount = FirstDataRow = LastDataRow = 0;
     Aborted = false;
     SavedFile.clear();
     TDataSet* ds = source.DataSet();

@@ -6,6 +6,7 @@
 #include "export_progress.h"
 #include "export_source.h"
 
+#include <QImage>
 #include <functional>
 
 enum TXLSExportOption : unsigned {
@@ -57,6 +58,11 @@ public:
     int MaxRowHeight = 30;
     TXLSVerticalAlignment VerticalAlignment = vaNone;
     int PageZoom = 0, WindowZoom = 0;
+    // Pictures (xleExportPictures) are scaled down to fit, in pixels, and placed the margin away from
+    // their cell's edges.
+    int PictureMaxWidth = 200, PictureMaxHeight = 200;
+    int PictureCellMargin = 5;
+    bool PictureUseShadow = false; // kept for callers; a picture in the file has no shadow
     TXLSExportOptions Options = xleExportTitles | xleBoldTitles | xleAddSumRow | xleSetCellFormat |
                                 xleSetColumnWidth | xleSetRowHeight | xleOnlyVisibleFields;
     TXLSExportColors OptionColors = 0;
@@ -64,10 +70,16 @@ public:
     std::function<void(TkXLSExport&)> OnBeforeExport, OnAfterExport;
     // May set a field's kind (TXLSFieldType); called once per exported column.
     std::function<void(TkXLSExport&, const TField&, int& fieldType)> GetFieldType;
+    // Supplies or changes the picture of a picture cell (sheet row and column from 1).
+    std::function<void(TkXLSExport&, int row, int col, const TField&, QImage& picture)> OnPreparePictureEvent;
     bool UseDisableControl = true;
     bool ShowProgressBar = false;
     TExportProgressEvent OnProgressEvent;
     bool ExportStructureOnly = false;
+    // Pixels per column width unit (beyond a 5 pixel padding) and per point of row height: the sizes
+    // of the file's default font at 96 dots per inch, used to fit cells to their pictures.
+    double ColWidthPixelRatio = 7;
+    double RowHeightPixelRatio = 4.0 / 3.0;
 
     // Run state.
     TSourceType SourceType = stDataset;
@@ -75,6 +87,7 @@ public:
     TDataSet* Dataset = nullptr;
     int RowIdx = 0;      // rows written, titles and sums included
     int RecExported = 0; // records written
+    int PicExported = 0; // pictures placed
     int RecIdx = 0, RecCount = 0;
     int FirstDataRow = 0, LastDataRow = 0; // sheet rows from 1
     bool Aborted = false;

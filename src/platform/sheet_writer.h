@@ -5,6 +5,7 @@
 // the file is complete only after save().
 #include "exceptions.h"
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <string>
@@ -53,6 +54,9 @@ public:
     virtual void blank(int row, int col, int format) = 0;
     // Height in points of a row not written yet.
     virtual void rowHeight(int row, double points) = 0;
+    // A picture (PNG bytes, its size in pixels) over a cell, offset pixels right of and below the
+    // cell's corner; it keeps its size whatever the cells' sizes are.
+    virtual void picture(int row, int col, const QByteArray& png, int width, int height, int offset) = 0;
 
     // Width in characters of the default font.
     virtual void columnWidth(int col, double width) = 0;

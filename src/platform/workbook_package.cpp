@@ -2,6 +2,7 @@
 
 #include "package_xml.h"
 #include "safe_file.h"
+#include "sheet_pictures.h"
 #include "sheet_rows.h"
 #include "workbook_styles.h"
 #include "workbook_writer.h"
@@ -11,6 +12,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -23,6 +25,11 @@ const char kStylesType[] = "http://schemas.openxmlformats.org/officeDocument/200
 const char kWorksheetContent[] = "application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml";
 const char kStylesContent[] = "application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml";
 const char kRelsNamespace[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+const char kDrawingType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/drawing";
+const char kImageType[] = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
+const char kDrawingContent[] = "application/vnd.openxmlformats-officedocument.drawing+xml";
+const char kEmptyRels[] =
+    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"/>";
 
 const Order kWorksheetOrder = {"sheetPr",
                                "dimension",
@@ -305,6 +312,32 @@ QString AbsoluteRange(int r1, int c1, int r2, int c2) {
     return cell(r1, c1) + QLatin1Char(':') + cell(r2, c2);
 }
 
+// The prefix a part's root gives the relationships namespace ("r"); declared as "r" when it has none.
+QByteArray RelsPrefix(pugi::xml_node root) {
+    for (pugi::xml_attribute a = root.first_attribute(); a; a = a.next_attribute())
+        if (std::string_view(a.name()).starts_with("xmlns:") && std::string_view(a.value()) == kRelsNamespace)
+            return QByteArray(a.name() + 6);
+    Set(root, "xmlns:r", QString::fromLatin1(kRelsNamespace));
+    return "r";
+}
+
+// A part name not in the package: folder + stem + number + extension, numbers from 1.
+QString FreePartName(const TZipArchive& zip, const QString& folder, const char* stem, const char* ext) {
+    QString name;
+    for (int n = 1;; ++n)
+        if (!zip.contains(name =
+                              folder + QString::fromLatin1(stem) + QString::number(n) + QLatin1String(ext)))
+            return name;
+}
+
+// A width in characters as a sheet part stores it: with the cell's padding, in whole pixels of the
+// default font's 7 pixel digits (as new workbooks have it).
+double FileColumnWidth(double chars) {
+    if (chars <= 0) return 0;
+    const int pixels = chars < 1 ? int(chars * 12 + 0.5) : int(chars * 7 + 0.5) + 5;
+    return std::floor(pixels / 7.0 * 256) / 256;
+}
+
 struct SheetEntry {
     QString name;
     QString relId;
@@ -335,7 +368,10 @@ public:
     }
     void blank(int row, int col, int format) override { rows_.blank(row, col, xfs_[size_t(format)]); }
     void rowHeight(int row, double points) override { rows_.height(row, points); }
-    void columnWidth(int col, double width) override { widths_[col] = width; }
+    void picture(int row, int col, const QByteArray& png, int width, int height, int offset) override {
+        pictures_.push_back({{row, col, offset, width, height}, png});
+    }
+    void columnWidth(int col, double width) override { widths_[col] = FileColumnWidth(width); }
     void freezePanes(int row, int col) override { freeze_ = {row, col}; }
     void autoFilter(int firstRow, int firstCol, int lastRow, int lastCol) override {
         filter_ = {firstRow, firstCol, lastRow, lastCol};
@@ -370,6 +406,7 @@ private:
     void setDefinedName(const char* name, const QString& value);
     void removeDefinedName(const char* name);
     void finishSheet();
+    void addPictures();
     void setColumnWidth(pugi::xml_node cols, int col, double width);
     void unselectOtherSheets();
     void streamSheet(const QString& name, const QByteArray& head, qint64 from, qint64 to, bool rows,
@@ -394,6 +431,7 @@ private:
     std::optional<Page> page_;
     int zoom_ = 0;
     QStringList removed_;
+    std::vector<std::pair<SheetPicture, QByteArray>> pictures_; // PNG bytes
 };
 
 pugi::xml_document& PackageSheet::part(const QString& name, pugi::xml_document& doc, const char* missing) {
@@ -522,9 +560,10 @@ void PackageSheet::load(const QString& sheetName, SheetTarget target) {
     else
         rest += scan_.tail;
     Parse(sheet_, rest, sheet.part, file_);
-    if (!newSheet_)
-        part(RelsOf(sheet.part), sheetRels_,
-             "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"/>");
+    if (newSheet_)
+        sheetRels_.load_string(kEmptyRels);
+    else
+        part(RelsOf(sheet.part), sheetRels_, kEmptyRels);
     if (target == SheetTarget::Replace && !newSheet_) clearSheet();
 }
 
@@ -567,15 +606,7 @@ void PackageSheet::addSheet(const QString& wanted) {
     long long sheetId = 0;
     for (const SheetEntry& e : sheets_)
         sheetId = std::max(sheetId, Attribute(e.node, "sheetId").as_llong());
-    // The relationships namespace as the workbook names it.
-    QByteArray rel;
-    for (pugi::xml_attribute a = root.first_attribute(); a; a = a.next_attribute())
-        if (std::string_view(a.name()).starts_with("xmlns:") && std::string_view(a.value()) == kRelsNamespace)
-            rel = QByteArray(a.name() + 6);
-    if (rel.isEmpty()) {
-        rel = "r";
-        Set(root, "xmlns:r", QString::fromLatin1(kRelsNamespace));
-    }
+    const QByteArray rel = RelsPrefix(root);
     pugi::xml_node s = Insert(list, "sheet", {});
     Set(s, "name", name);
     Set(s, "sheetId", sheetId + 1);
@@ -773,6 +804,58 @@ void PackageSheet::finishSheet() {
             QStringLiteral("%1!$%2:$%3").arg(Quoted(name)).arg(titles_->first + 1).arg(titles_->second + 1));
 }
 
+// The export's pictures go into the sheet's drawing (a new one when it has none), their images into
+// the package's media folder.
+void PackageSheet::addPictures() {
+    if (pictures_.empty()) return;
+    const QString sheetPart = sheets_[size_t(index_)].part;
+    pugi::xml_node root = sheet_.document_element();
+    QString drawingPart;
+    if (pugi::xml_node d = Child(root, "drawing")) {
+        const QString id = Text(Attribute(d, "id"));
+        for (pugi::xml_node r : sheetRels_.document_element().children())
+            if (Text(Attribute(r, "Id")) == id)
+                drawingPart = Resolve(Folder(sheetPart), Text(Attribute(r, "Target")));
+    }
+    pugi::xml_document drawing, drawingRels;
+    if (!drawingPart.isEmpty() && zip_.contains(drawingPart)) {
+        part(drawingPart, drawing);
+        part(RelsOf(drawingPart), drawingRels, kEmptyRels);
+    } else {
+        drawingPart =
+            FreePartName(zip_, Folder(workbookPart_) + QStringLiteral("drawings/"), "drawing", ".xml");
+        drawing.load_string(EmptyDrawingPart());
+        drawingRels.load_string(kEmptyRels);
+        const QString id = newRelationship(sheetRels_, kDrawingType, QLatin1Char('/') + drawingPart);
+        sheetRelsChanged_ = true;
+        override(drawingPart, kDrawingContent);
+        RemoveAll(root, "drawing"); // one whose part is missing
+        Set(Insert(root, "drawing", kWorksheetOrder), (RelsPrefix(root) + ":id").constData(), id);
+    }
+    pugi::xml_node types = types_.document_element();
+    bool png = false;
+    for (pugi::xml_node d : types.children())
+        png = png || Text(Attribute(d, "Extension")).compare(QLatin1String("png"), Qt::CaseInsensitive) == 0;
+    if (!png) {
+        pugi::xml_node d = types.prepend_child("Default");
+        Set(d, "Extension", QStringLiteral("png"));
+        Set(d, "ContentType", QStringLiteral("image/png"));
+    }
+    // Shape ids are unique in the drawing.
+    int id = 1;
+    for (pugi::xpath_node n : drawing.select_nodes("//*[local-name()='cNvPr']"))
+        id = std::max(id, n.node().attribute("id").as_int());
+    const QString media = Folder(workbookPart_) + QStringLiteral("media/");
+    for (const auto& [p, bytes] : pictures_) {
+        const QString image = FreePartName(zip_, media, "image", ".png");
+        zip_.write(image, bytes);
+        const QString rel = newRelationship(drawingRels, kImageType, QLatin1Char('/') + image);
+        AppendPictureAnchor(drawing.document_element(), p, ++id, rel.toUtf8().constData());
+    }
+    zip_.write(drawingPart, Save(drawing));
+    zip_.write(RelsOf(drawingPart), Save(drawingRels));
+}
+
 // The part: head, kept rows of the original part [from, to), the new rows, tail; read when the
 // package is written.
 void PackageSheet::streamSheet(const QString& name, const QByteArray& head, qint64 from, qint64 to, bool rows,
@@ -873,6 +956,7 @@ void PackageSheet::save() {
     try {
         rows_.finish();
         finishSheet();
+        addPictures();
         pugi::xml_node wb = workbook_.document_element();
         if (newSheet_) {
             pugi::xml_node view = Child(Ensure(wb, "bookViews", kWorkbookOrder), "workbookView");

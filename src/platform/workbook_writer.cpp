@@ -1,5 +1,6 @@
 #include "workbook_writer.h"
 
+#include "sheet_pictures.h"
 #include "sheet_rows.h"
 #include "zip_archive.h"
 
@@ -120,6 +121,16 @@ void WorkbookWriter::rowHeight(int row, double points) {
     check(worksheet_set_row(sheet_, lxw_row_t(row), points, nullptr), row, 0);
 }
 
+void WorkbookWriter::picture(int row, int col, const QByteArray& png, int, int, int offset) {
+    lxw_image_options options = {};
+    options.x_offset = options.y_offset = offset;
+    check(worksheet_insert_image_buffer_opt(sheet_, lxw_row_t(row), lxw_col_t(col),
+                                            reinterpret_cast<const unsigned char*>(png.constData()),
+                                            size_t(png.size()), &options),
+          row, col);
+    pictures_ = true;
+}
+
 void WorkbookWriter::columnWidth(int col, double width) {
     check(worksheet_set_column(sheet_, lxw_col_t(col), lxw_col_t(col), width, nullptr), 0, col);
 }
@@ -157,15 +168,23 @@ void WorkbookWriter::save() {
     if (error != LXW_NO_ERROR)
         throw WorkbookError(QStringLiteral("Cannot write workbook \"%1\": %2")
                                 .arg(path_, QString::fromUtf8(lxw_strerror(error))));
-    if (!macroEnabled_) return;
-    // The library writes macro-enabled workbooks only with a macro project; without one the package
-    // still has to say what it is, or a spreadsheet refuses a .xlsm file.
+    if (!macroEnabled_ && !pictures_) return;
     TZipArchive zip;
     zip.open(path_);
-    QByteArray types = zip.read(QStringLiteral("[Content_Types].xml"));
-    types.replace("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml",
-                  "application/vnd.ms-excel.sheet.macroEnabled.main+xml");
-    zip.write(QStringLiteral("[Content_Types].xml"), types);
+    if (macroEnabled_) {
+        // The library writes macro-enabled workbooks only with a macro project; without one the package
+        // still has to say what it is, or a spreadsheet refuses a .xlsm file.
+        QByteArray types = zip.read(QStringLiteral("[Content_Types].xml"));
+        types.replace("application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml",
+                      "application/vnd.ms-excel.sheet.macroEnabled.main+xml");
+        zip.write(QStringLiteral("[Content_Types].xml"), types);
+    }
+    if (pictures_) {
+        // The library spans each picture over the rows its height covers at the default row height:
+        // the rows written before closing have been forgotten, so their heights are not known there.
+        const QString drawing = QStringLiteral("xl/drawings/drawing1.xml");
+        zip.write(drawing, OneCellAnchors(zip.read(drawing)));
+    }
     zip.close(true);
 }
 

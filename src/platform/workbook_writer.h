@@ -24,6 +24,7 @@ public:
     void formula(int row, int col, const std::string& formula, double value, int format = 0) override;
     void blank(int row, int col, int format) override;
     void rowHeight(int row, double points) override;
+    void picture(int row, int col, const QByteArray& png, int width, int height, int offset) override;
     void columnWidth(int col, double width) override;
     void freezePanes(int row, int col) override;
     void autoFilter(int firstRow, int firstCol, int lastRow, int lastCol) override;
@@ -38,6 +39,7 @@ private:
 
     QString path_;
     bool macroEnabled_;
+    bool pictures_ = false;
     lxw_workbook* book_ = nullptr;
     lxw_worksheet* sheet_ = nullptr;
     std::vector<lxw_format*> formats_;

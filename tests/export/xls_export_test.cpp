@@ -1,11 +1,14 @@
 // The xlsx engine, read back with openpyxl (values, types, number formats, layout) and LibreOffice.
+#include "comp_config.h"
 #include "export_fixture.h"
 #include "scripted_messages.h"
 #include "workbook_writer.h"
 #include "xls_export.h"
 #include "zip_archive.h"
 
+#include <QBuffer>
 #include <QDir>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <gtest/gtest.h>
@@ -61,6 +64,48 @@ std::map<QString, QByteArray> Entries(const QString& path) {
         out[name] = zip.read(name);
     zip.close(false);
     return out;
+}
+// The pictures of a workbook's active sheet from its drawing part: [anchor kind, row, column, row
+// offset, column offset (EMU), width, height (EMU), the image's own width and height (pixels)].
+QJsonArray Pictures(const QString& path) {
+    const QString script = QStringLiteral(
+        "import json, posixpath, struct, sys, zipfile\n"
+        "import xml.etree.ElementTree as ET\n"
+        "z = zipfile.ZipFile(sys.argv[1])\n"
+        "R = '{http://schemas.openxmlformats.org/officeDocument/2006/relationships}'\n"
+        "def rels(part):\n"
+        "    d, n = posixpath.split(part)\n"
+        "    name = posixpath.join(d, '_rels', n + '.rels')\n"
+        "    if name not in z.namelist(): return {}\n"
+        "    out = {}\n"
+        "    for r in ET.fromstring(z.read(name)):\n"
+        "        t = r.get('Target')\n"
+        "        out[r.get('Id')] = t[1:] if t.startswith('/') else posixpath.normpath(posixpath.join(d, "
+        "t))\n"
+        "    return out\n"
+        "def local(e): return e.tag.split('}')[-1]\n"
+        "wb = ET.fromstring(z.read('xl/workbook.xml'))\n"
+        "active = int(next(e for e in wb.iter() if local(e) == 'workbookView').get('activeTab', 0))\n"
+        "sheet = [e for e in wb.iter() if local(e) == 'sheet'][active]\n"
+        "part = rels('xl/workbook.xml')[sheet.get(R + 'id')]\n"
+        "ws = ET.fromstring(z.read(part))\n"
+        "out = []\n"
+        "for d in (e for e in ws if local(e) == 'drawing'):\n"
+        "    dpart = rels(part)[d.get(R + 'id')]\n"
+        "    drels = rels(dpart)\n"
+        "    for a in ET.fromstring(z.read(dpart)):\n"
+        "        f = next(e for e in a if local(e) == 'from')\n"
+        "        v = {local(e): int(e.text) for e in f}\n"
+        "        ext = next(e for e in a.iter() if local(e) == 'ext')\n"
+        "        blip = next(e for e in a.iter() if local(e) == 'blip')\n"
+        "        img = z.read(drels[blip.get(R + 'embed')])\n"
+        "        w, h = struct.unpack('>II', img[16:24])\n"
+        "        out.append([local(a), v['row'], v['col'], v['rowOff'], v['colOff'], int(ext.get('cx')),\n"
+        "                    int(ext.get('cy')), w, h])\n"
+        "print(json.dumps(out))\n");
+    QByteArray out, err;
+    EXPECT_EQ(RunProgram(Python(), {"-c", script, path}, &out, &err), 0) << err.toStdString();
+    return QJsonDocument::fromJson(out).array();
 }
 } // namespace
 
@@ -799,6 +844,104 @@ TEST(XlsExport, CellLooksAndValueColours) {
             EXPECT_EQ(cell.at(3).toBool(), c.bold) << c.name << " " << c.ref << " " << existing;
             if (QByteArray(c.ref).startsWith('B')) EXPECT_EQ(cell.at(2).toString(), "0.00") << c.ref;
         }
+    }
+}
+
+// Pictures of graphic fields, and ones an event supplies, sit in their cells scaled down to fit, a
+// margin away from the cell's corner, keeping their own size; rows and columns grow to hold them;
+// unreadable pictures say so. In a new workbook, a sheet added to it and rows appended below the
+// pictures of a sheet.
+TEST(XlsExport, PicturesInCells) {
+    auto hex = [](int w, int h, const char* format) {
+        QImage i(w, h, QImage::Format_RGB32);
+        i.fill(Qt::darkGreen);
+        QByteArray b;
+        QBuffer out(&b);
+        out.open(QIODevice::WriteOnly);
+        i.save(&out, format);
+        return QString::fromLatin1(b.toHex());
+    };
+    TempDir dir;
+    auto t = OpenTable(dir,
+                       QString("CREATE TABLE P(ID INTEGER, Pic BLOB, Name TEXT, Qty INTEGER);"
+                               "INSERT INTO P VALUES (1, X'%1', 'one', 1), (2, X'%2', 'two', 2),"
+                               " (3, NULL, 'three', 3), (4, X'00010203', 'four', 4), (5, X'%3', 'five', 5);")
+                           .arg(hex(300, 100, "PNG"), hex(40, 30, "JPG"), hex(20, 20, "BMP")),
+                       "P");
+    TDataSet* ds = &t->query;
+    const QString file = dir.path("pictures.xlsx");
+    // Blobs are binary here, and those holding pictures graphic fields.
+    struct Restore {
+        ~Restore() { VemoCompConfig().kDBToolCfg.BlobField_ftBlobAsMemo = true; }
+    } restore;
+    VemoCompConfig().kDBToolCfg.BlobField_ftBlobAsMemo = false;
+    struct Run {
+        const char* name;
+        TXLSExportOptions options;
+        int firstRow; // of the sheet's new rows, from 0
+        int previous; // pictures already on the sheet
+    } runs[] = {
+        {"new", 0, 0, 0}, {"new sheet", xleAddAsNewSheet, 0, 0}, {"append", xleAddToExistingRows, 7, 6}};
+    for (const Run& run : runs) {
+        TkXLSExport e;
+        e.ExportFile = file;
+        e.ActionAfter = aaNone;
+        e.Options = xleExportTitles | xleExportPictures | xleAddSumRow | xleSetColumnWidth | run.options;
+        e.GetFieldType = [](TkXLSExport&, const TField& f, int& type) {
+            if (f.FieldName == "Name") type = xftPicture;
+        };
+        QStringList asked;
+        e.OnPreparePictureEvent = [&](TkXLSExport&, int row, int col, const TField& f, QImage& picture) {
+            asked << QString("%1:%2:%3").arg(row).arg(col).arg(f.FieldName);
+            if (f.FieldName == "Name" && ds->FieldByName("ID")->AsInteger() % 2 == 1) {
+                picture = QImage(30, 30, QImage::Format_RGB32);
+                picture.fill(Qt::blue);
+            }
+        };
+        ASSERT_TRUE(e.ExportDBTable(ds)) << run.name;
+        EXPECT_EQ(e.PicExported, 6) << run.name;
+        const int r0 = run.firstRow;
+        EXPECT_EQ(asked.size(), 10) << run.name;
+        EXPECT_EQ(asked.first(), QString("%1:2:Pic").arg(r0 + 2)) << run.name;
+        EXPECT_EQ(asked.last(), QString("%1:3:Name").arg(r0 + 6)) << run.name;
+
+        const QJsonObject book = ReadWorkbook(file);
+        const QJsonObject cells = book["cells"].toObject();
+        auto ref = [&](const char* col, int row) {
+            return QString("%1%2").arg(col).arg(r0 + row).toStdString();
+        };
+        EXPECT_EQ(Cell(book, ref("B", 5).c_str()).at(0), "Bad picture format.")
+            << run.name << QJsonDocument(cells).toJson().toStdString();
+        EXPECT_FALSE(cells.contains(ref("B", 4).c_str())) << run.name; // NULL: nothing
+        EXPECT_FALSE(cells.contains(ref("C", 3).c_str())) << run.name; // the event gave none
+        EXPECT_FALSE(cells.contains(ref("B", 7).c_str())) << run.name; // no sums of pictures
+        EXPECT_EQ(Cell(book, ref("D", 7).c_str()).at(0), QString("=SUM(D%1:D%2)").arg(r0 + 2).arg(r0 + 6));
+
+        const QJsonArray pictures = Pictures(file);
+        ASSERT_EQ(pictures.size(), run.previous + 6) << run.name;
+        struct Expected {
+            int row, col, width, height;
+        } expected[] = {{1, 1, 200, 66}, {1, 2, 30, 30}, {2, 1, 40, 30},
+                        {3, 2, 30, 30},  {5, 1, 20, 20}, {5, 2, 30, 30}};
+        const QJsonObject heights = book["heights"].toObject();
+        for (const Expected& x : expected) {
+            QJsonArray found;
+            for (const QJsonValue& p : pictures)
+                if (p[1].toInt() == r0 + x.row && p[2].toInt() == x.col) found = p.toArray();
+            ASSERT_FALSE(found.isEmpty()) << run.name << " " << x.row << " " << x.col;
+            // At its own size (to the image's resolution: 3780 dots per metre is not quite 96 per inch).
+            const QJsonArray want = {"oneCellAnchor", r0 + x.row, x.col, 47625, 47625, x.width, x.height};
+            const QJsonArray got = {found[0], found[1], found[2], found[3], found[4], found[7], found[8]};
+            EXPECT_EQ(got, want) << run.name << " " << QJsonDocument(found).toJson().toStdString();
+            EXPECT_NEAR(found[5].toDouble(), x.width * 9525, x.width * 9525 * 1e-3) << run.name;
+            EXPECT_NEAR(found[6].toDouble(), x.height * 9525, x.height * 9525 * 1e-3) << run.name;
+            // The row holds the tallest picture of the row with its margins.
+            EXPECT_GE(heights[QString::number(r0 + x.row + 1)].toDouble(), (x.height + 10) * 0.75)
+                << run.name;
+        }
+        // Widths in the file count the cell's padding: pixels / 7.
+        EXPECT_NEAR(book["widths"].toObject()["B"].toDouble(), (200 + 10) / 7.0, 0.15) << run.name;
+        EXPECT_NEAR(book["widths"].toObject()["C"].toDouble(), (30 + 10) / 7.0, 0.15) << run.name;
     }
 }
 
