@@ -109,6 +109,8 @@ QList<DistinctValue> DistinctValues(const TDataSet& ds, const TField* field) {
     std::unordered_map<std::string_view, int> texts;
     std::unordered_map<int64_t, int> numbers;
     QHash<QString, int> others; // calculated fields and values stored in the other class
+    const bool memo = IsMemoField(*field) || kind == StorageKind::Bytes;
+    const bool plainText = kind == StorageKind::Text && !memo;
     auto add = [&](const QVariant& v) {
         out.append({v, QString(), 1});
         return int(out.size()) - 1;
@@ -121,7 +123,12 @@ QList<DistinctValue> DistinctValues(const TDataSet& ds, const TField* field) {
         if (col && !col->isOtherClass(row) && (kind == StorageKind::Text || kind == StorageKind::Bytes)) {
             const std::string_view b = col->bytesAt(row, ds.store().arena());
             auto [it, fresh] = texts.try_emplace(b, 0);
-            if (fresh)
+            if (fresh && plainText) {
+                // Decoded once: the value and the text the list shows share one string.
+                const QString t = QString::fromUtf8(b.data(), qsizetype(b.size()));
+                out.append({QVariant(t), t, 1});
+                it->second = int(out.size()) - 1;
+            } else if (fresh)
                 it->second = add(ds.valueOfRow(field, row));
             else
                 ++out[it->second].count;
@@ -153,9 +160,9 @@ QList<DistinctValue> DistinctValues(const TDataSet& ds, const TField* field) {
                 ++out[*it].count;
         }
     }
-    const bool memo = IsMemoField(*field) || kind == StorageKind::Bytes;
     for (DistinctValue& d : out)
-        d.text = memo ? field->formatValue(d.value).left(200) : field->formatValue(d.value);
+        if (d.text.isNull())
+            d.text = memo ? field->formatValue(d.value).left(200) : field->formatValue(d.value);
     if (IsDateTimeField(*field) || IsNumericField(*field)) {
         const bool date = IsDateTimeField(*field);
         std::sort(out.begin(), out.end(), [date](const DistinctValue& a, const DistinctValue& b) {
@@ -163,10 +170,24 @@ QList<DistinctValue> DistinctValues(const TDataSet& ds, const TField* field) {
                         : a.value.toDouble() < b.value.toDouble();
         });
     } else {
-        std::sort(out.begin(), out.end(), [](const DistinctValue& a, const DistinctValue& b) {
-            const int c = a.text.compare(b.text, Qt::CaseInsensitive);
-            return c != 0 ? c < 0 : a.text < b.text;
+        // Letter case ignored, then the exact text: each text is folded once here instead of on every
+        // comparison, and the entries are moved once into their order.
+        std::vector<QString> folded;
+        folded.reserve(size_t(out.size()));
+        for (const DistinctValue& d : out)
+            folded.push_back(d.text.toCaseFolded());
+        std::vector<uint32_t> order(size_t(out.size()));
+        for (size_t i = 0; i < order.size(); ++i)
+            order[i] = uint32_t(i);
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+            const int c = QStringView(folded[a]).compare(QStringView(folded[b]));
+            return c != 0 ? c < 0 : out[a].text < out[b].text;
         });
+        QList<DistinctValue> sorted;
+        sorted.reserve(out.size() + 1);
+        for (const uint32_t i : order)
+            sorted.append(std::move(out[i]));
+        out = std::move(sorted);
     }
     if (nullCount) out.prepend({QVariant(), QStringLiteral("(empty)"), nullCount});
     return out;

@@ -130,6 +130,16 @@ TEST_F(ColumnFilterTest, ValueListAndConditionsMatchSqlite) {
     }
 }
 
+TEST_F(ColumnFilterTest, ValueListTextOrder) {
+    // NULL entry first, then letter case ignored (equal folded texts by their exact text), the empty
+    // text before every other.
+    QStringList texts;
+    for (const DistinctValue& d : DistinctValues(q, q.FieldByName("s")))
+        texts << d.text;
+    EXPECT_EQ(texts, (QStringList{"(empty)", "", "50%", "_u", "a\nb", "a'b'", "a_c", "ABC", "abc", "O'Brien",
+                                  "x*y", "xay"}));
+}
+
 TEST_F(ColumnFilterTest, ColumnsJoinedOrReplaced) {
     const TField* s = q.FieldByName("s");
     const TField* n = q.FieldByName("n");
