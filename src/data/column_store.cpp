@@ -555,6 +555,72 @@ bool ToCell(const QVariant& v, TFieldType type, CellValue& out) {
     return false;
 }
 
+namespace {
+bool AsciiSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// A stored text as a number or date straight from its bytes, for the plain forms ([-]digits,
+// [-]digits[.digits][e[+-]digits], the date parser's forms). False leaves anything else (non-ASCII,
+// a sign '+', "inf", "1.0" into a whole number, a bad date) to the variant conversion, which decides
+// those, and reports failures, as it always has.
+bool TextToCell(std::string_view s, TFieldType to, CellValue& out) {
+    for (char c : s)
+        if ((unsigned char)c >= 0x80) return false;
+    while (!s.empty() && AsciiSpace(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && AsciiSpace(s.back()))
+        s.remove_suffix(1);
+    switch (StorageOf(to)) {
+    case StorageKind::Int: {
+        const size_t digits = s.size() - (!s.empty() && s[0] == '-');
+        if (digits == 0 || digits > 18) return false;
+        for (size_t k = s.size() - digits; k < s.size(); ++k)
+            if (s[k] < '0' || s[k] > '9') return false;
+        int64_t v = 0;
+        for (size_t k = s.size() - digits; k < s.size(); ++k)
+            v = v * 10 + (s[k] - '0');
+        out.setInt(s[0] == '-' ? -v : v);
+        return true;
+    }
+    case StorageKind::Float: {
+        size_t k = !s.empty() && s[0] == '-';
+        const auto run = [&] {
+            const size_t start = k;
+            while (k < s.size() && s[k] >= '0' && s[k] <= '9')
+                ++k;
+            return k - start;
+        };
+        size_t mantissa = run();
+        if (k < s.size() && s[k] == '.') {
+            ++k;
+            mantissa += run();
+        }
+        if (mantissa == 0) return false;
+        if (k < s.size() && (s[k] == 'e' || s[k] == 'E')) {
+            ++k;
+            if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
+            if (run() == 0) return false;
+        }
+        if (k != s.size()) return false;
+        double d;
+        const auto r = std::from_chars(s.data(), s.data() + s.size(), d);
+        if (r.ec != std::errc() || r.ptr != s.data() + s.size() || !std::isfinite(d)) return false;
+        out.setFloat(d);
+        return true;
+    }
+    case StorageKind::DateTime: {
+        int64_t ms;
+        if (!dtconv::Parse(s, to, ms)) return false; // the variant path reports it the same way
+        out.setInt(dtconv::ForType(ms, to));
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+} // namespace
+
 bool ConvertCell(const CellValue& in, TFieldType from, TFieldType to, CellValue& out) {
     if (in.null) {
         out.clear();
@@ -589,6 +655,9 @@ bool ConvertCell(const CellValue& in, TFieldType from, TFieldType to, CellValue&
             const double d = in.f;
             out.setInt(int64_t(d));
             return std::isfinite(d) && d == std::floor(d) && std::fabs(d) < 9.2e18;
+        }
+        if (kf == StorageKind::Text) {
+            if (TextToCell(in.bytes, to, out)) return true;
         }
     }
     return ToCell(CellVariant(in, from), to, out);
