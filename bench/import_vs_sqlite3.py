@@ -27,9 +27,18 @@ def make_csv(path, ids, seed=7, tag=""):
         for i in ids:
             f.write(row(i, rnd, tag))
 
-def timed(cmd, **kw):
+def timed(cmd, input=None):
+    """Seconds the command took; its peak resident set (MB) is kept in timed.peak_mb."""
     t = time.perf_counter()
-    subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL, **kw)
+    p = subprocess.Popen(cmd, stdin=subprocess.PIPE if input is not None else None, stdout=subprocess.DEVNULL)
+    if input is not None:
+        p.stdin.write(input)
+        p.stdin.close()
+    _, status, usage = os.wait4(p.pid, 0)
+    p.returncode = os.waitstatus_to_exitcode(status)
+    if p.returncode != 0:
+        raise subprocess.CalledProcessError(p.returncode, cmd)
+    timed.peak_mb = usage.ru_maxrss / 1024
     return time.perf_counter() - t
 
 def count(db, where=""):
@@ -47,11 +56,14 @@ def adding(build, d, rows):
     for db in (ours_db, peer_db):
         subprocess.run(["sqlite3", db, CREATE], check=True)
     t_ours = ours(build, ours_db, csv)
+    rss_ours = timed.peak_mb
     t_peer = timed(["sqlite3", peer_db], input=f".import --csv --skip 1 {csv} t\n".encode())
+    rss_peer = timed.peak_mb
     print(f"add: rows={rows} file={os.path.getsize(csv) / 1e6:.1f} MB  rows written: "
           f"{count(ours_db)} / {count(peer_db)}")
     print(f"  tabulo-cli import: {t_ours:.2f} s ({rows / t_ours:,.0f} rows/s)   sqlite3 .import --csv: "
           f"{t_peer:.2f} s ({rows / t_peer:,.0f} rows/s)   ratio {t_ours / t_peer:.2f}x")
+    print(f"  peak RSS: tabulo-cli import {rss_ours:.0f} MB   sqlite3 {rss_peer:.0f} MB")
 
 def updating(build, d, updates, table_rows):
     base = os.path.join(d, f"base{table_rows}.csv")
