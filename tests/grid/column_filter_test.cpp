@@ -166,12 +166,17 @@ TEST_F(ColumnFilterTest, ColumnsJoinedOrReplaced) {
 
 TEST_F(ColumnFilterTest, WindowTicksAndFilters) {
     grid.OptionsEx2.Filters.MultiFieldFilter = true;
-    grid.OptionsEx2.Filters.FunnelBtn = true;
     grid.resize(600, 300);
     grid.show();
     TkDBAction actions;
     InstallGridDialogActions(&actions);
     actions.SetActiveGrid(&grid);
+    // The command belongs to the funnel: without the funnel option it stays off.
+    actions.RefreshAction();
+    EXPECT_FALSE(actions.action("acfFilterDlg")->isEnabled());
+    grid.OptionsEx2.Filters.FunnelBtn = true;
+    actions.RefreshAction();
+    EXPECT_TRUE(actions.action("acfFilterDlg")->isEnabled());
     grid.setCurrentIndex(grid.model()->index(0, 2)); // n
     auto inWindow = [&](std::function<void(TkDBGridFilterForm*)> script) {
         QTimer::singleShot(0, [script] {
