@@ -111,8 +111,11 @@ int CmdImport(CliContext& ctx) {
         Pair(c, "--calc");
 
     TADOConnection& con = *ctx.connection;
+    // The target opens without rows: an add needs only its fields, and the other types read the rows
+    // once the settings say so (below).
     TADOQuery target(&con);
-    target.SQL = TableSelect(con, table, -1);
+    const QString allRows = TableSelect(con, table, -1);
+    target.SQL = allRows + QStringLiteral(" WHERE 1=0");
     target.Open();
 
     TADOConnection src;
@@ -161,6 +164,11 @@ int CmdImport(CliContext& ctx) {
     }
     s.fixed << fixed;
     s.calc << calc;
+    if (s.type != ImportType::AddAll) {
+        target.Close();
+        target.SQL = allRows;
+        target.Open();
+    }
     QStringList calcErrors;
     engine.parseCalcs(&calcErrors);
     if (!calcErrors.isEmpty())
