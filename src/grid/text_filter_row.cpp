@@ -174,17 +174,19 @@ TextFilterEditor* TkDBGrid::TextFilterEditorWidget() const {
 TextFilterEditor::TextFilterEditor(TkDBGrid* grid, int column)
     : QComboBox(grid->horizontalHeader()->viewport()), grid_(grid), column_(column) {
     setObjectName(QStringLiteral("TextFilterEditor"));
-    setEditable(true);
+    // The drop-down list style offers the column's values (and an empty entry that clears) to pick from.
+    setEditable(grid->OptionsEx2.Filters.TextComboStyle != tcsDropDownList);
     setInsertPolicy(QComboBox::NoInsert);
     setFrame(false);
     load();
     place();
     delay_.setSingleShot(true);
     connect(&delay_, &QTimer::timeout, this, [this] { applyText(); });
-    connect(lineEdit(), &QLineEdit::textEdited, this, [this] {
-        pending_ = true;
-        delay_.start(std::max(0, grid_->OptionsEx2.Filters.SetFilterDelay));
-    });
+    if (lineEdit())
+        connect(lineEdit(), &QLineEdit::textEdited, this, [this] {
+            pending_ = true;
+            delay_.start(std::max(0, grid_->OptionsEx2.Filters.SetFilterDelay));
+        });
     // A picked entry of the list filters at once.
     connect(this, &QComboBox::activated, this, [this] { applyText(); });
     QHeaderView* h = grid->horizontalHeader();
@@ -197,7 +199,11 @@ void TextFilterEditor::load() {
     const TField* f = grid_->fieldOfColumn(column_);
     const ColumnFilterEntry& e = ColumnFilterOf(grid_, f->FieldName);
     QStringList items;
-    if (grid_->OptionsEx2.Filters.TextListAutoLoad) {
+    if (!isEditable()) {
+        items << QString();
+        for (const DistinctValue& d : DistinctValues(*grid_->dataSet(), f))
+            if (d.value.isValid() && !d.text.isEmpty()) items << d.text;
+    } else if (grid_->OptionsEx2.Filters.TextListAutoLoad) {
         for (const DistinctValue& d : DistinctValues(*grid_->dataSet(), f))
             if (d.value.isValid()) items << d.text;
     } else {
@@ -206,8 +212,12 @@ void TextFilterEditor::load() {
     }
     clear();
     addItems(items);
-    setEditText(e.text);
-    lineEdit()->selectAll();
+    if (lineEdit()) {
+        setEditText(e.text);
+        lineEdit()->selectAll();
+    } else {
+        setCurrentIndex(std::max(0, findText(e.text, Qt::MatchFixedString | Qt::MatchCaseSensitive)));
+    }
     showState();
 }
 
@@ -234,7 +244,7 @@ bool TextFilterEditor::applyText() {
     const bool ok = ParseTextFilter(grid_, f, text);
     // The list follows the history; the typed text stays as it is.
     const QString error = ColumnFilterOf(grid_, f->FieldName).error;
-    if (error.isEmpty() && !grid_->OptionsEx2.Filters.TextListAutoLoad) {
+    if (error.isEmpty() && lineEdit() && !grid_->OptionsEx2.Filters.TextListAutoLoad) {
         QStringList items = ColumnFilterOf(grid_, f->FieldName).history;
         items.sort(Qt::CaseInsensitive);
         const int caret = lineEdit()->cursorPosition();

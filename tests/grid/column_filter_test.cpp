@@ -579,6 +579,29 @@ TEST_F(ColumnFilterTest, ConditionWindowFromTheValueList) {
 }
 } // namespace
 
+// The drop-down list style: the cell's editor only offers the column's values; picking one filters by it,
+// the empty entry clears the column.
+TEST_F(ColumnFilterTest, TextFilterRowDropDownList) {
+    TkDBGridFilters& o = grid.OptionsEx2.Filters;
+    o.TextBar = true;
+    o.TextComboStyle = tcsDropDownList;
+    grid.FiltersChanged();
+    grid.resize(700, 320);
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    QTest::mouseClick(grid.horizontalHeader()->viewport(), Qt::LeftButton, {}, grid.TextBarRect(1).center());
+    TextFilterEditor* ed = grid.TextFilterEditorWidget();
+    ASSERT_TRUE(ed);
+    EXPECT_FALSE(ed->isEditable());
+    EXPECT_EQ(ed->itemText(0), "");
+    EXPECT_EQ(ed->itemText(1), "50%");
+    QTest::keyClick(ed, Qt::Key_Down);
+    EXPECT_EQ(ids(), sqliteIds("instr(s, '50%') > 0"));
+    QTest::keyClick(ed, Qt::Key_Up);
+    EXPECT_FALSE(q.Filtered());
+    EXPECT_TRUE(ColumnCondition(&grid, "s").isEmpty());
+}
+
 namespace {
 // The text filter row driven by clicks and keys: a cell's editor filters on Enter or after the pause,
 // keeps a bad text red with its message and the filter in force, moves between columns, clears one
