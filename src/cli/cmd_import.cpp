@@ -139,6 +139,7 @@ int CmdImport(CliContext& ctx) {
     source.Open();
 
     ImportEngine engine(target, source, &con);
+    engine.keepAddedRows = false; // nothing reads the target after the run
     ImportSettings& s = engine.settings;
     if (hasSettings) {
         s = LoadImportSettings(settingsFile, target);

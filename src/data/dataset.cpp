@@ -616,6 +616,19 @@ void TDataSet::Post() {
     if (AfterPost) AfterPost(*this);
 }
 
+void TDataSet::ForgetRows() {
+    checkActive();
+    if (state_ != dsBrowse) throw EDatabaseError(QStringLiteral("Dataset not in browse mode"));
+    store_.dropRows();
+    view_.clear();
+    deleted_.clear();
+    deletedCount_ = 0;
+    invalidateReverse();
+    pos_ = -1;
+    bof_ = eof_ = true;
+    notify(DataEvent::LayoutChanged);
+}
+
 void TDataSet::Cancel() {
     if (state_ != dsEdit && state_ != dsInsert) return;
     bool inserting = state_ == dsInsert;

@@ -104,6 +104,9 @@ public:
     void Delete();
     bool Modified() const { return modified_; }
     void CheckBrowseMode(); // posts a pending edit
+    // Forgets the loaded rows while staying open (the database keeps them): for writers that append
+    // many records and need none of them afterwards. Only in browse state.
+    void ForgetRows();
 
     // --- filter and sort
     QString Filter() const { return filterText_; }

@@ -616,6 +616,8 @@ ImportRunCounts ImportEngine::run() {
                     } else if (isNew) {
                         ++c.add;
                         if (!keys_.empty() && keyOfSource(key_)) index_.emplace(key_, target_.GetBookmark());
+                        if (!keepAddedRows && keys_.empty() && target_.RecordCount() >= 4096)
+                            target_.ForgetRows();
                     } else {
                         ++c.edit;
                         QStringList keys;

@@ -50,6 +50,9 @@ public:
     // A batch commits after this many records once it has run transactionMinMs milliseconds.
     int transactionRecords = 2000;
     int transactionMinMs = 1000;
+    // Whether an add keeps the records it wrote in the target dataset (the window shows them); a
+    // caller that needs none of them afterwards turns it off so a big add runs in flat memory.
+    bool keepAddedRows = true;
     // Auxiliary lookup tables (open, read-only): rows with lookup = k match a source value in table
     // k's column and write its first field into the target field of that name.
     std::vector<TDataSet*> lookups;

@@ -157,6 +157,25 @@ TEST_F(ImportDb, ValuesThatDoNotFitAreErrorsNamingRecordFieldAndValue) {
     EXPECT_TRUE(all.contains("code = X3 ; name = Ok ; qty = seven ; ")) << all.toStdString();
 }
 
+// An add that does not keep its records in the target dataset writes the same rows and errors; the
+// failing record comes right after the dataset let its rows go.
+TEST_F(ImportDb, AddWithoutKeepingRowsWritesEveryRecord) {
+    open("CREATE TABLE src (code TEXT, name TEXT);"
+         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 10000)"
+         " INSERT INTO src SELECT 'N' || i, CASE i WHEN 4095 THEN 'Much too long' ELSE 'ok' END FROM n;");
+    ImportEngine e(target, source, &con);
+    e.keepAddedRows = false;
+    e.transactionRecords = 1000;
+    e.transactionMinMs = 0;
+    e.settings.map = {{"code", "code"}, {"name", "name"}};
+    EXPECT_EQ(Counts(e.run()), "10000/9999/0/0/0/1");
+    EXPECT_LT(target.RecordCount(), 4096);
+    EXPECT_TRUE(e.resultLines.join("\n").contains("Record 4095: Value \"Much too long\" does not fit field"))
+        << e.resultLines.join("\n").toStdString();
+    const QString rows = stored("COUNT(*), MIN(code = 'N4095'), MAX(name)");
+    EXPECT_EQ(rows, "10001,0,ok");
+}
+
 TEST_F(ImportDb, FixedValuesCommandsAndNulls) {
     open("CREATE TABLE src (code TEXT, name TEXT, qty INTEGER, price REAL);"
          "INSERT INTO src VALUES ('A', '  alpha  ', 0, 0), ('N', 'new one', NULL, 1.5);",
