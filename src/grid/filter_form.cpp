@@ -52,6 +52,47 @@ TkDBFilterForm::TkDBFilterForm(TkDBGrid* grid, TDataSet* ds, bool sortFields, QW
     : QDialog(parent), grid_(grid), ds_(ds ? ds : (grid ? grid->dataSet() : nullptr)) {
     setObjectName(QStringLiteral("TkDBFilterForm"));
     setWindowTitle(QStringLiteral("Set filter"));
+    QLayout* top = buildFieldLists();
+    QWidget* pages = buildValuePages();
+    QLayout* mid = buildConditionRow();
+    eRes = new QPlainTextEdit;
+    QLayout* opts = buildOptionsRow();
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] { applyOk(); });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* l = new QVBoxLayout(this);
+    l->addLayout(top, 1);
+    l->addWidget(pages);
+    l->addLayout(mid);
+    l->addWidget(new QLabel(QStringLiteral("Filter conditions:")));
+    l->addWidget(eRes, 1);
+    l->addLayout(opts);
+    l->addWidget(buttons);
+
+    showInitialState(sortFields);
+    // Connected after the initial state, which must not run them.
+    connect(lvFields, &QTreeWidget::currentItemChanged, this, [this] { fillSigns(); });
+    connect(lvFields, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* it) { insertAtCaret(QuoteFieldName(it->text(1))); });
+    connect(lvSigns, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* it) { insertAtCaret(it->text(1)); });
+    connect(lvSigns, &QTreeWidget::currentItemChanged, this, [this] {
+        const bool between =
+            lvSigns->currentItem() && lvSigns->currentItem()->text(1) == QLatin1String(" - ");
+        eNumTo->setEnabled(between);
+        eDateTo->setEnabled(between);
+    });
+    auto enableTest = [this] {
+        btTest->setEnabled(true);
+        lblTest->clear();
+    };
+    connect(eRes, &QPlainTextEdit::textChanged, this, enableTest);
+    connect(cbCaseSensitive, &QCheckBox::toggled, this, enableTest);
+    connect(this, &QDialog::finished, this, [this] { saveState(); });
+}
+
+QLayout* TkDBFilterForm::buildFieldLists() {
     auto* top = new QHBoxLayout;
     lvFields = new QTreeWidget;
     lvFields->setHeaderLabels({QStringLiteral("Field caption:"), QStringLiteral("Field name:")});
@@ -62,7 +103,10 @@ TkDBFilterForm::TkDBFilterForm(TkDBGrid* grid, TDataSet* ds, bool sortFields, QW
     lvSigns->setRootIsDecorated(false);
     top->addWidget(lvFields, 2);
     top->addWidget(lvSigns, 1);
+    return top;
+}
 
+QWidget* TkDBFilterForm::buildValuePages() {
     valuePages = new QStackedWidget;
     auto* textPage = new QWidget;
     auto* tl = new QHBoxLayout(textPage);
@@ -107,7 +151,17 @@ TkDBFilterForm::TkDBFilterForm(TkDBGrid* grid, TDataSet* ds, bool sortFields, QW
     valuePages->addWidget(numPage);
     valuePages->addWidget(datePage);
     valuePages->addWidget(boolPage);
+    connect(btDelHistory, &QPushButton::clicked, this, [this] {
+        const QString t = eValue->currentText();
+        eValue->clear();
+        eValue->setCurrentText(t);
+    });
+    // "Set period": the first and second date of "is between" relative to today.
+    FillPeriodMenu(periodMenu, [this](const QString& item) { setPeriod(item); });
+    return valuePages;
+}
 
+QLayout* TkDBFilterForm::buildConditionRow() {
     cbLogical = new QComboBox;
     cbLogical->addItems({QStringLiteral("AND"), QStringLiteral("OR")});
     auto* btAdd = new QPushButton(QStringLiteral("Add condition"));
@@ -118,8 +172,12 @@ TkDBFilterForm::TkDBFilterForm(TkDBGrid* grid, TDataSet* ds, bool sortFields, QW
     mid->addStretch();
     mid->addWidget(btAdd);
     mid->addWidget(btAddOk);
+    connect(btAdd, &QPushButton::clicked, this, [this] { addCondition(false); });
+    connect(btAddOk, &QPushButton::clicked, this, [this] { addCondition(true); });
+    return mid;
+}
 
-    eRes = new QPlainTextEdit;
+QLayout* TkDBFilterForm::buildOptionsRow() {
     cbDelQuotes = new QCheckBox(QStringLiteral("Delete quotes"));
     cbCaseSensitive = new QCheckBox(QStringLiteral("Case sensitive"));
     cbShowCount = new QCheckBox(QStringLiteral("Show record count"));
@@ -135,18 +193,34 @@ TkDBFilterForm::TkDBFilterForm(TkDBGrid* grid, TDataSet* ds, bool sortFields, QW
     opts->addStretch();
     for (QWidget* w : std::initializer_list<QWidget*>{btClear, btLoad, btSave})
         opts->addWidget(w);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    connect(btTest, &QPushButton::clicked, this, [this] { test(); });
+    connect(btClear, &QPushButton::clicked, eRes, &QPlainTextEdit::clear);
+    const QString fileFilter = QStringLiteral("Filter conditions (*.flt);;All files (*)");
+    connect(btLoad, &QPushButton::clicked, this, [this, fileFilter] {
+        const QString name = QFileDialog::getOpenFileName(this, QString(), QString(), fileFilter);
+        QFile f(name);
+        if (name.isEmpty()) return;
+        if (!f.open(QIODevice::ReadOnly)) {
+            Messages().error(QStringLiteral("Cannot open file \"%1\".").arg(name));
+            return;
+        }
+        try {
+            eRes->setPlainText(DecodeTextFile(f.readAll(), name));
+        } catch (const Exception& e) {
+            Messages().error(e.Message);
+        }
+    });
+    connect(btSave, &QPushButton::clicked, this, [this, fileFilter] {
+        const QString name = QFileDialog::getSaveFileName(this, QString(), QString(), fileFilter);
+        QFile f(name);
+        if (name.isEmpty()) return;
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(eRes->toPlainText().toUtf8()) < 0)
+            Messages().error(QStringLiteral("Cannot write file \"%1\".").arg(name));
+    });
+    return opts;
+}
 
-    auto* l = new QVBoxLayout(this);
-    l->addLayout(top, 1);
-    l->addWidget(valuePages);
-    l->addLayout(mid);
-    l->addWidget(new QLabel(QStringLiteral("Filter conditions:")));
-    l->addWidget(eRes, 1);
-    l->addLayout(opts);
-    l->addWidget(buttons);
-
-    // --- initial state
+void TkDBFilterForm::showInitialState(bool sortFields) {
     if (ds_) {
         eRes->setPlainText(ds_->Filter());
         eRes->moveCursor(QTextCursor::End);
@@ -193,62 +267,6 @@ TkDBFilterForm::TkDBFilterForm(TkDBGrid* grid, TDataSet* ds, bool sortFields, QW
     fillSigns();
     if (!selectSign(selSign) && lvSigns->topLevelItemCount())
         lvSigns->setCurrentItem(lvSigns->topLevelItem(0));
-
-    // "Set period": the first and second date of "is between" relative to today.
-    FillPeriodMenu(periodMenu, [this](const QString& item) { setPeriod(item); });
-
-    // --- events
-    connect(lvFields, &QTreeWidget::currentItemChanged, this, [this] { fillSigns(); });
-    connect(lvFields, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem* it) { insertAtCaret(QuoteFieldName(it->text(1))); });
-    connect(lvSigns, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem* it) { insertAtCaret(it->text(1)); });
-    connect(lvSigns, &QTreeWidget::currentItemChanged, this, [this] {
-        const bool between =
-            lvSigns->currentItem() && lvSigns->currentItem()->text(1) == QLatin1String(" - ");
-        eNumTo->setEnabled(between);
-        eDateTo->setEnabled(between);
-    });
-    connect(btDelHistory, &QPushButton::clicked, this, [this] {
-        const QString t = eValue->currentText();
-        eValue->clear();
-        eValue->setCurrentText(t);
-    });
-    connect(btAdd, &QPushButton::clicked, this, [this] { addCondition(false); });
-    connect(btAddOk, &QPushButton::clicked, this, [this] { addCondition(true); });
-    auto enableTest = [this] {
-        btTest->setEnabled(true);
-        lblTest->clear();
-    };
-    connect(eRes, &QPlainTextEdit::textChanged, this, enableTest);
-    connect(cbCaseSensitive, &QCheckBox::toggled, this, enableTest);
-    connect(btTest, &QPushButton::clicked, this, [this] { test(); });
-    connect(btClear, &QPushButton::clicked, eRes, &QPlainTextEdit::clear);
-    const QString fileFilter = QStringLiteral("Filter conditions (*.flt);;All files (*)");
-    connect(btLoad, &QPushButton::clicked, this, [this, fileFilter] {
-        const QString name = QFileDialog::getOpenFileName(this, QString(), QString(), fileFilter);
-        QFile f(name);
-        if (name.isEmpty()) return;
-        if (!f.open(QIODevice::ReadOnly)) {
-            Messages().error(QStringLiteral("Cannot open file \"%1\".").arg(name));
-            return;
-        }
-        try {
-            eRes->setPlainText(DecodeTextFile(f.readAll(), name));
-        } catch (const Exception& e) {
-            Messages().error(e.Message);
-        }
-    });
-    connect(btSave, &QPushButton::clicked, this, [this, fileFilter] {
-        const QString name = QFileDialog::getSaveFileName(this, QString(), QString(), fileFilter);
-        QFile f(name);
-        if (name.isEmpty()) return;
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(eRes->toPlainText().toUtf8()) < 0)
-            Messages().error(QStringLiteral("Cannot write file \"%1\".").arg(name));
-    });
-    connect(buttons, &QDialogButtonBox::accepted, this, [this] { applyOk(); });
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(this, &QDialog::finished, this, [this] { saveState(); });
 }
 
 TkDBFilterForm::~TkDBFilterForm() = default;

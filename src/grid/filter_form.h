@@ -7,6 +7,7 @@ class QCheckBox;
 class QComboBox;
 class QDateEdit;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -53,6 +54,13 @@ public:
     QLabel* lblTest;
 
 private:
+    // The parts of the window, top to bottom; each connects its own buttons.
+    QLayout* buildFieldLists();
+    QWidget* buildValuePages(); // with the "Set period" menu
+    QLayout* buildConditionRow();
+    QLayout* buildOptionsRow(); // below the conditions memo
+    // The fields and signs to choose from, the memo and the choices of the last use.
+    void showInitialState(bool sortFields);
     void fillSigns();
     void insertAtCaret(const QString& text);
     QString section() const;
