@@ -36,6 +36,8 @@ public:
     static TFieldType TypeOfDeclared(const QString& declared, int* size = nullptr);
 
 private:
+    struct Schema; // the schema rowsets (sqlite_schema.cpp)
+
     [[noreturn]] void fail(const QString& context) const;
     sqlite3_stmt* prepare(const QString& sql, const QVariantList& params);
     // One statement, unbound, kept prepared for the next execute of the same text (writes repeat
