@@ -4,6 +4,7 @@
 #include "filter_expr.h"
 #include "view_sort.h"
 
+#include <QScopeGuard>
 #include <algorithm>
 #include <exception>
 
@@ -139,18 +140,15 @@ void TDataSet::fetchedBlock() {
     pos_ = 0;
     bof_ = true;
     eof_ = false;
-    struct Drop {
-        TDataSet& ds;
-        ~Drop() {
-            ds.state_ = dsInactive;
-            ds.view_.clear();
-            ds.invalidateReverse();
-            ds.deleted_.clear();
-            ds.pos_ = -1;
-            ds.bof_ = ds.eof_ = true;
-            ds.store_.dropRows();
-        }
-    } drop{*this};
+    auto drop = qScopeGuard([this] {
+        state_ = dsInactive;
+        view_.clear();
+        invalidateReverse();
+        deleted_.clear();
+        pos_ = -1;
+        bof_ = eof_ = true;
+        store_.dropRows();
+    });
     OnBlock(*this, false);
 }
 

@@ -410,13 +410,10 @@ bool SqliteProvider::readsOnly(const QString& sql) {
 }
 
 qint64 SqliteProvider::run(sqlite3_stmt* st) {
-    struct Reset {
-        sqlite3_stmt* st;
-        ~Reset() {
-            sqlite3_reset(st);
-            sqlite3_clear_bindings(st);
-        }
-    } reset{st};
+    auto reset = qScopeGuard([st] {
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
+    });
     sqlite3_int64 before = sqlite3_total_changes64(db_);
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {

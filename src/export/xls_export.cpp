@@ -11,6 +11,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QScopeGuard>
 #include <QTemporaryFile>
 #include <algorithm>
 #include <charconv>
@@ -562,11 +563,7 @@ bool TkXLSExport::ExportDBTable(const TExportSource& source, bool, const QString
                                                                : SheetTarget::Replace;
         WorkbookSheet sheet = OpenWorkbookSheet(file, path, ExportToSheetName, target);
         // Below the sheet's used area for this run; the property stays as the caller set it.
-        struct Restore {
-            int& row;
-            int was;
-            ~Restore() { row = was; }
-        } restore{startRow_, startRow_};
+        auto restore = qScopeGuard([this, was = startRow_] { startRow_ = was; });
         if (sheet.usedRows > 0) startRow_ = sheet.usedRows + 1;
         SheetWriter& wb = *sheet.writer;
         Run run(*this, source, progress, wb);

@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <memory>
 
 const QStringList& GenActionNames() {
@@ -302,11 +303,8 @@ GenResult TestDataGenerator::Run() {
     const int targetCount = insert ? count : target_.RecordCount();
     ProgressScope progress;
     // Views of the target are told once at the end, not per record.
-    struct ControlsOff {
-        TDataSet& ds;
-        explicit ControlsOff(TDataSet& d) : ds(d) { ds.DisableControls(); }
-        ~ControlsOff() { ds.EnableControls(); }
-    } controlsOff(target_);
+    target_.DisableControls();
+    auto controlsOn = qScopeGuard([this] { target_.EnableControls(); });
     bool abort = false;
     try {
         RecordBatches batches(con, transactionRecords, transactionMinMs, QStringLiteral("gen_record"));
