@@ -10,6 +10,7 @@
 #include "filter_cond_form.h"
 #include "filter_panel.h"
 #include "filter_text.h"
+#include "grid_host.h"
 #include "prop_save_file.h"
 #include "query.h"
 #include "scripted_messages.h"
@@ -33,27 +34,20 @@
 #include <gtest/gtest.h>
 
 namespace {
-class ColumnFilterTest : public ::testing::Test {
+class ColumnFilterTest : public ::testing::Test, public GridOnTable<TkDBGrid> {
 protected:
     void SetUp() override {
-        MakeSqliteDb(
-            dir.path("c.sqlite"),
+        grid.setObjectName("grData");
+        openTable(
             "CREATE TABLE v (id INTEGER PRIMARY KEY, s TEXT, n INTEGER, r REAL, d DATE);"
             "INSERT INTO v VALUES (1, 'O''Brien', 1, 1.5, '2026-01-05'), (2, 'a\nb', 2, NULL, '2026-01-05'),"
             " (3, '50%', NULL, 2.5, NULL), (4, 'x*y', 1, 1.5, '2026-02-01'), (5, NULL, 3, 0, NULL),"
             " (6, 'abc', 2, 2.5, '2026-01-05'), (7, 'ABC', 1, NULL, NULL), (8, '_u', NULL, 0, '2026-02-01'),"
             " (9, 'x*y', 3, 1.5, NULL), (10, 'a_c', 2, -4, '2025-12-31'), (11, 'xay', 1, 10, NULL),"
-            " (12, '', 2, 1.25, NULL), (13, 'a''b''', 1, 1.5, '2026-02-01');");
-        con.ConnectionString = "Provider=SQLite;Data Source=" + dir.path("c.sqlite");
-        con.Open();
-        q.Connection = &con;
-        q.SQL = "SELECT * FROM v ORDER BY id";
-        q.Open();
-        source.setDataSet(&q);
-        grid.setObjectName("grData");
-        grid.setDataSource(&source);
+            " (12, '', 2, 1.25, NULL), (13, 'a''b''', 1, 1.5, '2026-02-01');",
+            "SELECT * FROM v ORDER BY id");
     }
-    void TearDown() override { source.setDataSet(nullptr); }
+    void TearDown() override { src.setDataSet(nullptr); }
     QList<int> ids() {
         QList<int> out;
         for (int i = 0; i < q.RecordCount(); ++i)
@@ -91,11 +85,6 @@ protected:
         return parts.join(" OR ");
     }
 
-    TempDir dir;
-    TADOConnection con;
-    TADOQuery q{&con};
-    TDataSource source;
-    TkDBGrid grid;
     ScopedScriptedMessages msgs;
 };
 
@@ -681,7 +670,7 @@ TEST_F(ColumnFilterTest, TextFilterRowFooterAndStore) {
     const QList<int> rows = ids();
     SetFilterForField(&grid, nullptr, QString(), false, true, false);
     TkDBGrid other;
-    other.setDataSource(&source);
+    other.setDataSource(&src);
     {
         TPropSaveFile store;
         store.FileName = tmp.path("tabulo.ini");

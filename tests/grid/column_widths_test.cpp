@@ -2,6 +2,7 @@
 #include "column_widths.h"
 #include "connection.h"
 #include "db_grid.h"
+#include "grid_host.h"
 #include "query.h"
 #include "test_util.h"
 
@@ -50,29 +51,17 @@ TEST(ColumnWidths, SameTitleAndDataRules) {
     EXPECT_EQ(TitleWidth(m, 40, 200), int(std::nearbyint(1.2 * 154 / 2)));
 }
 
-class GridWidthTest : public ::testing::Test {
+class GridWidthTest : public ::testing::Test, public GridOnTable<TkDBGrid> {
 protected:
     void SetUp() override {
-        MakeSqliteDb(
-            dir.path("w.sqlite"),
+        grid.resize(800, 300);
+        openTable(
             "CREATE TABLE t (a INTEGER, b VARCHAR(80), empty VARCHAR(10), c INTEGER, d INTEGER, e INTEGER);"
             "INSERT INTO t VALUES (1, 'a rather long text value that is wide', NULL, 1, 2, 3), "
-            "(2, 'x', '', 4, 5, 6);");
-        con.ConnectionString = "Provider=SQLite;Data Source=" + dir.path("w.sqlite");
-        con.Open();
-        q.Connection = &con;
-        q.SQL = "SELECT * FROM t";
-        q.Open();
-        source.setDataSet(&q);
-        grid.resize(800, 300);
-        grid.setDataSource(&source);
+            "(2, 'x', '', 4, 5, 6);",
+            "SELECT * FROM t");
         grid.show();
     }
-    TempDir dir;
-    TADOConnection con;
-    TADOQuery q;
-    TDataSource source;
-    TkDBGrid grid;
 };
 
 TEST_F(GridWidthTest, DataWidthAndHideEmpty) {

@@ -8,6 +8,7 @@
 #include "filter_form.h"
 #include "filter_sort_actions.h"
 #include "filter_text.h"
+#include "grid_host.h"
 #include "prop_save_file.h"
 #include "query.h"
 #include "scripted_messages.h"
@@ -32,30 +33,22 @@
 #include <gtest/gtest.h>
 
 namespace {
-class FilterSortTest : public ::testing::Test {
+class FilterSortTest : public ::testing::Test, public GridOnTable<TkDBGrid> {
 protected:
     void SetUp() override {
-        MakeSqliteDb(
-            dir.path("f.sqlite"),
-            "CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, \"first name\" TEXT, key_no INTEGER,"
-            " amount REAL, flag BOOLEAN, born DATE, stamp DATETIME, notes MEMO, pic BLOB);"
-            "INSERT INTO t VALUES (1, 'O''Brien', 'Pat', 10, 0.1, 1, '2026-01-05', "
-            "'2026-01-05 10:30:15', 'n1', x'00');"
-            "INSERT INTO t VALUES (2, 'Smith', 'Ann', 20, 2.5, 0, '2026-02-01', '2026-02-01 00:00:00',"
-            " 'n2', NULL);"
-            "INSERT INTO t VALUES (3, NULL, 'Bob', 30, -1e20, NULL, NULL, '2026-03-01 08:00:00.250',"
-            " NULL, NULL);"
-            "INSERT INTO t VALUES (4, 'smith', 'Cy', 40, 2.5, 1, '2026-04-01', NULL, 'n4', NULL);"
-            "CREATE TABLE shifts (id INTEGER PRIMARY KEY, starts TIME);"
-            "INSERT INTO shifts VALUES (1, '12:00:00.5'), (2, '12:00:00');");
-        con.ConnectionString = "Provider=SQLite;Data Source=" + dir.path("f.sqlite");
-        con.Open();
-        q.Connection = &con;
-        q.SQL = "SELECT * FROM t ORDER BY id";
-        q.Open();
-        source.setDataSet(&q);
         grid.setObjectName("grData");
-        grid.setDataSource(&source);
+        openTable("CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, \"first name\" TEXT, key_no INTEGER,"
+                  " amount REAL, flag BOOLEAN, born DATE, stamp DATETIME, notes MEMO, pic BLOB);"
+                  "INSERT INTO t VALUES (1, 'O''Brien', 'Pat', 10, 0.1, 1, '2026-01-05', "
+                  "'2026-01-05 10:30:15', 'n1', x'00');"
+                  "INSERT INTO t VALUES (2, 'Smith', 'Ann', 20, 2.5, 0, '2026-02-01', '2026-02-01 00:00:00',"
+                  " 'n2', NULL);"
+                  "INSERT INTO t VALUES (3, NULL, 'Bob', 30, -1e20, NULL, NULL, '2026-03-01 08:00:00.250',"
+                  " NULL, NULL);"
+                  "INSERT INTO t VALUES (4, 'smith', 'Cy', 40, 2.5, 1, '2026-04-01', NULL, 'n4', NULL);"
+                  "CREATE TABLE shifts (id INTEGER PRIMARY KEY, starts TIME);"
+                  "INSERT INTO shifts VALUES (1, '12:00:00.5'), (2, '12:00:00');",
+                  "SELECT * FROM t ORDER BY id");
         grid.OnChangeSort = [this](TkDBGrid*, const QString& f, bool d) {
             return SortDataSet(&q, SortItemsOf(f, d));
         };
@@ -68,7 +61,7 @@ protected:
         VemoCompConfig().Global_PropSaveFile = nullptr;
         VemoCompConfig().kDBFilterCfg = TkDBFilterCfg();
         VemoCompConfig().kDBToolCfg.BlobField_ftBlobAsMemo = true;
-        source.setDataSet(nullptr);
+        src.setDataSet(nullptr);
     }
     TField* f(const char* name) { return q.FieldByName(name); }
     QList<int> ids() {
@@ -79,11 +72,6 @@ protected:
     }
     void goTo(int id) { ASSERT_TRUE(q.Locate("id", id)); }
 
-    TempDir dir;
-    TADOConnection con;
-    TADOQuery q{&con};
-    TDataSource source;
-    TkDBGrid grid;
     TPropSaveFile store;
     ScopedScriptedMessages msgs;
 };

@@ -7,6 +7,7 @@
 #include "dialog_actions.h"
 #include "find_form.h"
 #include "find_search.h"
+#include "grid_host.h"
 #include "prop_save_file.h"
 #include "query.h"
 #include "scripted_messages.h"
@@ -27,23 +28,15 @@
 #include <gtest/gtest.h>
 
 namespace {
-class FindTest : public ::testing::Test {
+class FindTest : public ::testing::Test, public GridOnTable<TkDBGrid> {
 protected:
     void SetUp() override {
-        MakeSqliteDb(
-            dir.path("f.sqlite"),
-            "CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, note MEMO, qty REAL);"
-            "INSERT INTO t VALUES (1, 'Alpha', 'line one\nsecond \u017dlu\u0165ou\u010dk\u00fd', 1.5),"
-            " (2, 'alpha beta', NULL, 10), (3, NULL, '\u017dLU\u0164OU\u010cK\u00dd k\u016f\u0148', 2),"
-            " (4, '', 'Alpha', NULL), (5, '\u00c9va', 'x', 100);");
-        con.ConnectionString = "Provider=SQLite;Data Source=" + dir.path("f.sqlite");
-        con.Open();
-        q.Connection = &con;
-        q.SQL = "SELECT * FROM t ORDER BY id";
-        q.Open();
-        source.setDataSet(&q);
         grid.setObjectName("grData");
-        grid.setDataSource(&source);
+        openTable("CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, note MEMO, qty REAL);"
+                  "INSERT INTO t VALUES (1, 'Alpha', 'line one\nsecond \u017dlu\u0165ou\u010dk\u00fd', 1.5),"
+                  " (2, 'alpha beta', NULL, 10), (3, NULL, '\u017dLU\u0164OU\u010cK\u00dd k\u016f\u0148', 2),"
+                  " (4, '', 'Alpha', NULL), (5, '\u00c9va', 'x', 100);",
+                  "SELECT * FROM t ORDER BY id");
         grid.resize(600, 300);
         store.FileName = dir.path("settings.ini");
         store.DisableAll = true;
@@ -63,11 +56,6 @@ protected:
             form.lbLabels->item(i)->setSelected(fields.contains(form.fieldNames()[i]));
     }
 
-    TempDir dir;
-    TADOConnection con;
-    TADOQuery q{&con};
-    TDataSource source;
-    TkDBGrid grid;
     TPropSaveFile store;
     ScopedScriptedMessages msgs;
 };

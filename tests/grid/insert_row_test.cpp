@@ -2,25 +2,19 @@
 // when the cursor leaves it, removed when cancelled, and kept when its post is refused.
 #include "connection.h"
 #include "db_grid.h"
+#include "grid_host.h"
 #include "query.h"
 #include "scripted_messages.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>
 
-class InsertRowTest : public ::testing::Test {
+class InsertRowTest : public ::testing::Test, public GridOnTable<TkDBGrid> {
 protected:
     void SetUp() override {
-        MakeSqliteDb(dir.path("i.sqlite"),
-                     "CREATE TABLE t (id INTEGER PRIMARY KEY, name VARCHAR(20) NOT NULL);"
-                     "INSERT INTO t VALUES (1, 'one'), (2, 'two'), (3, 'three');");
-        con.ConnectionString = "Provider=SQLite;Data Source=" + dir.path("i.sqlite");
-        con.Open();
-        q.Connection = &con;
-        q.SQL = "SELECT * FROM t ORDER BY id";
-        q.Open();
-        source.setDataSet(&q);
-        grid.setDataSource(&source);
+        openTable("CREATE TABLE t (id INTEGER PRIMARY KEY, name VARCHAR(20) NOT NULL);"
+                  "INSERT INTO t VALUES (1, 'one'), (2, 'two'), (3, 'three');",
+                  "SELECT * FROM t ORDER BY id");
     }
     DataSetModel& model() { return *grid.dataModel(); }
     QString cell(int row, int col) {
@@ -32,12 +26,6 @@ protected:
         c.Open();
         return c.Fields(0)->AsVariant().toInt();
     }
-
-    TempDir dir;
-    TADOConnection con;
-    TADOQuery q;
-    TDataSource source;
-    TkDBGrid grid;
 };
 
 TEST_F(InsertRowTest, InsertedInTheMiddleIsFilledAndPostedOnLeaving) {

@@ -2,6 +2,7 @@
 // multi-selection, the title pop-up and the footer row.
 #include "connection.h"
 #include "db_grid_ms.h"
+#include "grid_host.h"
 #include "query.h"
 #include "scripted_messages.h"
 #include "summary.h"
@@ -85,25 +86,18 @@ TEST(Summary, TokenTextsAndValueFormats) {
     QLocale::setDefault(QLocale::system());
 }
 
-class SummaryGridTest : public ::testing::Test {
+class SummaryGridTest : public ::testing::Test, public GridOnTable<TkDBGrid_MS> {
 protected:
     void SetUp() override {
+        grid.resize(700, 300);
         // Ids 1-6; rows 1-3 as the cases of the column kinds, 4-6 fill in.
-        MakeSqliteDb(
-            dir.path("a.sqlite"),
+        openTable(
             "CREATE TABLE t (id INTEGER PRIMARY KEY, n INTEGER, x FLOAT, b BOOLEAN, d DATE, s TEXT, z TEXT);"
             "INSERT INTO t VALUES (1, 1, 0.5, 1, '2024-01-01', 'a', NULL),"
             " (2, NULL, NULL, 1, NULL, 'B', NULL), (3, 3, 2.25, 0, '2024-01-03', 'a', NULL),"
             " (4, 10, -1, NULL, '2024-01-05', NULL, NULL), (5, 2, 4, 0, '2024-01-02', 'b', NULL),"
-            " (6, 4, 1, 1, '2023-12-31', 'a', NULL);");
-        con.ConnectionString = "Provider=SQLite;Data Source=" + dir.path("a.sqlite");
-        con.Open();
-        q.Connection = &con;
-        q.SQL = "SELECT * FROM t ORDER BY id";
-        q.Open();
-        source.setDataSet(&q);
-        grid.resize(700, 300);
-        grid.setDataSource(&source);
+            " (6, 4, 1, 1, '2023-12-31', 'a', NULL);",
+            "SELECT * FROM t ORDER BY id");
         grid.show();
     }
     const TSummaryResults& of(const char* field) {
@@ -117,11 +111,6 @@ protected:
             grid.SelectCurrent(true);
         }
     }
-    TempDir dir;
-    TADOConnection con;
-    TADOQuery q;
-    TDataSource source;
-    TkDBGrid_MS grid;
     ScopedScriptedMessages messages;
 };
 
@@ -191,7 +180,7 @@ TEST_F(SummaryGridTest, DistinctValuesKeepTheTwentyFiveMostFrequent) {
     TADOQuery v(&c2);
     v.SQL = "SELECT k FROM v";
     v.Open();
-    source.setDataSet(&v);
+    src.setDataSet(&v);
     grid.TitlePopupDistinctValues = true;
     grid.RecalculateSummaryResults();
     const TSummaryResults& k = of("k");
@@ -199,7 +188,7 @@ TEST_F(SummaryGridTest, DistinctValuesKeepTheTwentyFiveMostFrequent) {
     ASSERT_EQ(k.DistinctValues.size(), 25u);
     EXPECT_EQ(k.DistinctValues[0], (TDistinctValues{"7", 10}));
     EXPECT_EQ(k.DistinctValues[1], (TDistinctValues{"11", 1})); // ties by text
-    source.setDataSet(&q);
+    src.setDataSet(&q);
 }
 
 TEST_F(SummaryGridTest, TitlePopupShowsAndCopiesResults) {
