@@ -24,7 +24,7 @@ bool AppendDateTimeText(std::string& out, int64_t ms, TFieldType type) {
 }
 
 CellReader::CellReader(const TDataSet& ds, TField& field, const ExportEncoding* encoding)
-    : ds_(ds), field_(&field), kind_(StorageOf(field.DataType)), memo_(IsMemoField(field)),
+    : ds_(&ds), field_(&field), kind_(StorageOf(field.DataType)), memo_(IsMemoField(field)),
       encoding_(encoding) {
     static const ExportEncoding kUtf8;
     if (!encoding_) encoding_ = &kUtf8;
@@ -34,16 +34,16 @@ CellReader::CellReader(const TDataSet& ds, TField& field, const ExportEncoding* 
 }
 
 QVariant CellReader::variantAt(int position) const {
-    return column_ ? ds_.valueAt(field_, position) : field_->AsVariant();
+    return column_ ? ds_->valueAt(field_, position) : field_->AsVariant();
 }
 
 bool CellReader::isNull(int position) const {
-    return column_ ? column_->isNull(ds_.rowIdAt(position)) : !variantAt(position).isValid();
+    return column_ ? column_->isNull(ds_->rowIdAt(position)) : !variantAt(position).isValid();
 }
 
 double CellReader::floatAt(int position) const {
     if (!column_) return field_->AsFloat();
-    uint32_t row = ds_.rowIdAt(position);
+    uint32_t row = ds_->rowIdAt(position);
     if (kind_ == StorageKind::Float) return column_->floatAt(row);
     if (kind_ == StorageKind::DateTime) return dtconv::ToDays(column_->intAt(row));
     return double(column_->intAt(row));
@@ -51,7 +51,7 @@ double CellReader::floatAt(int position) const {
 
 int64_t CellReader::msAt(int position) const {
     if (!column_) return dtconv::FromDateTime(field_->AsDateTime());
-    return column_->intAt(ds_.rowIdAt(position));
+    return column_->intAt(ds_->rowIdAt(position));
 }
 
 void CellReader::append(std::string& out, int position, bool display) const {
@@ -68,7 +68,7 @@ void CellReader::append(std::string& out, int position, bool display) const {
         }
         return;
     }
-    uint32_t row = ds_.rowIdAt(position);
+    uint32_t row = ds_->rowIdAt(position);
     if (column_->isNull(row)) return;
     switch (kind_) {
     case StorageKind::Int: {
@@ -96,17 +96,17 @@ void CellReader::append(std::string& out, int position, bool display) const {
         return;
     case StorageKind::DateTime:
         if (!AppendDateTimeText(out, column_->intAt(row), field_->DataType))
-            AppendUtf8(out, field_->formatValue(ds_.valueAt(field_, position)));
+            AppendUtf8(out, field_->formatValue(ds_->valueAt(field_, position)));
         return;
     case StorageKind::Text:
-        out.append(column_->bytesAt(row, ds_.store().arena()));
+        out.append(column_->bytesAt(row, ds_->store().arena()));
         return;
     case StorageKind::Bytes:
         // The grid shows a binary field as "(BLOB)"; its value is its bytes.
         if (display && !memo_)
             out += "(BLOB)";
         else
-            encoding_->appendBlob(column_->bytesAt(row, ds_.store().arena()), out);
+            encoding_->appendBlob(column_->bytesAt(row, ds_->store().arena()), out);
         return;
     }
 }

@@ -30,7 +30,7 @@ private:
     void append(std::string& out, int position, bool display) const;
     QVariant variantAt(int position) const;
 
-    const TDataSet& ds_;
+    const TDataSet* ds_;
     TField* field_;
     const Column* column_ = nullptr; // nullptr: read through the field
     StorageKind kind_;

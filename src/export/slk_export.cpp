@@ -3,12 +3,8 @@
 #include "cell_reader.h"
 #include "export_writer.h"
 #include "float_text.h"
-#include "messages.h"
-#include "scan_dataset.h"
-#include "shell.h"
 #include "text_cleanup.h"
 
-#include <QScopeGuard>
 #include <charconv>
 #include <memory>
 
@@ -67,21 +63,57 @@ void AppendSylkText(std::string& out, std::string_view text, std::string& t) {
     out += '"';
 }
 
-// The lines of one run, in UTF-8, to the file.
-class TSLKExport::Writer {
+// One run: the lines in UTF-8 to the file, in the file's sections: formats and fonts, column widths,
+// titles, rows, sums, row formatting.
+class TSLKExport::Run : public ExportFormat {
 public:
-    explicit Writer(ExportWriter& out) : out_(out) {}
-    void line(std::string_view s) { out_.line(s); }
+    explicit Run(TSLKExport& e) : e_(e), fonts_(e.SetFontName != QLatin1String("nil")) {
+        withTitles = e.ExportFieldName;
+        selectedOnly = e.ExportOnlySelectedRows;
+    }
+    ~Run() override { e_.run_ = nullptr; }
+
+    bool ready() const override { return !e_.ExportFile.isEmpty(); }
+    void open() override {
+        out_ = std::make_unique<ExportWriter>(e_.ExportFile, e_.Encoding, false);
+        e_.run_ = this;
+    }
+    void bind(const TExportSource& source) override;
+    void begin() override;
+    void titles() override;
+    bool row(int position) override;
+    void sums() override;
+    void end() override;
+    QString commit() override {
+        out_->commit();
+        return e_.ExportFile;
+    }
+
     void userLine(const QString& s) {
-        if (!s.isEmpty()) out_.lineText(s);
+        if (!s.isEmpty()) out_->lineText(s);
     }
-    void line2(std::string_view a, std::string_view b) {
-        buf_.assign(a);
-        buf_.append(b);
-        out_.line(buf_);
-    }
-    ExportWriter& out_;
-    std::string buf_;
+
+private:
+    // How a column's cells are written.
+    enum class Form { DateTime, Number, Text, Plain };
+    struct Col {
+        CellReader reader;
+        Form form;
+        bool floatForm;
+        std::string head; // "F;P%d;X%d" or "C;X%d"
+        std::string x;    // the column number
+    };
+    void line(std::string_view s) { out_->line(s); }
+    void rowStart(); // the cursor to the first column of row Y
+
+    TSLKExport& e_;
+    const bool fonts_;
+    std::unique_ptr<ExportWriter> out_;
+    std::vector<ExportColumn> cols_; // as the first bind found them
+    std::vector<Col> cs_;            // of the bound dataset
+    bool bound_ = false;
+    int firstDataRow_ = 0;
+    std::string s_, value_, scratch_;
 };
 
 bool TSLKExport::Execute(TDataSet* dataset) {
@@ -91,234 +123,179 @@ bool TSLKExport::Execute(TDataSet* dataset) {
 }
 
 bool TSLKExport::Execute(const TExportSource& source) {
-    SourceType = source.SourceType();
-    SourceObject = &source;
-    Dataset = nullptr;
-    RecIdx = RecCount = 0;
-    Aborted = false;
-    if (ExportFile.isEmpty()) return false;
-    TDataSet* ds = source.DataSet();
-    if (!ds || !ds->Active()) return false;
-    Dataset = ds;
-    ExportProgress progress(ShowProgressBar, OnProgressEvent);
-    try {
-        ExportWriter out(ExportFile, Encoding, false);
-        Writer w(out);
-        writer_ = &w;
-        const auto reset = qScopeGuard([this] { writer_ = nullptr; });
-        run(source, progress);
-        if (Aborted) return false;
-        out.commit();
-    } catch (const std::exception& e) {
-        ShowException(QStringLiteral("Error: Cannot export data."), e);
-        return false;
-    }
-    DoActionAfter(ExportFile, ActionAfter);
-    return true;
+    Run run(*this);
+    return runExport(source, run);
 }
 
 void TSLKExport::ExportLine(const QString& text) {
-    if (writer_) writer_->userLine(text);
+    if (run_) run_->userLine(text);
 }
 
-void TSLKExport::run(const TExportSource& source, ExportProgress& progress) {
-    const std::vector<ExportColumn> cols = source.Columns(ExportOnlyVisibleFields, true);
-    const bool fonts = SetFontName != QLatin1String("nil");
-    writeFormats(cols, fonts);
-    if (OnBeforeExport) OnBeforeExport(*this, startCol_, startRow_);
-    Y = startRow_;
-    X = startCol_;
-    if (SetColWidth) writeColumnWidths(cols);
-    if (ExportFieldName || ExportStructureOnly) writeTitles(cols);
-    const int firstDataRow = Y;
-    if (!ExportStructureOnly && !writeRows(source, cols, progress)) return;
-    if (MakeSumRow && Y > firstDataRow) writeSums(cols, firstDataRow);
-    if (fonts) {
-        Writer& w = *writer_;
-        std::string s;
-        w.line(";");
-        w.line("; Global Formating");
-        auto bold = [&](int row) {
-            s.assign("F;R");
-            AppendInt(s, row);
-            s += ";SM1";
-            w.line(s);
-        };
-        if (ExportFieldName) bold(startRow_);
-        if (MakeSumRow) bold(Y);
-    }
-    if (OnAfterExport) OnAfterExport(*this, MaxX, Y);
-    writer_->line("E");
-}
-
-void TSLKExport::writeFormats(const std::vector<ExportColumn>& cols, bool fonts) {
-    Writer& w = *writer_;
-    std::string s;
-    w.line(SLKIdHeaderLine.isEmpty() ? std::string("ID;SLKExport") : Utf8(SLKIdHeaderLine));
-    // Pictures: 0 general, 1 date, 2 time, 3 + i the column's.
-    auto picture = [&](const QString& p) {
-        s.assign("P;P");
-        AppendSemicolons(s, Utf8(p.isEmpty() ? QStringLiteral("General") : p));
-        w.line(s);
-    };
-    picture(QStringLiteral("General"));
-    picture(DefaultDateFormat.isEmpty() ? QStringLiteral("d/m/yyyy") : DefaultDateFormat);
-    picture(DefaultTimeFormat.isEmpty() ? QStringLiteral("h:mm") : DefaultTimeFormat);
-    for (const ExportColumn& c : cols)
-        picture(IsNumericField(*c.field)
-                    ? (c.field->DisplayFormat.isEmpty() ? DefaultNumFormat : c.field->DisplayFormat)
-                    : QString());
-    if (fonts) {
-        std::string font("P;F");
-        AppendSemicolons(font, Utf8(SetFontName));
-        for (const char* style : {"", ";SB", ";SI", ";SU"})
-            w.line2(font, style);
-    }
-}
-
-void TSLKExport::writeRowStart() {
-    std::string s("C;X");
-    AppendInt(s, startCol_);
-    s += ";Y";
-    AppendInt(s, Y);
-    writer_->line(s);
-}
-
-void TSLKExport::writeColumnWidths(const std::vector<ExportColumn>& cols) {
-    Writer& w = *writer_;
-    std::string s;
-    w.line(";");
-    w.line("; Column Width");
+void TSLKExport::Run::bind(const TExportSource& source) {
+    const std::vector<ExportColumn> cols = source.Columns(e_.ExportOnlyVisibleFields, true);
+    if (!bound_) cols_ = cols;
+    bound_ = true;
+    cs_.clear();
+    cs_.reserve(cols.size());
     for (int i = 0; i < int(cols.size()); ++i) {
-        int width = std::min(cols[size_t(i)].field->DisplayWidth(), 50);
-        width = width <= 5 ? 7 : width + 2;
-        s.assign("F;W");
-        AppendInt(s, startCol_ + i);
-        s += ' ';
-        AppendInt(s, startCol_ + i);
-        s += ' ';
-        AppendInt(s, width);
-        w.line(s);
-    }
-}
-
-void TSLKExport::writeTitles(const std::vector<ExportColumn>& cols) {
-    Writer& w = *writer_;
-    std::string s, value, scratch;
-    w.line(";");
-    w.line("; Title");
-    writeRowStart();
-    for (int i = 0; i < int(cols.size()); ++i) {
-        const ExportColumn& c = cols[size_t(i)];
-        value = Utf8(RealFieldNamesAsTitle ? c.field->FieldName : c.title);
-        if (TrimData) TrimControls(value);
-        s.assign("C;X");
-        AppendInt(s, startCol_ + i);
-        s += ";K";
-        AppendSylkText(s, value, scratch);
-        w.line(s);
-    }
-    ++Y;
-}
-
-bool TSLKExport::writeRows(const TExportSource& source, const std::vector<ExportColumn>& cols,
-                           ExportProgress& progress) {
-    Writer& w = *writer_;
-    TDataSet* ds = Dataset;
-    const int n = int(cols.size());
-    std::string s, value, scratch;
-    // Per column: how its cells are written, and the fixed head of its format line.
-    enum class Form { DateTime, Number, Text, Plain };
-    struct Col {
-        CellReader reader;
-        Form form;
-        bool floatForm;
-        std::string head; // "F;P%d;X%d" or "C;X%d"
-        std::string x;    // the column number
-    };
-    std::vector<Col> cs;
-    cs.reserve(size_t(n));
-    for (int i = 0; i < n; ++i) {
         TField& f = *cols[size_t(i)].field;
         Form form = IsDateTimeField(f)                            ? Form::DateTime
                     : IsNumericField(f)                           ? Form::Number
                     : (IsQuotedTextField(f) || IsBooleanField(f)) ? Form::Text
                                                                   : Form::Plain;
-        std::string x = std::to_string(startCol_ + i);
+        std::string x = std::to_string(e_.startCol_ + i);
         std::string head = form == Form::Number ? "F;P" + std::to_string(3 + i) + ";X" + x : "C;X" + x;
-        cs.push_back({CellReader(*ds, f, &w.out_.encoding()), form, FloatForm(f.DataType), head, x});
+        cs_.push_back(
+            {CellReader(*source.DataSet(), f, &out_->encoding()), form, FloatForm(f.DataType), head, x});
     }
-    RecCount = ds->RecordCount();
-    bool selectedOnly = ExportOnlySelectedRows && source.HasSelection();
-    ScanDataset(ds, UseDisableControl, UseDisableControl, true, [&](int recNo, bool& stop) {
-        if (selectedOnly && !source.IsSelected()) return;
-        RecIdx = recNo;
-        int pos = ds->currentPosition();
-        w.line(";");
-        w.line("; Row");
-        writeRowStart();
-        for (Col& c : cs) {
-            if (c.reader.isNull(pos)) continue;
-            value.clear();
-            bool text = c.form == Form::Text;
-            if (c.form == Form::DateTime) {
-                int64_t ms = c.reader.msAt(pos);
-                bool timeOnly = ms >= 0 && ms < dtconv::kMsPerDay;
-                s.assign(timeOnly ? "F;P2;X" : "F;P1;X");
-                s.append(c.x);
-                w.line(s);
-                // A time of day is its fraction of a day; other dates before 1900 stay text.
-                if (timeOnly || ms >= k1900)
-                    AppendFloat(value, dtconv::ToDays(ms));
-                else
-                    c.reader.appendText(value, pos), text = true;
-            } else {
-                w.line(c.head);
-                if (c.floatForm)
-                    AppendFloat(value, c.reader.floatAt(pos));
-                else
-                    c.reader.appendText(value, pos);
-            }
-            if (TrimData) TrimControls(value);
-            s.assign("C;K");
-            if (text)
-                AppendSylkText(s, value, scratch);
-            else
-                AppendSemicolons(s, value);
-            w.line(s);
-        }
-        ++Y;
-        MaxX = startCol_ + n - 1;
-        progress.record(RecIdx, RecCount);
-        Aborted = Aborted || progress.aborted();
-        stop = Aborted;
-    });
-    return !Aborted;
 }
 
-void TSLKExport::writeSums(const std::vector<ExportColumn>& cols, int firstDataRow) {
-    Writer& w = *writer_;
-    const int n = int(cols.size());
-    std::string s, scratch;
-    w.line(";");
-    w.line("; Sum");
-    writeRowStart();
+void TSLKExport::Run::begin() {
+    line(e_.SLKIdHeaderLine.isEmpty() ? std::string("ID;SLKExport") : Utf8(e_.SLKIdHeaderLine));
+    // Pictures: 0 general, 1 date, 2 time, 3 + i the column's.
+    auto picture = [&](const QString& p) {
+        s_.assign("P;P");
+        AppendSemicolons(s_, Utf8(p.isEmpty() ? QStringLiteral("General") : p));
+        line(s_);
+    };
+    picture(QStringLiteral("General"));
+    picture(e_.DefaultDateFormat.isEmpty() ? QStringLiteral("d/m/yyyy") : e_.DefaultDateFormat);
+    picture(e_.DefaultTimeFormat.isEmpty() ? QStringLiteral("h:mm") : e_.DefaultTimeFormat);
+    for (const ExportColumn& c : cols_)
+        picture(IsNumericField(*c.field)
+                    ? (c.field->DisplayFormat.isEmpty() ? e_.DefaultNumFormat : c.field->DisplayFormat)
+                    : QString());
+    if (fonts_) {
+        std::string font("P;F");
+        AppendSemicolons(font, Utf8(e_.SetFontName));
+        for (const char* style : {"", ";SB", ";SI", ";SU"}) {
+            s_.assign(font);
+            s_.append(style);
+            line(s_);
+        }
+    }
+    if (e_.OnBeforeExport) e_.OnBeforeExport(e_, e_.startCol_, e_.startRow_);
+    e_.Y = e_.startRow_;
+    e_.X = e_.startCol_;
+    firstDataRow_ = e_.Y;
+    if (!e_.SetColWidth) return;
+    line(";");
+    line("; Column Width");
+    for (int i = 0; i < int(cols_.size()); ++i) {
+        int width = std::min(cols_[size_t(i)].field->DisplayWidth(), 50);
+        width = width <= 5 ? 7 : width + 2;
+        s_.assign("F;W");
+        AppendInt(s_, e_.startCol_ + i);
+        s_ += ' ';
+        AppendInt(s_, e_.startCol_ + i);
+        s_ += ' ';
+        AppendInt(s_, width);
+        line(s_);
+    }
+}
+
+void TSLKExport::Run::rowStart() {
+    s_.assign("C;X");
+    AppendInt(s_, e_.startCol_);
+    s_ += ";Y";
+    AppendInt(s_, e_.Y);
+    line(s_);
+}
+
+void TSLKExport::Run::titles() {
+    line(";");
+    line("; Title");
+    rowStart();
+    for (int i = 0; i < int(cols_.size()); ++i) {
+        const ExportColumn& c = cols_[size_t(i)];
+        value_ = Utf8(e_.RealFieldNamesAsTitle ? c.field->FieldName : c.title);
+        if (e_.TrimData) TrimControls(value_);
+        s_.assign("C;X");
+        AppendInt(s_, e_.startCol_ + i);
+        s_ += ";K";
+        AppendSylkText(s_, value_, scratch_);
+        line(s_);
+    }
+    firstDataRow_ = ++e_.Y;
+}
+
+bool TSLKExport::Run::row(int pos) {
+    line(";");
+    line("; Row");
+    rowStart();
+    for (Col& c : cs_) {
+        if (c.reader.isNull(pos)) continue;
+        value_.clear();
+        bool text = c.form == Form::Text;
+        if (c.form == Form::DateTime) {
+            int64_t ms = c.reader.msAt(pos);
+            bool timeOnly = ms >= 0 && ms < dtconv::kMsPerDay;
+            s_.assign(timeOnly ? "F;P2;X" : "F;P1;X");
+            s_.append(c.x);
+            line(s_);
+            // A time of day is its fraction of a day; other dates before 1900 stay text.
+            if (timeOnly || ms >= k1900)
+                AppendFloat(value_, dtconv::ToDays(ms));
+            else
+                c.reader.appendText(value_, pos), text = true;
+        } else {
+            line(c.head);
+            if (c.floatForm)
+                AppendFloat(value_, c.reader.floatAt(pos));
+            else
+                c.reader.appendText(value_, pos);
+        }
+        if (e_.TrimData) TrimControls(value_);
+        s_.assign("C;K");
+        if (text)
+            AppendSylkText(s_, value_, scratch_);
+        else
+            AppendSemicolons(s_, value_);
+        line(s_);
+    }
+    ++e_.Y;
+    e_.MaxX = e_.startCol_ + int(cs_.size()) - 1;
+    return true;
+}
+
+void TSLKExport::Run::sums() {
+    if (!e_.MakeSumRow || e_.Y <= firstDataRow_) return;
+    line(";");
+    line("; Sum");
+    rowStart();
     bool labelled = false;
-    for (int i = 0; i < n; ++i) {
-        s.assign("C;X");
-        AppendInt(s, startCol_ + i);
-        if (IsQuotedTextField(*cols[size_t(i)].field)) {
+    for (int i = 0; i < int(cols_.size()); ++i) {
+        s_.assign("C;X");
+        AppendInt(s_, e_.startCol_ + i);
+        if (IsQuotedTextField(*cols_[size_t(i)].field)) {
             if (labelled) continue;
             labelled = true;
-            s += ";K";
-            AppendSylkText(s, "Sum:", scratch);
+            s_ += ";K";
+            AppendSylkText(s_, "Sum:", scratch_);
         } else {
-            s += ";ESUM(R";
-            AppendInt(s, firstDataRow);
-            s += "C:R";
-            AppendInt(s, Y - 1);
-            s += "C)";
+            s_ += ";ESUM(R";
+            AppendInt(s_, firstDataRow_);
+            s_ += "C:R";
+            AppendInt(s_, e_.Y - 1);
+            s_ += "C)";
         }
-        w.line(s);
+        line(s_);
     }
+}
+
+void TSLKExport::Run::end() {
+    if (fonts_) {
+        line(";");
+        line("; Global Formating");
+        auto bold = [&](int row) {
+            s_.assign("F;R");
+            AppendInt(s_, row);
+            s_ += ";SM1";
+            line(s_);
+        };
+        if (e_.ExportFieldName) bold(e_.startRow_);
+        if (e_.MakeSumRow) bold(e_.Y);
+    }
+    if (e_.OnAfterExport) e_.OnAfterExport(e_, e_.MaxX, e_.Y);
+    line("E");
 }

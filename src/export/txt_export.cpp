@@ -2,13 +2,8 @@
 
 #include "cell_reader.h"
 #include "export_writer.h"
-#include "messages.h"
-#include "scan_dataset.h"
-#include "shell.h"
 #include "text_cleanup.h"
 
-#include <QScopeGuard>
-#include <limits>
 #include <memory>
 
 namespace {
@@ -17,34 +12,51 @@ std::string Utf8(const QString& s) {
 }
 } // namespace
 
-// One Execute: the settings in UTF-8 and the columns' readers, built once.
-class TTXTExport::Run {
+// One run: the settings in UTF-8, the output and the columns' readers.
+class TTXTExport::Run : public ExportFormat {
 public:
-    Run(TTXTExport& e, const std::vector<ExportColumn>& cols, ExportWriter& out)
-        : e_(e), out_(out), apos_(Utf8(e.TextApostrophe)), sep_(Utf8(e.FieldSeparator)),
-          memoEol_(Utf8(e.MemoEOLString)), fixed_(e.FillChar.unicode() != 0),
-          fill_(fixed_ ? Utf8(QString(e.FillChar)) : std::string()) {
-        for (const ExportColumn& c : cols) {
+    explicit Run(TTXTExport& e)
+        : e_(e), apos_(Utf8(e.TextApostrophe)), sep_(Utf8(e.FieldSeparator)), memoEol_(Utf8(e.MemoEOLString)),
+          fixed_(e.FillChar.unicode() != 0), fill_(fixed_ ? Utf8(QString(e.FillChar)) : std::string()) {
+        withTitles = e.ExportFieldName;
+        selectedOnly = e.ExportOnlySelectedRows;
+        showAllErrors = false;
+    }
+    ~Run() override { e_.out_ = nullptr; }
+
+    void open() override {
+        e_.ExportResult.clear();
+        out_ = e_.ExportFile.isEmpty()
+                   ? std::make_unique<ExportWriter>(&e_.ExportResult)
+                   : std::make_unique<ExportWriter>(e_.ExportFile, e_.Encoding, e_.AppendToFile);
+        e_.out_ = out_.get();
+    }
+
+    // Fixed-width columns keep the widths of the first block: a column whose type widens later (a
+    // SQLite column meeting a fraction) must not shift the lines after it.
+    void bind(const TExportSource& source) override {
+        columns_.clear();
+        for (const ExportColumn& c : source.Columns(e_.ExportOnlyVisibleFields, e_.ExportMemoFields)) {
             TField& f = *c.field;
-            columns_.push_back({CellReader(*e.Dataset, f, &out.encoding()), IsQuotedTextField(f),
+            columns_.push_back({CellReader(*source.DataSet(), f, &out_->encoding()), IsQuotedTextField(f),
                                 f.DisplayWidth(), f.Alignment,
-                                Utf8(e.RealFieldNamesAsTitle ? f.FieldName : c.title)});
+                                Utf8(e_.RealFieldNamesAsTitle ? f.FieldName : c.title)});
         }
-    }
-
-    // Fixed-width columns keep the widths of the first block's run: a column whose type widens later
-    // (a SQLite column meeting a fraction) must not shift the lines after it.
-    void keepWidths(std::vector<int>& widths) {
-        if (widths.empty()) {
+        if (!bound_) {
+            bound_ = true;
             for (const Col& c : columns_)
-                widths.push_back(c.width);
+                widths_.push_back(c.width);
         } else {
-            for (size_t i = 0; i < columns_.size() && i < widths.size(); ++i)
-                columns_[i].width = widths[i];
+            for (size_t i = 0; i < columns_.size() && i < widths_.size(); ++i)
+                columns_[i].width = widths_[i];
         }
     }
 
-    void titleLine() {
+    void begin() override {
+        if (e_.OnBeforeExport) e_.OnBeforeExport(e_);
+    }
+
+    void titles() override {
         line_.clear();
         for (size_t i = 0; i < columns_.size(); ++i) {
             value_ = columns_[i].title;
@@ -53,10 +65,10 @@ public:
             if (!fixed_ && NeedsQuotes(value_, sep_, apos_)) quote();
             add(i);
         }
-        out_.line(line_);
+        out_->line(line_);
     }
 
-    void recordLine(int position) {
+    bool row(int position) override {
         line_.clear();
         for (size_t i = 0; i < columns_.size(); ++i) {
             value_.clear();
@@ -68,7 +80,18 @@ public:
                 quote();
             add(i);
         }
-        out_.line(line_);
+        out_->line(line_);
+        return true;
+    }
+
+    void end() override {
+        if (e_.OnAfterExport) e_.OnAfterExport(e_);
+    }
+
+    QString commit() override {
+        if (e_.ExportFile.isEmpty()) return {};
+        out_->commit();
+        return e_.ExportFile;
     }
 
 private:
@@ -104,14 +127,14 @@ private:
     }
 
     TTXTExport& e_;
-    ExportWriter& out_;
+    std::unique_ptr<ExportWriter> out_;
     std::vector<Col> columns_;
+    std::vector<int> widths_;
+    bool bound_ = false;
     std::string apos_, sep_, memoEol_;
     bool fixed_;
     std::string fill_;
     std::string line_, value_, scratch_;
-
-    friend class TTXTExport;
 };
 
 bool TTXTExport::Execute(TDataSet* dataset) {
@@ -120,103 +143,18 @@ bool TTXTExport::Execute(TDataSet* dataset) {
 }
 
 bool TTXTExport::Execute(const TExportSource& source) {
-    SourceType = source.SourceType();
-    SourceObject = &source;
-    Dataset = nullptr;
-    TDataSet* ds = source.DataSet();
-    if (!ds || !ds->Active()) return false;
-    Dataset = ds;
-    return exportWith([&](ExportWriter& out, ExportProgress& progress) {
-        Run run(*this, source.Columns(ExportOnlyVisibleFields, ExportMemoFields), out);
-        run_ = &run;
-        const auto reset = qScopeGuard([this] { run_ = nullptr; });
-        if (OnBeforeExport) OnBeforeExport(*this);
-        if (ExportFieldName || ExportStructureOnly) run.titleLine();
-        if (!ExportStructureOnly) {
-            RecCount = ds->RecordCount();
-            bool selectedOnly = ExportOnlySelectedRows && source.HasSelection();
-            ScanDataset(ds, UseDisableControl, UseDisableControl, true, [&](int recNo, bool& stop) {
-                if (selectedOnly && !source.IsSelected()) return;
-                RecIdx = recNo;
-                run.recordLine(ds->currentPosition());
-                progress.record(RecIdx, RecCount);
-                if (progress.aborted()) Aborted = true;
-                stop = Aborted;
-            });
-            if (Aborted) return false;
-        }
-        if (OnAfterExport) OnAfterExport(*this);
-        return true;
-    });
+    Run run(*this);
+    return runExport(source, run);
 }
 
 bool TTXTExport::ExecuteForwardOnly(TDataSet* ds) {
-    SourceType = stDataset;
-    SourceObject = nullptr;
-    Dataset = ds;
-    if (!ds) return false;
-    return exportWith([&](ExportWriter& out, ExportProgress& progress) {
-        bool first = true;
-        std::vector<int> widths;
-        ds->OnBlock = [&](TDataSet& block, bool) {
-            // The readers are made for each block: a column may have changed its type in between.
-            TDataSetSource source(&block);
-            Run run(*this, source.Columns(ExportOnlyVisibleFields, ExportMemoFields), out);
-            run.keepWidths(widths);
-            run_ = &run;
-            struct Reset {
-                Run*& r;
-                ~Reset() { r = nullptr; }
-            } reset{run_};
-            if (first) {
-                first = false;
-                if (OnBeforeExport) OnBeforeExport(*this);
-                if (ExportFieldName || ExportStructureOnly) run.titleLine();
-            }
-            if (ExportStructureOnly || Aborted) return;
-            RecCount = int(std::min<qint64>(block.store().fetchedRows(), std::numeric_limits<int>::max()));
-            const int n = block.RecordCount();
-            for (int p = 0; p < n && !Aborted; ++p) {
-                ++RecIdx;
-                run.recordLine(p);
-                progress.record(RecIdx, RecCount);
-                Aborted = progress.aborted();
-            }
-        };
-        struct Detach {
-            TDataSet* ds;
-            ~Detach() { ds->OnBlock = nullptr; }
-        } detach{ds};
-        ds->Open();
-        if (Aborted) return false;
-        if (OnAfterExport) OnAfterExport(*this);
-        return true;
-    });
-}
-
-bool TTXTExport::exportWith(const std::function<bool(ExportWriter&, ExportProgress&)>& records) {
-    RecIdx = RecCount = 0;
-    Aborted = false;
-    ExportProgress progress(ShowProgressBar, OnProgressEvent);
-    ExportResult.clear();
-    try {
-        std::unique_ptr<ExportWriter> out =
-            ExportFile.isEmpty() ? std::make_unique<ExportWriter>(&ExportResult)
-                                 : std::make_unique<ExportWriter>(ExportFile, Encoding, AppendToFile);
-        if (!records(*out, progress)) return false;
-        if (ExportFile.isEmpty()) return true;
-        out->commit();
-    } catch (const ExportSaveError& e) {
-        ShowException(QStringLiteral("Error: Cannot export data."), e);
-        return false;
-    }
-    DoActionAfter(ExportFile, ActionAfter);
-    return true;
+    Run run(*this);
+    return runForwardOnly(ds, run);
 }
 
 void TTXTExport::ExportLine(const QString& text) {
-    if (run_)
-        run_->out_.lineText(text);
+    if (out_)
+        out_->lineText(text);
     else
         ExportResult.append(text);
 }

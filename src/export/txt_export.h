@@ -1,18 +1,16 @@
 #pragma once
 // TTXTExport: the records of a source as a plain text file, one line per record after an optional
 // title line; fixed-width columns (FillChar) or values joined by FieldSeparator (FillChar code 0).
-#include "action_after.h"
-#include "export_progress.h"
-#include "export_source.h"
+#include "export_run.h"
 
 #include <QStringList>
 #include <functional>
 
 class ExportWriter;
 
-class TTXTExport {
+// ExportFile empty: the lines stay in ExportResult only.
+class TTXTExport : public ExportEngine {
 public:
-    QString ExportFile;     // empty: the lines stay in ExportResult only
     QString TextApostrophe; // before and after every text-like value
     QString FieldSeparator = QStringLiteral(" ");
     QChar FillChar = QChar(' '); // code 0: no fixed width
@@ -23,26 +21,13 @@ public:
     bool ExportOnlyVisibleFields = true;
     bool ExportOnlySelectedRows = false;
     bool AppendToFile = false;
-    TActionAfter ActionAfter = aaShow;
     std::function<void(TTXTExport&)> OnBeforeExport, OnAfterExport;
-    bool UseDisableControl = true;
-    bool ShowProgressBar = false;
-    TExportProgressEvent OnProgressEvent;
     QString Encoding; // empty: the system's 8-bit code page (UTF-8)
 
     QString MemoEOLString = QStringLiteral(" || ");
-    bool ExportStructureOnly = false;
     bool ExportAllAsText = false;
     // The lines of the last run when ExportFile is empty (with a file they go straight to it).
     QStringList ExportResult;
-
-    // Run state.
-    TSourceType SourceType = stDataset;
-    const TExportSource* SourceObject = nullptr;
-    TDataSet* Dataset = nullptr;
-    int RecIdx = 0;
-    int RecCount = 0;
-    bool Aborted = false;
 
     // True when the text was built and, with a file name, saved. A file that cannot be written shows
     // the exception box and returns false; other failures raise.
@@ -57,7 +42,5 @@ public:
 
 private:
     class Run;
-    // The frame of a run around its records: output, events, commit, the action after.
-    bool exportWith(const std::function<bool(ExportWriter&, ExportProgress&)>& records);
-    Run* run_ = nullptr;
+    ExportWriter* out_ = nullptr; // the output of the run in progress
 };

@@ -4,14 +4,11 @@
 #include "color_text.h"
 #include "messages.h"
 #include "safe_file.h"
-#include "scan_dataset.h"
-#include "shell.h"
 #include "text_cleanup.h"
 #include "workbook_package.h"
 
 #include <QBuffer>
 #include <QDir>
-#include <QScopeGuard>
 #include <QTemporaryFile>
 #include <algorithm>
 #include <charconv>
@@ -110,11 +107,19 @@ QString ConvertDateFormat(const QString& fieldFormat) {
     return s;
 }
 
+// The rows of the sheet, with their formats and sizes.
 class TkXLSExport::Run {
 public:
-    Run(TkXLSExport& e, const TExportSource& source, ExportProgress& progress, SheetWriter& wb)
-        : e_(e), source_(source), progress_(progress), wb_(wb) {}
-    void execute();
+    Run(TkXLSExport& e, SheetWriter& wb) : e_(e), wb_(wb) {}
+    // The formats of the columns from the first source bound; the readers of every one.
+    void bind(const TExportSource& source);
+    void titles();
+    bool record(int pos);
+    // After the records: the data rows' range, the auto filter over them and the sum row.
+    void afterRecords();
+    // The column widths, page set-up and frozen titles.
+    void finish();
+    void autoFilter();
 
     QString limitError; // the sheet could not hold all: the rows before stay
     int bigInts = 0;    // integers written as text
@@ -151,18 +156,13 @@ private:
         int fmt;
     };
     void setUp();
-    void titles();
-    bool record(int pos);
     void readPicture(size_t i, int pos);
     int lookFormat(Col& c, const ExportCellLook& look);
     void sumRow();
-    void autoFilter();
-    void finish();
     int sheetRow() const { return e_.startRow_ - 1 + e_.RowIdx; }
 
     TkXLSExport& e_;
-    const TExportSource& source_;
-    ExportProgress& progress_;
+    const TExportSource* source_ = nullptr;
     SheetWriter& wb_;
     std::vector<ExportColumn> cols_;
     std::vector<Col> cs_;
@@ -180,8 +180,22 @@ private:
     std::vector<Picture> pictures_; // of the current row
 };
 
+void TkXLSExport::Run::bind(const TExportSource& source) {
+    source_ = &source;
+    if (cs_.empty()) {
+        setUp();
+        return;
+    }
+    // A later block of a forward-only read: its own rows, and a column may have widened its type.
+    cols_ = source.Columns(e_.has(xleOnlyVisibleFields), true, e_.has(xleExportPictures));
+    for (size_t i = 0; i < cs_.size() && i < cols_.size(); ++i) {
+        cs_[i].reader = CellReader(*source.DataSet(), *cols_[i].field);
+        cs_[i].kind = KindOf(*cols_[i].field);
+    }
+}
+
 void TkXLSExport::Run::setUp() {
-    cols_ = source_.Columns(e_.has(xleOnlyVisibleFields), true, e_.has(xleExportPictures));
+    cols_ = source_->Columns(e_.has(xleOnlyVisibleFields), true, e_.has(xleExportPictures));
     if (e_.startCol_ - 1 + int(cols_.size()) > SheetWriter::kMaxCols)
         throw WorkbookError(QStringLiteral("A sheet holds at most 16,384 columns."));
     const bool cellFormat = e_.has(xleSetCellFormat);
@@ -225,7 +239,7 @@ void TkXLSExport::Run::setUp() {
         cs_.push_back(std::move(col));
     }
     cells_.resize(cs_.size());
-    cellLooks_ = (e_.OptionColors & xleUseCellsColor) && source_.HasCellLooks() &&
+    cellLooks_ = (e_.OptionColors & xleUseCellsColor) && source_->HasCellLooks() &&
                  (e_.OptionColors & (xleSetBkColor | xleSetFontColor));
     if (cellFormat && e_.SetFontSize > 0) lineHeight_ = std::round(e_.SetFontSize * 15.0 / 11.0 * 4) / 4;
 }
@@ -265,7 +279,7 @@ bool TkXLSExport::Run::record(int pos) {
         }
         if (cellLooks_ || c.colorValue) {
             ExportCellLook look;
-            if (cellLooks_) source_.CellLook(cols_[i].field, pos, look);
+            if (cellLooks_) source_->CellLook(cols_[i].field, pos, look);
             if (c.colorValue && !c.reader.isNull(pos)) {
                 size_t at = buf_.size();
                 c.reader.appendText(buf_, pos);
@@ -499,35 +513,80 @@ void TkXLSExport::Run::finish() {
     if (titled && e_.has(xleFreezeTitles)) wb_.freezePanes(first + 1, 0);
 }
 
-void TkXLSExport::Run::execute() {
-    setUp();
-    if (e_.OnBeforeExport) e_.OnBeforeExport(e_);
-    if (e_.has(xleExportTitles) || e_.ExportStructureOnly) titles();
-    if (e_.ExportStructureOnly) autoFilter();
-    if (!e_.ExportStructureOnly) {
-        e_.FirstDataRow = sheetRow() + 1;
-        TDataSet* ds = e_.Dataset;
-        e_.RecCount = ds->RecordCount();
-        bool selectedOnly = e_.has(xleOnlySelectedRows) && source_.HasSelection();
-        ScanDataset(ds, e_.UseDisableControl, e_.UseDisableControl, true, [&](int recNo, bool& stop) {
-            if (selectedOnly && !source_.IsSelected()) return;
-            e_.RecIdx = recNo;
-            if (!record(ds->currentPosition())) {
-                stop = true;
-                return;
-            }
-            progress_.record(e_.RecIdx, e_.RecCount);
-            e_.Aborted = e_.Aborted || progress_.aborted();
-            stop = e_.Aborted;
-        });
-        if (e_.Aborted) return;
-        e_.LastDataRow = sheetRow();
-        autoFilter();
-        if (e_.has(xleAddSumRow) && e_.RecExported > 0 && limitError.isEmpty()) sumRow();
-    }
-    finish();
-    if (e_.OnAfterExport) e_.OnAfterExport(e_);
+void TkXLSExport::Run::afterRecords() {
+    e_.FirstDataRow = sheetRow() + 1 - e_.RecExported;
+    e_.LastDataRow = sheetRow();
+    autoFilter();
+    if (e_.has(xleAddSumRow) && e_.RecExported > 0 && limitError.isEmpty()) sumRow();
 }
+
+// The workbook file of a run and the sheet in it, as the shared export run drives them.
+class TkXLSExport::Book : public ExportFormat {
+public:
+    Book(TkXLSExport& e, const QString& sheetName) : e_(e), sheetName_(sheetName), startRow_(e.startRow_) {
+        withTitles = e.has(xleExportTitles);
+        selectedOnly = e.has(xleOnlySelectedRows);
+    }
+    // Below the sheet's used area for this run; the property stays as the caller set it.
+    ~Book() override { e_.startRow_ = startRow_; }
+
+    bool ready() const override { return !e_.ExportFile.isEmpty() || e_.ActionAfter != aaNone; }
+
+    void open() override {
+        path_ = e_.ExportFile;
+        if (path_.isEmpty()) {
+            QTemporaryFile temp(QDir::tempPath() + QStringLiteral("/tabulo-export-XXXXXX.xlsx"));
+            temp.setAutoRemove(false);
+            if (!temp.open())
+                throw FileWriteError(QStringLiteral("Cannot create a temporary file."), temp.errorString());
+            path_ = temp.fileName();
+        }
+        file_ = std::make_unique<SafeFile>(path_, SafeFile::WorkFile);
+        const SheetTarget target = e_.has(xleAddAsNewSheet)       ? SheetTarget::NewSheet
+                                   : e_.has(xleAddToExistingRows) ? SheetTarget::Append
+                                                                  : SheetTarget::Replace;
+        sheet_ = OpenWorkbookSheet(*file_, path_, sheetName_, target);
+        if (sheet_.usedRows > 0) e_.startRow_ = sheet_.usedRows + 1;
+        run_ = std::make_unique<Run>(e_, *sheet_.writer);
+    }
+    void bind(const TExportSource& source) override { run_->bind(source); }
+    void begin() override {
+        if (e_.OnBeforeExport) e_.OnBeforeExport(e_);
+    }
+    void titles() override {
+        run_->titles();
+        if (e_.ExportStructureOnly) run_->autoFilter();
+    }
+    bool row(int position) override { return run_->record(position); }
+    void sums() override { run_->afterRecords(); }
+    void end() override {
+        run_->finish();
+        if (e_.OnAfterExport) e_.OnAfterExport(e_);
+    }
+    // A sheet that could not hold every record is saved with the rows before and then reported.
+    QString commit() override {
+        sheet_.writer->save();
+        file_->commit();
+        e_.SavedFile = path_;
+        if (run_->bigInts > 0)
+            Messages().warning(
+                QStringLiteral("Integers with more digits than a spreadsheet number holds were "
+                               "written as text: %1, the first in cell %2.")
+                    .arg(run_->bigInts)
+                    .arg(run_->firstBigCell));
+        if (!run_->limitError.isEmpty()) throw Exception(run_->limitError);
+        return path_;
+    }
+
+private:
+    TkXLSExport& e_;
+    QString sheetName_;
+    const int startRow_;
+    QString path_;
+    std::unique_ptr<SafeFile> file_;
+    WorkbookSheet sheet_;
+    std::unique_ptr<Run> run_;
+};
 
 bool TkXLSExport::ExportDBTable(TDataSet* dataset, bool AutoCloseApp, const QString& ExportToSheetName) {
     if (!dataset) return false;
@@ -536,57 +595,8 @@ bool TkXLSExport::ExportDBTable(TDataSet* dataset, bool AutoCloseApp, const QStr
 }
 
 bool TkXLSExport::ExportDBTable(const TExportSource& source, bool, const QString& ExportToSheetName) {
-    SourceType = source.SourceType();
-    SourceObject = &source;
-    Dataset = nullptr;
-    RowIdx = RecExported = PicExported = RecIdx = RecCount = FirstDataRow = LastDataRow = 0;
-    Aborted = false;
+    RowIdx = RecExported = PicExported = FirstDataRow = LastDataRow = 0;
     SavedFile.clear();
-    TDataSet* ds = source.DataSet();
-    if (!ds || !ds->Active()) return false;
-    if (ExportFile.isEmpty() && ActionAfter == aaNone) return false; // a workbook nobody would see
-    Dataset = ds;
-    ExportProgress progress(ShowProgressBar, OnProgressEvent);
-    QString path = ExportFile;
-    QString limitError;
-    try {
-        if (path.isEmpty()) {
-            QTemporaryFile temp(QDir::tempPath() + QStringLiteral("/tabulo-export-XXXXXX.xlsx"));
-            temp.setAutoRemove(false);
-            if (!temp.open())
-                throw FileWriteError(QStringLiteral("Cannot create a temporary file."), temp.errorString());
-            path = temp.fileName();
-        }
-        SafeFile file(path, SafeFile::WorkFile);
-        const SheetTarget target = has(xleAddAsNewSheet)       ? SheetTarget::NewSheet
-                                   : has(xleAddToExistingRows) ? SheetTarget::Append
-                                                               : SheetTarget::Replace;
-        WorkbookSheet sheet = OpenWorkbookSheet(file, path, ExportToSheetName, target);
-        // Below the sheet's used area for this run; the property stays as the caller set it.
-        auto restore = qScopeGuard([this, was = startRow_] { startRow_ = was; });
-        if (sheet.usedRows > 0) startRow_ = sheet.usedRows + 1;
-        SheetWriter& wb = *sheet.writer;
-        Run run(*this, source, progress, wb);
-        run.execute();
-        if (Aborted) return false;
-        wb.save();
-        file.commit();
-        SavedFile = path;
-        limitError = run.limitError;
-        if (run.bigInts > 0)
-            Messages().warning(
-                QStringLiteral("Integers with more digits than a spreadsheet number holds were "
-                               "written as text: %1, the first in cell %2.")
-                    .arg(run.bigInts)
-                    .arg(run.firstBigCell));
-    } catch (const std::exception& e) {
-        ShowException(QStringLiteral("Error: Cannot export data."), e);
-        return false;
-    }
-    if (!limitError.isEmpty()) {
-        ShowException(QStringLiteral("Error: Cannot export data."), Exception(limitError));
-        return false;
-    }
-    DoActionAfter(path, ActionAfter);
-    return true;
+    Book book(*this, ExportToSheetName);
+    return runExport(source, book);
 }

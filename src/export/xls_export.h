@@ -2,9 +2,7 @@
 // TkXLSExport: the records of a source as a new xlsx workbook: typed cells (numbers, dates with their
 // number formats, texts, booleans), bold titles, a sum row of formulas, fonts, borders, column widths
 // from the data, frozen titles, an auto filter and page set-up; then the file is shown or printed.
-#include "action_after.h"
-#include "export_progress.h"
-#include "export_source.h"
+#include "export_run.h"
 
 #include <QImage>
 #include <functional>
@@ -48,9 +46,9 @@ enum TXLSVerticalAlignment { vaNone, vaTop, vaCenter, vaBottom };
 // What GetFieldType may make of a field (0 leaves it an ordinary column).
 enum TXLSFieldType { xftPicture = 1, xftColorValue = 2, xftDataBar = 3, xftColorScale = 4, xftIconSet = 5 };
 
-class TkXLSExport : public TExportStartPosition {
+// ExportFile empty: a workbook in the temporary folder to show or print (aaNone: no run).
+class TkXLSExport : public ExportEngine, public TExportStartPosition {
 public:
-    QString ExportFile; // empty: a workbook in the temporary folder to show or print (aaNone: no run)
     QString SetFontName;
     int SetFontSize = 0;
     QString DefaultDateFormat, DefaultTimeFormat, DefaultNumFormat;
@@ -66,32 +64,22 @@ public:
     TXLSExportOptions Options = xleExportTitles | xleBoldTitles | xleAddSumRow | xleSetCellFormat |
                                 xleSetColumnWidth | xleSetRowHeight | xleOnlyVisibleFields;
     TXLSExportColors OptionColors = 0;
-    TActionAfter ActionAfter = aaShow;
     std::function<void(TkXLSExport&)> OnBeforeExport, OnAfterExport;
     // May set a field's kind (TXLSFieldType); called once per exported column.
     std::function<void(TkXLSExport&, const TField&, int& fieldType)> GetFieldType;
     // Supplies or changes the picture of a picture cell (sheet row and column from 1).
     std::function<void(TkXLSExport&, int row, int col, const TField&, QImage& picture)> OnPreparePictureEvent;
-    bool UseDisableControl = true;
-    bool ShowProgressBar = false;
-    TExportProgressEvent OnProgressEvent;
-    bool ExportStructureOnly = false;
     // Pixels per column width unit (beyond a 5 pixel padding) and per point of row height: the sizes
     // of the file's default font at 96 dots per inch, used to fit cells to their pictures.
     double ColWidthPixelRatio = 7;
     double RowHeightPixelRatio = 4.0 / 3.0;
 
-    // Run state.
-    TSourceType SourceType = stDataset;
-    const TExportSource* SourceObject = nullptr;
-    TDataSet* Dataset = nullptr;
-    int RowIdx = 0;      // rows written, titles and sums included
-    int RecExported = 0; // records written
-    int PicExported = 0; // pictures placed
-    int RecIdx = 0, RecCount = 0;
+    // Run state beyond the engines' own.
+    int RowIdx = 0;                        // rows written, titles and sums included
+    int RecExported = 0;                   // records written
+    int PicExported = 0;                   // pictures placed
     int FirstDataRow = 0, LastDataRow = 0; // sheet rows from 1
-    bool Aborted = false;
-    QString SavedFile; // the file the last successful run wrote
+    QString SavedFile;                     // the file the last successful run wrote
 
     bool has(TXLSExportOption o) const { return (Options & o) != 0; }
 
@@ -103,6 +91,7 @@ public:
                        const QString& ExportToSheetName = {});
 
 private:
+    class Book;
     class Run;
 };
 
