@@ -551,14 +551,40 @@ void OdbcProvider::query(const QString& sql, const QVariantList& params, ResultS
     fetch(st, sink);
 }
 
-void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
-    SQLHSTMT h = st.get();
+// One result being read: its columns, how each is fetched, the bound buffers of a block of rows and
+// the store the values go to.
+struct OdbcProvider::Fetch {
+    Fetch(OdbcProvider& provider, Handle& statement) : db(provider), st(statement), h(statement.get()) {}
+
+    OdbcProvider& db;
+    Handle& st;
+    SQLHSTMT h;
+    std::vector<ColumnDesc> cols;
+    std::vector<ColPlan> plan;
+    bool getDataBound = false; // values of bound columns can also be read with SQLGetData
+    SQLULEN block = 1;         // rows per SQLFetch
+    std::vector<SQLUSMALLINT> status;
+    SQLULEN fetched = 0;
+    std::vector<Column*> columns; // the store's, by result column
+    TextArena* arena = nullptr;
+    std::string tmp;
+    char fixed[64];
+
+    void describe();
+    void bind();
+    void readRow(SQLULEN r);
+    void readUnbound(size_t c);
+};
+
+// The result's columns: names, types, base table and key, and the C type each is fetched as.
+void OdbcProvider::Fetch::describe() {
     SQLSMALLINT n = 0;
     SQLNumResultCols(h, &n);
-    std::vector<ColumnDesc> cols(size_t(std::max<SQLSMALLINT>(n, 0)));
-    std::vector<ColPlan> plan(cols.size());
-    keys_.clear();
-    booleans_.clear();
+    cols.resize(size_t(std::max<SQLSMALLINT>(n, 0)));
+    plan.resize(cols.size());
+    db.keys_.clear();
+    db.booleans_.clear();
+    const Dialect& dialect = db.dialect_;
     for (SQLUSMALLINT i = 1; i <= SQLUSMALLINT(cols.size()); ++i) {
         ColumnDesc& d = cols[i - 1];
         SQLWCHAR nameBuf[512] = {};
@@ -566,7 +592,7 @@ void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
         SQLULEN size = 0;
         if (!Ok(SQLDescribeColW(h, i, nameBuf, SQLSMALLINT(std::size(nameBuf)), &nameLen, &sqlType, &size,
                                 &digits, &nullable)))
-            fail(st, QStringLiteral("Describing column %1").arg(i));
+            db.fail(st, QStringLiteral("Describing column %1").arg(i));
         d.name = odbc::FromW(nameBuf, std::min<qsizetype>(nameLen, 511));
         const bool isUnsigned = attrNumber(h, i, SQL_DESC_UNSIGNED) == SQL_TRUE && sqlType != SQL_BIT;
         d.type = OdbcFieldType(sqlType, size, isUnsigned, attrText(h, i, SQL_DESC_TYPE_NAME));
@@ -575,23 +601,23 @@ void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
         d.baseTable = attrText(h, i, SQL_DESC_BASE_TABLE_NAME);
         d.baseColumn = attrText(h, i, SQL_DESC_BASE_COLUMN_NAME);
         if (d.baseColumn.isEmpty() && !d.baseTable.isEmpty()) d.baseColumn = d.name;
-        if (sqlType == SQL_TINYINT && dialect_.kind() == DialectKind::MySQL && !d.baseTable.isEmpty() &&
-            !oneActiveStatement_ && isMysqlBoolean(d.baseTable, d.baseColumn))
+        if (sqlType == SQL_TINYINT && dialect.kind() == DialectKind::MySQL && !d.baseTable.isEmpty() &&
+            !db.oneActiveStatement_ && db.isMysqlBoolean(d.baseTable, d.baseColumn))
             d.type = ftBoolean;
         d.readOnly = d.baseTable.isEmpty() || attrNumber(h, i, SQL_DESC_UPDATABLE) == SQL_ATTR_READONLY;
         d.required = nullable == SQL_NO_NULLS;
         const QString typeName = attrText(h, i, SQL_DESC_TYPE_NAME);
         // A second statement while this one holds a result is refused by single-statement drivers.
         QStringList tableKey;
-        if (!d.readOnly && !oneActiveStatement_) {
-            auto it = keys_.find(d.baseTable);
-            if (it == keys_.end()) it = keys_.insert(d.baseTable, primaryKey(d.baseTable));
+        if (!d.readOnly && !db.oneActiveStatement_) {
+            auto it = db.keys_.find(d.baseTable);
+            if (it == db.keys_.end()) it = db.keys_.insert(d.baseTable, db.primaryKey(d.baseTable));
             tableKey = *it;
             for (const QString& k : tableKey)
                 d.key |= k.compare(d.baseColumn, Qt::CaseInsensitive) == 0;
         }
         // SQLite's INTEGER PRIMARY KEY is the row id, filled by the database; its driver does not say so.
-        const bool rowId = dialect_.kind() == DialectKind::SQLite && d.key && tableKey.size() == 1 &&
+        const bool rowId = dialect.kind() == DialectKind::SQLite && d.key && tableKey.size() == 1 &&
                            typeName.compare(QLatin1String("integer"), Qt::CaseInsensitive) == 0;
         if ((rowId || attrNumber(h, i, SQL_DESC_AUTO_UNIQUE_VALUE) == SQL_TRUE) && IsIntegerType(d.type)) {
             d.type = ftAutoInc;
@@ -603,24 +629,23 @@ void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
         p.name = d.name;
         p.fetch = OdbcFetchTypeOf(d.type, size);
     }
-    ColumnStore& store = sink.begin(cols);
-    if (cols.empty()) return;
+}
 
-    // Fixed values and short text are bound and fetched in blocks; long values are read in pieces,
-    // which needs one row per fetch (and, unless the driver allows any order, no bound columns).
+// Fixed values and short text are bound and fetched in blocks; long values are read in pieces,
+// which needs one row per fetch (and, unless the driver allows any order, no bound columns).
+void OdbcProvider::Fetch::bind() {
+    const SQLUINTEGER ext = db.getDataExtensions_;
     const bool anyLong =
         std::any_of(plan.begin(), plan.end(), [](const ColPlan& p) { return p.fetch.width == 0; });
-    const bool getDataBound = (getDataExtensions_ & SQL_GD_BOUND) && (getDataExtensions_ & SQL_GD_ANY_ORDER);
-    const bool bindAny = !anyLong || (getDataExtensions_ & SQL_GD_ANY_COLUMN);
+    getDataBound = (ext & SQL_GD_BOUND) && (ext & SQL_GD_ANY_ORDER);
+    const bool bindAny = !anyLong || (ext & SQL_GD_ANY_COLUMN);
     SQLLEN rowBytes = 0;
     for (const ColPlan& p : plan)
         rowBytes += p.fetch.width + SQLLEN(sizeof(SQLLEN));
-    SQLULEN block =
-        anyLong || !(getDataExtensions_ & SQL_GD_BLOCK)
-            ? 1
-            : std::clamp<SQLULEN>(SQLULEN(kBlockBytes / std::max<SQLLEN>(rowBytes, 1)), 1, kMaxBlockRows);
-    std::vector<SQLUSMALLINT> status(block);
-    SQLULEN fetched = 0;
+    block = anyLong || !(ext & SQL_GD_BLOCK)
+                ? 1
+                : std::clamp<SQLULEN>(SQLULEN(kBlockBytes / std::max<SQLLEN>(rowBytes, 1)), 1, kMaxBlockRows);
+    status.resize(block);
     if (block > 1) {
         SQLSetStmtAttrW(h, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_BIND_BY_COLUMN)),
                         0);
@@ -637,67 +662,82 @@ void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
         p.buf.resize(size_t(p.fetch.width) * block);
         p.ind.resize(block);
         if (!Ok(SQLBindCol(h, SQLUSMALLINT(c + 1), p.fetch.cType, p.buf.data(), p.fetch.width, p.ind.data())))
-            fail(st, QStringLiteral("Binding column \"%1\"").arg(p.name));
+            db.fail(st, QStringLiteral("Binding column \"%1\"").arg(p.name));
         p.bound = true;
     }
+}
 
-    std::vector<Column*> columns(plan.size());
-    for (size_t c = 0; c < plan.size(); ++c)
-        columns[c] = &store.column(c);
-    TextArena& arena = store.arena();
-    std::string tmp;
-    char fixed[64];
+// Row r of the fetched block into the store's columns (the caller commits it).
+void OdbcProvider::Fetch::readRow(SQLULEN r) {
+    bool positioned = block == 1;
+    for (size_t c = 0; c < plan.size(); ++c) {
+        ColPlan& p = plan[c];
+        if (p.bound) {
+            const char* data = p.buf.data() + r * size_t(p.fetch.width);
+            SQLLEN ind = p.ind[r];
+            if (!truncated(p, ind)) {
+                appendValue(*columns[c], p.fetch.cType, data, ind, *arena, tmp, p.name);
+                continue;
+            }
+            // The value is longer than the driver said: read it whole rather than cut it.
+            if (!getDataBound || (!positioned && !(db.getDataExtensions_ & SQL_GD_BLOCK)))
+                throw EDatabaseError(QStringLiteral("A value of column \"%1\" is longer than the %2 driver "
+                                                    "reported, and the driver cannot read it whole")
+                                         .arg(p.name, db.dbms_));
+            if (!positioned) {
+                if (!Ok(SQLSetPos(h, SQLSETPOSIROW(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE)))
+                    db.fail(st, QStringLiteral("Column \"%1\"").arg(p.name));
+                positioned = true;
+            }
+        }
+        readUnbound(c);
+    }
+}
+
+// A value of the current row read with SQLGetData: texts and binaries in pieces, the rest whole.
+void OdbcProvider::Fetch::readUnbound(size_t c) {
+    ColPlan& p = plan[c];
+    Column& col = *columns[c];
+    const SQLUSMALLINT number = SQLUSMALLINT(c + 1);
+    if (p.fetch.cType == SQL_C_WCHAR || p.fetch.cType == SQL_C_BINARY) {
+        if (odbc::ReadPieces(h, number, p.fetch.cType, tmp, st))
+            appendText(col, tmp, *arena, p.name);
+        else
+            col.appendNull();
+    } else {
+        SQLLEN ind = 0;
+        SQLRETURN g = SQLGetData(h, number, p.fetch.cType, fixed, sizeof fixed, &ind);
+        if (!Ok(g)) db.fail(st, QStringLiteral("Column \"%1\"").arg(p.name));
+        appendValue(col, p.fetch.cType, fixed, ind, *arena, tmp, p.name);
+    }
+}
+
+void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
+    Fetch f(*this, st);
+    f.describe();
+    ColumnStore& store = sink.begin(f.cols);
+    if (f.cols.empty()) return;
+    f.bind();
+    f.columns.resize(f.plan.size());
+    for (size_t c = 0; c < f.plan.size(); ++c)
+        f.columns[c] = &store.column(c);
+    f.arena = &store.arena();
     qint64 nextProgress = kFetchProgressRows;
     for (;;) {
         if (store.fetchedRows() >= nextProgress) {
             nextProgress += kFetchProgressRows;
             if (!sink.fetchProgress(store.fetchedRows())) break;
         }
-        fetched = 0;
-        SQLRETURN rc = SQLFetch(h);
+        f.fetched = 0;
+        SQLRETURN rc = SQLFetch(f.h);
         if (rc == SQL_NO_DATA) break;
         if (!Ok(rc)) fail(st, QString());
-        for (SQLULEN r = 0; r < fetched; ++r) {
-            if (status[r] == SQL_ROW_NOROW) continue;
-            if (status[r] == SQL_ROW_ERROR) fail(st, QStringLiteral("Row %1").arg(store.fetchedRows() + 1));
-            bool positioned = block == 1;
-            for (size_t c = 0; c < plan.size(); ++c) {
-                ColPlan& p = plan[c];
-                Column& col = *columns[c];
-                const SQLUSMALLINT number = SQLUSMALLINT(c + 1);
-                if (p.bound) {
-                    const char* data = p.buf.data() + r * size_t(p.fetch.width);
-                    SQLLEN ind = p.ind[r];
-                    if (!truncated(p, ind)) {
-                        appendValue(col, p.fetch.cType, data, ind, arena, tmp, p.name);
-                        continue;
-                    }
-                    // The value is longer than the driver said: read it whole rather than cut it.
-                    if (!getDataBound || (!positioned && !(getDataExtensions_ & SQL_GD_BLOCK)))
-                        throw EDatabaseError(
-                            QStringLiteral("A value of column \"%1\" is longer than the %2 driver "
-                                           "reported, and the driver cannot read it whole")
-                                .arg(p.name, dbms_));
-                    if (!positioned) {
-                        if (!Ok(SQLSetPos(h, SQLSETPOSIROW(r + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE)))
-                            fail(st, QStringLiteral("Column \"%1\"").arg(p.name));
-                        positioned = true;
-                    }
-                }
-                if (p.fetch.cType == SQL_C_WCHAR || p.fetch.cType == SQL_C_BINARY) {
-                    if (odbc::ReadPieces(h, number, p.fetch.cType, tmp, st))
-                        appendText(col, tmp, arena, p.name);
-                    else
-                        col.appendNull();
-                } else {
-                    SQLLEN ind = 0;
-                    SQLRETURN g = SQLGetData(h, number, p.fetch.cType, fixed, sizeof fixed, &ind);
-                    if (!Ok(g)) fail(st, QStringLiteral("Column \"%1\"").arg(p.name));
-                    appendValue(col, p.fetch.cType, fixed, ind, arena, tmp, p.name);
-                }
-            }
+        for (SQLULEN r = 0; r < f.fetched; ++r) {
+            if (f.status[r] == SQL_ROW_NOROW) continue;
+            if (f.status[r] == SQL_ROW_ERROR) fail(st, QStringLiteral("Row %1").arg(store.fetchedRows() + 1));
+            f.readRow(r);
             store.commitRow();
         }
     }
-    SQLFreeStmt(h, SQL_UNBIND);
+    SQLFreeStmt(f.h, SQL_UNBIND);
 }

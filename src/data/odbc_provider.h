@@ -44,6 +44,7 @@ public:
 private:
     struct Params;
     struct Catalog;
+    struct Fetch; // one result read into the store: described, bound, fetched in blocks
     void check() const;
     odbc::Handle statement();
     // Runs sql on st (prepared and bound when there are parameters); returns the SQLRETURN.
@@ -51,6 +52,7 @@ private:
     void bind(odbc::Handle& st, const QVariantList& params, Params& buffers);
     // Sums the rows affected over every result of an executed statement.
     qint64 rowsAffected(odbc::Handle& st);
+    // Reads the current result of st into the sink's store.
     void fetch(odbc::Handle& st, ResultSink& sink);
     // A catalog function's rows, read whole (the statement is closed before the next call).
     Catalog catalog(int kind, const char* function, const std::function<SQLRETURN(SQLHSTMT)>& call);
