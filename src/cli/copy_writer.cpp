@@ -3,34 +3,73 @@
 #include "dataset.h"
 #include "float_text.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+constexpr size_t kBuffer = size_t(1) << 20;
+}
+
+CopyWriter::CopyWriter(std::FILE* out) : out_(out), buf_(new char[kBuffer]), cap_(kBuffer) {}
 
 void CopyWriter::flush() {
-    if (!buf_.empty()) std::fwrite(buf_.data(), 1, buf_.size(), out_);
-    buf_.clear();
+    if (len_) std::fwrite(buf_.get(), 1, len_, out_);
+    len_ = 0;
+}
+
+char* CopyWriter::room(size_t n) {
+    if (len_ + n > cap_) {
+        flush();
+        if (n > cap_) {
+            buf_.reset(new char[n]);
+            cap_ = n;
+        }
+    }
+    return buf_.get() + len_;
 }
 
 void CopyWriter::put(const char* p, size_t n) {
-    buf_.append(p, n);
-    if (buf_.size() > (1 << 20)) flush();
+    char* o = room(n);
+    std::memcpy(o, p, n);
+    done(o + n);
 }
 
+namespace {
+// Whether any of the 8 bytes in w is a backslash, TAB, CR or LF (bytes equal to c leave a zero in
+// w ^ c, which the classic zero-byte test finds).
+inline bool anySpecial(uint64_t w) {
+    constexpr uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+    auto zeroIn = [](uint64_t x) { return (x - ones) & ~x & highs; };
+    return zeroIn(w ^ (ones * '\\')) | zeroIn(w ^ (ones * '\t')) | zeroIn(w ^ (ones * '\r')) |
+           zeroIn(w ^ (ones * '\n'));
+}
+} // namespace
+
 void CopyWriter::putEscaped(const char* p, size_t n) {
-    size_t start = 0;
-    for (size_t i = 0; i < n; ++i) {
-        char c = p[i];
-        const char* esc = c == '\\'   ? "\\\\"
-                          : c == '\t' ? "\\t"
-                          : c == '\r' ? "\\r"
-                          : c == '\n' ? "\\n"
-                                      : nullptr;
-        if (!esc) continue;
-        buf_.append(p + start, i - start);
-        buf_.append(esc, 2);
-        start = i + 1;
+    char* o = room(2 * n);
+    const char* end = p + n;
+    // Values rarely hold a character to escape: eight bytes at a time are checked and copied whole.
+    while (p < end) {
+        uint64_t w;
+        if (end - p >= 8 && (std::memcpy(&w, p, 8), !anySpecial(w))) {
+            std::memcpy(o, p, 8);
+            o += 8;
+            p += 8;
+            continue;
+        }
+        for (const char* stop = std::min(p + 8, end); p < stop; ++p) {
+            const char c = *p;
+            if (c != '\\' && c != '\t' && c != '\r' && c != '\n') {
+                *o++ = c;
+                continue;
+            }
+            *o++ = '\\';
+            *o++ = c == '\\' ? '\\' : c == '\t' ? 't' : c == '\r' ? 'r' : 'n';
+        }
     }
-    buf_.append(p + start, n - start);
-    if (buf_.size() > (1 << 20)) flush();
+    done(o);
 }
 
 void CopyWriter::write(const TDataSet& ds) {
@@ -61,62 +100,75 @@ void CopyWriter::writeRows(const TDataSet& ds) {
     const std::vector<const TField*> fields = visibleFields(ds);
     const ColumnStore& store = ds.store();
     const TextArena& arena = store.arena();
-    char num[64];
     static const char hex[] = "0123456789abcdef";
+    // Room for one value of any fixed-size kind and the separator after it.
+    constexpr size_t kFixed = std::max<size_t>(kFloatGeneral15Max, dtconv::kIsoMax) + 2;
     for (uint32_t row : ds.view()) {
         for (size_t i = 0; i < fields.size(); ++i) {
-            if (i) buf_ += '\t';
+            const char sep = i + 1 < fields.size() ? '\t' : '\n';
             const TField* f = fields[i];
             if (f->column() < 0) {
                 QVariant v = ds.valueOfRow(f, row);
-                if (!v.isValid())
-                    buf_.append("\\N");
-                else {
+                if (!v.isValid()) {
+                    put("\\N", 2);
+                } else {
                     QByteArray u = f->formatValue(v).toUtf8();
                     putEscaped(u.constData(), size_t(u.size()));
                 }
+                put(&sep, 1);
                 continue;
             }
             const Column& c = store.column(size_t(f->column()));
+            char* o = nullptr;
             if (c.isNull(row)) {
-                buf_.append("\\N");
+                o = room(3);
+                *o++ = '\\';
+                *o++ = 'N';
+                *o++ = sep;
+                done(o);
                 continue;
             }
             switch (c.kind()) {
-            case StorageKind::Int: {
-                auto r = std::to_chars(num, num + sizeof num, c.intAt(row));
-                buf_.append(num, size_t(r.ptr - num));
+            case StorageKind::Int:
+                o = room(kFixed);
+                o = std::to_chars(o, o + 24, c.intAt(row)).ptr;
                 break;
-            }
             case StorageKind::Float:
-                buf_ += FloatGeneral15(c.floatAt(row));
+                o = FloatGeneral15To(room(kFixed), c.floatAt(row));
                 break;
             case StorageKind::Bool:
-                buf_ += c.intAt(row) ? '1' : '0';
+                o = room(kFixed);
+                *o++ = c.intAt(row) ? '1' : '0';
                 break;
             case StorageKind::DateTime:
                 // Milliseconds only when there are some: whole seconds keep the plain form.
-                dtconv::AppendIso(buf_, c.intAt(row), f->DataType != ftTime, f->DataType != ftDate, true);
+                o = dtconv::IsoTo(room(kFixed), c.intAt(row), f->DataType != ftTime, f->DataType != ftDate,
+                                  true);
                 break;
             case StorageKind::Text:
             case StorageKind::Bytes: {
                 // Each value in the form of its own storage class (a blob among texts stays binary).
                 std::string_view s = c.bytesAt(row, arena);
                 if ((c.kind() == StorageKind::Text) == c.isOtherClass(row)) {
-                    buf_.append("\\\\x");
+                    o = room(3 + 2 * s.size() + 1);
+                    *o++ = '\\';
+                    *o++ = '\\';
+                    *o++ = 'x';
                     for (unsigned char b : s) {
-                        buf_ += hex[b >> 4];
-                        buf_ += hex[b & 15];
+                        *o++ = hex[b >> 4];
+                        *o++ = hex[b & 15];
                     }
                 } else {
                     putEscaped(s.data(), s.size());
+                    o = room(1);
                 }
                 break;
             }
             }
+            *o++ = sep;
+            done(o);
         }
-        buf_ += '\n';
-        if (buf_.size() > (1 << 20)) flush();
+        if (fields.empty()) put("\n", 1);
     }
     flush();
 }

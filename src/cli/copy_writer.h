@@ -2,13 +2,13 @@
 // Rows in PostgreSQL's COPY text format: a title line of field names, one line per row, TAB between
 // fields, NULL as \N, and backslash, TAB, CR and LF inside values escaped.
 #include <cstdio>
-#include <string>
+#include <memory>
 
 class TDataSet;
 
 class CopyWriter {
 public:
-    explicit CopyWriter(std::FILE* out) : out_(out) {}
+    explicit CopyWriter(std::FILE* out);
     ~CopyWriter() { flush(); }
     // Writes the visible fields of every record in view order, straight from the column store.
     void write(const TDataSet& ds);
@@ -18,8 +18,13 @@ public:
     void flush();
 
 private:
+    // Space for n more characters at the end of the buffer (writing out what it holds when needed);
+    // the caller writes there and hands back the end with done().
+    char* room(size_t n);
+    void done(char* end) { len_ = size_t(end - buf_.get()); }
     void put(const char* p, size_t n);
     void putEscaped(const char* p, size_t n);
     std::FILE* out_;
-    std::string buf_;
+    std::unique_ptr<char[]> buf_;
+    size_t len_ = 0, cap_;
 };

@@ -2,6 +2,7 @@
 
 #include "exceptions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -65,41 +66,61 @@ void CivilFromDays(int64_t days, int64_t& y, unsigned& m, unsigned& d) {
     if (m <= 2) ++y;
 }
 
-static void appendDigits(std::string& out, int64_t v, int width) {
+// Writes v with at least `width` digits (zeros in front).
+static char* digitsTo(char* out, int64_t v, int width) {
+    if (v < 0) {
+        *out++ = '-';
+        v = -v;
+    }
+    if (v < 10000 && width <= 4) { // every part of a usual date or time
+        char* p = out + std::max(width, v >= 1000 ? 4 : v >= 100 ? 3 : v >= 10 ? 2 : 1);
+        char* end = p;
+        do {
+            *--p = char('0' + v % 10);
+            v /= 10;
+        } while (p > out);
+        return end;
+    }
     char buf[24];
-    char* end = std::to_chars(buf, buf + sizeof buf, v < 0 ? -v : v).ptr;
-    if (v < 0) out += '-';
+    char* end = std::to_chars(buf, buf + sizeof buf, v).ptr;
     for (int pad = width - int(end - buf); pad > 0; --pad)
-        out += '0';
-    out.append(buf, end);
+        *out++ = '0';
+    std::memcpy(out, buf, size_t(end - buf));
+    return out + (end - buf);
 }
 
-void AppendIso(std::string& out, int64_t ms, bool withDate, bool withTime, bool withMillis) {
+char* IsoTo(char* out, int64_t ms, bool withDate, bool withTime, bool withMillis) {
     int64_t days = DaysOf(ms);
     int64_t inDay = ms - days * kMsPerDay;
     if (withDate) {
         int64_t y;
         unsigned m, d;
         CivilFromDays(days, y, m, d);
-        appendDigits(out, y, 4);
-        out += '-';
-        appendDigits(out, m, 2);
-        out += '-';
-        appendDigits(out, d, 2);
-        if (withTime) out += ' ';
+        out = digitsTo(out, y, 4);
+        *out++ = '-';
+        out = digitsTo(out, m, 2);
+        *out++ = '-';
+        out = digitsTo(out, d, 2);
+        if (withTime) *out++ = ' ';
     }
     if (withTime) {
         int64_t s = inDay / 1000;
-        appendDigits(out, s / 3600, 2);
-        out += ':';
-        appendDigits(out, s / 60 % 60, 2);
-        out += ':';
-        appendDigits(out, s % 60, 2);
+        out = digitsTo(out, s / 3600, 2);
+        *out++ = ':';
+        out = digitsTo(out, s / 60 % 60, 2);
+        *out++ = ':';
+        out = digitsTo(out, s % 60, 2);
         if (withMillis && inDay % 1000) {
-            out += '.';
-            appendDigits(out, inDay % 1000, 3);
+            *out++ = '.';
+            out = digitsTo(out, inDay % 1000, 3);
         }
     }
+    return out;
+}
+
+void AppendIso(std::string& out, int64_t ms, bool withDate, bool withTime, bool withMillis) {
+    char buf[kIsoMax];
+    out.append(buf, IsoTo(buf, ms, withDate, withTime, withMillis));
 }
 
 QString TimeText(const QTime& t) {

@@ -41,6 +41,9 @@ bool ValidDate(int64_t year, unsigned month, unsigned day);
 // Appends "yyyy-mm-dd", "hh:nn:ss" or both (blank between), and ".zzz" when withMillis and the moment
 // has milliseconds; no calendar object per value.
 void AppendIso(std::string& out, int64_t ms, bool withDate, bool withTime, bool withMillis);
+// The same written into a buffer of at least kIsoMax characters; returns its end.
+constexpr int kIsoMax = 48;
+char* IsoTo(char* out, int64_t ms, bool withDate, bool withTime, bool withMillis);
 // "hh:nn:ss" and "yyyy-mm-dd hh:nn:ss", with ".zzz" when there are milliseconds: the form the grid shows
 // and the providers write to databases that keep times as text.
 QString TimeText(const QTime& t);

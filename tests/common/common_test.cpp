@@ -16,6 +16,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <new>
 #include <sys/stat.h>
@@ -52,6 +54,36 @@ TEST(FloatText, GeneralFormWith15Digits) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(FloatGeneral15(c.v), c.text) << c.text;
+
+    // Short decimals, values at the edges of the fixed form and arbitrary bit patterns all give
+    // printf's %.15G digits ("E+18" written "E18").
+    auto printfForm = [](double v) {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.15G", v);
+        std::string s = buf;
+        if (size_t e = s.find('E'); e != std::string::npos) {
+            std::string exp = s.substr(e + 1);
+            const bool minus = exp[0] == '-';
+            exp.erase(0, 1);
+            exp.erase(0, std::min(exp.find_first_not_of('0'), exp.size() - 1));
+            s = s.substr(0, e + 1) + (minus ? "-" : "") + exp;
+        }
+        return s;
+    };
+    std::vector<double> values = {
+        1e15,    999999999999999.0,    999999999999999.9,   1e14,   0.0001,
+        0.00001, 0.000123456789012345, 9.99999999999999e-5, 5e-324, 1.7976931348623157e308};
+    uint64_t bits = 0x9E3779B97F4A7C15u;
+    for (int i = 0; i < 20000; ++i) {
+        bits ^= bits << 13, bits ^= bits >> 7, bits ^= bits << 17;
+        double raw;
+        std::memcpy(&raw, &bits, sizeof raw);
+        if (std::isfinite(raw)) values.push_back(raw);
+        values.push_back(double(int64_t(bits % 2000001) - 1000000) / 100.0);
+        values.push_back(double(bits % 1000000) * 1.5 * std::pow(10.0, int(bits % 40) - 20));
+    }
+    for (double v : values)
+        ASSERT_EQ(FloatGeneral15(v), printfForm(v)) << std::hexfloat << v;
 }
 
 TEST(Messages, ExceptionBoxAndScriptedAnswers) {

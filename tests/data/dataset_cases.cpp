@@ -556,6 +556,24 @@ TEST(DateTexts, ReadAsTheCalendarHasThem) {
         const std::string text = d.toString(Qt::ISODate).toStdString();
         ASSERT_TRUE(dtconv::Parse(text, ftDate, ms)) << text;
         ASSERT_EQ(ms, epoch.daysTo(d) * dtconv::kMsPerDay) << text;
+        std::string back;
+        dtconv::AppendIso(back, ms, true, false, true);
+        ASSERT_EQ(back, text);
+    }
+    // Written back as read, with milliseconds only when there are some.
+    const std::pair<const char*, const char*> moments[] = {
+        {"0044-03-15 00:00:00", "0044-03-15 00:00:00"},
+        {"0999-12-31 23:59:59.999", "0999-12-31 23:59:59.999"},
+        {"1899-12-29 12:00:00.5", "1899-12-29 12:00:00.500"},
+        {"2024-02-29 07:08:09.010", "2024-02-29 07:08:09.010"},
+        {"9999-12-31 23:59:59.000", "9999-12-31 23:59:59"},
+    };
+    for (const auto& [text, written] : moments) {
+        int64_t ms = 0;
+        ASSERT_TRUE(dtconv::Parse(text, ftDateTime, ms)) << text;
+        std::string back;
+        dtconv::AppendIso(back, ms, true, true, true);
+        EXPECT_EQ(back, written);
     }
     const std::pair<const char*, bool> cases[] = {
         {"2024-02-29", true},  {"2023-02-29", false},          {"1900-02-29", false},
