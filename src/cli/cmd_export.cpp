@@ -96,9 +96,7 @@ int CmdExport(CliContext& ctx) {
     TADOQuery q(ctx.connection);
     q.ReadOnly = true;
     q.SQL = TableSelect(*ctx.connection, table, top);
-    // The text engine writes the rows as they are read (forward-only); the workbook engines size their
-    // columns and sums from all rows first.
-    if (format != "text") q.Open();
+    // The engines write the rows as they are read (forward-only), so memory stays flat.
 
     bool ok;
     if (format == "text") {
@@ -159,7 +157,7 @@ int CmdExport(CliContext& ctx) {
         if (x.pageZoom > 0) e.PageZoom = x.pageZoom;
         if (x.startRow > 0) e.setStartRow(x.startRow);
         if (x.startCol > 0) e.setStartCol(x.startCol);
-        ok = e.ExportDBTable(&q, true, x.sheet);
+        ok = e.ExportForwardOnly(&q, x.sheet);
     } else {
         if (hasSeparator || hasQuote || delimited || hasFill || memos || append || allText)
             throw UsageError("--separator, --quote, --delimited, --fill, --memos, --append and --all-as-text "
@@ -176,7 +174,7 @@ int CmdExport(CliContext& ctx) {
         if (hasFont) e.SetFontName = font;
         if (hasTitle) e.SLKIdHeaderLine = title;
         if (hasEncoding) e.Encoding = encoding;
-        ok = e.Execute(&q);
+        ok = e.ExecuteForwardOnly(&q);
     }
     // The engines have shown the reason (on stderr) when they return false.
     return ok ? 0 : 1;

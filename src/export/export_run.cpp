@@ -2,6 +2,7 @@
 
 #include "dataset.h"
 #include "messages.h"
+#include "query.h"
 #include "safe_file.h"
 #include "scan_dataset.h"
 #include "shell.h"
@@ -88,7 +89,20 @@ bool ExportEngine::runForwardOnly(TDataSet* ds, ExportFormat& format) {
                 if (!stopped) recorded(progress);
             }
         };
-        const auto detach = qScopeGuard([ds] { ds->OnBlock = nullptr; });
+        // An abort, or a format that takes no more rows, ends the read at the next block: a huge result
+        // is not fetched for nothing.
+        auto* query = dynamic_cast<TADOQuery*>(ds);
+        std::function<bool(qint64)> fetchProgress;
+        if (query) {
+            fetchProgress = query->OnFetchProgress;
+            query->OnFetchProgress = [&](qint64 rows) {
+                return !Aborted && !stopped && (!fetchProgress || fetchProgress(rows));
+            };
+        }
+        const auto detach = qScopeGuard([&] {
+            ds->OnBlock = nullptr;
+            if (query) query->OnFetchProgress = std::move(fetchProgress);
+        });
         ds->Open();
         if (!Aborted && !ExportStructureOnly) format.sums();
     });

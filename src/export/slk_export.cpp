@@ -127,6 +127,11 @@ bool TSLKExport::Execute(const TExportSource& source) {
     return runExport(source, run);
 }
 
+bool TSLKExport::ExecuteForwardOnly(TDataSet* dataset) {
+    Run run(*this);
+    return runForwardOnly(dataset, run);
+}
+
 void TSLKExport::ExportLine(const QString& text) {
     if (run_) run_->userLine(text);
 }

@@ -32,6 +32,11 @@ public:
     // True when the file was saved. Failures show the exception box and return false.
     bool Execute(TDataSet* dataset);
     bool Execute(const TExportSource& source);
+    // Opens a dataset that is not open yet and writes its records forward-only, each block of rows as
+    // it is fetched, so memory stays flat whatever the row count. Column widths, number formats and
+    // the sum row's label column follow the first block's fields; the output is the one Execute
+    // writes when the types of the columns do not change after the first block.
+    bool ExecuteForwardOnly(TDataSet* dataset);
     // Adds one line to the file being written (during a run; an empty text adds nothing).
     void ExportLine(const QString& text);
 

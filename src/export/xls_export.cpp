@@ -524,6 +524,8 @@ void TkXLSExport::Run::afterRecords() {
 class TkXLSExport::Book : public ExportFormat {
 public:
     Book(TkXLSExport& e, const QString& sheetName) : e_(e), sheetName_(sheetName), startRow_(e.startRow_) {
+        e.RowIdx = e.RecExported = e.PicExported = e.FirstDataRow = e.LastDataRow = 0;
+        e.SavedFile.clear();
         withTitles = e.has(xleExportTitles);
         selectedOnly = e.has(xleOnlySelectedRows);
     }
@@ -595,8 +597,11 @@ bool TkXLSExport::ExportDBTable(TDataSet* dataset, bool AutoCloseApp, const QStr
 }
 
 bool TkXLSExport::ExportDBTable(const TExportSource& source, bool, const QString& ExportToSheetName) {
-    RowIdx = RecExported = PicExported = FirstDataRow = LastDataRow = 0;
-    SavedFile.clear();
     Book book(*this, ExportToSheetName);
     return runExport(source, book);
+}
+
+bool TkXLSExport::ExportForwardOnly(TDataSet* dataset, const QString& ExportToSheetName) {
+    Book book(*this, ExportToSheetName);
+    return runForwardOnly(dataset, book);
 }

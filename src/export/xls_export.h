@@ -89,6 +89,10 @@ public:
     bool ExportDBTable(TDataSet* dataset, bool AutoCloseApp = true, const QString& ExportToSheetName = {});
     bool ExportDBTable(const TExportSource& source, bool AutoCloseApp = true,
                        const QString& ExportToSheetName = {});
+    // Opens a dataset that is not open yet and writes its records forward-only, each block of rows as
+    // it is fetched, so memory stays flat whatever the row count. Column widths and sums cover every
+    // row; the number formats follow the first block's fields.
+    bool ExportForwardOnly(TDataSet* dataset, const QString& ExportToSheetName = {});
 
 private:
     class Book;

@@ -23,6 +23,13 @@ std::unique_ptr<OpenedTable> OpenDemoTable(const QString& table) {
     return Open(ProgramDir() + "/demo.sqlite", table);
 }
 
+const char* const kTwoBlockTable =
+    "CREATE TABLE big (id INTEGER PRIMARY KEY, txt VARCHAR(12), f REAL, d DATE);"
+    "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < 70000) "
+    "INSERT INTO big SELECT i, CASE WHEN i % 5 = 0 THEN NULL WHEN i = 69000 THEN "
+    "'a text; much \"longer\" than the others' ELSE 'a;\"' || i END, i / 4.0, "
+    "date('2000-01-01', '+' || (i % 5000) || ' days') FROM s;";
+
 QStringList CrLfLines(const QByteArray& data) {
     EXPECT_TRUE(data.endsWith("\r\n")) << data.right(20).toStdString();
     QStringList lines = QString::fromUtf8(data).split("\r\n");

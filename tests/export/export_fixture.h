@@ -18,6 +18,10 @@ std::unique_ptr<OpenedTable> OpenTable(const TempDir& dir, const QString& sql, c
 // Opens a table of the demo database of the build.
 std::unique_ptr<OpenedTable> OpenDemoTable(const QString& table);
 
+// "big": 70,000 rows, two blocks of a forward-only read (texts with separators and quotes, NULLs, the
+// longest text in the second block, reals, dates).
+extern const char* const kTwoBlockTable;
+
 // Lines of a CR LF file (the last one ends with CR LF; a file that does not fails the test).
 QStringList CrLfLines(const QByteArray& data);
 

@@ -480,4 +480,14 @@ TEST(TextExport, ForwardOnlyWritesWhatALoadedDatasetWrites) {
         EXPECT_EQ(mismatched, 0);
         EXPECT_EQ(misaligned, 0);
     }
+    // An abort ends the read at the next block boundary: the rest of the result is not fetched.
+    TTXTExport e;
+    e.OnProgressEvent = [&](TProgressStage s, int, bool, const QRect&, const QString&) {
+        if (s == psRunning) e.Aborted = true;
+    };
+    TADOQuery q(&t->connection);
+    q.SQL = "SELECT * FROM big";
+    EXPECT_FALSE(e.ExecuteForwardOnly(&q));
+    EXPECT_EQ(e.RecIdx, 1);
+    EXPECT_EQ(q.store().fetchedRows(), kFetchProgressRows);
 }

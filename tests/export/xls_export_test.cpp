@@ -979,3 +979,30 @@ TEST(XlsExport, AppendsBelowALargeSheet) {
                     QJsonArray({1, "name <1> & more"}), QJsonArray({60000, "name <60000> & more"}), 2}))
         << out.toStdString();
 }
+
+// Read forward-only, block by block as the command line does, a table of two blocks gives the sheet a
+// fully loaded dataset gives: column widths fit a long text of the second block, and the sums cover
+// every row.
+TEST(XlsExport, ForwardOnlyWritesWhatALoadedDatasetWrites) {
+    TempDir dir;
+    auto t = OpenTable(dir, kTwoBlockTable, "big");
+    TkXLSExport e;
+    e.ActionAfter = aaNone;
+    e.Options |= xleSetCellBorders | xleSetAutoFilter;
+    e.ExportFile = dir.path("loaded.xlsx");
+    ASSERT_TRUE(e.ExportDBTable(&t->query));
+    TADOQuery q(&t->connection);
+    q.SQL = "SELECT * FROM big";
+    e.ExportFile = dir.path("forward.xlsx");
+    ASSERT_TRUE(e.ExportForwardOnly(&q));
+    EXPECT_LT(q.RecordCount(), kFetchProgressRows); // only the last block was held
+    EXPECT_EQ(e.RecExported, 70000);
+    auto sheet = [](const QString& path) {
+        TZipArchive zip;
+        zip.open(path);
+        return zip.read("xl/worksheets/sheet1.xml");
+    };
+    const QByteArray loaded = sheet(dir.path("loaded.xlsx"));
+    EXPECT_TRUE(loaded.contains("<f>SUM(C2:C70001)</f>"));
+    EXPECT_TRUE(loaded == sheet(e.ExportFile));
+}
