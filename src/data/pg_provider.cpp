@@ -5,9 +5,11 @@
 #include "pg_statement.h"
 #include "pg_types.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <libpq-fe.h>
+#include <memory>
 
 // Owns one PGresult.
 class PgProvider::Result {
@@ -33,6 +35,8 @@ struct PgProvider::Fetch {
     std::vector<PgType> types;
     std::vector<unsigned> tables; // table oid per column (0: an expression)
     std::vector<int> attnums;
+    bool copy = false;   // the rows come from COPY, not row by row
+    bool binary = false; // ... in its binary form: every column's type has a binary reader
 
     // The columns a result or a statement's description names, read-only until a table claims them.
     void describe(const PGresult* r) {
@@ -156,6 +160,40 @@ qint64 changedBy(PGresult* r) {
 // The context of an error in the middle of a result set.
 QString stoppedAfter(qint64 rows) {
     return rows > 0 ? QStringLiteral("Reading stopped after %1 rows").arg(rows) : QString();
+}
+
+// A COPY text field with backslash escapes, unescaped into out.
+std::string_view unescapeCopyText(std::string_view v, std::string& out) {
+    out.clear();
+    for (size_t i = 0; i < v.size(); ++i) {
+        char ch = v[i];
+        if (ch == '\\' && i + 1 < v.size()) {
+            switch (ch = v[++i]) {
+            case 'b':
+                ch = '\b';
+                break;
+            case 'f':
+                ch = '\f';
+                break;
+            case 'n':
+                ch = '\n';
+                break;
+            case 'r':
+                ch = '\r';
+                break;
+            case 't':
+                ch = '\t';
+                break;
+            case 'v':
+                ch = '\v';
+                break;
+            default:
+                break;
+            }
+        }
+        out += ch;
+    }
+    return out;
 }
 
 QVariant typedValue(PGresult* r, int row, int col) {
@@ -479,7 +517,7 @@ void PgProvider::query(const QString& sql, const QVariantList& params, ResultSin
         // A script: its statements run one after the other, the first result set is read.
         if (!PQsendQuery(conn_, sql.toUtf8().constData())) fail(nullptr, QString());
         PQsetSingleRowMode(conn_);
-        fetchRows(f, false, sink);
+        fetchRows(f, sink);
         return;
     }
     Params p(params);
@@ -531,9 +569,13 @@ void PgProvider::query(const QString& sql, const QVariantList& params, ResultSin
             }
         }
     }
-    const bool copy = params.isEmpty() && copyable(st);
-    if (copy) {
-        const QByteArray c = "COPY (\n" + st.text.left(st.end).toUtf8() + "\n) TO STDOUT";
+    f.copy = params.isEmpty() && copyable(st);
+    f.binary = f.copy && std::all_of(f.types.begin(), f.types.end(),
+                                     [](const PgType& t) { return t.binary != PgBinary::None; });
+    if (f.copy) {
+        // The binary form costs less to write and to read; types without a reader here come as text.
+        const QByteArray c = "COPY (\n" + st.text.left(st.end).toUtf8() + "\n) TO STDOUT" +
+                             (f.binary ? " (FORMAT binary)" : "");
         if (!PQsendQuery(conn_, c.constData())) fail(nullptr, QString());
         Result started(PQgetResult(conn_));
         if (started.status() != PGRES_COPY_OUT) {
@@ -546,10 +588,10 @@ void PgProvider::query(const QString& sql, const QVariantList& params, ResultSin
             fail(nullptr, QString());
         PQsetSingleRowMode(conn_);
     }
-    fetchRows(f, copy, sink);
+    fetchRows(f, sink);
 }
 
-void PgProvider::fetchRows(Fetch& f, bool copy, ResultSink& sink) {
+void PgProvider::fetchRows(Fetch& f, ResultSink& sink) {
     ColumnStore* store = nullptr;
     std::vector<Column*> columns;
     auto start = [&] {
@@ -557,7 +599,7 @@ void PgProvider::fetchRows(Fetch& f, bool copy, ResultSink& sink) {
         for (size_t c = 0; c < f.cols.size(); ++c)
             columns.push_back(&store->column(c));
     };
-    if (copy) start();
+    if (f.copy) start();
     std::string tmp, field;
     qint64 nextProgress = kFetchProgressRows;
     // Appends one value; a numeric too long for a double turns its column into text first.
@@ -565,7 +607,7 @@ void PgProvider::fetchRows(Fetch& f, bool copy, ResultSink& sink) {
         PgType& t = f.types[c];
         if (PgAppendText(*columns[c], t.read, v, store->arena(), tmp, f.cols[c].name)) return;
         WidenColumn(*store, c, t.type, ftWideString, store->rowCount());
-        t = {ftWideString, PgRead::Text, 0};
+        t = {ftWideString, PgRead::Text, 0, t.binary}; // a binary numeric still comes as digits
         f.cols[c].type = ftWideString;
         sink.columnRetyped(c, ftWideString);
         columns[c] = &store->column(c);
@@ -576,65 +618,89 @@ void PgProvider::fetchRows(Fetch& f, bool copy, ResultSink& sink) {
         nextProgress += kFetchProgressRows;
         return sink.fetchProgress(store->fetchedRows());
     };
-    if (copy) {
+    if (f.copy) {
         const size_t n = f.cols.size();
-        char* buf = nullptr;
-        int len;
-        while ((len = PQgetCopyData(conn_, &buf, 0)) > 0) {
-            // One row of text: fields split by tabs, "\N" for NULL, backslash escapes.
-            const char* p = buf;
-            const char* end = buf + len;
+        std::string numeric;
+        // One row of text: fields split by tabs, "\N" for NULL, backslash escapes.
+        auto textRow = [&](const char* p, const char* end) {
             if (end > p && end[-1] == '\n') --end;
             for (size_t c = 0; c < n; ++c) {
                 const char* stop = static_cast<const char*>(std::memchr(p, '\t', size_t(end - p)));
                 if (!stop) stop = end;
-                if ((stop == end) != (c + 1 == n)) {
-                    PQfreemem(buf);
-                    cancelRunning();
+                if ((stop == end) != (c + 1 == n))
                     throw EDatabaseError(QStringLiteral("Row %1 came with a different number of values")
                                              .arg(store->fetchedRows() + 1));
-                }
                 std::string_view v(p, size_t(stop - p));
-                if (v == "\\N") {
+                if (v == "\\N")
                     columns[c]->appendNull();
-                } else if (v.find('\\') == std::string_view::npos) {
+                else if (v.find('\\') == std::string_view::npos)
                     append(c, v);
-                } else {
-                    field.clear();
-                    for (size_t i = 0; i < v.size(); ++i) {
-                        char ch = v[i];
-                        if (ch == '\\' && i + 1 < v.size()) {
-                            ch = v[++i];
-                            switch (ch) {
-                            case 'b':
-                                ch = '\b';
-                                break;
-                            case 'f':
-                                ch = '\f';
-                                break;
-                            case 'n':
-                                ch = '\n';
-                                break;
-                            case 'r':
-                                ch = '\r';
-                                break;
-                            case 't':
-                                ch = '\t';
-                                break;
-                            case 'v':
-                                ch = '\v';
-                                break;
-                            default:
-                                break;
-                            }
-                        }
-                        field += ch;
-                    }
-                    append(c, field);
-                }
+                else
+                    append(c, unescapeCopyText(v, field));
                 p = stop + 1;
             }
-            PQfreemem(buf);
+        };
+        // One row of binary COPY: a 16-bit count of fields, then each as a 32-bit length (-1: NULL)
+        // and its bytes; the first message starts with the format's header, a count of -1 ends the data.
+        bool header = f.binary;
+        auto binaryRow = [&](const char* p, const char* end) {
+            auto bad = [&] {
+                return EDatabaseError(QStringLiteral("Row %1 came in a form the binary copy does not have")
+                                          .arg(store->fetchedRows() + 1));
+            };
+            if (header) {
+                static const char kSignature[] = "PGCOPY\n\377\r\n";
+                if (end - p < 19 || std::memcmp(p, kSignature, 11) != 0) throw bad();
+                const uint32_t extension = PgBe32(p + 15);
+                if (extension > uint32_t(end - p - 19)) throw bad();
+                p += 19 + extension;
+                header = false;
+                if (p == end) return false;
+            }
+            if (end - p < 2) throw bad();
+            const int count = int16_t(PgBe16(p));
+            p += 2;
+            if (count == -1) return false;
+            if (size_t(count) != n)
+                throw EDatabaseError(QStringLiteral("Row %1 came with a different number of values")
+                                         .arg(store->fetchedRows() + 1));
+            for (size_t c = 0; c < n; ++c) {
+                if (end - p < 4) throw bad();
+                const int32_t size = int32_t(PgBe32(p));
+                p += 4;
+                if (size == -1) {
+                    columns[c]->appendNull();
+                    continue;
+                }
+                if (size < 0 || size > end - p) throw bad();
+                const std::string_view v(p, size_t(size));
+                p += size;
+                if (f.types[c].binary == PgBinary::Numeric) {
+                    PgNumericText(v, numeric, f.cols[c].name);
+                    append(c, numeric);
+                } else {
+                    PgAppendBinary(*columns[c], f.types[c].binary, v, store->arena(), tmp, f.cols[c].name);
+                }
+            }
+            if (p != end) throw bad();
+            return true;
+        };
+        char* buf = nullptr;
+        int len;
+        while ((len = PQgetCopyData(conn_, &buf, 0)) > 0) {
+            std::unique_ptr<char, void (*)(void*)> held(buf, PQfreemem);
+            try {
+                if (!f.binary)
+                    textRow(buf, buf + len);
+                else if (!binaryRow(buf, buf + len))
+                    continue;
+            } catch (...) {
+                // The connection is left ready for the next statement.
+                held.reset();
+                cancelRunning();
+                throw;
+            }
+            held.reset();
             store->commitRow();
             if (!progress()) {
                 cancelRunning();

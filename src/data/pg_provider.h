@@ -55,7 +55,7 @@ private:
     // The rows of a query without parameters: booleans, whole numbers and texts.
     std::vector<QVariantList> rowsOf(const QString& sql);
     // Streams the rows of a statement that was sent (single-row mode) or a COPY that started.
-    void fetchRows(Fetch& f, bool copy, ResultSink& sink);
+    void fetchRows(Fetch& f, ResultSink& sink);
     void cancelRunning();
     void drain();
     [[noreturn]] void fail(const pg_result* res, const QString& context) const;

@@ -39,10 +39,32 @@ enum : unsigned {
 // How a column's text is read.
 enum class PgRead : uint8_t { Int, Float, Numeric, Bool, Date, Time, DateTime, Bytea, Text };
 
+// How a column's value is read from binary COPY. None: the type has no binary reader here, so a result
+// with such a column comes as text.
+enum class PgBinary : uint8_t {
+    None,
+    Int2,
+    Int4,
+    Oid,
+    Int8,
+    Float4,
+    Float8,
+    Numeric,
+    Bool,
+    Date,
+    Time,
+    Timestamp,
+    Text,
+    Jsonb,
+    Uuid,
+    Bytea
+};
+
 struct PgType {
     TFieldType type;
     PgRead read;
     int size; // characters of a sized string type (0: unknown or not a string)
+    PgBinary binary = PgBinary::None;
 };
 // typmod: the column's type modifier (-1: none). Numerics of up to 15 digits are doubles; wider or
 // unconstrained numerics start as doubles and become their decimal text once a value needs more digits.
@@ -55,3 +77,24 @@ bool PgNumericPrecision(int typmod, int& precision, int& scale);
 // column for a value the column cannot hold (a date outside the calendar the program keeps).
 bool PgAppendText(Column& c, PgRead read, std::string_view text, TextArena& arena, std::string& tmp,
                   const QString& column);
+
+// Big-endian integers of the binary forms.
+inline uint16_t PgBe16(const char* p) {
+    const auto* u = reinterpret_cast<const unsigned char*>(p);
+    return uint16_t(u[0] << 8 | u[1]);
+}
+inline uint32_t PgBe32(const char* p) {
+    return uint32_t(PgBe16(p)) << 16 | PgBe16(p + 2);
+}
+inline uint64_t PgBe64(const char* p) {
+    return uint64_t(PgBe32(p)) << 32 | PgBe32(p + 4);
+}
+
+// Appends one value's binary form to its column, giving the same value its text form gives. Numerics
+// are not read here: PgNumericText turns them into their text. Raises naming the column for a value
+// the column cannot hold or a form that does not fit the type.
+void PgAppendBinary(Column& c, PgBinary binary, std::string_view value, TextArena& arena, std::string& tmp,
+                    const QString& column);
+// The text the server writes for a numeric's binary form (sign, base-10000 digits, display scale):
+// every digit kept. Raises naming the column for a malformed form.
+void PgNumericText(std::string_view value, std::string& out, const QString& column);

@@ -92,17 +92,40 @@ TEST_F(PgProviderTest, TypesMapExactlyWhicheverWayRowsCome) {
         {"'Žluťoučký 😀'::varchar(20)", ftWideString, "Žluťoučký 😀"},
         {"NULL::int4", ftInteger, nullptr},
         {"true", ftBoolean, "True"},
+        {"false", ftBoolean, "False"},
+        {"(-32768)::int2", ftSmallint, "-32768"},
+        {"4000000000::oid", ftLargeint, "4000000000"},
+        {"1.1::float4", ftSingle, "1.1"},
+        {"-12345678901234567890.000100", ftWideString, "-12345678901234567890.000100"},
+        {"100000000000000000000::numeric", ftWideString, "100000000000000000000"},
+        {"0.000000000000000000001234567890123456", ftWideString, "0.000000000000000000001234567890123456"},
+        {"123456789.123456789000::numeric(40,12)", ftWideString, "123456789.123456789000"},
+        {"0::numeric(40,3)", ftFMTBcd, "0"},
+        {"'0001-01-01'::date", ftDate, "0001-01-01"},
+        {"'1899-12-30'::date", ftDate, "1899-12-30"},
+        {"'1999-12-31 23:59:59.9995'::timestamp", ftDateTime, "1999-12-31 23:59:59.999"},
+        {"'1850-06-15 12:00'::timestamp", ftDateTime, "1850-06-15 12:00:00"},
+        {"'9999-12-31 23:59:59.999999'::timestamp", ftDateTime, "9999-12-31 23:59:59.999"},
+        {"'23:59:59.9999'::time", ftTime, "23:59:59.999"},
+        {"'ab'::char(4)", ftFixedChar, "ab  "},
+        {"'pg_class'::name", ftWideString, "pg_class"},
+        {"'{\"a\": 1}'::json", ftWideMemo, "{\"a\": 1}"},
+        {"''", ftWideString, ""},
     };
     con.Execute("SET TimeZone = 'Europe/Prague'");
-    for (bool rowByRow : {false, true}) {
+    // COPY comes in the binary form unless a column's type has no binary reader (an interval here);
+    // parameters take the row-by-row way.
+    const char* ways[] = {"COPY", "text COPY", "row by row"};
+    for (const char* way : ways) {
         for (const Case& c : cases) {
             TADOQuery q(&con);
             q.SQL = QStringLiteral("SELECT %1 AS v").arg(QString::fromUtf8(c.expr));
-            if (rowByRow) { // parameters take the row-by-row way
+            if (way == ways[1]) q.SQL += ", interval '1 day' AS textual";
+            if (way == ways[2]) {
                 q.SQL += " WHERE ? = 1";
                 q.Parameters = {1};
             }
-            const std::string what = std::string(c.expr) + (rowByRow ? " (row by row)" : " (COPY)");
+            const std::string what = std::string(c.expr) + " (" + way + ")";
             ASSERT_NO_THROW(q.Open()) << what;
             ASSERT_EQ(q.RecordCount(), 1) << what;
             TField* f = q.Fields(0);
@@ -135,6 +158,10 @@ TEST_F(PgProviderTest, ServerErrorsLostConnectionsAndTimeOuts) {
         QStringList parts;
     };
     const Case cases[] = {
+        // Values the program cannot hold; the connection stays usable for the next statement.
+        {"SELECT '-infinity'::timestamp AS at", {"Column \"at\"", "'-infinity' is not a date and time"}},
+        {"SELECT '10000-01-01'::date AS d", {"'10000-01-01' is not a date"}},
+        {"SELECT '0044-03-15 BC'::date AS d, 1::int4 AS i", {"'0044-03-15 BC' is not a date"}},
         {"SELECT * FROM nosuch", {"relation \"nosuch\" does not exist", "[SQLSTATE 42P01]"}},
         {"SELECT 1/0", {"division by zero", "[SQLSTATE 22012]"}},
         {"INSERT INTO t VALUES (1, 'sad')",
