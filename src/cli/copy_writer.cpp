@@ -103,22 +103,39 @@ void CopyWriter::writeRows(const TDataSet& ds) {
     static const char hex[] = "0123456789abcdef";
     // Room for one value of any fixed-size kind and the separator after it.
     constexpr size_t kFixed = std::max<size_t>(kFloatGeneral15Max, dtconv::kIsoMax) + 2;
+    // What each field needs, looked up once per block.
+    struct Out {
+        const TField* field;
+        const Column* column; // null: a calculated or lookup field
+        bool date, time;
+        char sep;
+        dtconv::IsoDay day;
+    };
+    std::vector<Out> outs;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        const TField* f = fields[i];
+        outs.push_back({f,
+                        f->column() < 0 ? nullptr : &store.column(size_t(f->column())),
+                        f->DataType != ftTime,
+                        f->DataType != ftDate,
+                        i + 1 < fields.size() ? '\t' : '\n',
+                        {}});
+    }
     for (uint32_t row : ds.view()) {
-        for (size_t i = 0; i < fields.size(); ++i) {
-            const char sep = i + 1 < fields.size() ? '\t' : '\n';
-            const TField* f = fields[i];
-            if (f->column() < 0) {
-                QVariant v = ds.valueOfRow(f, row);
+        for (Out& out : outs) {
+            const char sep = out.sep;
+            if (!out.column) {
+                QVariant v = ds.valueOfRow(out.field, row);
                 if (!v.isValid()) {
                     put("\\N", 2);
                 } else {
-                    QByteArray u = f->formatValue(v).toUtf8();
+                    QByteArray u = out.field->formatValue(v).toUtf8();
                     putEscaped(u.constData(), size_t(u.size()));
                 }
                 put(&sep, 1);
                 continue;
             }
-            const Column& c = store.column(size_t(f->column()));
+            const Column& c = *out.column;
             char* o = nullptr;
             if (c.isNull(row)) {
                 o = room(3);
@@ -142,8 +159,7 @@ void CopyWriter::writeRows(const TDataSet& ds) {
                 break;
             case StorageKind::DateTime:
                 // Milliseconds only when there are some: whole seconds keep the plain form.
-                o = dtconv::IsoTo(room(kFixed), c.intAt(row), f->DataType != ftTime, f->DataType != ftDate,
-                                  true);
+                o = dtconv::IsoTo(room(kFixed), c.intAt(row), out.date, out.time, true, &out.day);
                 break;
             case StorageKind::Text:
             case StorageKind::Bytes: {

@@ -89,18 +89,26 @@ static char* digitsTo(char* out, int64_t v, int width) {
     return out + (end - buf);
 }
 
-char* IsoTo(char* out, int64_t ms, bool withDate, bool withTime, bool withMillis) {
+char* IsoTo(char* out, int64_t ms, bool withDate, bool withTime, bool withMillis, IsoDay* lastDay) {
     int64_t days = DaysOf(ms);
     int64_t inDay = ms - days * kMsPerDay;
     if (withDate) {
-        int64_t y;
-        unsigned m, d;
-        CivilFromDays(days, y, m, d);
-        out = digitsTo(out, y, 4);
-        *out++ = '-';
-        out = digitsTo(out, m, 2);
-        *out++ = '-';
-        out = digitsTo(out, d, 2);
+        IsoDay own;
+        IsoDay& day = lastDay ? *lastDay : own;
+        if (days != day.days) {
+            int64_t y;
+            unsigned m, d;
+            CivilFromDays(days, y, m, d);
+            char* p = digitsTo(day.text, y, 4);
+            *p++ = '-';
+            p = digitsTo(p, m, 2);
+            *p++ = '-';
+            p = digitsTo(p, d, 2);
+            day.size = size_t(p - day.text);
+            day.days = days;
+        }
+        std::memcpy(out, day.text, day.size);
+        out += day.size;
         if (withTime) *out++ = ' ';
     }
     if (withTime) {

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QVariant>
+#include <climits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -41,9 +42,15 @@ bool ValidDate(int64_t year, unsigned month, unsigned day);
 // Appends "yyyy-mm-dd", "hh:nn:ss" or both (blank between), and ".zzz" when withMillis and the moment
 // has milliseconds; no calendar object per value.
 void AppendIso(std::string& out, int64_t ms, bool withDate, bool withTime, bool withMillis);
-// The same written into a buffer of at least kIsoMax characters; returns its end.
+// The same written into a buffer of at least kIsoMax characters; returns its end. A loop over a column
+// passes its IsoDay: values next to each other often share their day, whose text is then kept.
 constexpr int kIsoMax = 48;
-char* IsoTo(char* out, int64_t ms, bool withDate, bool withTime, bool withMillis);
+struct IsoDay {
+    int64_t days = INT64_MIN;
+    char text[kIsoMax];
+    size_t size = 0;
+};
+char* IsoTo(char* out, int64_t ms, bool withDate, bool withTime, bool withMillis, IsoDay* lastDay = nullptr);
 // "hh:nn:ss" and "yyyy-mm-dd hh:nn:ss", with ".zzz" when there are milliseconds: the form the grid shows
 // and the providers write to databases that keep times as text.
 QString TimeText(const QTime& t);

@@ -195,10 +195,9 @@ std::string dayText(int64_t days) {
 // Milliseconds since 1899-12-30 of a day since 2000-01-01, refused as the text path refuses years a
 // date cannot hold.
 int64_t dayMs(int64_t days, const char* what, const QString& column) {
-    int64_t y;
-    unsigned m, d;
-    dtconv::CivilFromDays(days + kPgEpochDays, y, m, d);
-    if (y < 1 || y > 9999) invalid(column, dayText(days), what);
+    static const int64_t first = dtconv::DaysFromCivil(1, 1, 1) - kPgEpochDays,
+                         last = dtconv::DaysFromCivil(9999, 12, 31) - kPgEpochDays;
+    if (days < first || days > last) invalid(column, dayText(days), what);
     return (days + kPgEpochDays) * dtconv::kMsPerDay;
 }
 
