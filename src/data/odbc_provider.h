@@ -69,6 +69,7 @@ private:
     QString dbms_, database_;
     SQLUINTEGER getDataExtensions_ = 0;
     bool oneActiveStatement_ = false;      // the driver allows one result set at a time (TDS)
+    bool utf8Narrow_ = false;              // narrow text comes as UTF-8 unchanged (MariaDB in utf8)
     QHash<QString, QStringList> keys_;     // primary keys by table, for one query's columns
     QHash<QString, QStringList> booleans_; // MySQL tinyint(1) columns by table, likewise
 };

@@ -60,14 +60,16 @@ TFieldType OdbcFieldType(SQLSMALLINT sqlType, SQLULEN columnSize, bool isUnsigne
     }
 }
 
-OdbcFetchType OdbcFetchTypeOf(TFieldType type, SQLULEN columnSize) {
+OdbcFetchType OdbcFetchTypeOf(TFieldType type, SQLULEN columnSize, bool utf8Narrow) {
     switch (type) {
     case ftDate:
         return {SQL_C_TYPE_DATE, SQLLEN(sizeof(SQL_DATE_STRUCT))};
     case ftTime:
         // The time structure has no fraction of a second: a time is read as its text ("12:00:00.5").
+        if (utf8Narrow) return {SQL_C_CHAR, kTimeTextChars + 1};
         return {SQL_C_WCHAR, 2 * (kTimeTextChars + 1)};
     case ftGuid:
+        if (utf8Narrow) return {SQL_C_CHAR, 40};
         return {SQL_C_WCHAR, 2 * 40};
     default:
         break;
@@ -86,7 +88,8 @@ OdbcFetchType OdbcFetchTypeOf(TFieldType type, SQLULEN columnSize) {
         return {SQL_C_BINARY, SQLLEN(columnSize)};
     case StorageKind::Text:
         if (IsBlobType(type) || columnSize == 0 || columnSize > kMaxBoundChars) return {SQL_C_WCHAR, 0};
-        // A character may take two UTF-16 units; one more for the terminator.
+        // A character may take four UTF-8 bytes or two UTF-16 units; one more for the terminator.
+        if (utf8Narrow) return {SQL_C_CHAR, SQLLEN(4 * columnSize + 1)};
         return {SQL_C_WCHAR, SQLLEN(2 * (2 * columnSize + 1))};
     }
     return {SQL_C_WCHAR, 0};

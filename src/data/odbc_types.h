@@ -18,7 +18,10 @@ constexpr SQLULEN kMaxBoundChars = 4000;
 constexpr SQLULEN kMaxBoundBytes = 8000;
 // Characters of a time's text: "hh:mm:ss" and a fraction of up to nine digits, with room to spare.
 constexpr SQLLEN kTimeTextChars = 32;
-OdbcFetchType OdbcFetchTypeOf(TFieldType type, SQLULEN columnSize);
+// utf8Narrow: the driver hands narrow (SQL_C_CHAR) text over as UTF-8 unchanged, so bound texts are
+// fetched so; converting every value to UTF-16 and back costs some drivers more than the rest of
+// the fetch. Long values are still read in UTF-16 pieces.
+OdbcFetchType OdbcFetchTypeOf(TFieldType type, SQLULEN columnSize, bool utf8Narrow = false);
 
 // Days since 1899-12-30 of a proleptic Gregorian date.
 int64_t OdbcDaySerial(int year, unsigned month, unsigned day);
