@@ -6,11 +6,13 @@
 #include <limits>
 
 namespace {
-// The value's shortest round-trip digits laid out as %.15G lays them out, or null when there are more
-// than 15 of them. A double lies closer to its shortest digits than half a step of the 15th digit, so
-// those digits are also its 15-digit rounding; the shortest form is much cheaper to get. Subnormals
-// hold fewer digits, so they take the long way.
-char* shortForm(char* out, double v) {
+// The value's 15-digit rounding laid out as %.15G lays it out (printfExponent: as %.15g, "e+05"; else
+// "E5"), taken from its shortest round-trip digits, which are much cheaper to get; null when those
+// cannot tell. Up to 15 shortest digits are the rounding itself: a double lies closer to them than
+// half a step of the 15th digit. 16 or 17 of them round to it too, since no 16-digit number can lie
+// between them and the value (it would round-trip and be chosen as shorter or closer), unless they
+// are 16 ending in 5: such a tie may have the value on either side. Subnormals take the long way.
+char* shortForm(char* out, double v, bool printfExponent) {
     if (std::fabs(v) < std::numeric_limits<double>::min()) return nullptr;
     char sci[kFloatGeneral15Max];
     const char* end = std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific).ptr;
@@ -21,11 +23,29 @@ char* shortForm(char* out, double v) {
     int n = 0;
     for (; p < end && *p != 'e'; ++p) {
         if (*p == '.') continue;
-        if (n == 15) return nullptr;
+        if (n == 17) return nullptr;
         digits[n++] = *p;
     }
     int exp = 0;
     std::from_chars(p + 1 + (p[1] == '+'), end, exp);
+    if (n > 15) {
+        if (n == 16 && digits[15] == '5') return nullptr;
+        const bool up = digits[15] >= '5';
+        n = 15;
+        if (up) {
+            int i = n - 1;
+            while (i >= 0 && digits[i] == '9')
+                digits[i--] = '0';
+            if (i >= 0) {
+                ++digits[i];
+            } else { // 999... became 1000...
+                digits[0] = '1';
+                ++exp;
+            }
+        }
+        while (n > 1 && digits[n - 1] == '0')
+            --n;
+    }
     if (negative) *out++ = '-';
     if (exp < -4 || exp >= 15) {
         *out++ = digits[0];
@@ -34,7 +54,14 @@ char* shortForm(char* out, double v) {
             std::memcpy(out, digits + 1, size_t(n - 1));
             out += n - 1;
         }
-        *out++ = 'E';
+        if (!printfExponent) {
+            *out++ = 'E';
+            return std::to_chars(out, out + 8, exp).ptr;
+        }
+        *out++ = 'e';
+        *out++ = exp < 0 ? '-' : '+';
+        if (exp < 0) exp = -exp;
+        if (exp < 10) *out++ = '0';
         return std::to_chars(out, out + 8, exp).ptr;
     }
     if (exp < 0) {
@@ -63,7 +90,7 @@ char* FloatGeneral15To(char* first, double v) {
         *first = '0';
         return first + 1;
     }
-    if (char* end = shortForm(first, v)) return end;
+    if (char* end = shortForm(first, v, false)) return end;
     // The same digits as printf's %.15G, without its exponent padding: "1.5E+18" -> "1.5E18".
     char buf[kFloatGeneral15Max];
     char* end = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15).ptr;
@@ -88,4 +115,10 @@ char* FloatGeneral15To(char* first, double v) {
 std::string FloatGeneral15(double v) {
     char buf[kFloatGeneral15Max];
     return std::string(buf, FloatGeneral15To(buf, v));
+}
+
+char* FloatPrintf15To(char* first, double v) {
+    if (std::isfinite(v) && v != 0)
+        if (char* end = shortForm(first, v, true)) return end;
+    return std::to_chars(first, first + kFloatGeneral15Max, v, std::chars_format::general, 15).ptr;
 }

@@ -1,5 +1,6 @@
 #include "cell_reader.h"
 
+#include "float_text.h"
 #include "text_encoding.h"
 
 #include <QLocale>
@@ -25,7 +26,7 @@ bool AppendDateTimeText(std::string& out, int64_t ms, TFieldType type) {
 
 CellReader::CellReader(const TDataSet& ds, TField& field, const ExportEncoding* encoding)
     : ds_(&ds), field_(&field), kind_(StorageOf(field.DataType)), memo_(IsMemoField(field)),
-      encoding_(encoding) {
+      formatted_(!field.DisplayFormat.isEmpty()), encoding_(encoding) {
     static const ExportEncoding kUtf8;
     if (!encoding_) encoding_ = &kUtf8;
     if (field.column() >= 0) column_ = &ds.store().column(size_t(field.column()));
@@ -55,8 +56,7 @@ int64_t CellReader::msAt(int position) const {
 }
 
 void CellReader::append(std::string& out, int position, bool display) const {
-    bool formatted = display && !field_->DisplayFormat.isEmpty();
-    if (!column_ || formatted) {
+    if (!column_ || (display && formatted_)) {
         QVariant v = variantAt(position);
         if (!v.isValid()) return;
         if (display)
@@ -77,9 +77,8 @@ void CellReader::append(std::string& out, int position, bool display) const {
         return;
     }
     case StorageKind::Float: {
-        char buf[40];
-        char* end =
-            std::to_chars(buf, buf + sizeof buf, column_->floatAt(row), std::chars_format::general, 15).ptr;
+        char buf[kFloatGeneral15Max];
+        char* end = FloatPrintf15To(buf, column_->floatAt(row));
         if (decimalPoint_.empty()) {
             out.append(buf, size_t(end - buf));
         } else {

@@ -35,6 +35,7 @@ private:
     const Column* column_ = nullptr; // nullptr: read through the field
     StorageKind kind_;
     bool memo_;
+    bool formatted_; // the field has a display format
     const ExportEncoding* encoding_;
     std::string decimalPoint_; // the locale's, for floats shown without a display format
 };

@@ -15,19 +15,20 @@ size_t Utf8Prefix(std::string_view s, size_t n) {
     return i;
 }
 
-void TrimControls(std::string& s) {
-    size_t b = 0, e = s.size();
+void TrimControls(std::string& s, size_t from) {
+    size_t b = from, e = s.size();
     while (b < e && uchar(s[b]) <= ' ')
         ++b;
     while (e > b && uchar(s[e - 1]) <= ' ')
         --e;
-    if (b || e != s.size()) s = s.substr(b, e - b);
+    s.resize(e);
+    s.erase(from, b - from);
 }
 
-void ReplaceLineBreaks(std::string& s, std::string_view with, std::string& scratch) {
-    if (s.find('\r') == std::string::npos) return;
+void ReplaceLineBreaks(std::string& s, std::string_view with, std::string& scratch, size_t from) {
+    if (s.find('\r', from) == std::string::npos) return;
     scratch.clear();
-    for (size_t i = 0; i < s.size(); ++i) {
+    for (size_t i = from; i < s.size(); ++i) {
         if (s[i] != '\r') {
             scratch += s[i];
             continue;
@@ -35,7 +36,8 @@ void ReplaceLineBreaks(std::string& s, std::string_view with, std::string& scrat
         scratch.append(with);
         if (i + 1 < s.size() && s[i + 1] == '\n') ++i;
     }
-    s.swap(scratch);
+    s.resize(from);
+    s.append(scratch);
 }
 
 void AppendDoubling(std::string& out, std::string_view s, std::string_view quote) {
@@ -51,10 +53,33 @@ void AppendDoubling(std::string& out, std::string_view s, std::string_view quote
     out.append(s.substr(from));
 }
 
-bool NeedsQuotes(std::string_view s, std::string_view separator, std::string_view quote) {
-    if (quote.empty()) return false; // nothing to quote with
-    return (!separator.empty() && s.find(separator) != std::string_view::npos) ||
-           s.find(quote) != std::string_view::npos || s.find_first_of("\r\n") != std::string_view::npos;
+void DoubleInPlace(std::string& s, size_t from, std::string_view quote, std::string& scratch) {
+    if (quote.empty()) return;
+    const size_t first = s.find(quote, from);
+    if (first == std::string::npos) return;
+    scratch.assign(s, first, std::string::npos);
+    s.resize(first);
+    AppendDoubling(s, scratch, quote);
+}
+
+QuoteTest::QuoteTest(std::string_view separator, std::string_view quote)
+    : separator_(separator), quote_(quote) {
+    if (quote.empty()) return; // nothing to quote with
+    starts_[uchar('\r')] = starts_[uchar('\n')] = true;
+    if (!separator.empty()) starts_[uchar(separator[0])] = true;
+    starts_[uchar(quote[0])] = true;
+}
+
+bool QuoteTest::operator()(std::string_view s) const {
+    if (quote_.empty()) return false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const uchar c = uchar(s[i]);
+        if (!starts_[c]) continue;
+        if (c == '\r' || c == '\n') return true;
+        const std::string_view rest = s.substr(i);
+        if ((!separator_.empty() && rest.starts_with(separator_)) || rest.starts_with(quote_)) return true;
+    }
+    return false;
 }
 
 namespace {

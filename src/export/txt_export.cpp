@@ -17,7 +17,8 @@ class TTXTExport::Run : public ExportFormat {
 public:
     explicit Run(TTXTExport& e)
         : e_(e), apos_(Utf8(e.TextApostrophe)), sep_(Utf8(e.FieldSeparator)), memoEol_(Utf8(e.MemoEOLString)),
-          fixed_(e.FillChar.unicode() != 0), fill_(fixed_ ? Utf8(QString(e.FillChar)) : std::string()) {
+          fixed_(e.FillChar.unicode() != 0), fill_(fixed_ ? Utf8(QString(e.FillChar)) : std::string()),
+          needsQuotes_(sep_, apos_) {
         withTitles = e.ExportFieldName;
         selectedOnly = e.ExportOnlySelectedRows;
         showAllErrors = false;
@@ -56,29 +57,45 @@ public:
         if (e_.OnBeforeExport) e_.OnBeforeExport(e_);
     }
 
+    // Titles are not quoted, unless they would break the line into more values.
     void titles() override {
         line_.clear();
         for (size_t i = 0; i < columns_.size(); ++i) {
-            value_ = columns_[i].title;
-            cleanup();
-            // Titles are not quoted, unless they would break the line into more values.
-            if (!fixed_ && NeedsQuotes(value_, sep_, apos_)) quote();
-            add(i);
+            if (fixed_) {
+                value_ = columns_[i].title;
+                cleanup();
+                add(i);
+                continue;
+            }
+            if (i) line_.append(sep_);
+            const size_t at = line_.size();
+            line_.append(columns_[i].title);
+            delimited(at, false);
         }
         out_->line(line_);
     }
 
+    // Delimited values are read straight into the line; fixed-width ones go through value_ to be cut
+    // or padded.
     bool row(int position) override {
         line_.clear();
         for (size_t i = 0; i < columns_.size(); ++i) {
-            value_.clear();
-            columns_[i].reader.appendDisplayText(value_, position);
-            cleanup();
-            // Any value that would break the line into more values is quoted too (a number written
-            // with a decimal comma under the comma separator).
-            if (e_.ExportAllAsText || columns_[i].quoted || (!fixed_ && NeedsQuotes(value_, sep_, apos_)))
-                quote();
-            add(i);
+            Col& c = columns_[i];
+            const bool quoted = e_.ExportAllAsText || c.quoted;
+            if (fixed_) {
+                value_.clear();
+                c.reader.appendDisplayText(value_, position);
+                cleanup();
+                if (quoted) quote();
+                add(i);
+                continue;
+            }
+            if (i) line_.append(sep_);
+            // A value quoted by its type gets its opening quote first, so it is not moved after.
+            if (quoted) line_.append(apos_);
+            const size_t at = line_.size();
+            c.reader.appendDisplayText(line_, position);
+            delimited(at, quoted);
         }
         out_->line(line_);
         return true;
@@ -102,6 +119,23 @@ private:
         Qt::Alignment alignment;
         std::string title;
     };
+
+    // The value at line_[at...] cleaned up and quoted: with its opening quote already in front when
+    // quoted, else only when it would break the line into more values (a number written with a decimal
+    // comma under the comma separator).
+    void delimited(size_t at, bool quoted) {
+        if (e_.TrimData) TrimControls(line_, at);
+        if (e_.ExportMemoFields) ReplaceLineBreaks(line_, memoEol_, scratch_, at);
+        if (apos_.empty()) return;
+        if (!quoted) {
+            if (!needsQuotes_(std::string_view(line_).substr(at))) return;
+            line_.insert(at, apos_);
+            at += apos_.size();
+        }
+        // A quote inside is doubled, so the value reads back as it was.
+        DoubleInPlace(line_, at, apos_, scratch_);
+        line_.append(apos_);
+    }
 
     void cleanup() {
         if (e_.TrimData) TrimControls(value_);
@@ -134,6 +168,7 @@ private:
     std::string apos_, sep_, memoEol_;
     bool fixed_;
     std::string fill_;
+    QuoteTest needsQuotes_;
     std::string line_, value_, scratch_;
 };
 

@@ -81,9 +81,20 @@ TEST(FloatText, GeneralFormWith15Digits) {
         if (std::isfinite(raw)) values.push_back(raw);
         values.push_back(double(int64_t(bits % 2000001) - 1000000) / 100.0);
         values.push_back(double(bits % 1000000) * 1.5 * std::pow(10.0, int(bits % 40) - 20));
+        values.push_back(double(bits >> 11) / double(uint64_t(1) << 53));   // 16 and 17 shortest digits
+        values.push_back(double(bits % 10000000000000000u) / 1e16);         // 16-digit decimals, ties
+        values.push_back(0.9999999999999995 + double(bits % 1000) * 1e-18); // carries into the exponent
     }
     for (double v : values)
         ASSERT_EQ(FloatGeneral15(v), printfForm(v)) << std::hexfloat << v;
+
+    // The display form is printf's %.15g exactly, zeros, infinities and NaN included.
+    values.insert(values.end(), {0.0, -0.0, 1e20, 1e-5, -1e100, HUGE_VAL, -HUGE_VAL, std::nan("")});
+    for (double v : values) {
+        char want[64], got[kFloatGeneral15Max];
+        std::snprintf(want, sizeof want, "%.15g", v);
+        ASSERT_EQ(std::string(got, FloatPrintf15To(got, v)), want) << std::hexfloat << v;
+    }
 }
 
 TEST(Messages, ExceptionBoxAndScriptedAnswers) {
