@@ -8,6 +8,7 @@
 
 namespace {
 const QString kForm = QStringLiteral("kDBImportForm");
+const QString kSourceData = QStringLiteral("SourceData");
 QString Sec(const QString& control) {
     return kForm + u'.' + control;
 }
@@ -93,6 +94,34 @@ ImportSettings ImportSettingsOfLines(const QStringList& lines, const TDataSet& t
     store.Loaded();
     store.SetStrings(lines);
     return Read(store, target, lookups);
+}
+
+QStringList WithImportSource(const QStringList& lines, const QString& connectionString,
+                             const QString& tableName, const QString& selectCmd) {
+    TPropSaveFile store;
+    MemoryStore(store);
+    store.Loaded();
+    store.SetStrings(lines);
+    store.WriteString(kSourceData, "ConnectionString", connectionString);
+    store.WriteString(kSourceData, "TableName", tableName);
+    store.WriteString(kSourceData, "SelectCmd", selectCmd);
+    return store.GetStrings();
+}
+
+bool HoldsImportSettings(const QStringList& lines) {
+    TPropSaveFile store;
+    MemoryStore(store);
+    store.Loaded();
+    store.SetStrings(lines);
+    return store.SectionExists(Sec("rgTyp"));
+}
+
+QString ImportSourceValue(const QStringList& lines, const QString& key) {
+    TPropSaveFile store;
+    MemoryStore(store);
+    store.Loaded();
+    store.SetStrings(lines);
+    return store.ReadString(kSourceData, key);
 }
 
 void SaveImportSettings(const ImportSettings& s, const TDataSet& target, const QString& file,

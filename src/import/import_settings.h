@@ -42,6 +42,14 @@ QStringList ImportSettingsLines(const ImportSettings& s, const TDataSet& target,
                                 const std::vector<TDataSet*>& lookups = {});
 ImportSettings ImportSettingsOfLines(const QStringList& lines, const TDataSet& target,
                                      const std::vector<TDataSet*>& lookups = {});
+// Whether the lines hold the page's settings (an automatic-run list may hold only the source).
+bool HoldsImportSettings(const QStringList& lines);
+// The automatic-run settings add the source to the lines above, in section "SourceData": keys
+// "ConnectionString", "TableName" and "SelectCmd".
+QStringList WithImportSource(const QStringList& lines, const QString& connectionString,
+                             const QString& tableName, const QString& selectCmd);
+// A key of section "SourceData" (empty when the lines hold none).
+QString ImportSourceValue(const QStringList& lines, const QString& key);
 // The rows of the field page in order: each target field, then each lookup table's fields but the
 // first (with the table's index).
 std::vector<ImportRow> ImportRowsOf(const TDataSet& target, const std::vector<TDataSet*>& lookups);

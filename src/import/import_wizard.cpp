@@ -4,6 +4,7 @@
 #include "db_grid.h"
 #include "exceptions.h"
 #include "messages.h"
+#include "prop_save_main.h"
 #include "progress.h"
 #include "sql_names.h"
 
@@ -12,12 +13,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -52,8 +55,7 @@ void SaveList(const QString& path, const QString& text) {
 }
 } // namespace
 
-TkDBImportForm::TkDBImportForm(QWidget* parent) : QDialog(parent) {
-    setObjectName("kDBImportForm");
+TkDBImportForm::TkDBImportForm(QWidget* parent) : TkDBDlgBaseForm(QStringLiteral("kDBImportForm"), parent) {
     setWindowTitle(QStringLiteral("Import data"));
     wiz_ = std::make_unique<TADOConWizard>();
     wiz_->ADOConnection = &impCon_;
@@ -80,8 +82,10 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : QDialog(parent) {
     tabSource->addTab(mConInfo, QStringLiteral("Connection log"));
     tabSource->addTab(grImpData1_, QStringLiteral("Data for import"));
     btConExp = named(new QPushButton(QStringLiteral("Save log")), "btConExp");
-    auto* p0 = new QWidget;
-    auto* g0 = new QGridLayout(p0);
+    pLoad = named(new QWidget, "pLoad");
+    pLoad->setAcceptDrops(true);
+    pLoad->installEventFilter(this);
+    auto* g0 = new QGridLayout(pLoad);
     g0->addWidget(new QLabel(QStringLiteral("Loading of data")), 0, 0, 1, 3);
     g0->addWidget(btSelFile, 1, 0);
     g0->addWidget(btNewCon, 1, 1);
@@ -93,7 +97,7 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : QDialog(parent) {
     g0->addWidget(btLoadData, 3, 2);
     g0->addWidget(tabSource, 4, 0, 1, 3);
     g0->addWidget(btConExp, 5, 2);
-    pc->addWidget(p0);
+    pc->addWidget(pLoad);
 
     // Page 1: data selection and type of import.
     auto* p1 = new QWidget;
@@ -174,6 +178,9 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : QDialog(parent) {
     pInfoPost->setVisible(false);
     chBackup = named(new QCheckBox(QStringLiteral("Create database backup before import")), "chBackup");
     btRun = named(new QPushButton(QStringLiteral("Run import")), "btRun");
+    btSaveAutoDesign = named(new QPushButton(QStringLiteral("Save import settings")), "btSaveAutoDesign");
+    btSaveAutoDesign->setVisible(false); // mode 1 only
+    btSaveAutoDesign->setEnabled(false);
     auto* showErr = named(new QPushButton(QStringLiteral("Show checkup detail")), "lblShowErr1");
     auto* showLog = named(new QPushButton(QStringLiteral("Show update log")), "lblShowLog");
     v2->addWidget(lInfoBefore);
@@ -181,6 +188,7 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : QDialog(parent) {
     v2->addWidget(new QLabel(QStringLiteral("Warning. There is no undo function after import.")));
     v2->addWidget(chBackup);
     v2->addWidget(btRun);
+    v2->addWidget(btSaveAutoDesign);
     v2->addWidget(showErr);
     v2->addWidget(showLog);
     v2->addStretch();
@@ -254,6 +262,10 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : QDialog(parent) {
             }));
     connect(btPrev, &QPushButton::clicked, this, [this] { btPrevClick(); });
     connect(btRun, &QPushButton::clicked, this, guarded([this] { btRunClick(); }));
+    connect(btSaveAutoDesign, &QPushButton::clicked, this, guarded([this] {
+                StoreAutoSetting();
+                btSaveAutoDesign->setEnabled(false);
+            }));
     connect(btClose, &QPushButton::clicked, this, &QDialog::accept);
     connect(btCheckCalc, &QPushButton::clicked, this, [this] { ParseCalcs(true); });
     connect(showErr, &QPushButton::clicked, this, [this] { pc->setCurrentIndex(3), updateButtons(); });
@@ -291,6 +303,48 @@ void TkDBImportForm::setTarget(TADOQuery* target) {
 void TkDBImportForm::setBackupEnabled(bool on) {
     chBackup->setEnabled(on);
     chBackup->setChecked(on);
+}
+
+void TkDBImportForm::BindPositionSaver(TPropSaveFile* store) {
+    kDlgPropSave->PropSaveFile = store;
+    LoadPosition();
+}
+
+std::vector<TDataSet*> TkDBImportForm::lookups() const {
+    std::vector<TDataSet*> list;
+    for (const auto& q : lookupDS_)
+        list.push_back(q.get());
+    return list;
+}
+
+bool TkDBImportForm::event(QEvent* e) {
+    if (e->type() == QEvent::WindowActivate && DoInit) {
+        DoInit = false;
+        if (AutoSetting) try {
+                OpenAutoSettingSource();
+            } catch (const std::exception& ex) {
+                ShowException(QString(), ex);
+            }
+    }
+    return TkDBDlgBaseForm::event(e);
+}
+
+// A file dropped on the first page is opened as the source, as "Select file" would.
+bool TkDBImportForm::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == pLoad &&
+        (e->type() == QEvent::DragEnter || e->type() == QEvent::DragMove || e->type() == QEvent::Drop)) {
+        auto* drop = static_cast<QDropEvent*>(e);
+        const QList<QUrl> urls = drop->mimeData()->urls();
+        if (urls.isEmpty() || !urls.first().isLocalFile()) return false;
+        drop->acceptProposedAction();
+        if (e->type() == QEvent::Drop) try {
+                OpenSourceFile(urls.first().toLocalFile());
+            } catch (const std::exception& ex) {
+                ShowException(QString(), ex);
+            }
+        return true;
+    }
+    return TkDBDlgBaseForm::eventFilter(watched, e);
 }
 
 int TkDBImportForm::page() const {
@@ -349,10 +403,9 @@ void TkDBImportForm::FillTableList(const QString& fileName, bool load) {
     cbTable->addItems(tables);
     tabSource->setCurrentIndex(1);
     int at = tables.indexOf(QFileInfo(fileName).completeBaseName());
-    if (AutoSetting)
-        for (const QString& line : *AutoSetting)
-            if (line.startsWith("TableName=") && tables.contains(line.mid(10)))
-                at = tables.indexOf(line.mid(10));
+    if (AutoSetting && AutoMode > 0)
+        if (const int named = tables.indexOf(ImportSourceValue(*AutoSetting, "TableName")); named >= 0)
+            at = named;
     cbTable->setCurrentIndex(at < 0 ? 0 : at);
     if (load) emit cbTable->activated(cbTable->currentIndex());
 }
@@ -396,10 +449,7 @@ void TkDBImportForm::BuildFieldSelection() {
     mFields_ = QStringList{QString()};
     for (int i = 0; i < impDS_->FieldCount(); ++i)
         mFields_ << impDS_->Fields(i)->FieldName;
-    std::vector<TDataSet*> lookups;
-    for (auto& q : lookupDS_)
-        lookups.push_back(q.get());
-    rows_ = ImportRowsOf(*target_, lookups);
+    rows_ = ImportRowsOf(*target_, lookups());
     for (int i = 0; i < int(rows_.size()); ++i) {
         const ImportRow& row = rows_[size_t(i)];
         const TField* f = row.lookup < 0 ? target_->FindField(row.target) : nullptr;
@@ -509,18 +559,12 @@ void TkDBImportForm::showSettings(const ImportSettings& s) {
 }
 
 void TkDBImportForm::LoadSettings(const QString& file) {
-    std::vector<TDataSet*> lookups;
-    for (auto& q : lookupDS_)
-        lookups.push_back(q.get());
-    showSettings(LoadImportSettings(file, *target_, lookups));
+    showSettings(LoadImportSettings(file, *target_, lookups()));
     lastSettingsFile_ = file;
 }
 
 void TkDBImportForm::SaveSettings(const QString& file) {
-    std::vector<TDataSet*> lookups;
-    for (auto& q : lookupDS_)
-        lookups.push_back(q.get());
-    SaveImportSettings(settingsOfPage(), *target_, file, lookups);
+    SaveImportSettings(settingsOfPage(), *target_, file, lookups());
     lastSettingsFile_ = file;
 }
 
@@ -585,12 +629,8 @@ void TkDBImportForm::btNextClick() {
                 throw Exception(QStringLiteral("Select and open table with data to import."));
             OpenLookupTables();
             BuildFieldSelection();
-            if (AutoSetting) {
-                std::vector<TDataSet*> lookups;
-                for (auto& q : lookupDS_)
-                    lookups.push_back(q.get());
-                showSettings(ImportSettingsOfLines(*AutoSetting, *target_, lookups));
-            }
+            if (AutoSetting && HoldsImportSettings(*AutoSetting))
+                showSettings(ImportSettingsOfLines(*AutoSetting, *target_, lookups()));
         } else if (page() == 1) {
             const ImportSettings s = settingsOfPage();
             if (s.map.empty()) throw Exception(QStringLiteral("Select fields to import."));
@@ -606,6 +646,7 @@ void TkDBImportForm::btNextClick() {
             };
             if (AutoMode != 2 || AutoRun_DoCheck) CheckData();
             pInfoPost->setVisible(false);
+            btSaveAutoDesign->setEnabled(AutoSetting != nullptr);
         }
         pc->setCurrentIndex(std::min(page() + 1, 2));
         updateButtons();
@@ -640,6 +681,20 @@ void TkDBImportForm::btRunClick() {
     grData_->dataSourceChanged();
 }
 
+void TkDBImportForm::StoreAutoSetting() {
+    if (!AutoSetting) return;
+    *AutoSetting = WithImportSource(ImportSettingsLines(settingsOfPage(), *target_, lookups()),
+                                    impCon_.ConnectionString, cbTable->currentText(), eSelectCmd->text());
+}
+
+void TkDBImportForm::OpenAutoSettingSource() {
+    const QString conStr = ImportSourceValue(*AutoSetting, "ConnectionString");
+    eSelectCmd->setText(ImportSourceValue(*AutoSetting, "SelectCmd"));
+    if (conStr.isEmpty() || !OpenSourceConnection(conStr)) return;
+    FillTableList(QString(), false);
+    LoadSourceData();
+}
+
 void TkDBImportForm::AutoRunImport(TDataSet* source) {
     pc->setEnabled(false);
     try {
@@ -647,14 +702,11 @@ void TkDBImportForm::AutoRunImport(TDataSet* source) {
             impDS_ = source;
             dsImp_.setDataSet(source);
         } else {
-            QString conStr, select;
-            for (const QString& line : AutoSetting ? *AutoSetting : QStringList()) {
-                if (line.startsWith("ConnectionString=")) conStr = line.mid(17);
-                if (line.startsWith("SelectCmd=")) select = line.mid(10);
-            }
-            impCon_.ConnectionString = conStr;
+            const QStringList none;
+            const QStringList& lines = AutoSetting ? *AutoSetting : none;
+            impCon_.ConnectionString = ImportSourceValue(lines, "ConnectionString");
             impCon_.Open();
-            eSelectCmd->setText(select);
+            eSelectCmd->setText(ImportSourceValue(lines, "SelectCmd"));
             LoadSourceData();
         }
         btNextClick();
@@ -671,8 +723,9 @@ void TkDBImportForm::AutoRunImport(TDataSet* source) {
 }
 
 bool RunDBImport(int AutoMode, TADOQuery* Target, TDataSet* Source, TkDBImport_LogCallBack LogCallBack,
-                 TkDBImport_BackupCallBack BackupCallBack, TPropSaveFile*, const QString& UDLPath,
-                 QStringList* AutoSetting, const QStringList& LookupSQL, QWidget* parent) {
+                 TkDBImport_BackupCallBack BackupCallBack, TPropSaveFile* PropSaveFile,
+                 const QString& UDLPath, QStringList* AutoSetting, const QStringList& LookupSQL,
+                 QWidget* parent) {
     if (!Target || !Target->Active()) return false;
     TkDBImportForm form(parent);
     form.AutoMode = AutoMode;
@@ -683,6 +736,9 @@ bool RunDBImport(int AutoMode, TADOQuery* Target, TDataSet* Source, TkDBImport_L
     form.LogCallBack = std::move(LogCallBack);
     form.BackupCallBack = std::move(BackupCallBack);
     form.setBackupEnabled(bool(form.BackupCallBack));
+    form.BindPositionSaver(PropSaveFile);
+    form.btSaveAutoDesign->setVisible(AutoMode == 1);
+    form.DoInit = AutoMode == 1;
     if (AutoMode == 2)
         form.AutoRunImport(Source);
     else

@@ -4,10 +4,10 @@
 // values, value commands, import type); checking and running the import; errors and update log.
 #include "connection.h"
 #include "dataset.h"
+#include "dlg_base_form.h"
 #include "import_run.h"
 #include "query.h"
 
-#include <QDialog>
 #include <functional>
 #include <memory>
 
@@ -28,7 +28,7 @@ class TPropSaveFile;
 using TkDBImport_BackupCallBack = std::function<void(bool& Continue)>;
 using TkDBImport_LogCallBack = std::function<void(const QString& LogStr, int Level, bool& Aborted)>;
 
-class TkDBImportForm : public QDialog {
+class TkDBImportForm : public TkDBDlgBaseForm {
     Q_OBJECT
 public:
     explicit TkDBImportForm(QWidget* parent = nullptr);
@@ -42,6 +42,7 @@ public:
     TkDBImport_LogCallBack LogCallBack;
     TkDBImport_BackupCallBack BackupCallBack;
     bool Imported = false;
+    bool DoInit = false; // mode 1: the source of AutoSetting is opened when the window first activates
 
     void setTarget(TADOQuery* target);
     void setBackupEnabled(bool on);
@@ -59,6 +60,10 @@ public:
     void SaveSettings(const QString& file);
     // Runs unattended (mode 2) over a source dataset or the settings' source.
     void AutoRunImport(TDataSet* source);
+    // Mode 1: AutoSetting := the page's settings and the source ("Save import settings").
+    void StoreAutoSetting();
+    // The entry function binds the window's position saver to the program's settings store.
+    void BindPositionSaver(TPropSaveFile* store);
 
     int page() const;
     ImportEngine* engine() const { return engine_.get(); }
@@ -77,10 +82,17 @@ public:
     QLabel *lInfoBefore, *lInfoPost;
     QWidget *sb2Box, *pInfoPost;
     QPushButton *btPrev, *btNext, *btRun, *btClose, *btSelFile, *btNewCon, *btLoadData, *btCheckCalc,
-        *btLoadSet, *btSaveSet, *btClear, *btDown, *btUp, *btConExp;
+        *btLoadSet, *btSaveSet, *btClear, *btDown, *btUp, *btConExp, *btSaveAutoDesign;
+    QWidget* pLoad; // page 0: a file dropped on it becomes the source
     std::vector<QComboBox*> mapBoxes, compareBoxes;
 
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
 private:
+    void OpenAutoSettingSource();
+    std::vector<TDataSet*> lookups() const;
     void BuildFieldSelection();
     void OpenLookupTables();
     void FillTableList(const QString& fileName, bool load);

@@ -2,8 +2,14 @@
 // SQLite table, driven by clicks.
 #include "import_wizard.h"
 
+#include "prop_save_file.h"
 #include "scripted_messages.h"
 #include "test_util.h"
+
+#include <QApplication>
+#include <QMimeData>
+#include <QScopeGuard>
+#include <QTimer>
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -35,6 +41,33 @@ struct Wizard : ::testing::Test {
         WriteFile(dir.path("in.csv"), "code,name,qty\nA,Alpha,9\nZ,Zulu,3\n");
     }
     static void click(QAbstractButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
+    static QString udlPath() { return QString(TABULO_PROGRAM_DIR) + "/udl_import"; }
+    // Runs the wizard modally and hands the shown window to `use`, which the window closes after.
+    static bool runModal(int mode, TADOQuery* target, TPropSaveFile* store, QStringList* setting,
+                         const std::function<void(TkDBImportForm&)>& use) {
+        bool used = false;
+        QTimer::singleShot(0, [&] {
+            auto* form = qobject_cast<TkDBImportForm*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(form);
+            const auto close = qScopeGuard([&] { click(form->btClose); });
+            ASSERT_TRUE(QTest::qWaitFor([&] { return form->isActiveWindow(); }));
+            use(*form);
+            used = true;
+        });
+        const bool imported = RunDBImport(mode, target, nullptr, nullptr, nullptr, store, udlPath(), setting);
+        EXPECT_TRUE(used);
+        return imported;
+    }
+    // Drops a file on the window's first page as a file manager would.
+    static void dropFile(TkDBImportForm& form, const QString& path) {
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.pLoad, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form.pLoad, &drop);
+    }
     QString stored() {
         TADOConnection other;
         other.ConnectionString = con.ConnectionString;
@@ -177,4 +210,65 @@ TEST_F(Wizard, UnattendedRunFromSettingsLines) {
     // A closed target: nothing happens.
     target.Close();
     EXPECT_FALSE(RunDBImport(2, &target, &source, nullptr, nullptr, nullptr, dir.path(), &lines));
+}
+
+// Mode 1 designs the automatic-run settings by hand (source dropped, choices typed), mode 2 runs them
+// unattended, and mode 1 opened again on them shows the same source and choices.
+TEST_F(Wizard, DesignedSettingsRunUnattendedAndReopen) {
+    TPropSaveFile store; // the program's settings store, in memory
+    store.OnLoadContent = [](TPropSaveFile*) {};
+    store.OnSaveContent = [](TPropSaveFile*) {};
+    store.Loaded();
+    store.SetStrings({"[kDBImportForm_XY]", "Left=30", "Top=40", "Right=530", "Bottom=560"});
+    QStringList setting;
+    EXPECT_FALSE(runModal(1, &target, &store, &setting, [&](TkDBImportForm& form) {
+        EXPECT_EQ(form.geometry(), QRect(30, 40, 500, 520)); // the stored position
+        EXPECT_FALSE(form.btSaveAutoDesign->isHidden());
+        EXPECT_FALSE(form.btLoadSet->isVisibleTo(&form));
+        dropFile(form, dir.path("in.csv"));
+        ASSERT_EQ(form.cbTable->currentText(), "in.csv") << form.mConInfo->toPlainText().toStdString();
+        click(form.btNext);
+        ASSERT_EQ(form.page(), 1);
+        form.tabFields->setCurrentIndex(1);
+        click(static_cast<QRadioButton*>(form.rgTyp->button(2)));
+        form.compareBoxes[1]->setFocus();
+        QTest::keyClicks(form.compareBoxes[1], "code");
+        form.mapBoxes[2]->setFocus(); // name: no source
+        QTest::keyClick(form.mapBoxes[2], Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(form.mapBoxes[2], Qt::Key_Delete);
+        click(form.btNext);
+        ASSERT_EQ(form.page(), 2) << messages.log().join("\n").toStdString();
+        EXPECT_TRUE(form.btSaveAutoDesign->isEnabled());
+        click(form.btSaveAutoDesign);
+        EXPECT_FALSE(form.btSaveAutoDesign->isEnabled());
+        form.setGeometry(50, 60, 600, 500);
+    }));
+    EXPECT_EQ(store.ReadInteger("kDBImportForm_XY", "Left", 0), 50);
+    EXPECT_EQ(store.ReadInteger("kDBImportForm_XY", "Right", 0), 650);
+    EXPECT_EQ(stored(), "A,Alpha,1"); // designing imports nothing
+    EXPECT_EQ(ImportSourceValue(setting, "TableName"), "in.csv");
+    EXPECT_TRUE(ImportSourceValue(setting, "SelectCmd").endsWith(" WHERE 1=1"));
+    EXPECT_TRUE(ImportSourceValue(setting, "ConnectionString").contains(dir.path()))
+        << setting.join("\n").toStdString();
+
+    QStringList log;
+    EXPECT_TRUE(RunDBImport(
+        2, &target, nullptr,
+        [&](const QString& line, int level, bool&) { log << QString::number(level) + ":" + line; }, nullptr,
+        nullptr, udlPath(), &setting));
+    EXPECT_TRUE(log.contains("6:#RESULT#: Total=2;Add=1;Edit=1;Same=0;Skip=0;Error=0;Warning=0;"))
+        << log.join("\n").toStdString();
+    EXPECT_EQ(stored(), "A,Alpha,9 Z,,3");
+
+    runModal(1, &target, &store, &setting, [&](TkDBImportForm& form) {
+        EXPECT_EQ(form.cbTable->currentText(), "in.csv");
+        EXPECT_EQ(form.tabSource->currentIndex(), 1);
+        click(form.btNext);
+        ASSERT_EQ(form.page(), 1) << messages.log().join("\n").toStdString();
+        EXPECT_EQ(form.rgTyp->checkedId(), 2);
+        EXPECT_EQ(form.compareBoxes[1]->currentText(), "code");
+        EXPECT_EQ(form.mapBoxes[2]->currentText(), "");
+        EXPECT_EQ(form.mapBoxes[3]->currentText(), "qty");
+    });
+    EXPECT_TRUE(messages.shown.empty()) << messages.log().join("\n").toStdString();
 }
