@@ -1,5 +1,6 @@
 #include "column_filter.h"
 
+#include "byte_groups.h"
 #include "comp_config.h"
 #include "db_grid.h"
 #include "filter_panel.h"
@@ -8,6 +9,7 @@
 #include <QPointer>
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string_view>
 #include <unordered_map>
 
@@ -98,40 +100,163 @@ QStringList FilterFieldNames(const TDataSet& ds, const QString& filter) {
     return out;
 }
 
+namespace {
+// Letter-case folded sort keys of the value list, as bytes whose plain byte order is the order of
+// the folded UTF-16 texts: ASCII texts without capitals are their own keys, other ASCII texts are
+// lowered, the rest is folded through QString and written as UTF-8 with the lead bytes of U+E000 to
+// U+FFFF raised above those of the supplementary planes (UTF-16 puts those planes first).
+class FoldedKeys {
+public:
+    // The key of stored bytes (a view that must outlive the keys); non-ASCII bytes are decoded into
+    // `decoded` on the way.
+    void addBytes(std::string_view b, QString& decoded) {
+        bool upper = false;
+        for (const char c : b) {
+            if (uchar(c) >= 0x80)
+                return addText((decoded = QString::fromUtf8(b.data(), qsizetype(b.size()))));
+            upper = upper || (c >= 'A' && c <= 'Z');
+        }
+        if (!upper) return push(b.data(), b.size());
+        const size_t at = own_.size();
+        for (const char c : b)
+            own_.push_back(c >= 'A' && c <= 'Z' ? char(c + 32) : c);
+        pushOwn(at);
+    }
+    void addText(const QString& text) {
+        const size_t at = own_.size();
+        AppendUtf8(own_, text.toCaseFolded());
+        for (size_t i = at; i < own_.size(); ++i)
+            if (uchar(own_[i]) == 0xEE || uchar(own_[i]) == 0xEF) own_[i] = char(uchar(own_[i]) + 0x10);
+        pushOwn(at);
+    }
+    // The keys, once all are added.
+    std::vector<std::string_view> views() const {
+        std::vector<std::string_view> out;
+        out.reserve(refs_.size());
+        for (const Ref& r : refs_)
+            out.emplace_back(r.own ? own_.data() + r.offset : r.data, r.size);
+        return out;
+    }
+
+private:
+    struct Ref {
+        const char* data;
+        size_t offset;
+        size_t size;
+        bool own;
+    };
+    void push(const char* data, size_t n) { refs_.push_back({data, 0, n, false}); }
+    void pushOwn(size_t at) { refs_.push_back({nullptr, at, own_.size() - at, true}); }
+    std::string own_;
+    std::vector<Ref> refs_;
+};
+
+// The order of keys by their bytes, then by tieLess: sorted by eight bytes at a time taken as one
+// number, each run of equal numbers then by the next eight bytes, so comparisons seldom touch the
+// keys' memory.
+class KeyOrder {
+public:
+    KeyOrder(const std::vector<std::string_view>& keys,
+             const std::function<bool(uint32_t, uint32_t)>& tieLess)
+        : keys_(keys), tieLess_(tieLess), items_(keys.size()) {
+        for (uint32_t i = 0; i < items_.size(); ++i)
+            items_[i].index = i;
+        sort(0, items_.size(), 0);
+    }
+    std::vector<uint32_t> order() const {
+        std::vector<uint32_t> out(items_.size());
+        for (size_t i = 0; i < items_.size(); ++i)
+            out[i] = items_[i].index;
+        return out;
+    }
+
+private:
+    struct Item {
+        uint64_t head;
+        uint32_t index;
+    };
+    void sort(size_t from, size_t to, size_t depth) {
+        bool longer = false; // a key goes on after these eight bytes
+        for (size_t i = from; i < to; ++i) {
+            const std::string_view k = keys_[items_[i].index];
+            uint64_t head = 0;
+            for (size_t j = depth; j < depth + 8; ++j)
+                head = (head << 8) | (j < k.size() ? uchar(k[j]) : 0);
+            items_[i].head = head;
+            longer = longer || k.size() > depth + 8;
+        }
+        const auto first = items_.begin() + qsizetype(from), last = items_.begin() + qsizetype(to);
+        if (!longer) {
+            // Every key ends here: equal bytes, then the shorter key first (the longer one goes on
+            // with zero bytes), then equal keys by tieLess.
+            std::sort(first, last, [&](const Item& a, const Item& b) {
+                if (a.head != b.head) return a.head < b.head;
+                const size_t na = keys_[a.index].size(), nb = keys_[b.index].size();
+                return na != nb ? na < nb : tieLess_(a.index, b.index);
+            });
+            return;
+        }
+        std::sort(first, last, [](const Item& a, const Item& b) { return a.head < b.head; });
+        for (size_t i = from; i < to;) {
+            size_t j = i + 1;
+            while (j < to && items_[j].head == items_[i].head)
+                ++j;
+            if (j - i > 1) sort(i, j, depth + 8);
+            i = j;
+        }
+    }
+
+    const std::vector<std::string_view>& keys_;
+    const std::function<bool(uint32_t, uint32_t)>& tieLess_;
+    std::vector<Item> items_;
+};
+} // namespace
+
 QList<DistinctValue> DistinctValues(const TDataSet& ds, const TField* field) {
-    QList<DistinctValue> out;
     int nullCount = 0;
     const std::vector<uint32_t>& view = ds.view();
     const Column* col = field->column() >= 0 ? &ds.store().column(size_t(field->column())) : nullptr;
     const StorageKind kind = StorageOf(field->DataType);
-    // Keys point into the store's arena (text) or hold the 64 bits of the value; one entry per distinct
-    // value, one hash probe per record.
-    std::unordered_map<std::string_view, int> texts;
-    std::unordered_map<int64_t, int> numbers;
-    QHash<QString, int> others; // calculated fields and values stored in the other class
+    const TextArena& arena = ds.store().arena();
     const bool memo = IsMemoField(*field) || kind == StorageKind::Bytes;
-    const bool plainText = kind == StorageKind::Text && !memo;
+    const bool stored = col && (kind == StorageKind::Text || kind == StorageKind::Bytes);
+    // Stored texts and bytes are grouped by their bytes (one probe per record), numbers by their 64
+    // bits; the other values (calculated fields, values stored in the other class) by their text.
+    ByteGroups groups(stored ? std::min<size_t>(view.size(), 4096) : 0);
+    std::vector<uint32_t> groupCount, groupRow;
+    QList<DistinctValue> others;
+    std::unordered_map<int64_t, int> numbers;
+    QHash<QString, int> otherTexts;
     auto add = [&](const QVariant& v) {
-        out.append({v, QString(), 1});
-        return int(out.size()) - 1;
+        others.append({v, QString(), 1});
+        return int(others.size()) - 1;
+    };
+    std::string_view batch[ByteGroups::kBatch];
+    uint32_t batchRow[ByteGroups::kBatch];
+    size_t batched = 0;
+    auto flush = [&] {
+        uint32_t g[ByteGroups::kBatch];
+        bool fresh[ByteGroups::kBatch];
+        groups.addBatch(batch, batched, g, fresh);
+        for (size_t i = 0; i < batched; ++i) {
+            if (fresh[i]) {
+                groupCount.push_back(1);
+                groupRow.push_back(batchRow[i]);
+            } else {
+                ++groupCount[g[i]];
+            }
+        }
+        batched = 0;
     };
     for (const uint32_t row : view) {
         if (col && col->isNull(row)) {
             ++nullCount;
             continue;
         }
-        if (col && !col->isOtherClass(row) && (kind == StorageKind::Text || kind == StorageKind::Bytes)) {
-            const std::string_view b = col->bytesAt(row, ds.store().arena());
-            auto [it, fresh] = texts.try_emplace(b, 0);
-            if (fresh && plainText) {
-                // Decoded once: the value and the text the list shows share one string.
-                const QString t = QString::fromUtf8(b.data(), qsizetype(b.size()));
-                out.append({QVariant(t), t, 1});
-                it->second = int(out.size()) - 1;
-            } else if (fresh)
-                it->second = add(ds.valueOfRow(field, row));
-            else
-                ++out[it->second].count;
+        if (stored && !col->isOtherClass(row)) {
+            batch[batched] = col->bytesAt(row, arena);
+            batchRow[batched] = row;
+            if (++batched == ByteGroups::kBatch) flush();
         } else if (col && !col->isOtherClass(row)) {
             int64_t key;
             if (kind == StorageKind::Float) {
@@ -145,7 +270,7 @@ QList<DistinctValue> DistinctValues(const TDataSet& ds, const TField* field) {
             if (fresh)
                 it->second = add(ds.valueOfRow(field, row));
             else
-                ++out[it->second].count;
+                ++others[it->second].count;
         } else {
             const QVariant v = ds.valueOfRow(field, row);
             if (!v.isValid()) {
@@ -153,43 +278,66 @@ QList<DistinctValue> DistinctValues(const TDataSet& ds, const TField* field) {
                 continue;
             }
             const QString key = field->formatValue(v);
-            auto it = others.find(key);
-            if (it == others.end())
-                others.insert(key, add(v));
+            auto it = otherTexts.find(key);
+            if (it == otherTexts.end())
+                otherTexts.insert(key, add(v));
             else
-                ++out[*it].count;
+                ++others[*it].count;
         }
     }
-    for (DistinctValue& d : out)
+    flush();
+    // Plain texts are shown as stored; memos and bytes go through the field's formatting.
+    const bool plainText = kind == StorageKind::Text && !memo;
+    const uint32_t plain = plainText ? uint32_t(groups.size()) : 0;
+    if (!plainText)
+        for (uint32_t g = 0; g < groups.size(); ++g)
+            others.append({ds.valueOfRow(field, groupRow[g]), QString(), int(groupCount[g])});
+    for (DistinctValue& d : others)
         if (d.text.isNull())
             d.text = memo ? field->formatValue(d.value).left(200) : field->formatValue(d.value);
+
+    QList<DistinctValue> out;
+    out.reserve(qsizetype(plain) + others.size() + 1);
+    if (nullCount) out.append({QVariant(), QStringLiteral("(empty)"), nullCount});
     if (IsDateTimeField(*field) || IsNumericField(*field)) {
         const bool date = IsDateTimeField(*field);
-        std::sort(out.begin(), out.end(), [date](const DistinctValue& a, const DistinctValue& b) {
+        std::sort(others.begin(), others.end(), [date](const DistinctValue& a, const DistinctValue& b) {
             return date ? a.value.toDateTime() < b.value.toDateTime()
                         : a.value.toDouble() < b.value.toDouble();
         });
-    } else {
-        // Letter case ignored, then the exact text: each text is folded once here instead of on every
-        // comparison, and the entries are moved once into their order.
-        std::vector<QString> folded;
-        folded.reserve(size_t(out.size()));
-        for (const DistinctValue& d : out)
-            folded.push_back(d.text.toCaseFolded());
-        std::vector<uint32_t> order(size_t(out.size()));
-        for (size_t i = 0; i < order.size(); ++i)
-            order[i] = uint32_t(i);
-        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-            const int c = QStringView(folded[a]).compare(QStringView(folded[b]));
-            return c != 0 ? c < 0 : out[a].text < out[b].text;
-        });
-        QList<DistinctValue> sorted;
-        sorted.reserve(out.size() + 1);
-        for (const uint32_t i : order)
-            sorted.append(std::move(out[i]));
-        out = std::move(sorted);
+        out.append(std::move(others));
+        return out;
     }
-    if (nullCount) out.prepend({QVariant(), QStringLiteral("(empty)"), nullCount});
+    // By text, letter case ignored, then by the exact text. Entries 0..plain-1 are the plain text
+    // groups (decoded only here, once each), the others follow.
+    std::vector<QString> decoded(plain);
+    FoldedKeys folded;
+    for (uint32_t g = 0; g < plain; ++g)
+        folded.addBytes(groups.bytes(g), decoded[g]);
+    for (const DistinctValue& d : others)
+        folded.addText(d.text);
+    auto textOf = [&](uint32_t i) -> QString {
+        if (i >= plain) return others[qsizetype(i - plain)].text;
+        if (!decoded[i].isNull()) return decoded[i];
+        const std::string_view b = groups.bytes(i);
+        return QString::fromUtf8(b.data(), qsizetype(b.size()));
+    };
+    const std::vector<std::string_view> keys = folded.views();
+    const std::function<bool(uint32_t, uint32_t)> tieLess = [&](uint32_t a, uint32_t b) {
+        // ASCII texts compare as their bytes; the rest as UTF-16, as QString orders them.
+        if (a < plain && b < plain && decoded[a].isNull() && decoded[b].isNull())
+            return groups.bytes(a) < groups.bytes(b);
+        return textOf(a) < textOf(b);
+    };
+    const std::vector<uint32_t> order = KeyOrder(keys, tieLess).order();
+    for (const uint32_t i : order) {
+        if (i >= plain) {
+            out.append(std::move(others[qsizetype(i - plain)]));
+        } else {
+            const QString t = textOf(i);
+            out.append({QVariant(t), t, int(groupCount[i])});
+        }
+    }
     return out;
 }
 

@@ -127,6 +127,43 @@ TEST_F(ColumnFilterTest, ValueListTextOrder) {
         texts << d.text;
     EXPECT_EQ(texts, (QStringList{"(empty)", "", "50%", "_u", "a\nb", "a'b'", "a_c", "ABC", "abc", "O'Brien",
                                   "x*y", "xay"}));
+
+    // Generated texts that share long starts, differ in letter case, hold NULs, accents, characters
+    // above U+E000 and outside the basic plane: the list's order is the case-folded UTF-16 order,
+    // equal folded texts by their exact UTF-16, each with its count.
+    const QStringList pieces = {"a", "A", "b", "\u00e9", "\u00c9", QString(QChar(0)), "\ue000", "\uffee",
+                                QString::fromUcs4(U"\U0001F600"), " ", "customer 1", "CUSTOMER 1", "\u1e9e",
+                                "\u00df", "z"};
+    QHash<QString, int> counts;
+    uint32_t x = 2463534242u;
+    con.Execute("CREATE TABLE g (s TEXT)");
+    con.Execute("BEGIN");
+    for (int i = 0; i < 3000; ++i) {
+        QString t;
+        for (int n = 0; n < 6; ++n) {
+            x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+            if (x % 7 == 0) break;
+            t += pieces[int(x % uint32_t(pieces.size()))];
+        }
+        ++counts[t];
+        con.Execute("INSERT INTO g VALUES (?)", {t});
+    }
+    con.Execute("COMMIT");
+    TADOQuery g(&con);
+    g.SQL = "SELECT s FROM g";
+    g.Open();
+    QStringList expected = counts.keys();
+    std::sort(expected.begin(), expected.end(), [](const QString& a, const QString& b) {
+        const int c = QStringView(a.toCaseFolded()).compare(QStringView(b.toCaseFolded()));
+        return c != 0 ? c < 0 : a < b;
+    });
+    const QList<DistinctValue> listed = DistinctValues(g, g.FieldByName("s"));
+    ASSERT_EQ(listed.size(), expected.size());
+    for (qsizetype i = 0; i < listed.size(); ++i) {
+        ASSERT_EQ(listed[i].text, expected[i]) << i;
+        EXPECT_EQ(listed[i].value.toString(), expected[i]);
+        EXPECT_EQ(listed[i].count, counts[expected[i]]);
+    }
 }
 
 TEST_F(ColumnFilterTest, ColumnsJoinedOrReplaced) {
