@@ -1,12 +1,9 @@
 #include "view_sort.h"
 
 #include "exceptions.h"
+#include "text_sort.h"
 
-#include <QCollator>
-#include <QCollatorSortKey>
 #include <algorithm>
-#include <optional>
-#include <unordered_map>
 
 std::vector<SortKey> ParseSortText(const TDataSet& ds, const QString& text) {
     std::vector<SortKey> keys;
@@ -47,203 +44,148 @@ std::vector<SortKey> ParseSortText(const TDataSet& ds, const QString& text) {
 }
 
 namespace {
-// A per-row comparison of one key; returns <0, 0, >0 for rows a, b (NULLs first, ascending).
-struct KeyCompare {
-    const Column* col = nullptr;
-    const TDataSet* ds = nullptr;
-    const TField* field = nullptr;
-    StorageKind kind;
-    bool desc;
-    std::vector<int32_t> textRank; // by row id: rank of the text among distinct values
-    int32_t textRanks = 0;         // how many ranks there are
-
-    int compare(uint32_t a, uint32_t b) const {
-        int r;
-        if (col) {
-            bool na = col->isNull(a), nb = col->isNull(b);
-            if (na || nb)
-                r = na == nb ? 0 : (na ? -1 : 1);
-            else
-                switch (kind) {
-                case StorageKind::Float: {
-                    double x = col->floatAt(a), y = col->floatAt(b);
-                    r = x < y ? -1 : (x > y ? 1 : 0);
-                    break;
-                }
-                case StorageKind::Text:
-                    r = textRank[a] - textRank[b];
-                    r = r < 0 ? -1 : (r > 0 ? 1 : 0);
-                    break;
-                case StorageKind::Bytes: {
-                    const TextArena& ar = ds->store().arena();
-                    int c = col->bytesAt(a, ar).compare(col->bytesAt(b, ar));
-                    r = c < 0 ? -1 : (c > 0 ? 1 : 0);
-                    break;
-                }
-                default: {
-                    int64_t x = col->intAt(a), y = col->intAt(b);
-                    r = x < y ? -1 : (x > y ? 1 : 0);
-                }
-                }
-        } else {
-            QVariant x = ds->valueOfRow(field, a), y = ds->valueOfRow(field, b);
-            if (!x.isValid() || !y.isValid())
-                r = x.isValid() == y.isValid() ? 0 : (x.isValid() ? 1 : -1);
-            else {
-                QPartialOrdering o = QVariant::compare(x, y);
-                r = o == QPartialOrdering::Less ? -1 : (o == QPartialOrdering::Greater ? 1 : 0);
-            }
+// One key of a sort over ranges of the view: NULLs first (last when descending), equal values in their
+// given order, and the runs of equal values reported for the next key.
+class KeySorter {
+public:
+    KeySorter(const TDataSet& ds, const SortKey& key) : ds_(ds), field_(key.field), desc_(key.descending) {
+        if (field_->column() < 0) return;
+        col_ = &ds.store().column(size_t(field_->column()));
+        if (col_->kind() == StorageKind::Text) {
+            coll_.setCaseSensitivity(Qt::CaseInsensitive);
+            byBytes_ = CollatesByBytes(coll_);
         }
-        return desc ? -r : r;
     }
-};
 
-// Ranks the texts of a column: each distinct text gets its position in collation order, so the sort
-// itself compares integers. Collation keys are built once per distinct text, not per comparison.
-// Returns the number of ranks.
-int32_t rankTexts(const TDataSet& ds, const Column& col, const std::vector<uint32_t>& rows,
-                  std::vector<int32_t>& rank) {
-    const TextArena& ar = ds.store().arena();
-    QCollator coll;
-    coll.setCaseSensitivity(Qt::CaseInsensitive);
-    rank.assign(ds.store().rowCount(), 0);
-    // Distinct texts by exact bytes: each gets one collation key, however often it occurs.
-    std::unordered_map<std::string_view, uint32_t> index;
-    index.reserve(rows.size() / 4 + 16);
-    std::vector<std::string_view> distinct;
-    std::vector<uint32_t> distinctOf(ds.store().rowCount(), 0);
-    for (uint32_t r : rows) {
-        if (col.isNull(r)) continue;
-        auto [it, added] = index.try_emplace(col.bytesAt(r, ar), uint32_t(distinct.size()));
-        if (added) distinct.push_back(it->first);
-        distinctOf[r] = it->second;
+    // Called once with every run this key will sort, before the first sort.
+    void prepare(const std::vector<uint32_t>& rows, const std::vector<TieRun>& runs) {
+        if (!col_ || col_->kind() != StorageKind::Text || byBytes_) return;
+        std::vector<uint32_t> some;
+        const std::vector<uint32_t>* all = &rows;
+        if (runs.size() != 1 || runs[0].to - runs[0].from != rows.size()) {
+            for (const TieRun& r : runs)
+                some.insert(some.end(), rows.begin() + qsizetype(r.from), rows.begin() + qsizetype(r.to));
+            all = &some;
+        }
+        ranks_.build(*col_, ds_.store().arena(), coll_, all->data(), all->data() + all->size(),
+                     ds_.store().rowCount());
     }
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(distinct.size());
-    // Folding first keeps the order case-insensitive also where the collator ignores the setting (C locale).
-    for (std::string_view s : distinct)
-        keys.push_back(coll.sortKey(QString::fromUtf8(s.data(), qsizetype(s.size())).toCaseFolded()));
-    std::vector<uint32_t> order(distinct.size());
-    for (uint32_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(),
-              [&](uint32_t a, uint32_t b) { return keys[a].compare(keys[b]) < 0; });
-    // Equal collation keys (e.g. "abc" and "ABC") share a rank.
-    std::vector<int32_t> rankOf(distinct.size());
-    int32_t next = 0;
-    for (size_t i = 0; i < order.size(); ++i) {
-        if (i > 0 && keys[order[i]].compare(keys[order[i - 1]]) != 0) ++next;
-        rankOf[order[i]] = next;
-    }
-    for (uint32_t r : rows)
-        if (!col.isNull(r)) rank[r] = rankOf[distinctOf[r]];
-    return distinct.empty() ? 0 : next + 1;
-}
 
-// One stored key: NULLs first (last when descending), equal keys in fetch order.
-template <typename Key>
-void sortByOneKey(std::vector<uint32_t>& rows, const Column& col, bool desc,
-                  Key (*keyOf)(const Column&, uint32_t, const void*), const void* ctx) {
-    std::vector<uint32_t> nulls;
-    std::vector<std::pair<Key, uint32_t>> keyed;
-    keyed.reserve(rows.size());
-    for (uint32_t r : rows) {
-        if (col.isNull(r))
-            nulls.push_back(r);
-        else
-            keyed.emplace_back(keyOf(col, r, ctx), r);
-    }
-    if (desc)
-        std::stable_sort(keyed.begin(), keyed.end(),
-                         [](const auto& a, const auto& b) { return b.first < a.first; });
-    else
-        std::stable_sort(keyed.begin(), keyed.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-    size_t i = 0;
-    if (!desc)
-        for (uint32_t r : nulls)
-            rows[i++] = r;
-    for (const auto& k : keyed)
-        rows[i++] = k.second;
-    if (desc)
-        for (uint32_t r : nulls)
-            rows[i++] = r;
-}
-
-// Texts by their ranks in one counting pass: linear and stable, NULLs first (last when descending).
-void sortByRank(std::vector<uint32_t>& rows, const Column& col, bool desc, const std::vector<int32_t>& rank,
-                int32_t ranks) {
-    // Bucket 0 and the last bucket hold the NULLs of an ascending and a descending sort.
-    std::vector<uint32_t> start(size_t(ranks) + 2, 0);
-    auto bucketOf = [&](uint32_t r) -> size_t {
-        if (col.isNull(r)) return desc ? size_t(ranks) + 1 : 0;
-        return desc ? size_t(ranks - rank[r]) : size_t(rank[r]) + 1;
-    };
-    for (uint32_t r : rows)
-        ++start[bucketOf(r)];
-    uint32_t sum = 0;
-    for (uint32_t& s : start)
-        sum += std::exchange(s, sum);
-    std::vector<uint32_t> out(rows.size());
-    for (uint32_t r : rows)
-        out[start[bucketOf(r)]++] = r;
-    rows.swap(out);
-}
-
-// Sorts by the first key alone, the fast way its storage allows.
-void sortByFirstKey(const KeyCompare& k, std::vector<uint32_t>& rows) {
-    if (k.col) {
-        switch (k.kind) {
+    // Sorts view positions [from, to); appends the runs of equal values to ties when it is not null.
+    void sort(std::vector<uint32_t>& rows, size_t from, size_t to, std::vector<TieRun>* ties) {
+        uint32_t* first = rows.data() + from;
+        uint32_t* last = rows.data() + to;
+        if (!col_) {
+            sortValues(first, last, ties, from);
+            return;
+        }
+        // NULLs aside in their order, at the front or (descending) the back.
+        uint32_t* split =
+            std::stable_partition(first, last, [&](uint32_t r) { return col_->isNull(r) != desc_; });
+        uint32_t *nullsFrom = desc_ ? split : first, *nullsTo = desc_ ? last : split;
+        uint32_t *valuesFrom = desc_ ? first : split, *valuesTo = desc_ ? split : last;
+        if (ties && nullsTo - nullsFrom > 1)
+            ties->push_back({from + size_t(nullsFrom - first), from + size_t(nullsTo - first)});
+        const size_t base = from + size_t(valuesFrom - first);
+        const TextArena& ar = ds_.store().arena();
+        switch (col_->kind()) {
         case StorageKind::Float:
-            sortByOneKey<double>(
-                rows, *k.col, k.desc, [](const Column& c, uint32_t r, const void*) { return c.floatAt(r); },
-                nullptr);
-            return;
+            sortBy<double>(valuesFrom, valuesTo, ties, base, [&](uint32_t r) { return col_->floatAt(r); });
+            break;
         case StorageKind::Text:
-            sortByRank(rows, *k.col, k.desc, k.textRank, k.textRanks);
-            return;
+            if (byBytes_)
+                folded_.sort(*col_, ar, desc_, valuesFrom, valuesTo, ties, base);
+            else
+                sortBy<int32_t>(valuesFrom, valuesTo, ties, base, [&](uint32_t r) { return ranks_.rank(r); });
+            break;
         case StorageKind::Bytes:
+            sortBy<std::string_view>(valuesFrom, valuesTo, ties, base,
+                                     [&](uint32_t r) { return col_->bytesAt(r, ar); });
             break;
         default:
-            sortByOneKey<int64_t>(
-                rows, *k.col, k.desc, [](const Column& c, uint32_t r, const void*) { return c.intAt(r); },
-                nullptr);
-            return;
+            sortBy<int64_t>(valuesFrom, valuesTo, ties, base, [&](uint32_t r) { return col_->intAt(r); });
         }
     }
-    std::stable_sort(rows.begin(), rows.end(), [&](uint32_t a, uint32_t b) { return k.compare(a, b) < 0; });
-}
+
+private:
+    // Stable sort of non-NULL rows by a stored value.
+    template <typename Key, typename KeyOf>
+    void sortBy(uint32_t* first, uint32_t* last, std::vector<TieRun>* ties, size_t base, KeyOf keyOf) {
+        std::vector<std::pair<Key, uint32_t>> keyed;
+        keyed.reserve(size_t(last - first));
+        for (uint32_t* r = first; r != last; ++r)
+            keyed.emplace_back(keyOf(*r), *r);
+        if (desc_)
+            std::stable_sort(keyed.begin(), keyed.end(),
+                             [](const auto& a, const auto& b) { return b.first < a.first; });
+        else
+            std::stable_sort(keyed.begin(), keyed.end(),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (size_t i = 0; i < keyed.size(); ++i)
+            first[i] = keyed[i].second;
+        if (ties) addTies(keyed, ties, base);
+    }
+
+    // Values not stored in a column (calculated and lookup fields).
+    void sortValues(uint32_t* first, uint32_t* last, std::vector<TieRun>* ties, size_t base) {
+        std::vector<std::pair<QVariant, uint32_t>> keyed;
+        keyed.reserve(size_t(last - first));
+        for (uint32_t* r = first; r != last; ++r)
+            keyed.emplace_back(ds_.valueOfRow(field_, *r), *r);
+        auto cmp = [](const QVariant& x, const QVariant& y) {
+            if (!x.isValid() || !y.isValid()) return x.isValid() == y.isValid() ? 0 : (x.isValid() ? 1 : -1);
+            const QPartialOrdering o = QVariant::compare(x, y);
+            return o == QPartialOrdering::Less ? -1 : (o == QPartialOrdering::Greater ? 1 : 0);
+        };
+        std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+            return desc_ ? cmp(b.first, a.first) < 0 : cmp(a.first, b.first) < 0;
+        });
+        for (size_t i = 0; i < keyed.size(); ++i)
+            first[i] = keyed[i].second;
+        if (!ties) return;
+        for (size_t i = 0; i < keyed.size();) {
+            size_t j = i + 1;
+            while (j < keyed.size() && cmp(keyed[i].first, keyed[j].first) == 0)
+                ++j;
+            if (j - i > 1) ties->push_back({base + i, base + j});
+            i = j;
+        }
+    }
+
+    template <typename Keyed>
+    static void addTies(const Keyed& keyed, std::vector<TieRun>* ties, size_t base) {
+        for (size_t i = 0; i < keyed.size();) {
+            size_t j = i + 1;
+            while (j < keyed.size() && !(keyed[i].first < keyed[j].first) &&
+                   !(keyed[j].first < keyed[i].first))
+                ++j;
+            if (j - i > 1) ties->push_back({base + i, base + j});
+            i = j;
+        }
+    }
+
+    const TDataSet& ds_;
+    const TField* field_;
+    bool desc_;
+    const Column* col_ = nullptr;
+    QCollator coll_;
+    bool byBytes_ = false;
+    FoldedTextSort folded_;
+    CollatorRanks ranks_;
+};
 } // namespace
 
 void SortView(const TDataSet& ds, const std::vector<SortKey>& keys, std::vector<uint32_t>& rows) {
-    if (keys.empty()) return;
-    std::vector<KeyCompare> cmps(keys.size());
-    for (size_t i = 0; i < keys.size(); ++i) {
-        KeyCompare& k = cmps[i];
-        k.ds = &ds;
-        k.field = keys[i].field;
-        k.desc = keys[i].descending;
-        if (k.field->column() >= 0) {
-            k.col = &ds.store().column(size_t(k.field->column()));
-            k.kind = k.col->kind();
-            if (k.kind == StorageKind::Text) k.textRanks = rankTexts(ds, *k.col, rows, k.textRank);
-        }
-    }
-    // The first key orders every row; the next keys are compared only within runs the first leaves tied.
-    sortByFirstKey(cmps[0], rows);
-    if (cmps.size() == 1) return;
-    auto rest = [&](uint32_t a, uint32_t b) {
-        for (size_t i = 1; i < cmps.size(); ++i)
-            if (int r = cmps[i].compare(a, b)) return r < 0;
-        return false;
-    };
-    for (size_t from = 0; from < rows.size();) {
-        size_t to = from + 1;
-        while (to < rows.size() && cmps[0].compare(rows[from], rows[to]) == 0)
-            ++to;
-        if (to - from > 1)
-            std::stable_sort(rows.begin() + qsizetype(from), rows.begin() + qsizetype(to), rest);
-        from = to;
+    // The first key orders every row; each next key only the runs the keys before it left tied.
+    std::vector<TieRun> runs{{0, rows.size()}}, next;
+    for (size_t k = 0; k < keys.size() && !runs.empty(); ++k) {
+        KeySorter sorter(ds, keys[k]);
+        sorter.prepare(rows, runs);
+        const bool last = k + 1 == keys.size();
+        next.clear();
+        for (const TieRun& r : runs)
+            sorter.sort(rows, r.from, r.to, last ? nullptr : &next);
+        runs.swap(next);
     }
 }
 

@@ -5,9 +5,14 @@
 #include "query.h"
 #include "test_util.h"
 
+#include <QCollator>
+#include <QCollatorSortKey>
+#include <QLocale>
 #include <QSet>
 #include <QStringList>
 #include <gtest/gtest.h>
+#include <numeric>
+#include <optional>
 #include <random>
 
 namespace {
@@ -273,4 +278,125 @@ TEST(FilterValueList, SameAsTheUnionOfItsTests) {
                 << items.join(" OR ").toStdString() << " ci=" << ci;
         }
     }
+}
+
+// Text sorts against the collator's own keys of the case-folded texts, in the C locale (whose keys are
+// the UTF-8 bytes) and in locales with a real collation: texts with long common prefixes (the keys are
+// compared in pieces), prefixes of each other, case variants, accented, Greek and CJK letters, a
+// character beyond the BMP, empty texts and NULLs; duplicates keep their fetch order; second keys
+// order only the ties of the first.
+TEST(TextSort, SameOrderAsTheCollatorKeys) {
+    static const char* const pieces[] = {"a",
+                                         "A",
+                                         "b",
+                                         "ab",
+                                         "abcdefg",
+                                         "ABCDEFGH",
+                                         " ",
+                                         "-",
+                                         "\xc3\xa9",
+                                         "\xc3\x89",
+                                         "\xc3\x9f",
+                                         "ss",
+                                         "z",
+                                         "0",
+                                         "\xce\xa9",
+                                         "\xcf\x89",
+                                         "\xe4\xb8\xad",
+                                         "\xf0\x9f\x98\x80",
+                                         "ch",
+                                         "h",
+                                         "\xef\xbf\xbd",
+                                         "long prefix "};
+    std::mt19937 rng(20261211);
+    auto pick = [&](size_t n) { return size_t(rng() % n); };
+    QStringList values; // of columns a and b per row, as SQL literals
+    QList<std::optional<QString>> as, bs;
+    QList<int> ns;
+    for (int id = 1; id <= 600; ++id) {
+        auto text = [&]() -> std::optional<QString> {
+            if (pick(12) == 0) return std::nullopt;
+            QString s;
+            for (size_t n = pick(6); n > 0; --n)
+                s += QString::fromUtf8(pieces[pick(std::size(pieces))]);
+            return s;
+        };
+        // Few distinct values in b, so that a sort by it leaves long runs of ties.
+        std::optional<QString> a = text(),
+                               b = pick(3) ? std::optional<QString>(QString(QChar('a' + int(pick(3)))))
+                                           : text();
+        const int n = int(pick(5));
+        as << a;
+        bs << b;
+        ns << n;
+        auto lit = [](const std::optional<QString>& v) { return v ? "'" + *v + "'" : QString("NULL"); };
+        values << QString("(%1, %2, %3, %4)").arg(id).arg(lit(a), lit(b)).arg(n);
+    }
+    TempDir dir;
+    const QString db = MakeSqliteDb(dir.path("t.sqlite"),
+                                    "CREATE TABLE t (id INTEGER PRIMARY KEY, a TEXT, b TEXT, n INTEGER);"
+                                    "INSERT INTO t VALUES " +
+                                        values.join(',') + ";");
+    struct Key {
+        const QList<std::optional<QString>>* texts; // or the integers ns
+        bool desc;
+    };
+    const struct {
+        const char* sort;
+        std::vector<Key> keys;
+    } sorts[] = {
+        {"a", {{&as, false}}},
+        {"a DESC", {{&as, true}}},
+        {"b,a", {{&bs, false}, {&as, false}}},
+        {"b DESC,a DESC", {{&bs, true}, {&as, true}}},
+        {"b,n DESC", {{&bs, false}, {nullptr, true}}},
+        {"n,b DESC,a", {{nullptr, false}, {&bs, true}, {&as, false}}},
+    };
+    for (const char* locale : {"C", "en_US", "cs_CZ"}) {
+        QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
+        QCollator coll;
+        coll.setCaseSensitivity(Qt::CaseInsensitive);
+        auto keysOf = [&](const QList<std::optional<QString>>& texts) {
+            std::vector<std::optional<QCollatorSortKey>> keys;
+            for (const auto& t : texts)
+                keys.push_back(t ? std::optional(coll.sortKey(t->toCaseFolded())) : std::nullopt);
+            return keys;
+        };
+        const auto aKeys = keysOf(as), bKeys = keysOf(bs);
+        TADOConnection con;
+        con.ConnectionString = "Provider=SQLite;Data Source=" + db;
+        con.Open();
+        TADOQuery q(&con);
+        q.SQL = "SELECT * FROM t ORDER BY id";
+        q.Open();
+        for (const auto& s : sorts) {
+            // NULLs first, last when descending; ties in fetch order.
+            auto compare = [&](const Key& k, int x, int y) {
+                int r;
+                if (!k.texts) {
+                    r = ns[x] < ns[y] ? -1 : (ns[x] > ns[y] ? 1 : 0);
+                } else {
+                    const auto& keys = k.texts == &as ? aKeys : bKeys;
+                    if (!keys[size_t(x)] || !keys[size_t(y)])
+                        r = bool(keys[size_t(x)]) == bool(keys[size_t(y)]) ? 0 : (keys[size_t(x)] ? 1 : -1);
+                    else
+                        r = keys[size_t(x)]->compare(*keys[size_t(y)]);
+                }
+                return k.desc ? -r : r;
+            };
+            QList<int> expected(as.size());
+            std::iota(expected.begin(), expected.end(), 0);
+            std::stable_sort(expected.begin(), expected.end(), [&](int x, int y) {
+                for (const Key& k : s.keys)
+                    if (int r = compare(k, x, y)) return r < 0;
+                return false;
+            });
+            q.setSort(s.sort);
+            QList<int> got;
+            for (int i = 0; i < q.RecordCount(); ++i)
+                got << q.valueAt(q.FieldByName("id"), i).toInt() - 1;
+            ASSERT_EQ(got, expected) << locale << ": " << s.sort;
+        }
+    }
+    QLocale::setDefault(QLocale::system());
 }

@@ -1,0 +1,162 @@
+#include "text_sort.h"
+
+#include <QString>
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <unordered_map>
+
+namespace {
+constexpr std::array<uint8_t, 256> kLower = [] {
+    std::array<uint8_t, 256> t{};
+    for (int i = 0; i < 256; ++i)
+        t[size_t(i)] = uint8_t(i >= 'A' && i <= 'Z' ? i + 32 : i);
+    return t;
+}();
+
+bool IsAscii(std::string_view s) {
+    uint64_t any = 0;
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        any |= w;
+    }
+    for (; i < s.size(); ++i)
+        any |= static_cast<unsigned char>(s[i]);
+    return (any & 0x8080808080808080u) == 0;
+}
+
+// The key bytes [depth, depth + 7) lowered (0 past the end) and then how many bytes are left at depth,
+// at most 8. Two keys equal before depth compare by this word as their bytes compare from depth on;
+// equal words tell the keys apart only when fewer than 8 bytes were left (then the keys are equal).
+uint64_t PrefixAt(const char* key, size_t size, size_t depth) {
+    const size_t left = size > depth ? size - depth : 0;
+    const size_t n = std::min<size_t>(left, 7);
+    const auto* p = reinterpret_cast<const unsigned char*>(key);
+    uint64_t v = 0;
+    for (size_t i = 0; i < n; ++i)
+        v = (v << 8) | kLower[p[depth + i]];
+    v <<= 8 * (7 - n);
+    return (v << 8) | std::min<size_t>(left, 8);
+}
+
+int Sign(int v) {
+    return v < 0 ? -1 : (v > 0 ? 1 : 0);
+}
+} // namespace
+
+bool CollatesByBytes(const QCollator& coll) {
+    if (coll.locale().language() != QLocale::C) return false;
+    // Pairs whose byte order differs from any other plausible order: case, length, UTF-8 against
+    // UTF-16 order, accented against plain letters.
+    static const char* const probes[][2] = {
+        {"a", "b"},     {"B", "a"},        {"ab", "a"},
+        {"a b", "a-b"}, {"\xc3\xa9", "z"}, {"\xf0\x9f\x98\x80", "\xef\xbf\xbd"},
+    };
+    for (const auto& p : probes) {
+        const QString a = QString::fromUtf8(p[0]), b = QString::fromUtf8(p[1]);
+        if (Sign(coll.sortKey(a).compare(coll.sortKey(b))) != Sign(std::strcmp(p[0], p[1]))) return false;
+    }
+    return true;
+}
+
+void FoldedTextSort::sort(const Column& col, const TextArena& arena, bool desc, uint32_t* first,
+                          uint32_t* last, std::vector<TieRun>* ties, size_t base) {
+    const size_t n = size_t(last - first);
+    if (n < 2) return;
+    rows_.assign(first, last);
+    items_.resize(n);
+    folded_.clear();
+    // Keys of non-ASCII texts go to folded_, which may move while it grows: offsets first, pointers after.
+    std::vector<std::pair<uint32_t, size_t>> foldedAt;
+    for (size_t i = 0; i < n; ++i) {
+        const std::string_view s = col.bytesAt(rows_[i], arena);
+        if (IsAscii(s)) {
+            items_[i] = {0, s.data(), uint32_t(s.size()), uint32_t(i)};
+            continue;
+        }
+        const size_t start = folded_.size();
+        AppendUtf8(folded_, QString::fromUtf8(s.data(), qsizetype(s.size())).toCaseFolded());
+        foldedAt.emplace_back(uint32_t(i), start);
+        items_[i] = {0, nullptr, uint32_t(folded_.size() - start), uint32_t(i)};
+    }
+    for (const auto& [i, start] : foldedAt)
+        items_[i].key = folded_.data() + start;
+
+    // Descending: the complement reverses the order of the words and keeps which of them are equal.
+    const uint64_t flip = desc ? ~uint64_t(0) : 0;
+    for (Item& it : items_)
+        it.prefix = PrefixAt(it.key, it.size, 0) ^ flip;
+    auto byPrefix = [](const Item& a, const Item& b) { return a.prefix < b.prefix; };
+    auto byPos = [](const Item& a, const Item& b) { return a.pos < b.pos; };
+    struct Span {
+        size_t from, to, depth;
+    };
+    std::vector<Span> pending{{0, n, 0}};
+    Item* items = items_.data();
+    while (!pending.empty()) {
+        const Span s = pending.back();
+        pending.pop_back();
+        std::sort(items + s.from, items + s.to, byPrefix);
+        for (size_t i = s.from; i < s.to;) {
+            size_t j = i + 1;
+            while (j < s.to && items[j].prefix == items[i].prefix)
+                ++j;
+            if (j - i > 1) {
+                if (((items[i].prefix ^ flip) & 0xff) < 8) {
+                    // Equal keys: in their given order.
+                    std::sort(items + i, items + j, byPos);
+                    if (ties) ties->push_back({base + i, base + j});
+                } else {
+                    const size_t depth = s.depth + 7;
+                    for (size_t k = i; k < j; ++k) {
+                        // The keys are read in no particular order: ask for them ahead.
+                        if (k + 16 < j) __builtin_prefetch(items[k + 16].key + depth);
+                        items[k].prefix = PrefixAt(items[k].key, items[k].size, depth) ^ flip;
+                    }
+                    pending.push_back({i, j, depth});
+                }
+            }
+            i = j;
+        }
+    }
+    for (size_t i = 0; i < n; ++i)
+        first[i] = rows_[items[i].pos];
+}
+
+void CollatorRanks::build(const Column& col, const TextArena& arena, const QCollator& coll,
+                          const uint32_t* first, const uint32_t* last, uint32_t rowCount) {
+    rank_.assign(rowCount, 0);
+    // Distinct texts by exact bytes: each gets one collation key, however often it occurs.
+    std::unordered_map<std::string_view, uint32_t> index;
+    index.reserve(size_t(last - first) / 4 + 16);
+    std::vector<std::string_view> distinct;
+    std::vector<uint32_t> distinctOf(rowCount, 0);
+    for (const uint32_t* r = first; r != last; ++r) {
+        if (col.isNull(*r)) continue;
+        auto [it, added] = index.try_emplace(col.bytesAt(*r, arena), uint32_t(distinct.size()));
+        if (added) distinct.push_back(it->first);
+        distinctOf[*r] = it->second;
+    }
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(distinct.size());
+    // Folding first keeps the order case-insensitive also where the collator ignores the setting.
+    for (std::string_view s : distinct)
+        keys.push_back(coll.sortKey(QString::fromUtf8(s.data(), qsizetype(s.size())).toCaseFolded()));
+    std::vector<uint32_t> order(distinct.size());
+    for (uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](uint32_t a, uint32_t b) { return keys[a].compare(keys[b]) < 0; });
+    // Equal collation keys (e.g. "abc" and "ABC") share a rank.
+    std::vector<int32_t> rankOf(distinct.size());
+    int32_t next = 0;
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (i > 0 && keys[order[i]].compare(keys[order[i - 1]]) != 0) ++next;
+        rankOf[order[i]] = next;
+    }
+    for (const uint32_t* r = first; r != last; ++r)
+        if (!col.isNull(*r)) rank_[*r] = rankOf[distinctOf[*r]];
+    count_ = distinct.empty() ? 0 : next + 1;
+}

@@ -1,0 +1,57 @@
+#pragma once
+// Case-insensitive text order by the default locale's collation, for sorting a view.
+#include "column_store.h"
+
+#include <QCollator>
+#include <QCollatorSortKey>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A run [from, to) of view positions whose values tie on the keys sorted so far.
+struct TieRun {
+    size_t from, to;
+};
+
+// True when the collator orders texts by their UTF-8 bytes (the C locale's collation): its sort keys
+// can then be built by the sorter itself and compared a machine word at a time.
+bool CollatesByBytes(const QCollator& coll);
+
+// Stable sort of rows by the case-folded UTF-8 of their texts, compared byte by byte: the order of
+// a byte-order collator's keys for the folded texts. One key per row is made once per sort (plain
+// ASCII texts are keys as stored, their letters lowered on the fly); the keys are sorted seven bytes
+// at a time, each group that ties on them going on with the next seven.
+class FoldedTextSort {
+public:
+    // Sorts rows [first, last) (no NULLs among them), equal keys in their given order; appends the runs
+    // of two or more equal keys to ties (positions counted from base) when ties is not null.
+    void sort(const Column& col, const TextArena& arena, bool desc, uint32_t* first, uint32_t* last,
+              std::vector<TieRun>* ties, size_t base);
+
+private:
+    struct Item {
+        uint64_t prefix; // seven key bytes from the group's depth and how many bytes are left (max 8)
+        const char* key;
+        uint32_t size;
+        uint32_t pos; // index into the rows as given
+    };
+    std::string folded_; // keys of the texts that are not plain ASCII
+    std::vector<Item> items_;
+    std::vector<uint32_t> rows_;
+};
+
+// Ranks of the texts of a column under any collator: each distinct text gets its position among the
+// distinct collation keys (texts with equal keys share one), so a sort compares integers.
+class CollatorRanks {
+public:
+    // Ranks the texts of the given rows (NULLs are skipped); rank() is then valid for them.
+    void build(const Column& col, const TextArena& arena, const QCollator& coll, const uint32_t* first,
+               const uint32_t* last, uint32_t rowCount);
+    int32_t rank(uint32_t row) const { return rank_[row]; }
+    int32_t count() const { return count_; }
+
+private:
+    std::vector<int32_t> rank_; // by row id
+    int32_t count_ = 0;
+};
