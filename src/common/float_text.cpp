@@ -6,6 +6,37 @@
 #include <limits>
 
 namespace {
+// Whole numbers and decimals of up to four places (amounts, halves, counts) without the shortest-digit
+// search. When m = v * 10^k comes out whole with at most 15 digits, v lies within half a step of m's last
+// bit of D = m / 10^k, under 2^-53 of it: far less than half a step of D's 15th digit, so D is the
+// 15-digit rounding, written in the fixed form as 1e-4 <= D < 1e15. Null for any other value.
+char* decimalForm(char* out, double v) {
+    static constexpr double kScale[] = {1, 10, 100, 1000, 10000};
+    static constexpr int64_t kIntScale[] = {1, 10, 100, 1000, 10000};
+    const double a = std::fabs(v);
+    if (!(a < 1e15)) return nullptr;
+    for (int k = 0; k < 5; ++k) {
+        const double y = a * kScale[k];
+        if (y >= 1e15) return nullptr;
+        const int64_t m = int64_t(y);
+        if (double(m) != y || m == 0) continue;
+        if (v < 0) *out++ = '-';
+        out = std::to_chars(out, out + 16, m / kIntScale[k]).ptr;
+        int64_t frac = m % kIntScale[k];
+        if (frac == 0) return out;
+        int places = k;
+        while (frac % 10 == 0) {
+            frac /= 10;
+            --places;
+        }
+        *out++ = '.';
+        for (int i = places - 1; i >= 0; --i, frac /= 10)
+            out[i] = char('0' + frac % 10);
+        return out + places;
+    }
+    return nullptr;
+}
+
 // The value's 15-digit rounding laid out as %.15G lays it out (printfExponent: as %.15g, "e+05"; else
 // "E5"), taken from its shortest round-trip digits, which are much cheaper to get; null when those
 // cannot tell. Up to 15 shortest digits are the rounding itself: a double lies closer to them than
@@ -13,6 +44,7 @@ namespace {
 // between them and the value (it would round-trip and be chosen as shorter or closer), unless they
 // are 16 ending in 5: such a tie may have the value on either side. Subnormals take the long way.
 char* shortForm(char* out, double v, bool printfExponent) {
+    if (char* end = decimalForm(out, v)) return end;
     if (std::fabs(v) < std::numeric_limits<double>::min()) return nullptr;
     char sci[kFloatGeneral15Max];
     const char* end = std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific).ptr;

@@ -73,6 +73,8 @@ TEST(FloatText, GeneralFormWith15Digits) {
     std::vector<double> values = {
         1e15,    999999999999999.0,    999999999999999.9,   1e14,   0.0001,
         0.00001, 0.000123456789012345, 9.99999999999999e-5, 5e-324, 1.7976931348623157e308};
+    values.insert(values.end(),
+                  {99999999999999.99, 999999999999999.5, -1e15, 1e15 - 0.25, 0.0009, 0.1 + 0.2, 1.0005});
     uint64_t bits = 0x9E3779B97F4A7C15u;
     for (int i = 0; i < 20000; ++i) {
         bits ^= bits << 13, bits ^= bits >> 7, bits ^= bits << 17;
@@ -84,6 +86,11 @@ TEST(FloatText, GeneralFormWith15Digits) {
         values.push_back(double(bits >> 11) / double(uint64_t(1) << 53));   // 16 and 17 shortest digits
         values.push_back(double(bits % 10000000000000000u) / 1e16);         // 16-digit decimals, ties
         values.push_back(0.9999999999999995 + double(bits % 1000) * 1e-18); // carries into the exponent
+        // Whole numbers and decimals of up to five places, up to the edge of the fixed form.
+        values.push_back(double(int64_t(bits >> 13) - (int64_t(1) << 50)) / std::pow(10.0, int(bits % 6)));
+        values.push_back(double(int64_t(bits % 200001) - 100000) / std::pow(10.0, int(bits % 6)));
+        values.push_back(std::nextafter(values.back(), bits & 1 ? 1e300 : -1e300)); // just off a decimal
+        values.push_back(std::nextafter(values[values.size() - 4], bits & 2 ? 1e300 : -1e300));
     }
     for (double v : values)
         ASSERT_EQ(FloatGeneral15(v), printfForm(v)) << std::hexfloat << v;
