@@ -75,11 +75,16 @@ CellFormat WithLook(CellFormat f, const ExportCellLook& look, TXLSExportColors c
     return f;
 }
 
-// A colour value's text (a colour name or number, 0x00BBGGRR) as 0xRRGGBB; kNone when it is none.
+// A colour of this program (0x00BBGGRR) as 0xRRGGBB; none (or a value that is no colour) as kNoColor.
+uint32_t RgbOf(int bgr) {
+    if (bgr < 0 || bgr > 0xFFFFFF) return CellFormat::kNoColor;
+    return uint32_t((bgr & 0xFF) << 16 | (bgr & 0xFF00) | (bgr >> 16 & 0xFF));
+}
+
+// A colour value's text (a colour name or number) as 0xRRGGBB; kNone when it is none.
 unsigned ValueColor(std::string_view utf8) {
-    const int bgr = TextToColor(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
-    if (bgr < 0 || bgr > 0xFFFFFF) return ExportCellLook::kNone;
-    return unsigned((bgr & 0xFF) << 16 | (bgr & 0xFF00) | (bgr >> 16 & 0xFF));
+    static_assert(ExportCellLook::kNone == CellFormat::kNoColor);
+    return RgbOf(TextToColor(QString::fromUtf8(utf8.data(), qsizetype(utf8.size()))));
 }
 
 size_t Lines(std::string_view text) {
@@ -135,6 +140,7 @@ private:
         bool colorValue = false; // the value names the cell's colour
         bool picture = false;    // the cells show pictures ...
         bool graphic = false;    // ... read from the field
+        int fieldType = 0;       // GetFieldType's kind
         double pictureWidth = 0; // column width its pictures need, 0: none yet
         size_t width = 0;
         double sum = 0;
@@ -159,6 +165,7 @@ private:
     void readPicture(size_t i, int pos);
     int lookFormat(Col& c, const ExportCellLook& look);
     void sumRow();
+    void conditionalFormats();
     int sheetRow() const { return e_.startRow_ - 1 + e_.RowIdx; }
 
     TkXLSExport& e_;
@@ -224,6 +231,7 @@ void TkXLSExport::Run::setUp() {
         // A blob field holds pictures when the one of the current record is one.
         col.graphic = IsGraphicField(f);
         col.picture = type == xftPicture || col.graphic;
+        col.fieldType = type;
         valueColors_ = valueColors_ || col.colorValue;
         CellFormat bold = data;
         bold.Bold = e_.has(xleBoldTitles);
@@ -494,8 +502,63 @@ void TkXLSExport::Run::autoFilter() {
     wb_.autoFilter(first, firstCol, std::max(sheetRow() - 1, first), firstCol + int(cs_.size()) - 1);
 }
 
+// Data bar, colour scale and icon set columns get their formats over the data rows, as the events
+// leave the settings. Points or thresholds that are no numbers (NaN, infinite) would make the file
+// unreadable: the format then spans the cells' own range instead.
+void TkXLSExport::Run::conditionalFormats() {
+    if (e_.RecExported == 0) return;
+    auto finite = [](const double* v, size_t n) {
+        return std::all_of(v, v + n, [](double d) { return std::isfinite(d); });
+    };
+    for (size_t i = 0; i < cs_.size(); ++i) {
+        const int type = cs_[i].fieldType;
+        if (type < xftDataBar || type > xftIconSet || cs_[i].picture) continue;
+        const TField& field = *cols_[i].field;
+        ConditionalFormat f;
+        f.firstRow = e_.FirstDataRow - 1;
+        f.lastRow = e_.LastDataRow - 1;
+        f.col = e_.startCol_ - 1 + int(i);
+        if (type == xftDataBar) {
+            TDatabarSetting s;
+            if (e_.OnPrepareDatabarEvent) e_.OnPrepareDatabarEvent(e_, field, s);
+            f.kind = ConditionalFormat::DataBar;
+            const double points[] = {s.MinValue, s.MaxValue};
+            f.atNumbers = (s.MinValue != 0 || s.MaxValue != 0) && finite(points, 2);
+            f.min = s.MinValue;
+            f.max = s.MaxValue;
+            f.barColor = RgbOf(s.FillColor);
+            f.borderColor = RgbOf(s.BorderColor);
+            f.showValue = s.ShowValue;
+        } else if (type == xftColorScale) {
+            TColorScaleSetting s;
+            if (e_.OnPrepareColorScaleEvent) e_.OnPrepareColorScaleEvent(e_, field, s);
+            f.kind = ConditionalFormat::ColorScale;
+            f.middleStop = s.UseMidValue;
+            const double points[] = {s.MinValue, s.MidValue, s.MaxValue};
+            f.atNumbers = (s.MinValue != 0 || s.MaxValue != 0) && finite(points, 3);
+            f.min = s.MinValue;
+            f.mid = s.MidValue;
+            f.max = s.MaxValue;
+            f.minColor = RgbOf(s.MinColor);
+            f.midColor = RgbOf(s.MidColor);
+            f.maxColor = RgbOf(s.MaxColor);
+        } else {
+            TIconSetSetting s;
+            if (e_.OnPrepareIconSetEvent) e_.OnPrepareIconSetEvent(e_, field, s);
+            f.kind = ConditionalFormat::IconSet;
+            f.iconSet = s.IconSetType;
+            f.showValue = !s.ShowIconOnly;
+            const size_t steps = size_t(std::min(4, f.icons() - 1));
+            if (s.UseThresholds && finite(s.ThresholdValues, steps))
+                f.thresholds.assign(s.ThresholdValues, s.ThresholdValues + steps);
+        }
+        wb_.conditionalFormat(f);
+    }
+}
+
 void TkXLSExport::Run::finish() {
     const int first = e_.startRow_ - 1, firstCol = e_.startCol_ - 1;
+    conditionalFormats();
     for (size_t i = 0; i < cs_.size(); ++i) {
         // Picture columns are as wide as their pictures; the others fit their data when asked.
         if (cs_[i].pictureWidth > 0)

@@ -46,6 +46,30 @@ enum TXLSVerticalAlignment { vaNone, vaTop, vaCenter, vaBottom };
 // What GetFieldType may make of a field (0 leaves it an ordinary column).
 enum TXLSFieldType { xftPicture = 1, xftColorValue = 2, xftDataBar = 3, xftColorScale = 4, xftIconSet = 5 };
 
+// The conditional format of a data bar, colour scale or icon set column, as the events may change it.
+// Colours are 0x00BBGGRR; 0x1FFFFFFF (kNoColor) is none: the format's usual colour, or no border.
+struct TDatabarSetting {
+    double MinValue = 0, MaxValue = 0; // both 0: the bar spans the column's lowest to highest value
+    int FillColor = 0x1FFFFFFF, BorderColor = 0x1FFFFFFF;
+    bool ShowValue = true;
+};
+struct TColorScaleSetting {
+    bool UseMidValue = false;                        // three colours, else two
+    double MinValue = 0, MidValue = 0, MaxValue = 0; // minimum and maximum 0: the column's own range
+    int MinColor = 0x1FFFFFFF, MidColor = 0x1FFFFFFF, MaxColor = 0x1FFFFFFF;
+};
+struct TIconSetSetting {
+    // 1 three arrows, 2 three grey arrows, 3 three flags, 4 three traffic lights, 5 three rimmed
+    // traffic lights, 6 three signs, 7 three circled symbols, 8 three symbols, 9 four arrows, 10 four
+    // grey arrows, 11 four red to black, 12 four signal bars, 13 four traffic lights, 14 five arrows,
+    // 15 five grey arrows, 16 five signal bars, 17 five quarters; 0 (or another number): three
+    // traffic lights.
+    int IconSetType = 0;
+    bool UseThresholds = false; // each icon after the first from its threshold on (values >= it)
+    double ThresholdValues[4] = {};
+    bool ShowIconOnly = false;
+};
+
 // ExportFile empty: a workbook in the temporary folder to show or print (aaNone: no run).
 class TkXLSExport : public ExportEngine, public TExportStartPosition {
 public:
@@ -69,6 +93,11 @@ public:
     std::function<void(TkXLSExport&, const TField&, int& fieldType)> GetFieldType;
     // Supplies or changes the picture of a picture cell (sheet row and column from 1).
     std::function<void(TkXLSExport&, int row, int col, const TField&, QImage& picture)> OnPreparePictureEvent;
+    // Adjust the conditional format of a data bar, colour scale or icon set column (GetFieldType 3, 4,
+    // 5), applied over its data rows after the records.
+    std::function<void(TkXLSExport&, const TField&, TDatabarSetting&)> OnPrepareDatabarEvent;
+    std::function<void(TkXLSExport&, const TField&, TColorScaleSetting&)> OnPrepareColorScaleEvent;
+    std::function<void(TkXLSExport&, const TField&, TIconSetSetting&)> OnPrepareIconSetEvent;
     // Pixels per column width unit (beyond a 5 pixel padding) and per point of row height: the sizes
     // of the file's default font at 96 dots per inch, used to fit cells to their pictures.
     double ColWidthPixelRatio = 7;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // A workbook call that failed, or a value a sheet cannot hold.
 class WorkbookError : public Exception {
@@ -30,6 +31,37 @@ struct CellFormat {
     VAlign VerticalAlignment = vaNone;
     uint32_t FontColor = kNoColor;
     uint32_t Background = kNoColor; // solid fill
+};
+
+// A data bar, colour scale or icon set over the cells of one column.
+struct ConditionalFormat {
+    enum Kind { DataBar, ColorScale, IconSet };
+    Kind kind = DataBar;
+    int firstRow = 0, lastRow = 0, col = 0; // from 0
+    // The bar's ends or the scale's stops at these numbers; otherwise at the cells' lowest and highest
+    // values (a scale's middle stop at their 50th percentile).
+    bool atNumbers = false;
+    double min = 0, mid = 0, max = 0;
+    bool middleStop = false; // a scale of three colours
+    // 0xRRGGBB; CellFormat::kNoColor: the usual colours of the kind (a bar without a border).
+    uint32_t minColor = CellFormat::kNoColor, midColor = CellFormat::kNoColor,
+             maxColor = CellFormat::kNoColor;
+    uint32_t barColor = CellFormat::kNoColor, borderColor = CellFormat::kNoColor;
+    bool showValue = true; // bars and icons shown beside the value, or alone
+    int iconSet = 0;       // IconSetName's number; 0 or unknown: three traffic lights
+    // The icons after the first one from these numbers on (cells >= the number); empty: in equal
+    // percent steps of the cells' range.
+    std::vector<double> thresholds;
+
+    // The workbook's name of an icon set by number: 1 three arrows, 2 three grey arrows, 3 three flags,
+    // 4 three traffic lights, 5 three rimmed traffic lights, 6 three signs, 7 three circled symbols,
+    // 8 three symbols, 9 four arrows, 10 four grey arrows, 11 four red to black, 12 four signal
+    // bars, 13 four traffic lights, 14 five arrows, 15 five grey arrows, 16 five signal bars, 17 five
+    // quarters; null for other numbers.
+    static const char* IconSetName(int number);
+    // The icon set written for iconSet (unknown numbers give the three traffic lights) and its icons.
+    int iconSetNumber() const { return IconSetName(iconSet) ? iconSet : 4; }
+    int icons() const { return IconSetName(iconSetNumber())[0] - '0'; }
 };
 
 class SheetWriter {
@@ -67,6 +99,8 @@ public:
     virtual void pageSetup(bool landscape, int scale, int fitWide, int fitTall) = 0;
     virtual void repeatRows(int firstRow, int lastRow) = 0;
     virtual void zoom(int percent) = 0;
+    // Cells rows and columns of which may still be written; the format applies over them as they are.
+    virtual void conditionalFormat(const ConditionalFormat& format) = 0;
 
     // Finishes the file; raises WorkbookError when it cannot be written.
     virtual void save() = 0;

@@ -2,6 +2,7 @@
 
 #include "package_xml.h"
 #include "safe_file.h"
+#include "sheet_conditional_formats.h"
 #include "sheet_pictures.h"
 #include "sheet_rows.h"
 #include "workbook_styles.h"
@@ -12,6 +13,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <QUuid>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -381,6 +383,7 @@ public:
     }
     void repeatRows(int firstRow, int lastRow) override { titles_ = {firstRow, lastRow}; }
     void zoom(int percent) override { zoom_ = percent; }
+    void conditionalFormat(const ConditionalFormat& format) override { formats_.push_back(format); }
     void save() override;
 
 private:
@@ -407,6 +410,8 @@ private:
     void removeDefinedName(const char* name);
     void finishSheet();
     void addPictures();
+    void addConditionalFormats();
+    pugi::xml_node barExtensions();
     void setColumnWidth(pugi::xml_node cols, int col, double width);
     void unselectOtherSheets();
     void streamSheet(const QString& name, const QByteArray& head, qint64 from, qint64 to, bool rows,
@@ -432,6 +437,7 @@ private:
     int zoom_ = 0;
     QStringList removed_;
     std::vector<std::pair<SheetPicture, QByteArray>> pictures_; // PNG bytes
+    std::vector<ConditionalFormat> formats_;
 };
 
 pugi::xml_document& PackageSheet::part(const QString& name, pugi::xml_document& doc, const char* missing) {
@@ -656,6 +662,17 @@ void PackageSheet::clearSheet() {
     for (const char* e : {"mergeCells", "conditionalFormatting", "dataValidations", "hyperlinks",
                           "autoFilter", "sortState", "ignoredErrors", "tableParts"})
         RemoveAll(root, e);
+    // Formats described in the extension list (bars with borders and the like) go with them.
+    if (pugi::xml_node list = Child(root, "extLst")) {
+        for (pugi::xml_node ext = list.first_child(); ext;) {
+            pugi::xml_node next = ext.next_sibling();
+            if (Text(Attribute(ext, "uri"))
+                    .compare(QLatin1String(kFormatsExtensionUri), Qt::CaseInsensitive) == 0)
+                list.remove_child(ext);
+            ext = next;
+        }
+        if (!Child(list, "ext")) root.remove_child(list);
+    }
     removeDefinedName("_xlnm._FilterDatabase");
     if (pugi::xml_node pr = Child(root, "sheetPr")) pr.remove_attribute("filterMode");
     pugi::xml_node rels = sheetRels_.document_element();
@@ -856,6 +873,38 @@ void PackageSheet::addPictures() {
     zip_.write(RelsOf(drawingPart), Save(drawingRels));
 }
 
+// The conditionalFormattings element of the sheet's extension list, made when missing.
+pugi::xml_node PackageSheet::barExtensions() {
+    pugi::xml_node list = Ensure(sheet_.document_element(), "extLst", kWorksheetOrder);
+    for (pugi::xml_node ext : list.children())
+        if (Text(Attribute(ext, "uri")).compare(QLatin1String(kFormatsExtensionUri), Qt::CaseInsensitive) ==
+            0)
+            if (pugi::xml_node formattings = Child(ext, "conditionalFormattings")) return formattings;
+    pugi::xml_node ext = Insert(list, "ext", {});
+    ext.append_attribute("xmlns:x14").set_value(kX14Namespace);
+    ext.append_attribute("uri").set_value(kFormatsExtensionUri);
+    return ext.append_child("x14:conditionalFormattings");
+}
+
+// The export's data bars, colour scales and icon sets, after the sheet's own formats in priority.
+void PackageSheet::addConditionalFormats() {
+    if (formats_.empty()) return;
+    int priority = 0;
+    for (pugi::xpath_node n : sheet_.select_nodes("//*[local-name()='cfRule']"))
+        priority = std::max(priority, n.node().attribute("priority").as_int());
+    pugi::xml_node formattings;
+    for (const ConditionalFormat& f : formats_) {
+        std::string guid;
+        if (f.kind == ConditionalFormat::DataBar && f.borderColor != CellFormat::kNoColor) {
+            guid = QUuid::createUuid().toString(QUuid::WithBraces).toUpper().toStdString();
+            if (!formattings) formattings = barExtensions();
+            AppendBarExtension(formattings, f, guid);
+        }
+        FillConditionalFormat(Insert(sheet_.document_element(), "conditionalFormatting", kWorksheetOrder), f,
+                              ++priority, guid);
+    }
+}
+
 // The part: head, kept rows of the original part [from, to), the new rows, tail; read when the
 // package is written.
 void PackageSheet::streamSheet(const QString& name, const QByteArray& head, qint64 from, qint64 to, bool rows,
@@ -956,6 +1005,7 @@ void PackageSheet::save() {
     try {
         rows_.finish();
         finishSheet();
+        addConditionalFormats();
         addPictures();
         pugi::xml_node wb = workbook_.document_element();
         if (newSheet_) {

@@ -1,10 +1,15 @@
 #include "workbook_writer.h"
 
+#include "sheet_conditional_formats.h"
 #include "sheet_pictures.h"
 #include "sheet_rows.h"
 #include "zip_archive.h"
 
 #include <xlsxwriter.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
 
 WorkbookWriter::WorkbookWriter(const QString& path, const QString& sheetName, bool macroEnabled)
     : path_(path), macroEnabled_(macroEnabled) {
@@ -162,13 +167,115 @@ void WorkbookWriter::zoom(int percent) {
     if (percent >= 10 && percent <= 400) worksheet_set_zoom(sheet_, uint16_t(percent));
 }
 
+void WorkbookWriter::conditionalFormat(const ConditionalFormat& f) {
+    // The library takes 0 for "not set"; black has a value of its own.
+    auto color = [](uint32_t rgb) { return rgb == 0 ? lxw_color_t(LXW_COLOR_BLACK) : lxw_color_t(rgb); };
+    lxw_conditional_format c = {};
+    auto at = [&](uint8_t& rule, double& value, double number) {
+        if (!f.atNumbers) return;
+        rule = LXW_CONDITIONAL_RULE_TYPE_NUMBER;
+        value = number;
+    };
+    switch (f.kind) {
+    case ConditionalFormat::DataBar:
+        c.type = LXW_CONDITIONAL_DATA_BAR;
+        at(c.min_rule_type, c.min_value, f.min);
+        at(c.max_rule_type, c.max_value, f.max);
+        if (f.barColor != CellFormat::kNoColor) c.bar_color = color(f.barColor);
+        // A border makes the library describe the bar in the extension that has borders.
+        if (f.borderColor != CellFormat::kNoColor) c.bar_border_color = color(f.borderColor);
+        c.bar_only = !f.showValue;
+        break;
+    case ConditionalFormat::ColorScale:
+        c.type = f.middleStop ? LXW_CONDITIONAL_3_COLOR_SCALE : LXW_CONDITIONAL_2_COLOR_SCALE;
+        at(c.min_rule_type, c.min_value, f.min);
+        if (f.middleStop) at(c.mid_rule_type, c.mid_value, f.mid);
+        at(c.max_rule_type, c.max_value, f.max);
+        if (f.minColor != CellFormat::kNoColor) c.min_color = color(f.minColor);
+        if (f.middleStop && f.midColor != CellFormat::kNoColor) c.mid_color = color(f.midColor);
+        if (f.maxColor != CellFormat::kNoColor) c.max_color = color(f.maxColor);
+        break;
+    case ConditionalFormat::IconSet:
+        c.type = LXW_CONDITIONAL_TYPE_ICON_SETS;
+        c.icon_style = uint8_t(f.iconSetNumber() - 1); // the library's styles are in the same order
+        c.icons_only = !f.showValue;
+        // The library writes only percent steps: thresholds are set in the closed file.
+        if (!f.thresholds.empty()) steppedIcons_.push_back(f);
+        break;
+    }
+    check(worksheet_conditional_format_range(sheet_, lxw_row_t(f.firstRow), lxw_col_t(f.col),
+                                             lxw_row_t(f.lastRow), lxw_col_t(f.col), &c),
+          f.firstRow, f.col);
+}
+
+// The sheet part again with its icon thresholds: the rows are copied as they are while the package is
+// written, the part's end (from its first conditional format on) is changed.
+void WorkbookWriter::stepIcons(TZipArchive& zip, TZipArchive& original) const {
+    const QString part = QStringLiteral("xl/worksheets/sheet1.xml");
+    // No cell text holds a '<': the first element of that name is the first conditional format.
+    const QByteArray mark = "<conditionalFormatting";
+    auto in = original.stream(part);
+    QByteArray buf, tail;
+    qint64 offset = 0, cut = -1;
+    char chunk[1 << 16];
+    for (qint64 n; (n = in->read(chunk, sizeof chunk)) > 0;) {
+        buf.append(chunk, n);
+        if (cut < 0) {
+            const qsizetype i = buf.indexOf(mark);
+            if (i >= 0) {
+                cut = offset + i;
+                buf.remove(0, i);
+            } else {
+                const qsizetype keep = std::min<qsizetype>(buf.size(), mark.size() - 1);
+                offset += buf.size() - keep;
+                buf.remove(0, buf.size() - keep);
+            }
+        }
+    }
+    if (cut < 0) return;
+    auto newTail = std::make_shared<QByteArray>(WithIconThresholds(buf, steppedIcons_));
+    struct State {
+        std::unique_ptr<TZipArchive::Stream> rows;
+        qint64 done = 0;
+    };
+    auto st = std::make_shared<State>();
+    TZipArchive* from = &original;
+    auto rewind = [=]() {
+        st->done = 0;
+        try {
+            st->rows = from->stream(part);
+        } catch (const Exception&) {
+            return false;
+        }
+        return true;
+    };
+    auto read = [=](char* data, qint64 n) -> qint64 {
+        try {
+            if (st->done < cut) {
+                const qint64 k = st->rows->read(data, std::min(n, cut - st->done));
+                if (k <= 0) return -1; // the part ended early
+                st->done += k;
+                return k;
+            }
+            const qint64 k = std::min<qint64>(n, cut + newTail->size() - st->done);
+            std::memcpy(data, newTail->constData() + (st->done - cut), size_t(k));
+            st->done += k;
+            return k;
+        } catch (const Exception&) {
+            return -1;
+        }
+    };
+    zip.write(part, cut + newTail->size(), rewind, read);
+}
+
 void WorkbookWriter::save() {
     lxw_error error = workbook_close(book_);
     book_ = nullptr; // closed and freed whatever the result
     if (error != LXW_NO_ERROR)
         throw WorkbookError(QStringLiteral("Cannot write workbook \"%1\": %2")
                                 .arg(path_, QString::fromUtf8(lxw_strerror(error))));
-    if (!macroEnabled_ && !pictures_) return;
+    if (!macroEnabled_ && !pictures_ && steppedIcons_.empty()) return;
+    TZipArchive original; // read while the changed copy is written
     TZipArchive zip;
     zip.open(path_);
     if (macroEnabled_) {
@@ -184,6 +291,10 @@ void WorkbookWriter::save() {
         // the rows written before closing have been forgotten, so their heights are not known there.
         const QString drawing = QStringLiteral("xl/drawings/drawing1.xml");
         zip.write(drawing, OneCellAnchors(zip.read(drawing)));
+    }
+    if (!steppedIcons_.empty()) {
+        original.open(path_);
+        stepIcons(zip, original);
     }
     zip.close(true);
 }

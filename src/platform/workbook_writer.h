@@ -7,6 +7,7 @@
 struct lxw_workbook;
 struct lxw_worksheet;
 struct lxw_format;
+class TZipArchive;
 
 class WorkbookWriter : public SheetWriter {
 public:
@@ -31,11 +32,13 @@ public:
     void pageSetup(bool landscape, int scale, int fitWide, int fitTall) override;
     void repeatRows(int firstRow, int lastRow) override;
     void zoom(int percent) override;
+    void conditionalFormat(const ConditionalFormat& format) override;
     // Finishes and closes the file.
     void save() override;
 
 private:
     void check(int error, int row, int col) const;
+    void stepIcons(TZipArchive& zip, TZipArchive& original) const;
 
     QString path_;
     bool macroEnabled_;
@@ -44,4 +47,5 @@ private:
     lxw_worksheet* sheet_ = nullptr;
     std::vector<lxw_format*> formats_;
     std::string scratch_;
+    std::vector<ConditionalFormat> steppedIcons_; // icon sets with thresholds, set after closing
 };

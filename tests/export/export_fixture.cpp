@@ -55,12 +55,20 @@ QJsonObject ReadWorkbook(const QString& path, const QString& sheet) {
         "    cells[c.coordinate] = [v(c.value), c.data_type, c.number_format, bool(c.font.b),\n"
         "                           c.border.left.style or '', c.font.name, c.font.sz, rgb(c.font.color),\n"
         "                           rgb(c.fill.fgColor) if c.fill.fill_type == 'solid' else None]\n"
+        "def cfvo(v): return [v.type, v.val]\n"
+        "rules = []\n"
+        "for cf in ws.conditional_formatting:\n"
+        "    for r in cf.rules:\n"
+        "        x = r.dataBar or r.colorScale or r.iconSet\n"
+        "        colors = [rgb(c) for c in (x.color if r.colorScale else [x.color] if r.dataBar else [])]\n"
+        "        rules.append([str(cf.sqref), r.type, r.priority, [cfvo(v) for v in x.cfvo], colors,\n"
+        "                      getattr(x, 'iconSet', None), getattr(x, 'showValue', None)])\n"
         "pr = ws.sheet_properties.pageSetUpPr\n"
         "print(json.dumps({'title': ws.title, 'sheets': wb.sheetnames, 'active': wb.active.title,\n"
         "    'freeze': ws.freeze_panes, 'dimension': ws.dimensions,\n"
         "    'heights': {str(k): d.height for k, d in ws.row_dimensions.items() if d.height},\n"
         "    'filter': ws.auto_filter.ref, 'zoom': ws.sheet_view.zoomScale, 'scale': ws.page_setup.scale,\n"
-        "    'fit': bool(pr and pr.fitToPage), 'cells': cells,\n"
+        "    'fit': bool(pr and pr.fitToPage), 'cells': cells, 'conditional': rules,\n"
         "    'widths': {k: d.width for k, d in ws.column_dimensions.items()}}))\n");
     QByteArray out, err;
     EXPECT_EQ(RunProgram(Python(), {"-c", script, path, sheet}, &out, &err), 0) << err.toStdString();

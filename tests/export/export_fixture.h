@@ -29,7 +29,8 @@ QStringList CrLfLines(const QByteArray& data);
 // "active", "freeze", "dimension", "filter", "zoom", "scale", "fit", "widths" (letter: width), "heights"
 // (row: points, where set) and "cells" (of the cells in the file, by reference: [value, type, number
 // format, bold, left border style, font name, font size, font colour, solid fill colour], colours as
-// ARGB texts or null); dates and times as ISO texts.
+// ARGB texts or null) and "conditional" (data bars, colour scales and icon sets: [range, type, priority,
+// [[point type, value]...], [colours], icon set, show value]); dates and times as ISO texts.
 QJsonObject ReadWorkbook(const QString& path, const QString& sheet = {});
 // The Python with Debian's openpyxl.
 QString Python();

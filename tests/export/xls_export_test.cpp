@@ -11,6 +11,8 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -1005,4 +1007,143 @@ TEST(XlsExport, ForwardOnlyWritesWhatALoadedDatasetWrites) {
     const QByteArray loaded = sheet(dir.path("loaded.xlsx"));
     EXPECT_TRUE(loaded.contains("<f>SUM(C2:C70001)</f>"));
     EXPECT_TRUE(loaded == sheet(e.ExportFile));
+}
+
+// Data bar, colour scale and icon set columns get their conditional formats over the data rows as the
+// events set them: in a new workbook, below them in the same sheet (after the sheet's own formats in
+// priority, bars with borders in the sheet's extension list) and in place of them when the sheet is
+// replaced; openpyxl and LibreOffice read them.
+TEST(XlsExport, ConditionalFormatColumns) {
+    REQUIRE_LIBREOFFICE(soffice);
+    TempDir dir;
+    auto t = OpenTable(dir,
+                       "CREATE TABLE D(Name TEXT, Score REAL, Bars INTEGER, Heat REAL, Level INTEGER, Signal "
+                       "INTEGER, Rank INTEGER);"
+                       "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < 8)"
+                       " INSERT INTO D SELECT 'n' || i, i * 1.5, i, i * 2.0, i % 3, i, 9 - i FROM k;",
+                       "D");
+    const std::map<QString, int> kinds = {{"Score", xftDataBar},   {"Bars", xftDataBar},
+                                          {"Heat", xftColorScale}, {"Level", xftColorScale},
+                                          {"Signal", xftIconSet},  {"Rank", xftIconSet}};
+    QStringList prepared;
+    auto exportTo = [&](const QString& file, TXLSExportOptions more) {
+        TkXLSExport e;
+        e.ExportFile = file;
+        e.ActionAfter = aaNone;
+        e.Options |= more;
+        e.GetFieldType = [&](TkXLSExport&, const TField& f, int& type) {
+            if (kinds.count(f.FieldName)) type = kinds.at(f.FieldName);
+        };
+        e.OnPrepareDatabarEvent = [&](TkXLSExport&, const TField& f, TDatabarSetting& s) {
+            prepared << f.FieldName;
+            EXPECT_TRUE(s.MinValue == 0 && s.MaxValue == 0 && s.FillColor == 0x1FFFFFFF &&
+                        s.BorderColor == 0x1FFFFFFF && s.ShowValue);
+            if (f.FieldName == "Bars") s.MaxValue = std::nan(""); // no number: the cells' own range
+            if (f.FieldName != "Score") return;
+            s.MinValue = 1;
+            s.MaxValue = 9.5;
+            s.FillColor = 0x0000FF; // red
+            s.BorderColor = 0x00FF00;
+            s.ShowValue = false;
+        };
+        e.OnPrepareColorScaleEvent = [&](TkXLSExport&, const TField& f, TColorScaleSetting& s) {
+            prepared << f.FieldName;
+            EXPECT_TRUE(!s.UseMidValue && s.MinValue == 0 && s.MaxValue == 0 && s.MinColor == 0x1FFFFFFF &&
+                        s.MidColor == 0x1FFFFFFF && s.MaxColor == 0x1FFFFFFF);
+            if (f.FieldName != "Heat") return;
+            s.UseMidValue = true;
+            s.MinValue = 2;
+            s.MidValue = 8;
+            s.MaxValue = 16;
+            s.MinColor = 0xFF0000; // blue
+            s.MaxColor = 0;        // black is a colour, not "unset"
+        };
+        e.OnPrepareIconSetEvent = [&](TkXLSExport&, const TField& f, TIconSetSetting& s) {
+            prepared << f.FieldName;
+            EXPECT_TRUE(s.IconSetType == 0 && !s.UseThresholds && !s.ShowIconOnly);
+            if (f.FieldName == "Rank") {
+                s.IconSetType = 99; // unknown: the default set
+                s.UseThresholds = true;
+                s.ThresholdValues[1] = INFINITY; // no number: percent steps
+                return;
+            }
+            s.IconSetType = 12;
+            s.UseThresholds = true;
+            s.ThresholdValues[0] = 2;
+            s.ThresholdValues[1] = 4;
+            s.ThresholdValues[2] = 6.5;
+            s.ThresholdValues[3] = 99; // four icons have three thresholds
+            s.ShowIconOnly = true;
+        };
+        prepared.clear();
+        EXPECT_TRUE(e.ExportDBTable(&t->query)) << file.toStdString();
+        EXPECT_EQ(prepared, QStringList({"Score", "Bars", "Heat", "Level", "Signal", "Rank"}));
+    };
+    // The rules of data rows first to first + 7, priorities from priority on.
+    auto rules = [](int first, int priority) {
+        QString json = QStringLiteral(R"([
+            ["B%1:B%2", "dataBar", %3, [["num", 1], ["num", 9.5]], ["FFFF0000"], null, false],
+            ["C%1:C%2", "dataBar", %4, [["min", 0], ["max", 0]], ["FF638EC6"], null, null],
+            ["D%1:D%2", "colorScale", %5, [["num", 2], ["num", 8], ["num", 16]],
+             ["FF0000FF", "FFFFEB84", "FF000000"], null, null],
+            ["E%1:E%2", "colorScale", %6, [["min", 0], ["max", 0]], ["FFFF7128", "FFFFEF9C"], null, null],
+            ["F%1:F%2", "iconSet", %7, [["percent", 0], ["num", 2], ["num", 4], ["num", 6.5]], [], "4Rating",
+             false],
+            ["G%1:G%2", "iconSet", %8, [["percent", 0], ["percent", 33], ["percent", 67]], [], null, null]])");
+        json = json.arg(first).arg(first + 7);
+        for (int i = 0; i < 6; ++i)
+            json = json.arg(priority + i);
+        return QJsonDocument::fromJson(json.toUtf8()).array();
+    };
+    // The bars with borders: each rule of the extension list is the one a rule of the sheet names.
+    auto borders = [](const QString& file) {
+        const QByteArray sheet = Entries(file)["xl/worksheets/sheet1.xml"];
+        QStringList named, described;
+        static const QRegularExpression kId("<x14:id>([^<]+)</x14:id>"),
+            kRule("<x14:cfRule type=\"dataBar\" id=\"([^\"]+)\">.*?border=\"1\".*?<x14:borderColor "
+                  "rgb=\"FF00FF00\"/>.*?<xm:sqref>([^<]+)</xm:sqref>");
+        for (const auto& m : kId.globalMatch(QString::fromUtf8(sheet)))
+            named << m.captured(1);
+        for (const auto& m : kRule.globalMatch(QString::fromUtf8(sheet)))
+            described << m.captured(1) + " " + m.captured(2);
+        EXPECT_EQ(named.size(), described.size()) << sheet.toStdString();
+        for (int i = 0; i < named.size() && i < described.size(); ++i)
+            EXPECT_TRUE(described[i].startsWith(named[i])) << described[i].toStdString();
+        return described.size();
+    };
+
+    const QString file = dir.path("book.xlsx");
+    exportTo(file, 0);
+    EXPECT_EQ(ReadWorkbook(file)["conditional"].toArray(), rules(2, 1));
+    EXPECT_EQ(borders(file), 1);
+
+    // Appended: titles, records and sums again below (rows 11 to 20).
+    exportTo(file, xleAddToExistingRows);
+    QJsonArray both = rules(2, 1);
+    for (const QJsonValue& r : rules(12, 7))
+        both.append(r);
+    EXPECT_EQ(ReadWorkbook(file)["conditional"].toArray(), both);
+    EXPECT_EQ(borders(file), 2);
+
+    {
+        QByteArray err;
+        ASSERT_EQ(RunProgram(soffice,
+                             {"-env:UserInstallation=file://" + dir.path("profile"), "--headless",
+                              "--convert-to", "fods", "--outdir", dir.path(), file},
+                             nullptr, &err),
+                  0)
+            << err.toStdString();
+        const QString ods = QString::fromUtf8(ReadFile(dir.path("book.fods")));
+        EXPECT_EQ(ods.count("<calcext:data-bar "), 4);
+        EXPECT_EQ(ods.count("calcext:positive-color=\"#ff0000\""), 2);
+        EXPECT_EQ(ods.count("<calcext:color-scale>"), 4);
+        EXPECT_EQ(ods.count("calcext:icon-set-type=\"4Rating\""), 2);
+        EXPECT_EQ(ods.count("calcext:value=\"6.5\" calcext:type=\"number\""), 2);
+        EXPECT_EQ(ods.count("calcext:target-range-address=\"Sheet1.F12:Sheet1.F19\""), 1);
+    }
+
+    // Replaced: the sheet's formats go with its cells.
+    exportTo(file, 0);
+    EXPECT_EQ(ReadWorkbook(file)["conditional"].toArray(), rules(2, 1));
+    EXPECT_EQ(borders(file), 1);
 }
