@@ -72,6 +72,11 @@ static char* digitsTo(char* out, int64_t v, int width) {
         *out++ = '-';
         v = -v;
     }
+    if (v < 100 && width == 2) { // month, day, hours, minutes, seconds
+        out[0] = char('0' + v / 10);
+        out[1] = char('0' + v % 10);
+        return out + 2;
+    }
     if (v < 10000 && width <= 4) { // every part of a usual date or time
         char* p = out + std::max(width, v >= 1000 ? 4 : v >= 100 ? 3 : v >= 10 ? 2 : 1);
         char* end = p;

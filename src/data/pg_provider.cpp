@@ -676,6 +676,11 @@ void PgProvider::fetchRows(Fetch& f, ResultSink& sink) {
                 const std::string_view v(p, size_t(size));
                 p += size;
                 if (f.types[c].binary == PgBinary::Numeric) {
+                    double x;
+                    if (f.types[c].read != PgRead::Text && PgNumericDouble(v, x)) {
+                        columns[c]->appendFloat(x);
+                        continue;
+                    }
                     PgNumericText(v, numeric, f.cols[c].name);
                     append(c, numeric);
                 } else {

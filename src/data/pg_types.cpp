@@ -307,6 +307,42 @@ void PgAppendBinary(Column& c, PgBinary binary, std::string_view v, TextArena& a
     malformed(column, v.size());
 }
 
+bool PgNumericDouble(std::string_view v, double& out) {
+    static constexpr double kScale[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (v.size() < 8) return false;
+    const char* p = v.data();
+    const int ndigits = int16_t(PgBe16(p));
+    const int weight = int16_t(PgBe16(p + 2));
+    const uint16_t sign = PgBe16(p + 4);
+    const int dscale = int16_t(PgBe16(p + 6));
+    if (ndigits < 0 || dscale < 0 || dscale > 22 || (sign != 0 && sign != 0x4000) ||
+        v.size() != 8 + 2 * size_t(ndigits))
+        return false;
+    // The digits the text shows (the whole part, then dscale places) as one integer; the group d stands
+    // for 10000^(weight - d) and those not sent are zero.
+    constexpr uint64_t kLimit = 1000000000000000; // 10^15: more digits take the text's way
+    uint64_t n = 0;
+    const int last = weight + (dscale + 3) / 4; // the group holding the last place shown
+    for (int d = std::min(weight + 1, 0); d <= last; ++d) {
+        const int x = d >= 0 && d < ndigits ? PgBe16(p + 8 + 2 * d) : 0;
+        if (x > 9999) return false;
+        if (d == last && dscale % 4) {
+            static constexpr int kCut[] = {1, 1000, 100, 10};
+            const int cut = kCut[dscale % 4];
+            n = n * uint64_t(10000 / cut) + uint64_t(x / cut);
+        } else {
+            n = n * 10000 + uint64_t(x);
+        }
+        if (n >= kLimit) return false;
+    }
+    // Both exact, so the one division rounds correctly, as reading the text does.
+    out = double(n) / kScale[dscale];
+    if (sign) out = -out;
+    return true;
+}
+
 void PgNumericText(std::string_view v, std::string& out, const QString& column) {
     if (v.size() < 8) malformed(column, v.size());
     const char* p = v.data();

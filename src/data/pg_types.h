@@ -98,3 +98,7 @@ void PgAppendBinary(Column& c, PgBinary binary, std::string_view value, TextAren
 // The text the server writes for a numeric's binary form (sign, base-10000 digits, display scale):
 // every digit kept. Raises naming the column for a malformed form.
 void PgNumericText(std::string_view value, std::string& out, const QString& column);
+// The value of a numeric's binary form as a double, when the digits its text shows are at most 15 (at
+// most those PgAppendText lets a numeric column read as a number) and the double is the one its text
+// reads as; false otherwise (and for NaN and infinities): the text's way then decides.
+bool PgNumericDouble(std::string_view value, double& out);
