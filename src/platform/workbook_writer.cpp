@@ -11,6 +11,13 @@
 #include <cstring>
 #include <memory>
 
+namespace {
+// The library takes 0 for "not set": black has a value of its own.
+lxw_color_t LxwColor(uint32_t rgb) {
+    return rgb == 0 ? lxw_color_t(LXW_COLOR_BLACK) : lxw_color_t(rgb);
+}
+} // namespace
+
 WorkbookWriter::WorkbookWriter(const QString& path, const QString& sheetName, bool macroEnabled)
     : path_(path), macroEnabled_(macroEnabled) {
     lxw_workbook_options options = {};
@@ -50,10 +57,10 @@ int WorkbookWriter::addFormat(const CellFormat& f) {
     if (f.Bold) format_set_bold(x);
     if (f.Borders) format_set_border(x, LXW_BORDER_THIN);
     if (f.Wrap) format_set_text_wrap(x);
-    if (f.FontColor != CellFormat::kNoColor) format_set_font_color(x, lxw_color_t(f.FontColor));
+    if (f.FontColor != CellFormat::kNoColor) format_set_font_color(x, LxwColor(f.FontColor));
     if (f.Background != CellFormat::kNoColor) {
         format_set_pattern(x, LXW_PATTERN_SOLID);
-        format_set_fg_color(x, lxw_color_t(f.Background));
+        format_set_fg_color(x, LxwColor(f.Background));
     }
     switch (f.VerticalAlignment) {
     case CellFormat::vaTop:
@@ -168,8 +175,6 @@ void WorkbookWriter::zoom(int percent) {
 }
 
 void WorkbookWriter::conditionalFormat(const ConditionalFormat& f) {
-    // The library takes 0 for "not set"; black has a value of its own.
-    auto color = [](uint32_t rgb) { return rgb == 0 ? lxw_color_t(LXW_COLOR_BLACK) : lxw_color_t(rgb); };
     lxw_conditional_format c = {};
     auto at = [&](uint8_t& rule, double& value, double number) {
         if (!f.atNumbers) return;
@@ -181,9 +186,9 @@ void WorkbookWriter::conditionalFormat(const ConditionalFormat& f) {
         c.type = LXW_CONDITIONAL_DATA_BAR;
         at(c.min_rule_type, c.min_value, f.min);
         at(c.max_rule_type, c.max_value, f.max);
-        if (f.barColor != CellFormat::kNoColor) c.bar_color = color(f.barColor);
+        if (f.barColor != CellFormat::kNoColor) c.bar_color = LxwColor(f.barColor);
         // A border makes the library describe the bar in the extension that has borders.
-        if (f.borderColor != CellFormat::kNoColor) c.bar_border_color = color(f.borderColor);
+        if (f.borderColor != CellFormat::kNoColor) c.bar_border_color = LxwColor(f.borderColor);
         c.bar_only = !f.showValue;
         break;
     case ConditionalFormat::ColorScale:
@@ -191,9 +196,9 @@ void WorkbookWriter::conditionalFormat(const ConditionalFormat& f) {
         at(c.min_rule_type, c.min_value, f.min);
         if (f.middleStop) at(c.mid_rule_type, c.mid_value, f.mid);
         at(c.max_rule_type, c.max_value, f.max);
-        if (f.minColor != CellFormat::kNoColor) c.min_color = color(f.minColor);
-        if (f.middleStop && f.midColor != CellFormat::kNoColor) c.mid_color = color(f.midColor);
-        if (f.maxColor != CellFormat::kNoColor) c.max_color = color(f.maxColor);
+        if (f.minColor != CellFormat::kNoColor) c.min_color = LxwColor(f.minColor);
+        if (f.middleStop && f.midColor != CellFormat::kNoColor) c.mid_color = LxwColor(f.midColor);
+        if (f.maxColor != CellFormat::kNoColor) c.max_color = LxwColor(f.maxColor);
         break;
     case ConditionalFormat::IconSet:
         c.type = LXW_CONDITIONAL_TYPE_ICON_SETS;

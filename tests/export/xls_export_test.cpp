@@ -771,6 +771,7 @@ TEST(XlsExport, CellLooksAndValueColours) {
         }
         if (f->FieldName == "Price" && id * 1.5 > 400) look.Background = 0xC0C0C0;
         if (f->FieldName == "Colour" && ds->FieldByName("Colour")->IsNull()) look.Background = 0x0000FF;
+        if (f->FieldName == "Code" && id == 5) look.Background = 0x000000; // black is a colour
     });
     struct Case {
         const char* name;
@@ -788,6 +789,8 @@ TEST(XlsExport, CellLooksAndValueColours) {
         {"all", xleUseCellsColor | xleSetBkColor | xleSetFontColor, "B4", 4.5, "FFFFFF00", QJsonValue::Null,
          false},
         {"all", xleUseCellsColor | xleSetBkColor | xleSetFontColor, "B299", 447, "FFC0C0C0", QJsonValue::Null,
+         false},
+        {"all", xleUseCellsColor | xleSetBkColor | xleSetFontColor, "D6", -1, "FF000000", QJsonValue::Null,
          false},
         // A NULL cell with a look of its own is written to show it.
         {"all", xleUseCellsColor | xleSetBkColor | xleSetFontColor, "C4", QJsonValue::Null, "FF0000FF",
