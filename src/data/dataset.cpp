@@ -237,8 +237,10 @@ QVariant TDataSet::valueOfRow(const TField* f, uint32_t rowId) const {
     if (f->FieldKind == fkLookup && f->LookupDataSet) {
         QStringList keys = f->KeyFields.split(';');
         QVariantList vals;
-        for (const QString& k : keys)
+        for (const QString& k : keys) {
             vals << valueOfRow(FieldByName(k.trimmed()), rowId);
+            if (!vals.last().isValid()) return QVariant(); // a NULL key finds no record
+        }
         TDataSet* lk = f->LookupDataSet;
         QStringList lkeys = f->LookupKeyFields.split(';');
         std::vector<TField*> lfields;

@@ -5,6 +5,7 @@
 #include "db_grid.h"
 #include "filter_panel.h"
 #include "filter_text.h"
+#include "lookup_filter.h"
 
 #include <QPointer>
 #include <algorithm>
@@ -341,7 +342,17 @@ QList<DistinctValue> DistinctValues(const TDataSet& ds, const TField* field) {
     return out;
 }
 
-QString ValuesCondition(const TField* field, const QList<QVariant>& values) {
+QString ValuesCondition(const TField* field, const QList<QVariant>& values, bool caseInsensitive) {
+    if (const TField* shown = LookupResultFieldOf(field)) {
+        // The listed values are the lookup's: the keys showing them are selected.
+        QList<QVariant> some;
+        for (const QVariant& v : values)
+            if (v.isValid()) some << v;
+        if (values.isEmpty()) return QString();
+        QString error;
+        return LookupKeyCondition(field, ValuesCondition(shown, some), some.size() < values.size(),
+                                  caseInsensitive, error);
+    }
     QStringList parts;
     // The stored value itself, not its display text: the comparison must find exactly it.
     for (const QVariant& v : values)
@@ -469,9 +480,34 @@ TextFilterSettings TextFilterSettingsOf(const TkDBGrid* grid) {
     return s;
 }
 
+bool FilterIgnoresCase(const TkDBGrid* grid) {
+    switch (grid->OptionsEx2.Filters.FilterCaseSensitivity) {
+    case fcsCaseInsensitive:
+        return true;
+    case fcsCaseSensitive:
+        return false;
+    case fcsDoNotChange:
+        break;
+    }
+    const TDataSet* ds = grid->dataSet();
+    return ds && (ds->FilterOptions & foCaseInsensitive);
+}
+
+TextFilterResult ColumnTextFilter(const TkDBGrid* grid, const TField* field, const QString& text) {
+    const TField* shown = LookupResultFieldOf(field);
+    if (!shown) return BuildTextFilter(field, text, TextFilterSettingsOf(grid));
+    // The text is read as the shown field's (its type's grammar) and selects the keys showing a match.
+    TextFilterResult r = BuildTextFilter(shown, text, TextFilterSettingsOf(grid));
+    if (!r.ok() || r.condition.isEmpty()) return r;
+    const bool isNull = TypedNullTestOf(text) == TypedNullTest::IsNull;
+    r.condition =
+        LookupKeyCondition(field, isNull ? QString() : r.condition, isNull, FilterIgnoresCase(grid), r.error);
+    return r;
+}
+
 bool ParseTextFilter(TkDBGrid* grid, const TField* field, const QString& text) {
     if (!field) return false;
-    const TextFilterResult r = BuildTextFilter(field, text, TextFilterSettingsOf(grid));
+    const TextFilterResult r = ColumnTextFilter(grid, field, text);
     if (!r.ok()) {
         ColumnFilterEntry& e = ColumnFilterOf(grid, field->FieldName);
         e.text = text;

@@ -24,8 +24,10 @@ struct DistinctValue {
 QList<DistinctValue> DistinctValues(const TDataSet& ds, const TField* field);
 
 // The condition selecting exactly the records holding one of the values: one comparison each
-// (the NULL test for a null) joined with OR. Empty for no values.
-QString ValuesCondition(const TField* field, const QList<QVariant>& values);
+// (the NULL test for a null) joined with OR. Empty for no values. A lookup field's values are the
+// shown ones: the condition selects the keys showing them (matched with letter case ignored when
+// caseInsensitive).
+QString ValuesCondition(const TField* field, const QList<QVariant>& values, bool caseInsensitive = false);
 
 // One field's column filter: its condition and what the text filter row shows for it.
 struct ColumnFilterEntry {
@@ -64,6 +66,11 @@ bool MultiFieldFilterOn(const TkDBGrid* grid);
 QChar GridLikeChar(const TkDBGrid* grid);
 QString GridLikeOperator(const TkDBGrid* grid);
 TextFilterSettings TextFilterSettingsOf(const TkDBGrid* grid);
+// Whether the grid's filters ignore letter case: its own option, else the dataset's.
+bool FilterIgnoresCase(const TkDBGrid* grid);
+// The condition of a text typed into a column's filter cell. A lookup column's text is read as its
+// shown field's and becomes a condition on the key fields: the keys whose shown value matches.
+TextFilterResult ColumnTextFilter(const TkDBGrid* grid, const TField* field, const QString& text);
 // A text typed into a column's filter cell: its condition replaces the column's (an empty text removes
 // it), joined with the other columns'. A text that gives no condition leaves the filter in force and
 // keeps its error in the column's entry. True when a filter was set.

@@ -500,9 +500,15 @@ void TkDBGrid::FiltersChanged() {
 void TkDBGrid::FilterChangedNotification() {
     TDataSet* ds = dataSet();
     FilteredFieldNames.clear();
-    if (ds && ds->Active() && ds->Filtered())
+    if (ds && ds->Active() && ds->Filtered()) {
         for (const QString& n : FilterFieldNames(*ds, ds->Filter()))
             FilteredFieldNames += n + QLatin1Char(';');
+        // A lookup column's condition names its key fields only: its own funnel shows it too.
+        for (const ColumnFilterEntry& e : ColumnFilters(this)) {
+            const TField* f = e.condition.isEmpty() ? nullptr : ds->FindField(e.field);
+            if (f && f->FieldKind == fkLookup) FilteredFieldNames += f->FieldName + QLatin1Char(';');
+        }
+    }
     filterPanel_->filterChanged();
     header_->viewport()->update();
     viewport()->update();

@@ -309,19 +309,26 @@ QString DatePeriodCondition(const TField* field, const QDate& first, const QDate
     return c("<>", first);
 }
 
+TypedNullTest TypedNullTestOf(const QString& text) {
+    const QString words = text.simplified().toLower();
+    static const QStringList isNull = {QStringLiteral("(null)"), QStringLiteral("is null"),
+                                       QStringLiteral("=null"), QStringLiteral("= null")};
+    static const QStringList notNull = {QStringLiteral("(not null)"), QStringLiteral("is not null"),
+                                        QStringLiteral("<>null"), QStringLiteral("<> null")};
+    if (isNull.contains(words)) return TypedNullTest::IsNull;
+    if (notNull.contains(words)) return TypedNullTest::NotNull;
+    return TypedNullTest::None;
+}
+
 TextFilterResult BuildTextFilter(const TField* field, const QString& text,
                                  const TextFilterSettings& settings) {
     TextFilterResult r;
     const QString t = text.trimmed();
     if (t.isEmpty() || !field) return r;
-    const QString words = t.simplified().toLower();
-    static const QStringList isNull = {QStringLiteral("(null)"), QStringLiteral("is null"),
-                                       QStringLiteral("=null"), QStringLiteral("= null")};
-    static const QStringList notNull = {QStringLiteral("(not null)"), QStringLiteral("is not null"),
-                                        QStringLiteral("<>null"), QStringLiteral("<> null")};
-    if (isNull.contains(words) || notNull.contains(words)) {
-        r.condition =
-            BuildCondition(field, QString(), isNull.contains(words), QString(), notNull.contains(words));
+    const TypedNullTest nullTest = TypedNullTestOf(t);
+    if (nullTest != TypedNullTest::None) {
+        r.condition = BuildCondition(field, QString(), nullTest == TypedNullTest::IsNull, QString(),
+                                     nullTest == TypedNullTest::NotNull);
         if (r.condition.isEmpty()) r.error = QStringLiteral("This column cannot be filtered.");
         return r;
     }

@@ -36,6 +36,11 @@ struct TextFilterResult {
     bool ok() const { return error.isEmpty(); }
 };
 
+// A whole text that is one of the NULL tests: "(null)", "is null", "=null" or "(not null)", "is not null",
+// "<>null" (letter case and blanks between the words ignored).
+enum class TypedNullTest { None, IsNull, NotNull };
+TypedNullTest TypedNullTestOf(const QString& text);
+
 // The condition of one column's typed text, built through the shared condition builders (values are
 // quoted and escaped there, never pasted in as typed).
 TextFilterResult BuildTextFilter(const TField* field, const QString& text,

@@ -141,7 +141,7 @@ bool TkDBGridFilterForm::ok() {
             return false;
         }
         if (chosen.isEmpty()) return false; // "Ok" is off while nothing is ticked
-        condition = ValuesCondition(field_, chosen);
+        condition = ValuesCondition(field_, chosen, FilterIgnoresCase(grid_));
     }
     const bool multi = chAnd->isChecked() || VemoCompConfig().kDBGridCfg.FilterMultiFieldForcedOn;
     return SetColumnFilter(grid_, field_, condition, true, multi, this);

@@ -131,9 +131,11 @@ TEST_F(ColumnFilterTest, ValueListTextOrder) {
     // Generated texts that share long starts, differ in letter case, hold NULs, accents, characters
     // above U+E000 and outside the basic plane: the list's order is the case-folded UTF-16 order,
     // equal folded texts by their exact UTF-16, each with its count.
-    const QStringList pieces = {"a", "A", "b", "\u00e9", "\u00c9", QString(QChar(0)), "\ue000", "\uffee",
-                                QString::fromUcs4(U"\U0001F600"), " ", "customer 1", "CUSTOMER 1", "\u1e9e",
-                                "\u00df", "z"};
+    const QStringList pieces = {"a",      "A",          "b",
+                                "\u00e9", "\u00c9",     QString(QChar(0)),
+                                "\ue000", "\uffee",     QString::fromUcs4(U"\U0001F600"),
+                                " ",      "customer 1", "CUSTOMER 1",
+                                "\u1e9e", "\u00df",     "z"};
     QHash<QString, int> counts;
     uint32_t x = 2463534242u;
     con.Execute("CREATE TABLE g (s TEXT)");
@@ -366,6 +368,23 @@ TEST_F(ColumnFilterTest, TypedTextsGiveTheirConditionsAndSqlitesRows) {
         " (11, 'x*y', 13, 2.5, '2023-02-01', '2023-05-15 00:00:00', 1, '12:00:30');");
     t.SQL = "SELECT * FROM t ORDER BY id";
     t.Open();
+    // Lookup columns over n: the first record of a code is the one shown; 130 shows NULL, a NULL code
+    // is found by no key, 1200 and others are not in the lookup.
+    con.Execute("CREATE TABLE lk (code INTEGER, name TEXT, w REAL);"
+                "INSERT INTO lk VALUES (10, 'ten', 1.5), (20, 'Twenty', 12), (120, 'a&b twelve', 15),"
+                " (130, NULL, NULL), (12, 'ten', 19.9), (13, 'O''Brien', 120), (10, 'shadowed', 2),"
+                " (NULL, 'nullkey', 1), (999, 'unused', 7);");
+    TADOQuery lk(&con);
+    lk.SQL = "SELECT * FROM lk ORDER BY rowid";
+    lk.Open();
+    for (const auto& [name, result, type] :
+         {std::tuple{"nm", "name", ftString}, std::tuple{"nw", "w", ftFloat}}) {
+        TField* f = t.addVirtualField(name, type, fkLookup);
+        f->KeyFields = "n";
+        f->LookupDataSet = &lk;
+        f->LookupKeyFields = "code";
+        f->LookupResultField = result;
+    }
     TDataSource src;
     src.setDataSet(&t);
     TkDBGrid g;
@@ -378,7 +397,11 @@ TEST_F(ColumnFilterTest, TypedTextsGiveTheirConditionsAndSqlitesRows) {
     };
     auto sqlite = [&](const QString& where) {
         TADOQuery r(&con);
-        r.SQL = "SELECT id FROM t WHERE " + where + " ORDER BY id";
+        // {nm} and {nw}: the value a lookup column shows.
+        QString w = where;
+        w.replace("{nm}", "(SELECT name FROM lk WHERE code = t.n ORDER BY rowid LIMIT 1)");
+        w.replace("{nw}", "(SELECT w FROM lk WHERE code = t.n ORDER BY rowid LIMIT 1)");
+        r.SQL = "SELECT id FROM t WHERE " + w + " ORDER BY id";
         r.Open();
         QList<int> out;
         for (int i = 0; i < r.RecordCount(); ++i)
@@ -464,13 +487,30 @@ TEST_F(ColumnFilterTest, TypedTextsGiveTheirConditionsAndSqlitesRows) {
         {"tm", ">=12:00 | <9:00", "(tm >= '12:00:00') OR (tm < '9:00:00')",
          "tm >= '12:00:00' OR tm < '09:00:00'"},
         {"tm", "noon", "Position 1: \"noon\" is not a time.", nullptr},
+        // lookup columns: the shown values matched by their own type's grammar, the keys filtered
+        {"nm", "ten", "([n] = 10) OR ([n] = 12)", "{nm} GLOB '*ten*'"},
+        {"nm", "<>ten", "([n] = 20) OR ([n] = 120) OR ([n] = 13) OR ([n] = 999)", "{nm} <> 'ten'"},
+        {"nm", "\"a&b\" | O'Brien", "([n] = 120) OR ([n] = 13)", "{nm} GLOB '*a&b*' OR {nm} = 'O''Brien'"},
+        {"nm", "twenty", "([n] =  NULL ) AND ([n] <>  NULL )", "0"},
+        {"nm", "(null)",
+         "([n] =  NULL ) OR (NOT (([n] = 10) OR ([n] = 20) OR ([n] = 120) OR ([n] = 12) OR ([n] = 13) OR "
+         "([n] = 999)))",
+         "{nm} IS NULL"},
+        {"nm", "is not null",
+         "([n] = 10) OR ([n] = 20) OR ([n] = 120) OR ([n] = 12) OR ([n] = 13) OR ([n] = 999)",
+         "{nm} IS NOT NULL"},
+        {"nm", "ten", "([n] = 10) OR ([n] = 12)", "{nm} = 'ten'", oftExactValue},
+        {"nw", "1*", "([n] = 20) OR ([n] = 120) OR ([n] = 12)", "{nw} >= 10 AND {nw} < 20"},
+        {"nw", ">=15 | 1.5", "([n] = 10) OR ([n] = 120) OR ([n] = 12) OR ([n] = 13)",
+         "{nw} >= 15 OR {nw} = 1.5"},
+        {"nw", "abc", "Position 1: \"abc\" is not a number.", nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.field) + ": " + c.typed);
         g.OptionsEx2.Filters.TextFilterType = c.type;
         const TField* f = t.FieldByName(c.field);
         const QString typed = dates(c.typed);
-        const TextFilterResult r = BuildTextFilter(f, typed, TextFilterSettingsOf(&g));
+        const TextFilterResult r = ColumnTextFilter(&g, f, typed);
         if (!c.where) {
             EXPECT_TRUE(r.condition.isEmpty());
             EXPECT_TRUE(r.error.startsWith(c.condition)) << r.error.toStdString();
@@ -501,6 +541,30 @@ TEST_F(ColumnFilterTest, TypedTextsGiveTheirConditionsAndSqlitesRows) {
     EXPECT_EQ(rows(), sqlite("s GLOB '*abc*' AND n < 100"));
     EXPECT_EQ(ColumnFilterOf(&g, "s").history, QStringList({"abc"}));
     EXPECT_EQ(ColumnFilterOf(&g, "n").history, QStringList({"<100"}));
+
+    // A lookup column keeps its own entry and funnel; its value list selects by the shown values.
+    SetFilterForField(&g, nullptr, QString(), false, true, false);
+    const TField* nm = t.FieldByName("nm");
+    QStringList shown;
+    for (const DistinctValue& d : DistinctValues(t, nm))
+        shown << d.text + ":" + QString::number(d.count);
+    // A NULL key shows nothing, not the lookup record with a NULL code.
+    EXPECT_EQ(shown, (QStringList{"(empty):6", "a&b twelve:1", "O'Brien:1", "ten:2", "Twenty:1"}));
+    ASSERT_TRUE(ParseTextFilter(&g, nm, "ten"));
+    EXPECT_EQ(ColumnCondition(&g, "nm"), "([n] = 10) OR ([n] = 12)");
+    EXPECT_TRUE(ColumnCondition(&g, "n").isEmpty());
+    EXPECT_EQ(g.FilteredFieldNames, "n;nm;");
+    shown.clear();
+    for (const DistinctValue& d : DistinctValues(t, nm))
+        shown << d.text;
+    EXPECT_EQ(shown, (QStringList{"ten"}));
+    SetFilterForField(&g, nullptr, QString(), false, true, false);
+    ASSERT_TRUE(
+        SetFilterForField(&g, nm, ValuesCondition(nm, {QVariant("Twenty"), QVariant()}), false, true, false));
+    EXPECT_EQ(rows(), sqlite("{nm} = 'Twenty' OR {nm} IS NULL"));
+    ASSERT_TRUE(
+        SetFilterForField(&g, nm, ValuesCondition(nm, {QVariant("TWENTY")}, true), false, true, false));
+    EXPECT_EQ(rows(), sqlite("{nm} = 'Twenty'"));
     src.setDataSet(nullptr);
 }
 } // namespace
