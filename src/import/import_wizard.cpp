@@ -3,9 +3,16 @@
 #include "ado_con_wizard.h"
 #include "db_grid.h"
 #include "exceptions.h"
+#include "export_form.h"
+#include "fields_form.h"
+#include "filter_form.h"
+#include "filter_text.h"
+#include "find_form.h"
 #include "messages.h"
-#include "prop_save_main.h"
 #include "progress.h"
+#include "prop_save_main.h"
+#include "props_form.h"
+#include "sort_text.h"
 #include "sql_names.h"
 
 #include <QApplication>
@@ -20,6 +27,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -108,9 +116,27 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : TkDBDlgBaseForm(QStringLiteral
     grData_->setDataSource(&dsData_);
     grImpData2_ = named(new TkDBGrid, "grImpData2");
     grImpData2_->setDataSource(&dsImp_);
+    btExpStruct = named(new QPushButton(QStringLiteral("Export structure")), "lblExpStructure");
+    btExpData = named(new QPushButton(QStringLiteral("Export data")), "lblExpData");
+    btFilterSet = named(new QPushButton(QStringLiteral("Set filter")), "lblFilterSet");
+    btFilterReset = named(new QPushButton(QStringLiteral("Reset filter")), "lblFilterReset");
+    const auto heading = [](const QString& caption, std::initializer_list<QPushButton*> links) {
+        auto* w = new QWidget;
+        auto* l = new QHBoxLayout(w);
+        l->setContentsMargins(0, 0, 0, 0);
+        l->addWidget(new QLabel(caption));
+        l->addStretch();
+        for (QPushButton* b : links) {
+            b->setFlat(true);
+            l->addWidget(b);
+        }
+        return w;
+    };
     auto* grids = new QSplitter(Qt::Vertical);
-    grids->addWidget(column({new QLabel(QStringLiteral("Destination table:")), grData_}));
-    grids->addWidget(column({new QLabel(QStringLiteral("Table with data to import:")), grImpData2_}));
+    grids->addWidget(
+        column({heading(QStringLiteral("Destination table:"), {btExpStruct, btExpData}), grData_}));
+    grids->addWidget(column(
+        {heading(QStringLiteral("Table with data to import:"), {btFilterSet, btFilterReset}), grImpData2_}));
     auto* sb1 = named(new QWidget, "sb1");
     sb1Layout_ = new QGridLayout(sb1);
     auto* sb1Scroll = new QScrollArea;
@@ -262,6 +288,12 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : TkDBDlgBaseForm(QStringLiteral
             }));
     connect(btPrev, &QPushButton::clicked, this, [this] { btPrevClick(); });
     connect(btRun, &QPushButton::clicked, this, guarded([this] { btRunClick(); }));
+    connect(btFilterSet, &QPushButton::clicked, this, guarded([this] { lblFilterAnchorClick("Set"); }));
+    connect(btFilterReset, &QPushButton::clicked, this, guarded([this] { lblFilterAnchorClick("Reset"); }));
+    connect(btExpStruct, &QPushButton::clicked, this,
+            guarded([this] { lblExpStructureAnchorClick("ExpStruct"); }));
+    connect(btExpData, &QPushButton::clicked, this,
+            guarded([this] { lblExpStructureAnchorClick("ExpData"); }));
     connect(btSaveAutoDesign, &QPushButton::clicked, this, guarded([this] {
                 StoreAutoSetting();
                 btSaveAutoDesign->setEnabled(false);
@@ -286,6 +318,7 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : TkDBDlgBaseForm(QStringLiteral
                     QStringLiteral("Import setting (*.imp)"));
                 if (!f.isEmpty()) SaveSettings(f.endsWith(".imp", Qt::CaseInsensitive) ? f : f + ".imp");
             }));
+    buildGridMenu();
     updateButtons();
 }
 
@@ -303,6 +336,84 @@ void TkDBImportForm::setTarget(TADOQuery* target) {
 void TkDBImportForm::setBackupEnabled(bool on) {
     chBackup->setEnabled(on);
     chBackup->setChecked(on);
+}
+
+void TkDBImportForm::buildGridMenu() {
+    pm = new QMenu(this);
+    pm->setObjectName(QStringLiteral("pm"));
+    const std::initializer_list<TkDBGrid*> grids = {grImpData1_, grData_, grImpData2_};
+    const auto item = [&](const char* caption, const char* name, const QKeySequence& key,
+                          std::function<void(TkDBGrid*)> run) {
+        QAction* a = pm->addAction(QString::fromLatin1(caption));
+        a->setObjectName(QLatin1String(name));
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut); // the focused grid is actGrid
+        for (TkDBGrid* g : grids)
+            g->addAction(a);
+        connect(a, &QAction::triggered, this, [this, run = std::move(run)] {
+            if (!actGrid || !actGrid->dataSet() || !actGrid->dataSet()->Active()) return;
+            try {
+                run(actGrid);
+            } catch (const std::exception& e) {
+                ShowException(QString(), e);
+            }
+        });
+        return a;
+    };
+    miFind = item("Find record...", "miFind", QKeySequence(Qt::CTRL | Qt::Key_F),
+                  [](TkDBGrid* g) { ShowFindDialog(g, false); });
+    miColumns =
+        item("Fields selection and properties...", "miColumns", {}, [](TkDBGrid* g) { ShowFieldsDialog(g); });
+    miProps = item("Table properties...", "miProps", {},
+                   [](TkDBGrid* g) { ShowGridPropsDialog(g, true, true, true, false); });
+    pm->addSeparator();
+    miFilterSel = item("Filter by selection", "miFilterSel", QKeySequence(Qt::CTRL | Qt::Key_R),
+                       [](TkDBGrid* g) { FilterBySelection(g, FilterSelMode::Replace); });
+    miFilterForm = item("Enter filter manually...", "miFilterForm", {},
+                        [](TkDBGrid* g) { ShowFilterDialog(g, nullptr, true); });
+    miFilter = item("Switch filter on/off", "miFilter", QKeySequence(Qt::CTRL | Qt::Key_Q), [](TkDBGrid* g) {
+        TDataSet* ds = g->dataSet();
+        // A stored text that no longer applies is ignored: the filter simply stays off.
+        if (ApplyFilter(ds, ds->Filtered() ? QString() : ds->Filter(), false)) g->FilterChangedNotification();
+    });
+    for (TkDBGrid* g : grids) {
+        g->ReadOnly = true; // a double click opens the table properties, not a cell editor
+        g->OnEnter = [this](TkDBGrid* grid) { actGrid = grid; };
+        g->setContextMenuPolicy(Qt::CustomContextMenu);
+        g->PopupMenu = pm; // also a right click on the indicator column
+        connect(g, &QWidget::customContextMenuRequested, this, [this, g](const QPoint& pos) {
+            actGrid = g;
+            pm->popup(g->viewport()->mapToGlobal(pos));
+        });
+        connect(g, &QAbstractItemView::doubleClicked, this, [this, g] {
+            actGrid = g;
+            miProps->trigger();
+        });
+    }
+    // A title click sorts the source grids in memory; the target keeps the caller's order.
+    for (TkDBGrid* g : {grImpData1_, grImpData2_}) {
+        g->OnChangeSort = [](TkDBGrid* grid, const QString& fields, bool desc) {
+            return SortDataSet(grid->dataSet(), SortItemsOf(fields, desc));
+        };
+        g->OnChangeSortEx = [](TkDBGrid* grid, const SortItems& items) {
+            return SortDataSet(grid->dataSet(), items);
+        };
+    }
+}
+
+void TkDBImportForm::lblFilterAnchorClick(const QString& link) {
+    TDataSet* ds = grImpData2_->dataSet();
+    if (!ds || !ds->Active()) return;
+    if (link == QLatin1String("Set")) {
+        ShowFilterDialog(grImpData2_, nullptr, true);
+    } else if (link == QLatin1String("Reset") && ds->Filtered()) {
+        ApplyFilter(ds, QString(), false);
+        grImpData2_->FilterChangedNotification();
+    }
+}
+
+void TkDBImportForm::lblExpStructureAnchorClick(const QString& link) {
+    ShowExportDialog(grData_, true, true, true, link == QLatin1String("ExpStruct"));
 }
 
 void TkDBImportForm::BindPositionSaver(TPropSaveFile* store) {

@@ -16,6 +16,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QStackedWidget;
@@ -66,6 +67,15 @@ public:
     void BindPositionSaver(TPropSaveFile* store);
 
     int page() const;
+    TkDBGrid* grImpData1() const { return grImpData1_; }
+    TkDBGrid* grData() const { return grData_; }
+    TkDBGrid* grImpData2() const { return grImpData2_; }
+    // The grid the pop-up menu and its shortcuts act on: the one that last had the focus.
+    TkDBGrid* actGrid = nullptr;
+    // Links "Set" (the manual filter dialog) and "Reset" of the source grid's filter.
+    void lblFilterAnchorClick(const QString& link);
+    // Links "ExpStruct" and "ExpData": the export dialog on the target grid, titles only or with data.
+    void lblExpStructureAnchorClick(const QString& link);
     ImportEngine* engine() const { return engine_.get(); }
     // The settings the field page shows.
     ImportSettings settingsOfPage() const;
@@ -82,7 +92,11 @@ public:
     QLabel *lInfoBefore, *lInfoPost;
     QWidget *sb2Box, *pInfoPost;
     QPushButton *btPrev, *btNext, *btRun, *btClose, *btSelFile, *btNewCon, *btLoadData, *btCheckCalc,
-        *btLoadSet, *btSaveSet, *btClear, *btDown, *btUp, *btConExp, *btSaveAutoDesign;
+        *btLoadSet, *btSaveSet, *btClear, *btDown, *btUp, *btConExp, *btSaveAutoDesign, *btFilterSet,
+        *btFilterReset, *btExpStruct, *btExpData;
+    // The grids' pop-up menu and its items.
+    QMenu* pm;
+    QAction *miFind, *miColumns, *miProps, *miFilterSel, *miFilterForm, *miFilter;
     QWidget* pLoad; // page 0: a file dropped on it becomes the source
     std::vector<QComboBox*> mapBoxes, compareBoxes;
 
@@ -92,6 +106,7 @@ protected:
 
 private:
     void OpenAutoSettingSource();
+    void buildGridMenu();
     std::vector<TDataSet*> lookups() const;
     void BuildFieldSelection();
     void OpenLookupTables();

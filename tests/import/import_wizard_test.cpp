@@ -2,7 +2,11 @@
 // SQLite table, driven by clicks.
 #include "import_wizard.h"
 
+#include "db_grid.h"
+#include "export_form.h"
+#include "filter_form.h"
 #include "prop_save_file.h"
+#include "props_form.h"
 #include "scripted_messages.h"
 #include "test_util.h"
 
@@ -14,8 +18,11 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -57,6 +64,21 @@ struct Wizard : ::testing::Test {
         const bool imported = RunDBImport(mode, target, nullptr, nullptr, nullptr, store, udlPath(), setting);
         EXPECT_TRUE(used);
         return imported;
+    }
+    // Hands the next modal window of type W to `use` once it shows; it is closed after.
+    template <class W> static void onModal(std::function<void(W*)> use) {
+        QTimer::singleShot(0, [use] {
+            W* w = nullptr;
+            QTest::qWaitFor(
+                [&] { return (w = qobject_cast<W*>(QApplication::activeModalWidget())) != nullptr; });
+            const auto close = qScopeGuard([] {
+                if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget())) open->reject();
+            });
+            ASSERT_TRUE(w) << (QApplication::activeModalWidget()
+                                   ? QApplication::activeModalWidget()->metaObject()->className()
+                                   : "none");
+            use(w);
+        });
     }
     // Drops a file on the window's first page as a file manager would.
     static void dropFile(TkDBImportForm& form, const QString& path) {
@@ -270,5 +292,100 @@ TEST_F(Wizard, DesignedSettingsRunUnattendedAndReopen) {
         EXPECT_EQ(form.mapBoxes[2]->currentText(), "");
         EXPECT_EQ(form.mapBoxes[3]->currentText(), "qty");
     });
+    EXPECT_TRUE(messages.shown.empty()) << messages.log().join("\n").toStdString();
+}
+
+// The grids' pop-up menu and shortcuts act on the grid that has the focus; the source grid's filter links
+// and title clicks; the target's structure and data exports. What the source grid shows is what the
+// run imports.
+TEST_F(Wizard, GridMenuFilterLinksAndExports) {
+    TkDBImportForm form;
+    form.UDLPath = udlPath();
+    form.setTarget(&target);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    ASSERT_TRUE(form.OpenSourceFile(dir.path("in.csv")));
+    click(form.btNext);
+    ASSERT_EQ(form.page(), 1);
+    TkDBGrid* grid = form.grImpData2();
+    TDataSet* ds = grid->dataSet();
+    const auto cell = [](TkDBGrid* g, int row, int col) {
+        return g->visualRect(g->model()->index(row, col)).center();
+    };
+    const auto codes = [&] {
+        QStringList list;
+        for (ds->First(); !ds->Eof(); ds->Next())
+            list << ds->FieldByName("code")->AsString();
+        return list.join(",");
+    };
+
+    // A title click sorts the source; again the other way.
+    QHeaderView* header = grid->horizontalHeader();
+    const QPoint qtyTitle(header->sectionViewportPosition(2) + 5, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, qtyTitle);
+    EXPECT_EQ(codes(), "Z,A");
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, qtyTitle);
+    EXPECT_EQ(codes(), "A,Z");
+
+    // Ctrl+R filters by the current cell, Ctrl+Q switches the filter off and on again.
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell(grid, 1, 0)); // Z
+    EXPECT_EQ(form.actGrid, grid);
+    QTest::keyClick(grid, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_TRUE(ds->Filtered());
+    EXPECT_EQ(codes(), "Z");
+    QTest::keyClick(grid, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(codes(), "A,Z");
+    QTest::keyClick(grid, Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(codes(), "Z");
+    click(form.btFilterReset);
+    EXPECT_FALSE(ds->Filtered());
+
+    // "Set filter": the manual filter dialog on the source grid.
+    onModal<TkDBFilterForm>([&](TkDBFilterForm* f) {
+        QTest::keyClick(f->eRes, Qt::Key_A, Qt::ControlModifier); // replaces the last filter's text
+        QTest::keyClicks(f->eRes, "qty<5");
+        EXPECT_TRUE(f->applyOk()) << messages.log().join("\n").toStdString();
+    });
+    click(form.btFilterSet);
+    EXPECT_EQ(codes(), "Z");
+
+    // A double click on a grid opens the table properties; a right click the pop-up menu.
+    bool props = false;
+    onModal<TkDBGridPropsForm>([&](TkDBGridPropsForm*) { props = true; });
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell(grid, 0, 1)); // a double click's events
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell(grid, 0, 1));
+    EXPECT_TRUE(props);
+    EXPECT_EQ(form.actGrid, grid);
+
+    TkDBGrid* targetGrid = form.grData();
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, cell(targetGrid, 0, 1),
+                           targetGrid->viewport()->mapToGlobal(cell(targetGrid, 0, 1)));
+    QApplication::sendEvent(targetGrid->viewport(), &menu);
+    EXPECT_TRUE(form.pm->isVisible());
+    EXPECT_EQ(form.actGrid, targetGrid);
+    form.pm->close();
+
+    // The structure and the data of the target table, through the export dialog.
+    const auto saved = TkDBExportForm::AskSaveFile;
+    const auto restore = qScopeGuard([&] { TkDBExportForm::AskSaveFile = saved; });
+    for (QPushButton* link : {form.btExpStruct, form.btExpData}) {
+        const QString out = dir.path(link->objectName() + ".txt");
+        TkDBExportForm::AskSaveFile = [&](QWidget*, const QString&, const QString&) { return out; };
+        onModal<TkDBExportForm>([&](TkDBExportForm* f) {
+            EXPECT_EQ(f->rg->buttons().size(), 3); // no template reports
+            f->rg->button(0)->click();
+            f->cbAction_nostore->setCurrentIndex(0);
+            f->btOk->click();
+        });
+        click(link);
+    }
+    EXPECT_EQ(ReadFile(dir.path("lblExpStructure.txt")), "id;Code;name;qty\r\n");
+    EXPECT_EQ(ReadFile(dir.path("lblExpData.txt")), "id;Code;name;qty\r\n1;\"A\";\"Alpha\";1\r\n");
+
+    // Only the filtered source rows are imported.
+    click(form.btNext);
+    ASSERT_EQ(form.page(), 2);
+    click(form.btRun);
+    EXPECT_EQ(stored(), "A,Alpha,1 Z,Zulu,3");
     EXPECT_TRUE(messages.shown.empty()) << messages.log().join("\n").toStdString();
 }
