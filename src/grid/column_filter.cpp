@@ -529,6 +529,18 @@ bool ParseTextFilter(TkDBGrid* grid, const TField* field, const QString& text) {
     return ok && !r.condition.isEmpty();
 }
 
+bool FilterByColumnValue(TkDBGrid* grid, const TField* field, const QVariant& value, const QString& text) {
+    if (!field) return false;
+    const QString condition = ValuesCondition(field, {value}, FilterIgnoresCase(grid));
+    const bool ok =
+        !condition.isEmpty() && SetColumnFilter(grid, field, condition, false, true, nullptr, text);
+    ColumnFilterEntry& e = ColumnFilterOf(grid, field->FieldName);
+    e.text = text;
+    e.error = ok ? QString() : QStringLiteral("The filter was not accepted.");
+    grid->FilterChangedNotification();
+    return ok;
+}
+
 QStringList& FilterPanelItems(TkDBGrid* grid) {
     return ColumnFilterState::of(grid)->panelItems;
 }

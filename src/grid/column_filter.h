@@ -75,6 +75,9 @@ TextFilterResult ColumnTextFilter(const TkDBGrid* grid, const TField* field, con
 // it), joined with the other columns'. A text that gives no condition leaves the filter in force and
 // keeps its error in the column's entry. True when a filter was set.
 bool ParseTextFilter(TkDBGrid* grid, const TField* field, const QString& text);
+// A value picked from the text filter row's list: the column's condition selects the records holding
+// exactly it (as ticking it in the value list does), and the row shows text. True when it was applied.
+bool FilterByColumnValue(TkDBGrid* grid, const TField* field, const QVariant& value, const QString& text);
 
 // The names of the dataset's fields that a filter text refers to (quoted values are not looked into).
 QStringList FilterFieldNames(const TDataSet& ds, const QString& filter);

@@ -200,9 +200,17 @@ void TextFilterEditor::load() {
     const ColumnFilterEntry& e = ColumnFilterOf(grid_, f->FieldName);
     QStringList items;
     if (!isEditable()) {
-        items << QString();
+        // The listed values keep the stored value to filter by; a text that filtered before and is not
+        // one of them (typed in the editable style, or restored) stays pickable as a text.
+        clear();
+        addItem(QString());
         for (const DistinctValue& d : DistinctValues(*grid_->dataSet(), f))
-            if (d.value.isValid() && !d.text.isEmpty()) items << d.text;
+            if (d.value.isValid() && !d.text.isEmpty()) addItem(d.text, d.value);
+        int at = e.text.isEmpty() ? 0 : findText(e.text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+        if (at < 0) insertItem(at = 1, e.text);
+        setCurrentIndex(at);
+        showState();
+        return;
     } else if (grid_->OptionsEx2.Filters.TextListAutoLoad) {
         for (const DistinctValue& d : DistinctValues(*grid_->dataSet(), f))
             if (d.value.isValid()) items << d.text;
@@ -212,21 +220,25 @@ void TextFilterEditor::load() {
     }
     clear();
     addItems(items);
-    if (lineEdit()) {
-        setEditText(e.text);
-        lineEdit()->selectAll();
-    } else {
-        setCurrentIndex(std::max(0, findText(e.text, Qt::MatchFixedString | Qt::MatchCaseSensitive)));
-    }
+    setEditText(e.text);
+    lineEdit()->selectAll();
     showState();
 }
 
 void TextFilterEditor::showState() {
     const TField* f = grid_->fieldOfColumn(column_);
     const QString error = f ? ColumnFilterOf(grid_, f->FieldName).error : QString();
-    QPalette p = palette();
-    p.setColor(QPalette::Text,
-               error.isEmpty() ? QApplication::palette().color(QPalette::Text) : QColor(Qt::red));
+    // The cell's colours; a text that gave no filter in red (the list style draws with the button text).
+    const TkDBGridFilters& o = grid_->OptionsEx2.Filters;
+    QPalette p = QApplication::palette();
+    if (o.TextBkColor.isValid()) {
+        p.setColor(QPalette::Base, o.TextBkColor);
+        p.setColor(QPalette::Button, o.TextBkColor);
+    }
+    if (!error.isEmpty()) {
+        p.setColor(QPalette::Text, QColor(Qt::red));
+        p.setColor(QPalette::ButtonText, QColor(Qt::red));
+    }
     setPalette(p);
     setToolTip(error);
 }
@@ -241,7 +253,11 @@ bool TextFilterEditor::applyText() {
     const TField* f = grid_->fieldOfColumn(column_);
     if (!f) return false;
     const QString text = currentText();
-    const bool ok = ParseTextFilter(grid_, f, text);
+    // A listed value picked selects the records holding exactly it (its text may hold "&", "|",
+    // operators or wildcards that the typed grammar would read).
+    const QVariant picked = isEditable() ? QVariant() : currentData();
+    const bool ok =
+        picked.isValid() ? FilterByColumnValue(grid_, f, picked, text) : ParseTextFilter(grid_, f, text);
     // The list follows the history; the typed text stays as it is.
     const QString error = ColumnFilterOf(grid_, f->FieldName).error;
     if (error.isEmpty() && lineEdit() && !grid_->OptionsEx2.Filters.TextListAutoLoad) {

@@ -686,10 +686,34 @@ TEST_F(ColumnFilterTest, TextFilterRowDropDownList) {
     EXPECT_EQ(ed->itemText(0), "");
     EXPECT_EQ(ed->itemText(1), "50%");
     QTest::keyClick(ed, Qt::Key_Down);
-    EXPECT_EQ(ids(), sqliteIds("instr(s, '50%') > 0"));
+    EXPECT_EQ(ids(), sqliteIds("s = '50%'"));
     QTest::keyClick(ed, Qt::Key_Up);
     EXPECT_FALSE(q.Filtered());
     EXPECT_TRUE(ColumnCondition(&grid, "s").isEmpty());
+    // A picked value selects the records holding exactly it: its wildcard is no pattern.
+    QTest::keyClick(ed, Qt::Key_End);
+    EXPECT_EQ(ed->currentText(), "xay");
+    EXPECT_EQ(ids(), sqliteIds("s = 'xay'"));
+    QTest::keyClick(ed, Qt::Key_Up);
+    EXPECT_EQ(ed->currentText(), "x*y");
+    EXPECT_EQ(ids(), sqliteIds("s = 'x*y'"));
+    EXPECT_EQ(ColumnFilterOf(&grid, "s").text, "x*y");
+    // Alt+Left and Ctrl+Tab move the editor; back on s it shows the picked value.
+    QTest::keyClick(ed, Qt::Key_Left, Qt::AltModifier);
+    EXPECT_EQ(ed->column(), 0);
+    QTest::keyClick(ed, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(ed->column(), 1);
+    EXPECT_EQ(ed->currentText(), "x*y");
+    // A text that filtered before and is no listed value is offered as it is; Enter keeps its filter.
+    QTest::keyClick(ed, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !grid.TextFilterEditorWidget(); }));
+    ASSERT_TRUE(ParseTextFilter(&grid, q.FieldByName("s"), "x*"));
+    QTest::mouseClick(grid.horizontalHeader()->viewport(), Qt::LeftButton, {}, grid.TextBarRect(1).center());
+    ed = grid.TextFilterEditorWidget();
+    ASSERT_TRUE(ed);
+    EXPECT_EQ(ed->currentText(), "x*");
+    QTest::keyClick(ed, Qt::Key_Return);
+    EXPECT_EQ(ids(), sqliteIds("s GLOB '*x*'"));
 }
 
 namespace {
