@@ -249,7 +249,26 @@ QList<DistinctValue> DistinctValues(const TDataSet& ds, const TField* field) {
         }
         batched = 0;
     };
-    for (const uint32_t row : view) {
+    const TField* lookupKey = SingleLookupKey(field);
+    if (lookupKey) {
+        // Each distinct key is looked up once, not the lookup records searched for every record.
+        const QHash<QString, QVariant> shown = LookupShownByKey(field);
+        for (const DistinctValue& k : DistinctValues(ds, lookupKey)) {
+            const QVariant v = k.value.isValid() ? shown.value(LookupKeyText(k.value)) : QVariant();
+            if (!v.isValid()) {
+                nullCount += k.count;
+                continue;
+            }
+            const QString text = field->formatValue(v);
+            auto it = otherTexts.find(text);
+            if (it == otherTexts.end())
+                otherTexts.insert(text, int(others.size())), others.append({v, QString(), k.count});
+            else
+                others[*it].count += k.count;
+        }
+    }
+    static const std::vector<uint32_t> none;
+    for (const uint32_t row : lookupKey ? none : view) {
         if (col && col->isNull(row)) {
             ++nullCount;
             continue;

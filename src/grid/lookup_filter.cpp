@@ -7,6 +7,7 @@
 
 #include <QSet>
 #include <QStringList>
+#include <cmath>
 #include <vector>
 
 const TField* LookupResultFieldOf(const TField* field) {
@@ -85,4 +86,45 @@ QString LookupKeyCondition(const TField* field, const QString& shownCondition, b
     // No key matches: a condition no record satisfies (an empty one would remove the column's filter).
     if (out.isEmpty()) return JoinConditions(QStringLiteral("AND"), {isNull, isNotNull});
     return out.size() == 1 ? out[0] : JoinConditions(QStringLiteral("OR"), out);
+}
+
+const TField* SingleLookupKey(const TField* field) {
+    if (!LookupResultFieldOf(field) || field->KeyFields.contains(';') || field->LookupKeyFields.contains(';'))
+        return nullptr;
+    if (!field->LookupDataSet->FindField(field->LookupKeyFields.trimmed())) return nullptr;
+    return field->DataSet()->FindField(field->KeyFields.trimmed());
+}
+
+QString LookupKeyText(const QVariant& key) {
+    // Numbers of any type are equal by value (as variants compare them); other types only to their own.
+    switch (key.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        return QLatin1Char('#') + key.toString();
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double d = key.toDouble();
+        if (d == std::trunc(d) && std::abs(d) < 9.2e18) return QLatin1Char('#') + QString::number(qint64(d));
+        return QLatin1Char('#') + QString::number(d, 'g', 17);
+    }
+    default:
+        return QString::number(key.metaType().id()) + QLatin1Char(':') + key.toString();
+    }
+}
+
+QHash<QString, QVariant> LookupShownByKey(const TField* field) {
+    QHash<QString, QVariant> out;
+    if (!SingleLookupKey(field)) return out;
+    const TDataSet& lookup = *field->LookupDataSet;
+    const TField* key = lookup.FindField(field->LookupKeyFields.trimmed());
+    const TField* result = LookupResultFieldOf(field);
+    for (const uint32_t row : lookup.view()) {
+        const QVariant k = lookup.valueOfRow(key, row);
+        if (!k.isValid()) continue;
+        const QString text = LookupKeyText(k);
+        if (!out.contains(text)) out.insert(text, lookup.valueOfRow(result, row)); // the first one shows
+    }
+    return out;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // A lookup column shows values of another dataset and filters by its key fields: a condition on the
 // shown values is turned into the keys whose lookup record satisfies it.
+#include <QHash>
 #include <QString>
+#include <QVariant>
 
 class TField;
 
@@ -16,3 +18,9 @@ const TField* LookupResultFieldOf(const TField* field);
 // compile on the lookup dataset or a key field is missing.
 QString LookupKeyCondition(const TField* field, const QString& shownCondition, bool withNull,
                            bool caseInsensitive, QString& error);
+
+// The key field of a lookup field with one key field, and the shown value of each key held by the
+// lookup dataset (the first record with that key, as the grid shows it), found by LookupKeyText.
+const TField* SingleLookupKey(const TField* field);
+QString LookupKeyText(const QVariant& key);
+QHash<QString, QVariant> LookupShownByKey(const TField* field);
