@@ -5,6 +5,7 @@
 #include "dataset.h"
 #include "db_grid.h"
 #include "filter_expr.h"
+#include "lookup_filter.h"
 #include "messages.h"
 #include "prop_save_file.h"
 #include "sql_names.h"
@@ -188,6 +189,20 @@ bool FilterBySelection(TkDBGrid* grid, FilterSelMode mode) {
 QString SearchTextCondition(const TField* field, const QString& searchText, QChar likeChar,
                             const QString& likeOperator) {
     if (!field || searchText.isEmpty()) return QString();
+    if (const TField* shown = LookupResultFieldOf(field)) {
+        // A lookup column searches its shown values: the condition selects the keys showing a match.
+        const QVariant v = field->AsVariant();
+        const bool byValue = IsBooleanField(*shown) || IsNumericField(*shown) || IsDateTimeField(*shown);
+        if (byValue && !v.isValid()) return QString(); // the found record shows nothing to filter by
+        const QChar w = likeChar.isNull() ? cfg().FilterWildCardChar : likeChar;
+        const QString cond =
+            byValue ? BuildCondition(shown, ConditionValueText(shown, v), false, QStringLiteral("="))
+                    : BuildCondition(shown, w + searchText + w, false,
+                                     likeOperator.isEmpty() ? cfg().FilterLikeOperator : likeOperator);
+        QString error;
+        const TDataSet* ds = field->DataSet();
+        return LookupKeyCondition(field, cond, false, ds && (ds->FilterOptions & foCaseInsensitive), error);
+    }
     if (IsBooleanField(*field)) return BuildCondition(field, field->DisplayText(), false);
     // The found record's own value, as a condition holds it (dates with their time, numbers exactly).
     if (IsNumericField(*field) || IsDateTimeField(*field)) {

@@ -865,5 +865,25 @@ TEST_F(ColumnFilterTest, TypingSearchesTheCurrentColumn) {
     EXPECT_TRUE(grid.SearchText().isEmpty());
     EXPECT_TRUE(grid.isEditorOpen());
     grid.CancelEdit();
+    grid.ReadOnly = true;
+    // A lookup column filters by the keys whose shown value holds the text.
+    con.Execute("CREATE TABLE lk (code INTEGER, name TEXT); INSERT INTO lk VALUES (1, 'one'), (2, 'two'),"
+                " (3, 'three'), (NULL, 'nothing');");
+    TADOQuery lk(&con);
+    lk.SQL = "SELECT * FROM lk ORDER BY rowid";
+    lk.Open();
+    TField* nm = q.addVirtualField("nm", ftString, fkLookup);
+    nm->KeyFields = "n";
+    nm->LookupDataSet = &lk;
+    nm->LookupKeyFields = "code";
+    nm->LookupResultField = "name";
+    grid.setCurrentIndex(grid.model()->index(0, q.FieldCount() - 1));
+    QTest::keyClicks(&grid, "t");
+    EXPECT_EQ(q.RecNo(), 2); // two
+    QTest::keyClick(&grid, Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(q.Filter(), "([n] = 2) OR ([n] = 3)");
+    EXPECT_EQ(ids(), sqliteIds("(SELECT name FROM lk WHERE code = v.n ORDER BY rowid LIMIT 1) GLOB '*t*'"));
+    QTest::keyClick(&grid, Qt::Key_Left, Qt::ControlModifier);
+    QTest::keyClick(&grid, Qt::Key_Escape);
 }
 } // namespace
