@@ -1,5 +1,7 @@
 #include "find_search.h"
 
+#include "lookup_filter.h"
+
 #include "dataset.h"
 
 #include <memory>
@@ -68,6 +70,10 @@ struct Probe {
     const TField* field = nullptr;
     const Column* column = nullptr; // text column read as bytes
     std::unique_ptr<TField> plain;  // the field without its display format, for other types
+    // A lookup over one key: whether each key's shown value matches, decided once per key.
+    const TField* lookupKey = nullptr;
+    QHash<QString, bool> keyHits;
+    bool noKeyHit = false; // a NULL key or one the lookup does not hold: shows nothing
 };
 } // namespace
 
@@ -97,6 +103,18 @@ FindHit FindInDataSet(const TDataSet& ds, const QList<TField*>& fields, const Fi
             p.plain = std::make_unique<TField>(*f);
             p.plain->DisplayFormat.clear();
         }
+        if ((p.lookupKey = SingleLookupKey(f))) {
+            const TField* shownAs = p.plain ? p.plain.get() : f;
+            auto matches = [&](const QVariant& v) {
+                const QString text = v.isValid() ? shownAs->formatValue(v) : QString();
+                return matchText(NormalizeFindText(text, options.caseSensitive, options.ignoreDiacritics),
+                                 needle, options.match);
+            };
+            const QHash<QString, QVariant> shown = LookupShownByKey(f);
+            for (auto it = shown.begin(); it != shown.end(); ++it)
+                p.keyHits.insert(it.key(), matches(it.value()));
+            p.noKeyHit = matches(QVariant());
+        }
         probes.push_back(std::move(p));
     }
     const TextArena& arena = ds.store().arena();
@@ -119,6 +137,9 @@ FindHit FindInDataSet(const TDataSet& ds, const QList<TField*>& fields, const Fi
                     hit = matchText(NormalizeFindText(QString::fromUtf8(v.data(), qsizetype(v.size())),
                                                       options.caseSensitive, options.ignoreDiacritics),
                                     needle, options.match);
+            } else if (p.lookupKey) {
+                const QVariant key = ds.valueOfRow(p.lookupKey, row);
+                hit = key.isValid() ? p.keyHits.value(LookupKeyText(key), p.noKeyHit) : p.noKeyHit;
             } else {
                 const QVariant v = ds.valueOfRow(p.field, row);
                 const TField* f = p.plain ? p.plain.get() : p.field;

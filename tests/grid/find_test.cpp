@@ -108,7 +108,24 @@ TEST_F(FindTest, SearchTable) {
         {{"name"}, "\u00e9va", W, false, false, D::Next, 5, 0, {}},
         {{"name"}, "alpha", W, false, false, D::Previous, 1, 0, {}},
         {{}, "alpha", A, false, false, D::First, 1, 0, {}},
+        // A lookup column is searched by the value it shows: the first lookup record of a key, nothing
+        // for a key without one.
+        {{"shown"}, "green", W, false, false, D::First, 5, 2, "shown"},
+        {{"shown"}, "gr", B, false, false, D::Next, 2, 5, "shown"},
+        {{"shown"}, "shadow", A, false, false, D::First, 1, 0, {}},
+        {{"shown"}, "", W, false, false, D::First, 1, 3, "shown"},
+        {{"shown"}, "", W, false, false, D::Next, 3, 4, "shown"},
     };
+    con.Execute("CREATE TABLE lk (code INTEGER, name TEXT); INSERT INTO lk VALUES (1, 'Red'), (2, 'green'),"
+                " (3, NULL), (5, 'Gr\u00fcn'), (2, 'shadow');");
+    TADOQuery lk(&con);
+    lk.SQL = "SELECT * FROM lk ORDER BY rowid";
+    lk.Open();
+    TField* shown = q.addVirtualField("shown", ftString, fkLookup);
+    shown->KeyFields = "id";
+    shown->LookupDataSet = &lk;
+    shown->LookupKeyFields = "code";
+    shown->LookupResultField = "name";
     for (const Case& c : cases) {
         SCOPED_TRACE(QString("%1 '%2' opt %3 case %4 diac %5 dir %6 from %7")
                          .arg(c.fields.join(','), c.text)
