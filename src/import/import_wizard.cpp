@@ -1,6 +1,8 @@
 #include "import_wizard.h"
 
 #include "ado_con_wizard.h"
+#include "conn_string.h"
+#include "connection_editor.h"
 #include "db_grid.h"
 #include "exceptions.h"
 #include "export_form.h"
@@ -8,10 +10,13 @@
 #include "filter_form.h"
 #include "filter_text.h"
 #include "find_form.h"
+#include "import_calc_help.h"
 #include "messages.h"
 #include "progress.h"
 #include "prop_save_main.h"
 #include "props_form.h"
+#include "safe_file.h"
+#include "shell.h"
 #include "sort_text.h"
 #include "sql_names.h"
 
@@ -184,9 +189,18 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : TkDBDlgBaseForm(QStringLiteral
     chUseValAddOnly = named(new QCheckBox(QStringLiteral("Use for new records only")), "chUseValAddOnly");
     mCalc = named(new QPlainTextEdit, "mCalc");
     btCheckCalc = named(new QPushButton(QStringLiteral("Check")), "lblCalcCheck");
+    btCalcHelp = named(new QPushButton(QStringLiteral("Help")), "lblCalcHelp");
+    auto* calcLinks = new QWidget;
+    auto* calcLinksLayout = new QHBoxLayout(calcLinks);
+    calcLinksLayout->setContentsMargins(0, 0, 0, 0);
+    for (QPushButton* b : {btCheckCalc, btCalcHelp}) {
+        b->setFlat(true);
+        calcLinksLayout->addWidget(b);
+    }
+    calcLinksLayout->addStretch();
     auto* tabValues = new QTabWidget;
     tabValues->addTab(column({mVal, chUseValAddOnly}), QStringLiteral("Fixed field values"));
-    tabValues->addTab(column({mCalc, btCheckCalc}), QStringLiteral("Calculation"));
+    tabValues->addTab(column({calcLinks, mCalc}), QStringLiteral("Calculation"));
     auto* lower = new QSplitter(Qt::Horizontal);
     lower->addWidget(tabFields);
     lower->addWidget(tabValues);
@@ -264,9 +278,10 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : TkDBDlgBaseForm(QStringLiteral
             }));
     connect(btNewCon, &QPushButton::clicked, this, guarded([this] {
                 QString s = impCon_.ConnectionString;
-                if (Messages().inputBox(QStringLiteral("New connection"),
-                                        QStringLiteral("Connection string:"), s) &&
-                    s != impCon_.ConnectionString && OpenSourceConnection(s))
+                const QString caption =
+                    QStringLiteral("%1.%2 %3").arg(objectName(), "ImpCon", "ConnectionString");
+                if (TConnectionEditor::EditString(s, caption, this) && s != impCon_.ConnectionString &&
+                    OpenSourceConnection(s))
                     FillTableList(QString(), true);
             }));
     connect(cbTable, &QComboBox::activated, this, guarded([this] {
@@ -300,6 +315,7 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : TkDBDlgBaseForm(QStringLiteral
             }));
     connect(btClose, &QPushButton::clicked, this, &QDialog::accept);
     connect(btCheckCalc, &QPushButton::clicked, this, [this] { ParseCalcs(true); });
+    connect(btCalcHelp, &QPushButton::clicked, this, guarded([this] { ShowCalcHelp(); }));
     connect(showErr, &QPushButton::clicked, this, [this] { pc->setCurrentIndex(3), updateButtons(); });
     connect(showLog, &QPushButton::clicked, this, [this] { pc->setCurrentIndex(4), updateButtons(); });
     connect(saveErr, &QPushButton::clicked, this,
@@ -412,6 +428,16 @@ void TkDBImportForm::lblFilterAnchorClick(const QString& link) {
     }
 }
 
+void TkDBImportForm::ShowCalcHelp() {
+    const QString path = QDir(UDLPath).absoluteFilePath(QStringLiteral("Import_calc_help.html"));
+    if (!QFileInfo::exists(path)) { // a page the user changed is kept
+        SafeFile file(path);
+        file.write(ImportCalcHelpHtml().toUtf8());
+        file.commit();
+    }
+    DoActionAfter(path, aaShow);
+}
+
 void TkDBImportForm::lblExpStructureAnchorClick(const QString& link) {
     ShowExportDialog(grData_, true, true, true, link == QLatin1String("ExpStruct"));
 }
@@ -493,7 +519,7 @@ bool TkDBImportForm::OpenSourceFile(const QString& fileName) {
 bool TkDBImportForm::OpenSourceConnection(const QString& conStr) {
     resetSource();
     impCon_.ConnectionString = conStr;
-    mConInfo->appendPlainText(conStr);
+    mConInfo->appendPlainText(MaskPasswords(conStr)); // the log is shown and saved: no passwords
     try {
         impCon_.Open();
     } catch (const std::exception& e) {

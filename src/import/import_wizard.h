@@ -74,6 +74,8 @@ public:
     TkDBGrid* actGrid = nullptr;
     // Links "Set" (the manual filter dialog) and "Reset" of the source grid's filter.
     void lblFilterAnchorClick(const QString& link);
+    // Link "Help": the value commands' help page in UDLPath (written there when missing), opened.
+    void ShowCalcHelp();
     // Links "ExpStruct" and "ExpData": the export dialog on the target grid, titles only or with data.
     void lblExpStructureAnchorClick(const QString& link);
     ImportEngine* engine() const { return engine_.get(); }
@@ -92,8 +94,8 @@ public:
     QLabel *lInfoBefore, *lInfoPost;
     QWidget *sb2Box, *pInfoPost;
     QPushButton *btPrev, *btNext, *btRun, *btClose, *btSelFile, *btNewCon, *btLoadData, *btCheckCalc,
-        *btLoadSet, *btSaveSet, *btClear, *btDown, *btUp, *btConExp, *btSaveAutoDesign, *btFilterSet,
-        *btFilterReset, *btExpStruct, *btExpData;
+        *btCalcHelp, *btLoadSet, *btSaveSet, *btClear, *btDown, *btUp, *btConExp, *btSaveAutoDesign,
+        *btFilterSet, *btFilterReset, *btExpStruct, *btExpData;
     // The grids' pop-up menu and its items.
     QMenu* pm;
     QAction *miFind, *miColumns, *miProps, *miFilterSel, *miFilterForm, *miFilter;

@@ -2,12 +2,14 @@
 // SQLite table, driven by clicks.
 #include "import_wizard.h"
 
+#include "connection_editor.h"
 #include "db_grid.h"
 #include "export_form.h"
 #include "filter_form.h"
 #include "prop_save_file.h"
 #include "props_form.h"
 #include "scripted_messages.h"
+#include "shell.h"
 #include "test_util.h"
 
 #include <QApplication>
@@ -19,6 +21,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -388,4 +391,80 @@ TEST_F(Wizard, GridMenuFilterLinksAndExports) {
     click(form.btRun);
     EXPECT_EQ(stored(), "A,Alpha,1 Z,Zulu,3");
     EXPECT_TRUE(messages.shown.empty()) << messages.log().join("\n").toStdString();
+}
+
+// "New connection": the connection editor on the source connection's string; the source's tables are
+// listed and the first is loaded. Cancel keeps the source; the log never shows a password.
+TEST_F(Wizard, NewConnectionThroughTheEditor) {
+    const QString source = MakeSqliteDb(dir.path("s.db"), "CREATE TABLE s (code TEXT, qty INTEGER);"
+                                                          "INSERT INTO s VALUES ('B', 5), ('C', 6);");
+    TkDBImportForm form;
+    form.UDLPath = udlPath();
+    form.setTarget(&target);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    onModal<TConnectionEditor>([&](TConnectionEditor* editor) {
+        EXPECT_EQ(editor->windowTitle(), "kDBImportForm.ImpCon ConnectionString");
+        auto* file = editor->findChild<QLineEdit*>("eDataSource");
+        file->setFocus();
+        QTest::keyClicks(file, source);
+        click(editor->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok));
+    });
+    click(form.btNewCon);
+    EXPECT_EQ(form.cbTable->currentText(), "s");
+    EXPECT_EQ(form.tabSource->currentIndex(), 1);
+    EXPECT_EQ(form.grImpData1()->model()->rowCount(), 2);
+    EXPECT_TRUE(form.mConInfo->toPlainText().contains(source));
+
+    onModal<TConnectionEditor>([&](TConnectionEditor* editor) {
+        EXPECT_EQ(editor->findChild<QLineEdit*>("eDataSource")->text(), source);
+        click(editor->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel));
+    });
+    click(form.btNewCon);
+    EXPECT_EQ(form.cbTable->currentText(), "s");
+
+    click(form.btNext);
+    ASSERT_EQ(form.page(), 1);
+    EXPECT_EQ(form.mapBoxes[1]->currentText(), "code");
+    click(form.btNext);
+    click(form.btRun);
+    EXPECT_EQ(stored(), "A,Alpha,1 B,,5 C,,6");
+    EXPECT_TRUE(messages.shown.empty()) << messages.log().join("\n").toStdString();
+
+    form.OpenSourceConnection("Provider=SQLite;Data Source=" + source + ";Password=secret");
+    EXPECT_FALSE(form.mConInfo->toPlainText().contains("secret"))
+        << form.mConInfo->toPlainText().toStdString();
+}
+
+// "Help" writes the value commands' page into the template folder once (a page edited there is kept)
+// and opens it; a folder that cannot take it is reported and nothing is opened.
+TEST_F(Wizard, CalcHelpPage) {
+    QStringList opened;
+    SetShellHandler([&](ShellVerb, const QString& path) {
+        opened << path;
+        return true;
+    });
+    const auto restore = qScopeGuard([] { SetShellHandler(nullptr); });
+    TkDBImportForm form;
+    form.UDLPath = dir.path();
+    form.setTarget(&target);
+    const QString page = dir.path("Import_calc_help.html");
+    click(form.btCalcHelp);
+    EXPECT_EQ(opened, QStringList{page});
+    const QByteArray html = ReadFile(page);
+    for (const char* command :
+         {"Trim", "Clean", "RemoveChar", "Left", "Right", "Middle", "Part", "FromTo", "Replace"})
+        EXPECT_TRUE(html.contains(QByteArray(command) + "(")) << command;
+    WriteFile(page, "<p>our own notes</p>");
+    click(form.btCalcHelp);
+    EXPECT_EQ(ReadFile(page), "<p>our own notes</p>");
+    EXPECT_EQ(opened.size(), 2);
+    EXPECT_TRUE(messages.shown.empty()) << messages.log().join("\n").toStdString();
+
+    WriteFile(dir.path("plain"), "x");
+    form.UDLPath = dir.path("plain/sub");
+    click(form.btCalcHelp);
+    EXPECT_EQ(opened.size(), 2);
+    EXPECT_TRUE(messages.log().join("\n").contains("Import_calc_help.html"))
+        << messages.log().join("\n").toStdString();
 }

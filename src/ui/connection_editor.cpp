@@ -357,12 +357,21 @@ void TConnectionEditor::accept() {
         Messages().warning(missing);
         return;
     }
-    if (save()) QDialog::accept();
+    if (path_.isEmpty() || save()) QDialog::accept();
 }
 
 bool TConnectionEditor::Edit(const QString& path, QWidget* parent) {
     TConnectionEditor editor(parent);
     if (!editor.load(path)) return false;
     editor.exec();
+    return true;
+}
+
+bool TConnectionEditor::EditString(QString& text, const QString& caption, QWidget* parent) {
+    TConnectionEditor editor(parent);
+    editor.setWindowTitle(caption);
+    if (!text.trimmed().isEmpty()) editor.setFields(FieldsOfInitString(text));
+    if (editor.exec() != QDialog::Accepted) return false;
+    text = InitStringOf(editor.fields());
     return true;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The connection editor: fills in a connection file (provider, data source, server, database, user,
-// password, extra properties), tests it and writes the .udl file.
+// password, extra properties), tests it and writes the .udl file; or edits a connection string alone.
 #include <QDialog>
 #include <QString>
 
@@ -43,9 +43,12 @@ public:
     // Opens a connection with the fields and reports the result.
     bool testConnection();
 
-    QString path() const { return path_; }
+    QString path() const { return path_; } // empty: a connection string is edited
     // Opens the editor on a file and waits; true when the file could be opened.
     static bool Edit(const QString& path, QWidget* parent = nullptr);
+    // Opens the editor on a connection string (no file is written) and waits; true when the user
+    // confirmed with Ok, text then holds the edited string.
+    static bool EditString(QString& text, const QString& caption, QWidget* parent = nullptr);
 
     void accept() override;
 
