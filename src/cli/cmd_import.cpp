@@ -112,7 +112,7 @@ int CmdImport(CliContext& ctx) {
 
     TADOConnection& con = *ctx.connection;
     // The target opens without rows: an add needs only its fields, and the other types read the rows
-    // once the settings say so (below).
+    // they need as they go.
     TADOQuery target(&con);
     const QString allRows = TableSelect(con, table, -1);
     target.SQL = allRows + QStringLiteral(" WHERE 1=0");
@@ -165,11 +165,9 @@ int CmdImport(CliContext& ctx) {
     }
     s.fixed << fixed;
     s.calc << calc;
-    if (s.type != ImportType::AddAll) {
-        target.Close();
-        target.SQL = allRows;
-        target.Open();
-    }
+    // An update reads the target rows its source records look for (or, where the keys do not allow
+    // that, all of them).
+    engine.targetSelect = allRows;
     QStringList calcErrors;
     engine.parseCalcs(&calcErrors);
     if (!calcErrors.isEmpty())

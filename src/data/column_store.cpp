@@ -500,6 +500,23 @@ void AppendUtf8(std::string& out, QStringView s) {
     out.append(u.constData(), size_t(u.size()));
 }
 
+void AppendCaseFolded(std::string& out, std::string_view utf8) {
+    bool ascii = true;
+    for (char ch : utf8)
+        ascii = ascii && (unsigned char)ch < 0x80;
+    if (ascii) {
+        const size_t start = out.size();
+        out.resize(start + utf8.size());
+        for (size_t i = 0; i < utf8.size(); ++i) {
+            const char ch = utf8[i];
+            out[start + i] = (ch >= 'A' && ch <= 'Z') ? char(ch - 'A' + 'a') : ch;
+        }
+        return;
+    }
+    const QByteArray folded = QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).toCaseFolded().toUtf8();
+    out.append(folded.constData(), size_t(folded.size()));
+}
+
 bool ToCell(const QVariant& v, TFieldType type, CellValue& out) {
     if (!v.isValid() || v.isNull()) {
         out.clear();

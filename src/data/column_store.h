@@ -125,6 +125,9 @@ bool ConvertCell(const CellValue& in, TFieldType from, TFieldType to, CellValue&
 bool SameCell(const CellValue& a, const CellValue& b, StorageKind kind);
 // Appends a text as UTF-8 (no intermediate byte array for plain ASCII).
 void AppendUtf8(std::string& out, QStringView s);
+// Appends UTF-8 text in its case-folded form, the form texts are matched in without letter case
+// (ASCII letters lowered in place, other texts through Unicode case folding).
+void AppendCaseFolded(std::string& out, std::string_view utf8);
 
 class Column {
 public:

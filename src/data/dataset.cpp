@@ -152,6 +152,28 @@ void TDataSet::fetchedBlock() {
     OnBlock(*this, false);
 }
 
+void TDataSet::fetchedMore(uint32_t firstRow) {
+    deleted_.resize(store_.rowCount(), 0);
+    const TBookmark bm = GetBookmark();
+    if (!sortText_.trimmed().isEmpty()) {
+        rebuildView();
+    } else {
+        invalidateReverse();
+        const FilterProgram* filter = filtered_ ? filter_.get() : nullptr;
+        for (uint32_t r = firstRow; r < store_.rowCount(); ++r)
+            if (!filter || filter->matches(r)) view_.push_back(r);
+    }
+    const int p = bm >= 0 ? positionOfRow(uint32_t(bm)) : -1;
+    if (p >= 0) {
+        pos_ = p;
+    } else {
+        pos_ = view_.empty() ? -1 : 0;
+        bof_ = true;
+        eof_ = view_.empty();
+    }
+    notify(DataEvent::DataSetChanged);
+}
+
 void TDataSet::Close() {
     if (!Active()) return;
     if (BeforeClose) BeforeClose(*this);

@@ -167,6 +167,9 @@ protected:
     // A fetch in progress reached a block boundary: with OnBlock set, hands the rows so far to it
     // and drops them.
     void fetchedBlock();
+    // Rows from firstRow on were added to the store after the open (fetched later): they join the
+    // view as fetched rows do; the current record stays.
+    void fetchedMore(uint32_t firstRow);
     ColumnStore& mutableStore() { return store_; }
     void resetFields();
     void notify(DataEvent ev, int row = -1);

@@ -40,6 +40,35 @@ QString Dialect::selectTop(const QString& quotedTable, int n) const {
     return QStringLiteral("SELECT * FROM %1 LIMIT %2").arg(quotedTable).arg(n);
 }
 
+QString Dialect::caseFolded(const QString& expr) const {
+    return kind_ == DialectKind::SQLite ? QStringLiteral("tabulo_casefold(%1)").arg(expr)
+                                        : QStringLiteral("LOWER(%1)").arg(expr);
+}
+
+QString Dialect::inParameterRows(const QStringList& exprs, int rows) const {
+    if (exprs.size() == 1) {
+        QString marks;
+        marks.reserve(rows * 3);
+        for (int i = 0; i < rows; ++i)
+            marks += i ? QStringLiteral(", ?") : QStringLiteral("?");
+        return QStringLiteral("%1 IN (%2)").arg(exprs.first(), marks);
+    }
+    if (kind_ == DialectKind::MSSQL) return QString();
+    QString row = QStringLiteral("(?");
+    for (qsizetype i = 1; i < exprs.size(); ++i)
+        row += QStringLiteral(", ?");
+    row += u')';
+    QStringList list;
+    list.reserve(rows);
+    for (int i = 0; i < rows; ++i)
+        list << row;
+    // SQLite takes a list of row values only from VALUES.
+    return QStringLiteral("(%1) IN (%2%3)")
+        .arg(exprs.join(QStringLiteral(", ")),
+             kind_ == DialectKind::SQLite ? QStringLiteral("VALUES ") : QString(),
+             list.join(QStringLiteral(", ")));
+}
+
 QString Dialect::countRows(const QString& quotedTable) const {
     return QStringLiteral("SELECT Count(*) FROM %1").arg(quotedTable);
 }

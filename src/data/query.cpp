@@ -73,6 +73,46 @@ void TADOQuery::doOpen() {
     }
 }
 
+void TADOQuery::AppendRows(const QString& sql, const QVariantList& params) {
+    if (!Active()) throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+    CheckBrowseMode();
+    TADOQuery more(Connection);
+    more.SQL = sql;
+    more.Parameters = params;
+    more.Open();
+    if (more.dataFields_.size() != dataFields_.size())
+        throw EDatabaseError(QStringLiteral("The added rows have %1 columns, not %2")
+                                 .arg(more.dataFields_.size())
+                                 .arg(dataFields_.size()));
+    ColumnStore& store = mutableStore();
+    const uint32_t first = store.rowCount();
+    std::vector<CellValue> row(store.columnCount());
+    CellValue in;
+    for (uint32_t r = 0; r < more.store().rowCount(); ++r) {
+        for (size_t i = 0; i < dataFields_.size(); ++i) {
+            TField* to = dataFields_[i];
+            const TFieldType from = more.dataFields_[i]->DataType;
+            const size_t c = size_t(to->column());
+            more.store().column(size_t(more.dataFields_[i]->column())).cellAt(r, more.store().arena(), in);
+            if (in.null || from == to->DataType) {
+                row[c].swap(in);
+                continue;
+            }
+            if (ConvertCell(in, from, to->DataType, row[c])) continue;
+            // A value the column's type cannot hold: numbers widen to the new value's type, anything
+            // else to text, the rows already held included.
+            const TFieldType wider = IsNumericType(from) && IsNumericType(to->DataType) ? from : ftWideString;
+            WidenColumn(store, c, to->DataType, wider, store.rowCount());
+            columnRetyped(i, wider);
+            if (!ConvertCell(in, from, wider, row[c]))
+                throw EDatabaseError(
+                    QStringLiteral("Column \"%1\" cannot hold a fetched value").arg(to->FieldName));
+        }
+        store.appendRow(row);
+    }
+    fetchedMore(first);
+}
+
 qint64 TADOQuery::ExecSQL() {
     RowsAffected = provider().execute(SQL, Parameters);
     return RowsAffected;

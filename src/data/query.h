@@ -19,6 +19,10 @@ public:
     // and keeps those rows.
     std::function<bool(qint64 rows)> OnFetchProgress;
 
+    // Adds the rows of another statement over the same table (its columns are this query's, in order)
+    // to the loaded ones, as if they had been fetched with them. A column whose new values do not fit
+    // its type is widened as a fetch would widen it.
+    void AppendRows(const QString& sql, const QVariantList& params);
     // Runs SQL that returns no rows; returns the rows changed.
     qint64 ExecSQL();
     // The next Open reads a schema rowset instead of SQL (kind < 0: back to SQL).

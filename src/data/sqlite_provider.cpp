@@ -88,6 +88,21 @@ void SqliteProvider::fail(const QString& context) const {
     throw EDatabaseError(context.isEmpty() ? msg : context + ": " + msg);
 }
 
+namespace {
+// tabulo_casefold(text): the text as the program matches it without letter case (SQLite's own lower()
+// folds ASCII letters only). NULL stays NULL; other values fold their text form.
+void CaseFoldFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const char* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+    std::string folded;
+    AppendCaseFolded(folded, std::string_view(text ? text : "", size_t(sqlite3_value_bytes(argv[0]))));
+    sqlite3_result_text64(ctx, folded.data(), folded.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+} // namespace
+
 void SqliteProvider::open() {
     if (db_) return;
     if (path_ != ":memory:" && !QFileInfo::exists(path_))
@@ -103,6 +118,8 @@ void SqliteProvider::open() {
         throw EDatabaseError(QStringLiteral("Cannot open database \"%1\": %2").arg(path_, msg));
     }
     sqlite3_busy_timeout(db_, connectionTimeout * 1000);
+    sqlite3_create_function_v2(db_, "tabulo_casefold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                               CaseFoldFunction, nullptr, nullptr, nullptr);
     // A file that is not a database is found now, not at the first query.
     Stmt s;
     if (sqlite3_prepare_v2(db_, "SELECT count(*) FROM sqlite_master", -1, &s.st, nullptr) != SQLITE_OK ||

@@ -5,6 +5,7 @@
 #include "dataset.h"
 #include "dialect.h"
 #include "exceptions.h"
+#include "query.h"
 #include "record_batches.h"
 
 #include <QDateTime>
@@ -48,17 +49,7 @@ void AppendKey(std::string& key, const CellValue& c, StorageKind kind) {
     case StorageKind::Text: {
         const size_t start = key.size();
         key.append(4, '\0'); // the length goes first, so no text can run into the next key field
-        bool ascii = true;
-        for (char ch : c.bytes)
-            ascii = ascii && (unsigned char)ch < 0x80;
-        if (ascii) {
-            for (char ch : c.bytes)
-                key += (ch >= 'A' && ch <= 'Z') ? char(ch - 'A' + 'a') : ch;
-        } else {
-            const QByteArray folded =
-                QString::fromUtf8(c.bytes.data(), qsizetype(c.bytes.size())).toCaseFolded().toUtf8();
-            key.append(folded.constData(), size_t(folded.size()));
-        }
+        AppendCaseFolded(key, c.bytes);
         const uint32_t n = uint32_t(key.size() - start - 4);
         std::memcpy(&key[start], &n, 4);
         return;
@@ -298,14 +289,171 @@ void ImportEngine::buildIndex() {
         if (keyOfTargetRow(row, key_)) index_.emplace(key_, qint64(row)); // the first row of a key wins
 }
 
+void ImportEngine::startIndex() {
+    added_.clear();
+    batchLeft_ = 0;
+    if (keyed_)
+        index_.clear(); // filled batch by batch
+    else
+        buildIndex();
+}
+
 bool ImportEngine::locate(bool& found) {
     found = false;
     if (!keyOfSource(key_)) return false;
     const auto it = index_.find(key_);
-    if (it == index_.end()) return true;
+    if (it == index_.end()) {
+        found = keyed_ && added_.count(key_);
+        return true;
+    }
     found = true;
     if (it->second >= 0) target_.GotoBookmark(it->second);
     return true;
+}
+
+// ---- reading the target by keys
+
+namespace {
+// Host parameters one statement may carry.
+int ParameterLimit(const Dialect& d) {
+    switch (d.kind()) {
+    case DialectKind::SQLite:
+        return 32766;
+    case DialectKind::MSSQL:
+        return 2000;
+    default:
+        return 65535;
+    }
+}
+
+// The statement parameters of a key as AppendKey wrote it: whole numbers, and texts in folded form.
+void AppendKeyParams(QVariantList& params, std::string_view key, const std::vector<StorageKind>& kinds) {
+    size_t at = 0;
+    for (StorageKind kind : kinds) {
+        if (kind == StorageKind::Text) {
+            uint32_t n;
+            std::memcpy(&n, key.data() + at, 4);
+            params << QString::fromUtf8(key.data() + at + 4, qsizetype(n));
+            at += 4 + n;
+        } else {
+            int64_t v;
+            std::memcpy(&v, key.data() + at, sizeof v);
+            params << QVariant(qlonglong(v));
+            at += sizeof v;
+        }
+    }
+}
+} // namespace
+
+void ImportEngine::chooseTargetRows(bool forRun) {
+    keyed_ = false;
+    auto* q = dynamic_cast<TADOQuery*>(&target_);
+    if (targetSelect.isEmpty() || settings.type == ImportType::AddAll || !q) return;
+    keyed_ = keyedLookupPossible();
+    if (keyed_ || wholeTarget_) return;
+    q->Close();
+    q->SQL = targetSelect;
+    q->Open();
+    wholeTarget_ = true;
+    prepare(forRun); // the reopened target has new fields
+}
+
+// Keys the server can look up exactly enough: plain columns of the target's table holding whole
+// numbers or texts (those compared in folded form, a superset the match then narrows), which the run
+// writes at most from their own source value, so that what the run changes cannot move a record
+// between keys.
+bool ImportEngine::keyedLookupPossible() {
+    auto& q = static_cast<TADOQuery&>(target_);
+    if (q.updateTable().isEmpty() || !q.Connection) return false;
+    const Dialect& d = q.Connection->dialect();
+    QStringList exprs;
+    bool texts = false;
+    for (const KeyField& k : keys_) {
+        const TField* t = k.target;
+        if (k.lookup || t->FieldKind != fkData || t->column() < 0 || t->BaseTable != q.updateTable() ||
+            t->BaseColumn.compare(t->FieldName, Qt::CaseInsensitive) != 0)
+            return false;
+        const QString column = d.quoteIdentifier(t->BaseColumn);
+        const StorageKind kind = StorageOf(t->DataType);
+        if (kind == StorageKind::Int) {
+            exprs << column;
+        } else if (kind == StorageKind::Text && t->DataType != ftFixedChar &&
+                   t->DataType != ftFixedWideChar) {
+            exprs << d.caseFolded(column);
+            texts = true;
+        } else {
+            return false;
+        }
+        for (const ImportRow& r : settings.map) {
+            if (r.source.isEmpty()) continue;
+            const QString written = r.lookup < 0 ? r.target
+                                    : r.lookup < int(lookups.size()) && lookups[size_t(r.lookup)]
+                                        ? lookups[size_t(r.lookup)]->Fields(0)->FieldName
+                                        : QString();
+            if (written.compare(t->FieldName, Qt::CaseInsensitive) == 0 &&
+                (r.lookup >= 0 || r.source.compare(k.source->FieldName, Qt::CaseInsensitive) != 0))
+                return false;
+        }
+        for (const TCalc& c : calcs_)
+            if (c.Field == t) return false;
+        if (!settings.fixedAddOnly)
+            for (const QString& line : settings.fixed)
+                if (line.section(u'=', 0, 0).compare(t->FieldName, Qt::CaseInsensitive) == 0) return false;
+    }
+    if (d.inParameterRows(exprs, 1).isEmpty() || (texts && !serverFoldsTexts())) return false;
+    keyExprs_ = exprs;
+    return true;
+}
+
+// Whether the server's folding agrees with the match's on letters beyond ASCII: when it does not, a
+// folded comparison there could miss rows the match finds.
+bool ImportEngine::serverFoldsTexts() {
+    if (foldProbe_ < 0) {
+        const QString sample =
+            QStringLiteral("AbZ\u00C0\u00C9\u00D6\u00DC\u010C\u0160\u017D\u0158\u0391\u03A3\u0416\u042F");
+        auto& q = static_cast<TADOQuery&>(target_);
+        TADOQuery probe(q.Connection);
+        probe.SQL = QStringLiteral("SELECT ") + q.Connection->dialect().caseFolded(QStringLiteral("?"));
+        probe.Parameters = {sample};
+        try {
+            probe.Open();
+            foldProbe_ = !probe.Eof() && probe.Fields(0)->AsString() == sample.toCaseFolded();
+        } catch (const std::exception&) {
+            foldProbe_ = 0;
+        }
+    }
+    return foldProbe_ == 1;
+}
+
+void ImportEngine::fetchTargetRows() {
+    auto& q = static_cast<TADOQuery&>(target_);
+    target_.ForgetRows();
+    // The keys of the batch, each once; a NULL key looks for nothing.
+    std::unordered_set<std::string> seen;
+    batchKeys_.clear();
+    const TBookmark here = source_.GetBookmark();
+    int n = 0;
+    for (; n < std::max(1, keyBatchRecords) && !source_.Eof(); ++n, source_.Next())
+        if (keyOfSource(key_) && seen.insert(key_).second) batchKeys_.push_back(key_);
+    source_.GotoBookmark(here);
+    batchLeft_ = n;
+
+    std::vector<StorageKind> kinds;
+    for (const KeyField& k : keys_)
+        kinds.push_back(StorageOf(k.target->DataType));
+    const Dialect& d = q.Connection->dialect();
+    const size_t perStatement = size_t(std::max(1, ParameterLimit(d) / int(keys_.size())));
+    QVariantList params;
+    for (size_t at = 0; at < batchKeys_.size(); at += perStatement) {
+        const size_t rows = std::min(perStatement, batchKeys_.size() - at);
+        params.clear();
+        params.reserve(qsizetype(rows * keys_.size()));
+        for (size_t i = at; i < at + rows; ++i)
+            AppendKeyParams(params, batchKeys_[i], kinds);
+        q.AppendRows(targetSelect + QStringLiteral(" WHERE ") + d.inParameterRows(keyExprs_, int(rows)),
+                     params);
+    }
+    buildIndex();
 }
 
 // ---- changing one field
@@ -520,6 +668,7 @@ ImportCheckCounts ImportEngine::check() {
     aborted_ = false;
     resultLines.clear();
     prepare(false);
+    chooseTargetRows(false);
     ImportCheckCounts c;
     c.sum = source_.RecordCount();
     logStamped(QStringLiteral("Checking of data"), llPassStart);
@@ -536,9 +685,10 @@ ImportCheckCounts ImportEngine::check() {
         if (settings.type == ImportType::AddAll) {
             c.add = c.sum;
         } else {
-            buildIndex();
+            startIndex();
             int done = 0;
             for (source_.First(); !source_.Eof(); source_.Next()) {
+                nextRecord();
                 bool found = false;
                 locate(found);
                 if (found) {
@@ -549,7 +699,8 @@ ImportCheckCounts ImportEngine::check() {
                     } else {
                         ++c.add;
                         // A later source record with the same key finds the one this adds.
-                        if (keyOfSource(key_)) index_.emplace(key_, -1);
+                        if (keyOfSource(key_))
+                            keyed_ ? void(added_.insert(key_)) : void(index_.emplace(key_, -1));
                     }
                     if (resultInTableForm) {
                         QString line = QString::number(source_.RecNo()) + sep;
@@ -590,10 +741,11 @@ ImportRunCounts ImportEngine::run() {
     updateLog.clear();
     tableHeaderDone_ = false;
     prepare(true);
+    chooseTargetRows(true);
     ImportRunCounts c;
     c.sum = source_.RecordCount();
     logStamped(QStringLiteral("Import of data"), llPassStart);
-    if (settings.type != ImportType::AddAll) buildIndex();
+    if (settings.type != ImportType::AddAll) startIndex();
 
     int done = 0;
     target_.DisableControls();
@@ -602,6 +754,7 @@ ImportRunCounts ImportEngine::run() {
         for (source_.First(); !source_.Eof(); source_.Next()) {
             bool found = false, isNew = true, act = true;
             if (settings.type != ImportType::AddAll) {
+                nextRecord();
                 locate(found);
                 isNew = !found;
                 act = found ? settings.type != ImportType::AddMissing : settings.type != ImportType::Update;

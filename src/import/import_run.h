@@ -1,6 +1,7 @@
 #pragma once
 // The checking pass and the import run: find the target record of each source record by the compare
-// rows (a hash index over the key fields, built once per pass), then add, edit with change detection,
+// rows (a hash index over the key fields: of the loaded target, built once per pass, or of the target
+// rows read for each batch of source records by their keys), then add, edit with change detection,
 // or skip it by the import type. Writes go through the target's write-back in transactions of
 // `transactionRecords` records; a failed record is undone alone and reported.
 #include "import_calc.h"
@@ -12,6 +13,7 @@
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 class TADOConnection;
 class TDataSet;
@@ -53,6 +55,13 @@ public:
     // Whether an add keeps the records it wrote in the target dataset (the window shows them); a
     // caller that needs none of them afterwards turns it off so a big add runs in flat memory.
     bool keepAddedRows = true;
+    // Set by a caller that opened the target (a query over one table) without rows: the SELECT of all
+    // its rows, without a WHERE. The passes then read only the target rows the source records look
+    // for, a batch of keyBatchRecords source records at a time, into the target dataset; when the keys
+    // cannot be looked up that way (not plain columns of the table, not whole numbers or texts, a
+    // database that cannot fold letter case as the match does), they read all rows once.
+    QString targetSelect;
+    int keyBatchRecords = 20000;
     // Auxiliary lookup tables (open, read-only): rows with lookup = k match a source value in table
     // k's column and write its first field into the target field of that name.
     std::vector<TDataSet*> lookups;
@@ -103,6 +112,20 @@ private:
     void warnNotFound(const TField* source);
     void prepare(bool forRun);
     void buildIndex();
+    // Whether this pass reads the target by keys (keyed_); otherwise loads all of targetSelect once.
+    void chooseTargetRows(bool forRun);
+    bool keyedLookupPossible();
+    bool serverFoldsTexts();
+    // Reads the target rows of the keys of the next batch of source records (from the current one).
+    void fetchTargetRows();
+    // At the start of a pass's records, and at each record (reads the next batch's rows when due).
+    void startIndex();
+    void nextRecord() {
+        if (keyed_ && batchLeft_-- == 0) {
+            fetchTargetRows();
+            --batchLeft_;
+        }
+    }
     bool keyOfSource(std::string& key);
     bool keyOfTargetRow(uint32_t row, std::string& key);
     bool locate(bool& found);      // returns false when the key holds a NULL (never found)
@@ -130,6 +153,13 @@ private:
     // Key bytes -> target row id (first in view order; -1: added by the checking pass).
     std::unordered_map<std::string, qint64> index_;
     std::string key_;
+    bool keyed_ = false;
+    bool wholeTarget_ = false; // targetSelect was loaded whole
+    int foldProbe_ = -1;       // whether the target's server folds texts as keys are matched (-1: unasked)
+    int batchLeft_ = 0;        // source records the rows read last still serve
+    QStringList keyExprs_;     // the key columns as the lookup compares them
+    std::unordered_set<std::string> added_; // keys the checking pass counted as added (keyed_)
+    std::vector<std::string> batchKeys_;
     CellValue cellIn_, cellOut_, keyCell_;
     QString changeText_;
     QString heading_;
