@@ -73,6 +73,28 @@ void TADOQuery::doOpen() {
     }
 }
 
+namespace {
+bool AllNull(const Column& c) {
+    for (size_t r = 0; r < c.size(); ++r)
+        if (!c.isNull(r)) return false;
+    return true;
+}
+
+// The type a column takes when it holds values of two types, as a fetch widens it: a column of NULLs
+// takes the other's; dates with times are date-times; whole numbers the wider of the two, with
+// fractions floats; anything else is text.
+TFieldType CommonType(TFieldType held, TFieldType added) {
+    const StorageKind a = StorageOf(held), b = StorageOf(added);
+    if (a == b) {
+        if (a == StorageKind::DateTime) return ftDateTime;
+        if (a == StorageKind::Int) return held == ftLargeint || added == ftLargeint ? ftLargeint : held;
+        return held;
+    }
+    if (IsNumericType(held) && IsNumericType(added)) return a == StorageKind::Float ? held : added;
+    return ftWideString;
+}
+} // namespace
+
 void TADOQuery::AppendRows(const QString& sql, const QVariantList& params) {
     if (!Active()) throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
     CheckBrowseMode();
@@ -85,29 +107,23 @@ void TADOQuery::AppendRows(const QString& sql, const QVariantList& params) {
                                  .arg(more.dataFields_.size())
                                  .arg(dataFields_.size()));
     ColumnStore& store = mutableStore();
+    ColumnStore& added = more.mutableStore();
+    // Both sides of a column whose types differ are brought to one type first.
+    for (size_t i = 0; i < dataFields_.size(); ++i) {
+        const TFieldType held = dataFields_[i]->DataType, from = more.dataFields_[i]->DataType;
+        if (held == from || AllNull(added.column(i))) continue;
+        const TFieldType type = AllNull(store.column(i)) ? from : CommonType(held, from);
+        if (type != held) {
+            WidenColumn(store, i, held, type, store.rowCount());
+            columnRetyped(i, type);
+        }
+        if (type != from) WidenColumn(added, i, from, type, added.rowCount());
+    }
     const uint32_t first = store.rowCount();
     std::vector<CellValue> row(store.columnCount());
-    CellValue in;
-    for (uint32_t r = 0; r < more.store().rowCount(); ++r) {
-        for (size_t i = 0; i < dataFields_.size(); ++i) {
-            TField* to = dataFields_[i];
-            const TFieldType from = more.dataFields_[i]->DataType;
-            const size_t c = size_t(to->column());
-            more.store().column(size_t(more.dataFields_[i]->column())).cellAt(r, more.store().arena(), in);
-            if (in.null || from == to->DataType) {
-                row[c].swap(in);
-                continue;
-            }
-            if (ConvertCell(in, from, to->DataType, row[c])) continue;
-            // A value the column's type cannot hold: numbers widen to the new value's type, anything
-            // else to text, the rows already held included.
-            const TFieldType wider = IsNumericType(from) && IsNumericType(to->DataType) ? from : ftWideString;
-            WidenColumn(store, c, to->DataType, wider, store.rowCount());
-            columnRetyped(i, wider);
-            if (!ConvertCell(in, from, wider, row[c]))
-                throw EDatabaseError(
-                    QStringLiteral("Column \"%1\" cannot hold a fetched value").arg(to->FieldName));
-        }
+    for (uint32_t r = 0; r < added.rowCount(); ++r) {
+        for (size_t i = 0; i < row.size(); ++i)
+            added.column(i).cellAt(r, added.arena(), row[i]);
         store.appendRow(row);
     }
     fetchedMore(first);

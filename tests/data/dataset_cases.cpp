@@ -489,35 +489,43 @@ TEST(SqliteValueClasses, ColumnsWidenToHoldEveryValue) {
          "2024-01-02 00:00:00,2024-01-01 10:00:00,-", "v > '2024-01-01 12:00'", "1", "3,2,1"},
         {"BOOLEAN", "(1), ('maybe'), (0)", ftWideString, "1,maybe,0", "v = 'maybe'", "2", "3,1,2"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.declared) + " " + c.values);
-        TADOConnection con;
-        con.ConnectionString = ProviderByName("sqlite").create(
-            QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, v %1); INSERT INTO t (v) VALUES %2;")
-                .arg(QLatin1String(c.declared), QLatin1String(c.values)));
-        con.Open();
-        TADOQuery q(&con);
-        q.SQL = "SELECT * FROM t ORDER BY id";
-        q.Open();
-        TField* v = q.FieldByName("v");
-        EXPECT_EQ(v->DataType, c.type) << FieldTypeName(v->DataType);
-        QStringList shown;
-        for (int i = 0; i < q.RecordCount(); ++i)
-            shown << (q.valueAt(v, i).isValid() ? v->formatValue(q.valueAt(v, i)) : "-");
-        EXPECT_EQ(shown.join(','), c.shown);
-        auto ids = [&] {
-            QStringList out;
+    // Also with the rows read one statement each (the later ones added to the first): the column then
+    // widens as the values arrive and ends as the whole fetch has it.
+    for (bool pieces : {false, true})
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.declared) + " " + c.values + (pieces ? " in pieces" : ""));
+            TADOConnection con;
+            con.ConnectionString = ProviderByName("sqlite").create(
+                QStringLiteral("CREATE TABLE t (id INTEGER PRIMARY KEY, v %1); INSERT INTO t (v) VALUES %2;")
+                    .arg(QLatin1String(c.declared), QLatin1String(c.values)));
+            con.Open();
+            TADOQuery q(&con);
+            q.SQL = pieces ? "SELECT * FROM t WHERE id = 1" : "SELECT * FROM t ORDER BY id";
+            q.Open();
+            if (pieces) {
+                q.AppendRows("SELECT * FROM t WHERE id = ?", {2});
+                q.AppendRows("SELECT * FROM t WHERE id = ?", {3});
+                EXPECT_EQ(q.RecNo(), 1);
+            }
+            TField* v = q.FieldByName("v");
+            EXPECT_EQ(v->DataType, c.type) << FieldTypeName(v->DataType);
+            QStringList shown;
             for (int i = 0; i < q.RecordCount(); ++i)
-                out << q.valueAt(q.FieldByName("id"), i).toString();
-            return out.join(',');
-        };
-        q.setFilter(c.filter);
-        q.setFiltered(true);
-        EXPECT_EQ(ids(), c.ids) << c.filter;
-        q.setFiltered(false);
-        q.setSort("v");
-        EXPECT_EQ(ids(), c.sorted);
-    }
+                shown << (q.valueAt(v, i).isValid() ? v->formatValue(q.valueAt(v, i)) : "-");
+            EXPECT_EQ(shown.join(','), c.shown);
+            auto ids = [&] {
+                QStringList out;
+                for (int i = 0; i < q.RecordCount(); ++i)
+                    out << q.valueAt(q.FieldByName("id"), i).toString();
+                return out.join(',');
+            };
+            q.setFilter(c.filter);
+            q.setFiltered(true);
+            EXPECT_EQ(ids(), c.ids) << c.filter;
+            q.setFiltered(false);
+            q.setSort("v");
+            EXPECT_EQ(ids(), c.sorted);
+        }
 }
 
 TEST(SqliteValueClasses, BlobsAmongTextsStayBlobs) {
