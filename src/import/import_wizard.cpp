@@ -99,7 +99,16 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : TkDBDlgBaseForm(QStringLiteral
     pLoad->setAcceptDrops(true);
     pLoad->installEventFilter(this);
     auto* g0 = new QGridLayout(pLoad);
-    g0->addWidget(new QLabel(QStringLiteral("Loading of data")), 0, 0, 1, 3);
+    // The two ways to a source, as links beside the buttons that do the same.
+    auto* lblOpen1 =
+        named(new QLabel(QStringLiteral("<a href=\"Open\">Select file</a> (Excel, Access, dBase, "
+                                        "text or CSV) or drop it on this page.")),
+              "lblOpen1");
+    auto* lblOpen2 = named(
+        new QLabel(QStringLiteral("Any other data source: <a href=\"New\">new connection</a>.")), "lblOpen2");
+    connect(lblOpen1, &QLabel::linkActivated, btSelFile, &QPushButton::click);
+    connect(lblOpen2, &QLabel::linkActivated, btNewCon, &QPushButton::click);
+    g0->addWidget(column({new QLabel(QStringLiteral("Loading of data")), lblOpen1, lblOpen2}), 0, 0, 1, 3);
     g0->addWidget(btSelFile, 1, 0);
     g0->addWidget(btNewCon, 1, 1);
     g0->addWidget(lFile, 1, 2);
@@ -336,6 +345,7 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : TkDBDlgBaseForm(QStringLiteral
             }));
     buildGridMenu();
     updateButtons();
+    resize(900, 680); // the stored position, when there is one, replaces this
 }
 
 TkDBImportForm::~TkDBImportForm() {

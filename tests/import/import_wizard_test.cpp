@@ -410,7 +410,9 @@ TEST_F(Wizard, NewConnectionThroughTheEditor) {
         QTest::keyClicks(file, source);
         click(editor->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok));
     });
-    click(form.btNewCon);
+    auto* link = form.findChild<QLabel*>("lblOpen2"); // "Any other data source: new connection."
+    const int at = link->fontMetrics().horizontalAdvance("Any other data source: new");
+    QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(link->contentsRect().left() + at, link->height() / 2));
     EXPECT_EQ(form.cbTable->currentText(), "s");
     EXPECT_EQ(form.tabSource->currentIndex(), 1);
     EXPECT_EQ(form.grImpData1()->model()->rowCount(), 2);
