@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QMimeData>
+#include <QPointer>
 #include <QScopeGuard>
 #include <QTimer>
 
@@ -74,8 +75,10 @@ struct Wizard : ::testing::Test {
             W* w = nullptr;
             QTest::qWaitFor(
                 [&] { return (w = qobject_cast<W*>(QApplication::activeModalWidget())) != nullptr; });
-            const auto close = qScopeGuard([] {
-                if (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget())) open->reject();
+            // Whatever modal window is open then is closed after, so a failed step cannot hang the test.
+            QPointer<QDialog> open = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            const auto close = qScopeGuard([&] {
+                if (open && open->isVisible()) open->reject();
             });
             ASSERT_TRUE(w) << (QApplication::activeModalWidget()
                                    ? QApplication::activeModalWidget()->metaObject()->className()
