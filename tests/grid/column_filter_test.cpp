@@ -370,20 +370,13 @@ TEST_F(ColumnFilterTest, TypedTextsGiveTheirConditionsAndSqlitesRows) {
     t.Open();
     // Lookup columns over n: the first record of a code is the one shown; 130 shows NULL, a NULL code
     // is found by no key, 1200 and others are not in the lookup.
-    con.Execute("CREATE TABLE lk (code INTEGER, name TEXT, w REAL);"
-                "INSERT INTO lk VALUES (10, 'ten', 1.5), (20, 'Twenty', 12), (120, 'a&b twelve', 15),"
-                " (130, NULL, NULL), (12, 'ten', 19.9), (13, 'O''Brien', 120), (10, 'shadowed', 2),"
-                " (NULL, 'nullkey', 1), (999, 'unused', 7);");
-    TADOQuery lk(&con);
-    lk.SQL = "SELECT * FROM lk ORDER BY rowid";
-    lk.Open();
+    LookupTable lk(con, "CREATE TABLE lk (code INTEGER, name TEXT, w REAL);"
+                        "INSERT INTO lk VALUES (10, 'ten', 1.5), (20, 'Twenty', 12), (120, 'a&b twelve', 15),"
+                        " (130, NULL, NULL), (12, 'ten', 19.9), (13, 'O''Brien', 120), (10, 'shadowed', 2),"
+                        " (NULL, 'nullkey', 1), (999, 'unused', 7);");
     for (const auto& [name, result, type] :
          {std::tuple{"nm", "name", ftString}, std::tuple{"nw", "w", ftFloat}}) {
-        TField* f = t.addVirtualField(name, type, fkLookup);
-        f->KeyFields = "n";
-        f->LookupDataSet = &lk;
-        f->LookupKeyFields = "code";
-        f->LookupResultField = result;
+        AddLookupField(t, name, type, "n", lk.q, "code", result);
     }
     TDataSource src;
     src.setDataSet(&t);
@@ -867,16 +860,10 @@ TEST_F(ColumnFilterTest, TypingSearchesTheCurrentColumn) {
     grid.CancelEdit();
     grid.ReadOnly = true;
     // A lookup column filters by the keys whose shown value holds the text.
-    con.Execute("CREATE TABLE lk (code INTEGER, name TEXT); INSERT INTO lk VALUES (1, 'one'), (2, 'two'),"
-                " (3, 'three'), (NULL, 'nothing');");
-    TADOQuery lk(&con);
-    lk.SQL = "SELECT * FROM lk ORDER BY rowid";
-    lk.Open();
-    TField* nm = q.addVirtualField("nm", ftString, fkLookup);
-    nm->KeyFields = "n";
-    nm->LookupDataSet = &lk;
-    nm->LookupKeyFields = "code";
-    nm->LookupResultField = "name";
+    LookupTable lk(con,
+                   "CREATE TABLE lk (code INTEGER, name TEXT); INSERT INTO lk VALUES (1, 'one'), (2, 'two'),"
+                   " (3, 'three'), (NULL, 'nothing');");
+    AddLookupField(q, "nm", ftString, "n", lk.q, "code", "name");
     grid.setCurrentIndex(grid.model()->index(0, q.FieldCount() - 1));
     QTest::keyClicks(&grid, "t");
     EXPECT_EQ(q.RecNo(), 2); // two

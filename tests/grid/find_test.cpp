@@ -116,16 +116,10 @@ TEST_F(FindTest, SearchTable) {
         {{"shown"}, "", W, false, false, D::First, 1, 3, "shown"},
         {{"shown"}, "", W, false, false, D::Next, 3, 4, "shown"},
     };
-    con.Execute("CREATE TABLE lk (code INTEGER, name TEXT); INSERT INTO lk VALUES (1, 'Red'), (2, 'green'),"
-                " (3, NULL), (5, 'Gr\u00fcn'), (2, 'shadow');");
-    TADOQuery lk(&con);
-    lk.SQL = "SELECT * FROM lk ORDER BY rowid";
-    lk.Open();
-    TField* shown = q.addVirtualField("shown", ftString, fkLookup);
-    shown->KeyFields = "id";
-    shown->LookupDataSet = &lk;
-    shown->LookupKeyFields = "code";
-    shown->LookupResultField = "name";
+    LookupTable lk(
+        con, "CREATE TABLE lk (code INTEGER, name TEXT); INSERT INTO lk VALUES (1, 'Red'), (2, 'green'),"
+             " (3, NULL), (5, 'Gr\u00fcn'), (2, 'shadow');");
+    AddLookupField(q, "shown", ftString, "id", lk.q, "code", "name");
     for (const Case& c : cases) {
         SCOPED_TRACE(QString("%1 '%2' opt %3 case %4 diac %5 dir %6 from %7")
                          .arg(c.fields.join(','), c.text)
