@@ -314,11 +314,14 @@ bool ImportEngine::locate(bool& found) {
 // ---- reading the target by keys
 
 namespace {
-// Host parameters one statement may carry.
+// Host parameters one statement may carry. PostgreSQL's client library drops the connection when the
+// description of a prepared statement's parameters is longer than 30000 bytes (4 bytes each).
 int ParameterLimit(const Dialect& d) {
     switch (d.kind()) {
     case DialectKind::SQLite:
         return 32766;
+    case DialectKind::PostgreSQL:
+        return 7000;
     case DialectKind::MSSQL:
         return 2000;
     default:

@@ -219,6 +219,28 @@ TEST_F(ImportDb, TargetReadByKeysImportsAsTheLoadedTarget) {
     }
 }
 
+// A batch holding more keys than one statement may carry reads its rows with several statements (the
+// databases' parameter limits: SQLite 32766, PostgreSQL's client library about 7500).
+TEST_F(ImportDb, BatchOfManyKeysReadsItsRowsInSeveralStatements) {
+    for (const TargetMode& m : kModes) {
+        SCOPED_TRACE(m.name());
+        mode = m;
+        mode.batch = 50000;
+        if (!open("CREATE TABLE src (code TEXT, qty INTEGER);"
+                  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 40000)"
+                  " INSERT INTO src SELECT CASE i WHEN 39999 THEN 'a' WHEN 40000 THEN 'B' ELSE 'K' || i END,"
+                  " i FROM n;"))
+            continue;
+        auto e = engine();
+        e->settings.type = ImportType::Update;
+        e->settings.map = {{"qty", "qty"}};
+        e->settings.compare = {{"code", "code"}};
+        EXPECT_EQ(Counts(e->check()), "40000/0/2/39998");
+        EXPECT_EQ(Counts(e->run()), "40000/0/2/0/39998/0");
+        EXPECT_EQ(stored(), "A,Alpha,39999 B,Beta,40000");
+    }
+}
+
 TEST_F(ImportDb, ValuesThatDoNotFitAreErrorsNamingRecordFieldAndValue) {
     open("CREATE TABLE src (code TEXT, name TEXT, qty TEXT, born TEXT);"
          "INSERT INTO src VALUES ('X1', 'Short', '7', '2024-02-03'), ('X2', 'Much too long', '1', NULL),"
