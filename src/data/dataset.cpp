@@ -260,7 +260,9 @@ QVariant TDataSet::valueOfRow(const TField* f, uint32_t rowId) const {
         QStringList keys = f->KeyFields.split(';');
         QVariantList vals;
         for (const QString& k : keys) {
-            vals << valueOfRow(FieldByName(k.trimmed()), rowId);
+            const TField* key = FieldByName(k.trimmed());
+            if (key == f) return QVariant(); // its own key: no value, not an endless lookup
+            vals << valueOfRow(key, rowId);
             if (!vals.last().isValid()) return QVariant(); // a NULL key finds no record
         }
         TDataSet* lk = f->LookupDataSet;

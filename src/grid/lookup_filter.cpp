@@ -92,7 +92,8 @@ const TField* SingleLookupKey(const TField* field) {
     if (!LookupResultFieldOf(field) || field->KeyFields.contains(';') || field->LookupKeyFields.contains(';'))
         return nullptr;
     if (!field->LookupDataSet->FindField(field->LookupKeyFields.trimmed())) return nullptr;
-    return field->DataSet()->FindField(field->KeyFields.trimmed());
+    const TField* key = field->DataSet()->FindField(field->KeyFields.trimmed());
+    return key != field ? key : nullptr; // a field that is its own key is no lookup
 }
 
 QString LookupKeyText(const QVariant& key) {

@@ -558,6 +558,12 @@ TEST_F(ColumnFilterTest, TypedTextsGiveTheirConditionsAndSqlitesRows) {
     ASSERT_TRUE(
         SetFilterForField(&g, nm, ValuesCondition(nm, {QVariant("TWENTY")}, true), false, true, false));
     EXPECT_EQ(rows(), sqlite("{nm} = 'Twenty'"));
+    // A lookup that names itself as its key shows nothing instead of looking itself up without end.
+    const TField* self = AddLookupField(t, "self", ftString, "self", lk.q, "code", "name");
+    const QList<DistinctValue> selfValues = DistinctValues(t, self);
+    ASSERT_EQ(selfValues.size(), 1);
+    EXPECT_EQ(selfValues[0].text, "(empty)");
+    EXPECT_EQ(selfValues[0].count, t.RecordCount());
     src.setDataSet(nullptr);
 }
 } // namespace
