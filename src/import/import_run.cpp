@@ -315,17 +315,17 @@ bool ImportEngine::locate(bool& found) {
 
 namespace {
 // Host parameters one statement may carry. PostgreSQL's client library drops the connection when the
-// description of a prepared statement's parameters is longer than 30000 bytes (4 bytes each).
+// description of a prepared statement's parameters is longer than 30000 bytes (4 bytes each); ODBC
+// drivers have limits of their own (SQL Server's 2100, MariaDB's driver fails to allocate tens of
+// thousands).
 int ParameterLimit(const Dialect& d) {
     switch (d.kind()) {
     case DialectKind::SQLite:
         return 32766;
     case DialectKind::PostgreSQL:
         return 7000;
-    case DialectKind::MSSQL:
-        return 2000;
     default:
-        return 65535;
+        return 2000;
     }
 }
 

@@ -29,9 +29,11 @@ struct TargetMode {
             .toStdString();
     }
 };
-const TargetMode kModes[] = {{"sqlite", false},   {"sqlite", true, 1},   {"sqlite", true, 2},
-                             {"sqlite", true},    {"postgresql", false}, {"postgresql", true, 2},
-                             {"postgresql", true}};
+const TargetMode kModes[] = {
+    {"sqlite", false},       {"sqlite", true, 1},       {"sqlite", true, 2},  {"sqlite", true},
+    {"postgresql", false},   {"postgresql", true, 2},   {"postgresql", true}, {"postgresql-odbc", true, 2},
+    {"mariadb-odbc", false}, {"mariadb-odbc", true, 2},
+};
 
 struct ImportDb : ::testing::Test {
     TempDir dir;
