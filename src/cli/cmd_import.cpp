@@ -136,22 +136,25 @@ int CmdImport(CliContext& ctx) {
     } else {
         throw UsageError("import from a connection needs --table NAME or --sql SELECT");
     }
-    source.Open();
 
     ImportEngine engine(target, source, &con);
     engine.keepAddedRows = false; // nothing reads the target after the run
     ImportSettings& s = engine.settings;
     if (hasSettings) {
         s = LoadImportSettings(settingsFile, target);
-        if (!s.filter.isEmpty()) {
-            source.setFilter(s.filter);
-            source.setFiltered(s.filtered);
-        }
     } else {
         for (const QString& item : map.split(u',', Qt::SkipEmptyParts)) {
             const auto [t, f] = Pair(item, "--map");
             s.map.push_back({t, f.trimmed()});
         }
+    }
+    // A filter needs the whole source; without one a text file is read block by block in each pass.
+    if (s.filtered && !s.filter.isEmpty()) {
+        source.Open();
+        source.setFilter(s.filter);
+        source.setFiltered(true);
+    } else if (!engine.streamSource()) {
+        source.Open();
     }
     if (hasType) s.type = importType;
     if (hasKeys) {

@@ -25,11 +25,16 @@ public:
     virtual ColumnStore& begin(const std::vector<ColumnDesc>& columns) = 0;
     // A column whose values did not fit its type was widened to one that holds them all.
     virtual void columnRetyped(size_t column, TFieldType type) = 0;
-    // Called now and then while rows stream in (every kFetchProgressRows rows); false stops the fetch
+    // Called now and then while rows stream in (every progressRows() rows); false stops the fetch
     // and keeps the rows fetched so far.
     virtual bool fetchProgress(qint64 rows) { return true; }
+    // How many rows go between fetchProgress calls (a forward-only reader's block).
+    virtual qint64 progressRows() const;
 };
 constexpr qint64 kFetchProgressRows = 65536;
+inline qint64 ResultSink::progressRows() const {
+    return kFetchProgressRows;
+}
 
 // One statement parameter in storage form, typed by its field: how the write-back hands a record on.
 struct CellParam {
@@ -54,6 +59,12 @@ public:
     virtual bool readsOnly(const QString& sql) {
         (void)sql;
         return true;
+    }
+    // The number of rows a statement gives, when it can be told by a pass that keeps none of them in
+    // memory (and that raises the errors reading them would); -1 when it cannot.
+    virtual qint64 countRows(const QString& sql) {
+        (void)sql;
+        return -1;
     }
     // Runs one statement; returns the rows it changed (-1 when the database cannot tell).
     virtual qint64 execute(const QString& sql, const QVariantList& params) = 0;

@@ -18,6 +18,8 @@ public:
     // Told the rows fetched so far while a large result streams in; returning false stops the fetch
     // and keeps those rows.
     std::function<bool(qint64 rows)> OnFetchProgress;
+    // Rows between those calls: the block size of a forward-only read (OnBlock).
+    qint64 BlockRows = kFetchProgressRows;
 
     // Adds the rows of another statement over the same table (its columns are this query's, in order)
     // to the loaded ones, as if they had been fetched with them. A column whose new values do not fit
@@ -44,6 +46,7 @@ private:
         fetchedBlock();
         return !OnFetchProgress || OnFetchProgress(rows);
     }
+    qint64 progressRows() const override { return BlockRows > 0 ? BlockRows : kFetchProgressRows; }
     Provider& provider() const;
     void checkWritable() const;
     // The parameters locating a stored row by key (or all original values) appended to params_, and

@@ -416,7 +416,7 @@ void SqliteProvider::query(const QString& sql, const QVariantList& params, Resul
         }
         store.commitRow();
         ++rows;
-        if (rows % kFetchProgressRows == 0 && !sink.fetchProgress(rows)) return;
+        if (rows % sink.progressRows() == 0 && !sink.fetchProgress(rows)) return;
         rc = sqlite3_step(st);
     }
     if (rc != SQLITE_DONE) fail(QString());

@@ -10,8 +10,10 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QScopeGuard>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace {
 const QString kAborted = QStringLiteral("Action aborted.");
@@ -168,7 +170,8 @@ QString ImportEngine::sourceFieldsLine() const {
 
 void ImportEngine::prepare(bool forRun) {
     if (!target_.Active()) throw Exception(QStringLiteral("No data is loaded."));
-    if (!source_.Active()) throw Exception(QStringLiteral("Select and open table with data to import."));
+    if (!source_.Active() && !streamed_)
+        throw Exception(QStringLiteral("Select and open table with data to import."));
     mapped_.clear();
     keys_.clear();
     bool any = false;
@@ -235,11 +238,68 @@ void ImportEngine::prepare(bool forRun) {
         if (keys_.empty()) throw Exception(QStringLiteral("Select fields to compare for update records."));
     }
     parseCalcs();
-    for (Mapped& m : mapped_) {
+    for (Mapped& m : mapped_)
         for (const TCalc& c : calcs_)
             m.hasCalcs = m.hasCalcs || c.Field == m.target;
+    noteSourceKinds();
+}
+
+void ImportEngine::noteSourceKinds() {
+    for (Mapped& m : mapped_)
         m.textSource = m.source && (IsStringType(m.source->DataType) || IsMemoField(*m.source));
+}
+
+// ---- reading the source
+
+bool ImportEngine::streamSource() {
+    streamed_ = false;
+    auto* q = dynamic_cast<TADOQuery*>(&source_);
+    if (!q || q->Active() || !q->Connection || !q->Parameters.isEmpty() || !q->Sort().isEmpty() ||
+        (q->Filtered() && !q->Filter().isEmpty()))
+        return false;
+    const qint64 n = q->Connection->provider().countRows(q->SQL);
+    if (n < 0 || n > std::numeric_limits<int>::max()) return false;
+    streamed_ = true;
+    streamCount_ = int(n);
+    return true;
+}
+
+int ImportEngine::sourceCount() const {
+    return streamed_ ? streamCount_ : source_.RecordCount();
+}
+
+void ImportEngine::eachSourceRecord(const std::function<void()>& ready, const std::function<bool()>& body) {
+    recNo_ = 0;
+    if (!streamed_) {
+        ready();
+        for (source_.First(); !source_.Eof(); source_.Next()) {
+            ++recNo_;
+            if (!body()) return;
+        }
+        return;
     }
+    auto& q = static_cast<TADOQuery&>(source_);
+    bool started = false, stopped = false;
+    q.Close();
+    q.OnBlock = [&](TDataSet& block, bool) {
+        if (!started) {
+            started = true;
+            ready();
+        }
+        noteSourceKinds(); // a column that met a value of another kind changed its type
+        for (block.First(); !stopped && !block.Eof(); block.Next()) {
+            ++recNo_;
+            stopped = !body();
+        }
+    };
+    std::function<bool(qint64)> fetchProgress = std::move(q.OnFetchProgress);
+    q.OnFetchProgress = [&](qint64) { return !stopped; }; // a stopped pass reads no further
+    const auto detach = qScopeGuard([&] {
+        q.OnBlock = nullptr;
+        q.OnFetchProgress = std::move(fetchProgress);
+        q.Close();
+    });
+    q.Open();
 }
 
 // ---- locating target records
@@ -670,58 +730,68 @@ void ImportEngine::errorReport(const QString& message) {
 ImportCheckCounts ImportEngine::check() {
     aborted_ = false;
     resultLines.clear();
-    prepare(false);
-    chooseTargetRows(false);
     ImportCheckCounts c;
-    c.sum = source_.RecordCount();
-    logStamped(QStringLiteral("Checking of data"), llPassStart);
-    setHeading(QStringLiteral("Not found records (will be skipped or added during import)"), llCheckDetail);
     const QString sep = resultValueSeparator;
-    if (resultInTableForm) {
-        QString header = QStringLiteral("RecNo") + sep;
-        for (int i = 0; i < source_.FieldCount(); ++i)
-            header += source_.Fields(i)->FieldName + sep;
-        log(header, llCheckDetail);
-    }
+    const auto start = [&] {
+        prepare(false);
+        chooseTargetRows(false);
+        c.sum = sourceCount();
+        logStamped(QStringLiteral("Checking of data"), llPassStart);
+        setHeading(QStringLiteral("Not found records (will be skipped or added during import)"),
+                   llCheckDetail);
+        if (resultInTableForm) {
+            QString header = QStringLiteral("RecNo") + sep;
+            for (int i = 0; i < source_.FieldCount(); ++i)
+                header += source_.Fields(i)->FieldName + sep;
+            log(header, llCheckDetail);
+        }
+    };
     target_.DisableControls();
     try {
         if (settings.type == ImportType::AddAll) {
+            start();
             c.add = c.sum;
         } else {
-            startIndex();
             int done = 0;
-            for (source_.First(); !source_.Eof(); source_.Next()) {
-                nextRecord();
-                bool found = false;
-                locate(found);
-                if (found) {
-                    settings.type == ImportType::AddMissing ? ++c.skip : ++c.edit;
-                } else {
-                    if (settings.type == ImportType::Update) {
-                        ++c.skip;
+            eachSourceRecord(
+                [&] {
+                    start();
+                    startIndex();
+                },
+                [&] {
+                    nextRecord();
+                    bool found = false;
+                    locate(found);
+                    if (found) {
+                        settings.type == ImportType::AddMissing ? ++c.skip : ++c.edit;
                     } else {
-                        ++c.add;
-                        // A later source record with the same key finds the one this adds.
-                        if (keyOfSource(key_))
-                            keyed_ ? void(added_.insert(key_)) : void(index_.emplace(key_, -1));
+                        if (settings.type == ImportType::Update) {
+                            ++c.skip;
+                        } else {
+                            ++c.add;
+                            // A later source record with the same key finds the one this adds.
+                            if (keyOfSource(key_))
+                                keyed_ ? void(added_.insert(key_)) : void(index_.emplace(key_, -1));
+                        }
+                        if (resultInTableForm) {
+                            QString line = QString::number(recNo_) + sep;
+                            for (int i = 0; i < source_.FieldCount(); ++i)
+                                line += FieldDisplayText(*source_.Fields(i)) + sep;
+                            log(line, llCheckDetail);
+                        } else {
+                            log(QStringLiteral("Record %1:").arg(recNo_) + sourceFieldsLine(), llCheckDetail);
+                        }
                     }
-                    if (resultInTableForm) {
-                        QString line = QString::number(source_.RecNo()) + sep;
-                        for (int i = 0; i < source_.FieldCount(); ++i)
-                            line += FieldDisplayText(*source_.Fields(i)) + sep;
-                        log(line, llCheckDetail);
-                    } else {
-                        log(QStringLiteral("Record %1:").arg(source_.RecNo()) + sourceFieldsLine(),
-                            llCheckDetail);
+                    if (++done % 10 == 0)
+                        progress([] { return QStringLiteral("Checking of data..."); }, done, c.sum);
+                    if (aborted_) {
+                        logStamped(kAborted, llError);
+                        return false;
                     }
-                }
-                if (++done % 10 == 0)
-                    progress([] { return QStringLiteral("Checking of data..."); }, done, c.sum);
-                if (aborted_) {
-                    logStamped(kAborted, llError);
-                    break;
-                }
-            }
+                    return true;
+                });
+            // A file changed since it was counted: the totals say what was read.
+            if (streamed_ && !aborted_) c.sum = done;
         }
     } catch (...) {
         dropHeading();
@@ -743,18 +813,19 @@ ImportRunCounts ImportEngine::run() {
     warnings.clear();
     updateLog.clear();
     tableHeaderDone_ = false;
-    prepare(true);
-    chooseTargetRows(true);
     ImportRunCounts c;
-    c.sum = source_.RecordCount();
-    logStamped(QStringLiteral("Import of data"), llPassStart);
-    if (settings.type != ImportType::AddAll) startIndex();
-
     int done = 0;
     target_.DisableControls();
     try {
         RecordBatches batches(con_, transactionRecords, transactionMinMs, QStringLiteral("import_record"));
-        for (source_.First(); !source_.Eof(); source_.Next()) {
+        const auto start = [&] {
+            prepare(true);
+            chooseTargetRows(true);
+            c.sum = sourceCount();
+            logStamped(QStringLiteral("Import of data"), llPassStart);
+            if (settings.type != ImportType::AddAll) startIndex();
+        };
+        eachSourceRecord(start, [&] {
             bool found = false, isNew = true, act = true;
             if (settings.type != ImportType::AddAll) {
                 nextRecord();
@@ -785,8 +856,7 @@ ImportRunCounts ImportEngine::run() {
                     batches.succeeded();
                 } catch (const std::exception& e) {
                     ++c.err;
-                    errorReport(
-                        QStringLiteral("Record %1: %2").arg(source_.RecNo()).arg(ExceptionMessage(e)));
+                    errorReport(QStringLiteral("Record %1: %2").arg(recNo_).arg(ExceptionMessage(e)));
                     if (target_.State() == dsEdit || target_.State() == dsInsert) target_.Cancel();
                     batches.failed();
                 }
@@ -816,9 +886,12 @@ ImportRunCounts ImportEngine::run() {
                         .arg(c.sum - done),
                     llError);
                 c.skip += c.sum - done; // the totals add up: the rest is not imported
-                break;
+                return false;
             }
-        }
+            return true;
+        });
+        // A file changed since it was counted: the totals say what was read.
+        if (streamed_ && !aborted_) c.sum = done;
         batches.commit();
     } catch (...) {
         // What was posted stays committed (the batches' end).

@@ -72,6 +72,11 @@ public:
     void abort() { aborted_ = true; }
     bool wasAborted() const { return aborted_; }
 
+    // Reads the source forward-only when its records can be counted without loading them (a text
+    // file read whole, without filter or sort): every pass then opens it and takes its records block
+    // by block, so memory stays flat whatever the file's size. The source must not be open; returns
+    // false (the caller opens it) when it cannot be streamed. Raises the errors reading it would.
+    bool streamSource();
     // Parses the value commands; errors (when given) receives the invalid rows' messages.
     void parseCalcs(QStringList* errors = nullptr);
     // The checking pass; raises "Select fields to compare for update records." for an update type
@@ -111,6 +116,11 @@ private:
     };
     void warnNotFound(const TField* source);
     void prepare(bool forRun);
+    void noteSourceKinds(); // after a source column changed its type
+    int sourceCount() const;
+    // Calls ready once the source's fields exist, then body on each source record with recNo_ set,
+    // until it returns false.
+    void eachSourceRecord(const std::function<void()>& ready, const std::function<bool()>& body);
     void buildIndex();
     // Whether this pass reads the target by keys (keyed_); otherwise loads all of targetSelect once.
     void chooseTargetRows(bool forRun);
@@ -167,4 +177,7 @@ private:
     bool tableHeaderDone_ = false;
     bool aborted_ = false;
     bool imported_ = false;
+    bool streamed_ = false;
+    int streamCount_ = 0;
+    int recNo_ = 0; // 1-based number of the current source record in its pass
 };

@@ -434,6 +434,67 @@ TEST_F(ImportDb, ImportsFromCsvAndAccessFiles) {
     EXPECT_EQ(stored(), "A,Alpha,9 B,Beta,2 Z,Zed, Z,3");
 }
 
+// A text file read forward-only, in blocks of any size, gives what reading it whole gives: the same
+// totals, rows, update log and record numbers in the check and error lines (a value over two lines
+// and a blank line keep file lines and records apart).
+TEST_F(ImportDb, CsvSourceInBlocksGivesWhatAWholeReadGives) {
+    WriteFile(dir.path("in.csv"), "code,name,qty\nA,Alpha,9\nC,\"Two\nway\",3\n\nD,Delta,4\n"
+                                  "E,Much too long,5\nb,Beta,2\nF,Phi,x7\nG,Gamma,7\nc,Gee,1\n");
+    struct Result {
+        QString check, run, rows;
+        QStringList records, updateLog;
+    };
+    auto import = [&](ImportType type, int blockRows) {
+        open("CREATE TABLE src (x TEXT);");
+        TADOConnection fileCon;
+        fileCon.ConnectionString = dir.path("in.csv");
+        fileCon.Open();
+        TADOQuery csv(&fileCon);
+        csv.SQL = "SELECT * FROM [in.csv] WHERE 1=1";
+        ImportEngine e(target, csv, &con);
+        e.settings = mapping(type);
+        e.transactionRecords = 3;
+        e.transactionMinMs = 0;
+        if (blockRows > 0) {
+            csv.BlockRows = blockRows;
+            EXPECT_TRUE(e.streamSource());
+        } else {
+            csv.Open();
+        }
+        Result r;
+        r.check = Counts(e.check());
+        for (const QString& line : e.resultLines)
+            if (line.startsWith("Record ")) r.records << line;
+        r.run = Counts(e.run());
+        for (const QString& line : e.resultLines)
+            if (line.startsWith("Record ")) r.records << line;
+        r.rows = stored();
+        r.updateLog = e.updateLog;
+        target.Close();
+        con.Close();
+        return r;
+    };
+    for (ImportType type : {ImportType::AddAll, ImportType::UpdateAdd}) {
+        SCOPED_TRACE(int(type));
+        const Result whole = import(type, 0);
+        EXPECT_EQ(whole.run, type == ImportType::AddAll ? "8/6/0/0/0/2" : "8/3/3/0/0/2")
+            << whole.run.toStdString();
+        EXPECT_TRUE(
+            whole.records.contains("Record 4: Value \"Much too long\" does not fit field \"name\": 13 "
+                                   "characters, at most 8."))
+            << whole.records.join("\n").toStdString();
+        for (int blockRows : {1, 2, 4, 1000}) {
+            SCOPED_TRACE(blockRows);
+            const Result blocks = import(type, blockRows);
+            EXPECT_EQ(blocks.check, whole.check);
+            EXPECT_EQ(blocks.run, whole.run);
+            EXPECT_EQ(blocks.rows, whole.rows);
+            EXPECT_EQ(blocks.records, whole.records);
+            EXPECT_EQ(blocks.updateLog, whole.updateLog);
+        }
+    }
+}
+
 // An auxiliary lookup table turns the source's external codes into target keys, for the compare row
 // and for the written value; a value missing from it is a warning and leaves the field NULL.
 TEST_F(ImportDb, AuxiliaryLookupTables) {

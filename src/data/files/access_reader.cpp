@@ -206,6 +206,6 @@ void AccessReader::read(const QString& table, ResultSink& sink, qint64 maxRows) 
         }
         store.commitRow();
         ++rows;
-        if (rows % kFetchProgressRows == 0 && !sink.fetchProgress(rows)) return;
+        if (rows % sink.progressRows() == 0 && !sink.fetchProgress(rows)) return;
     }
 }

@@ -11,6 +11,10 @@
 #include <QTextStream>
 #include <algorithm>
 #include <string>
+#ifdef Q_OS_UNIX
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 namespace {
 constexpr qint64 kSampleRows = 10000;
@@ -167,6 +171,8 @@ CsvReader::CsvReader(const QString& path, const TextOptions& options)
     if (size > 0) {
         if (uchar* m = file_.map(0, file_.size())) {
             bytes = reinterpret_cast<const char*>(m);
+            map_ = bytes;
+            mapSize_ = size;
         } else {
             whole_ = file_.readAll();
             if (whole_.size() != file_.size())
@@ -176,7 +182,8 @@ CsvReader::CsvReader(const QString& path, const TextOptions& options)
         }
     }
     try {
-        DecodedText t = DecodeText(bytes ? bytes : "", size, opt_.charset);
+        DecodedText t =
+            DecodeText(bytes ? bytes : "", size, opt_.charset, [this](const char* upTo) { release(upTo); });
         decodedOwned_ = std::move(t.owned);
         data_ = decodedOwned_.isEmpty() ? t.data : decodedOwned_.constData();
         size_ = t.size;
@@ -184,6 +191,7 @@ CsvReader::CsvReader(const QString& path, const TextOptions& options)
         throw EDatabaseError(FileError(path, e.Message));
     }
     detect();
+    release(data_ + size_); // the decoding touched every page: the scans read them again in turn
 }
 
 CsvReader::~CsvReader() = default;
@@ -283,8 +291,8 @@ std::vector<int> CsvReader::findFixedWidths() const {
     return widths;
 }
 
-void CsvReader::read(ResultSink& sink, qint64 maxRows) {
-    // --- the sample: column count, title row and value classes
+// The sample: column count, title row and value classes.
+CsvReader::Layout CsvReader::layout() const {
     Scanner s(*this);
     std::vector<ValueClass> classes;
     std::vector<QString> titles;
@@ -348,8 +356,12 @@ void CsvReader::read(ResultSink& sink, qint64 maxRows) {
     classes.resize(ncols, ValueClass::Null);
     wide.resize(ncols, false);
 
-    std::vector<ColumnDesc> cols(ncols);
-    std::vector<ValueClass> colClass(ncols);
+    Layout l;
+    l.header = header;
+    std::vector<ColumnDesc>& cols = l.cols;
+    std::vector<ValueClass>& colClass = l.classes;
+    cols.resize(ncols);
+    colClass.resize(ncols);
     for (size_t c = 0; c < ncols; ++c) {
         QString name;
         if (c < opt_.names.size()) name = opt_.names[c];
@@ -361,15 +373,66 @@ void CsvReader::read(ResultSink& sink, qint64 maxRows) {
         cols[c].type = FieldTypeOfClass(colClass[c], wide[c]);
         cols[c].readOnly = true;
     }
+    return l;
+}
+
+void CsvReader::checkWidth(const Scanner& r, size_t ncols) const {
+    for (size_t c = ncols; c < r.fields.size(); ++c)
+        if (r.fields[c].len > 0)
+            throw EDatabaseError(where(r.rowLine) +
+                                 QStringLiteral(": the row has %1 values, the table has %2 columns")
+                                     .arg(r.fields.size())
+                                     .arg(ncols));
+}
+
+void CsvReader::release(const char* upTo) const {
+#ifdef Q_OS_UNIX
+    // Only pages of the mapped file: they are read again from the file when touched.
+    if (!map_ || upTo <= map_ || upTo > map_ + mapSize_) return;
+    static const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    const size_t bytes = size_t(upTo - map_) / page * page;
+    if (bytes > 0) madvise(const_cast<char*>(map_), bytes, MADV_DONTNEED);
+#else
+    (void)upTo;
+#endif
+}
+
+qint64 CsvReader::count() const {
+    const Layout l = layout();
+    if (l.cols.empty()) return 0;
+    Scanner r(*this);
+    bool skipTitle = l.header;
+    qint64 rows = 0;
+    while (r.next()) {
+        if (r.blank()) continue;
+        if (skipTitle) {
+            skipTitle = false;
+            continue;
+        }
+        checkWidth(r, l.cols.size());
+        if (++rows % kFetchProgressRows == 0) release(r.p);
+    }
+    release(r.p);
+    return rows;
+}
+
+void CsvReader::read(ResultSink& sink, qint64 maxRows) {
+    Layout l = layout();
+    std::vector<ColumnDesc>& cols = l.cols;
+    std::vector<ValueClass>& colClass = l.classes;
+    const size_t ncols = cols.size();
+    const bool header = l.header;
     ColumnStore& store = sink.begin(cols);
     TextArena& arena = store.arena();
     if (ncols == 0) return;
 
     // --- the rows, straight into the store
-    // Rewrites column c as text from the file's own characters for the rows stored so far.
+    // Rewrites column c as text from the file's own characters for the rows the store holds: a
+    // forward-only read keeps only the last rowsDone - held rows of the block not yet handed on.
     auto toText = [&](size_t c, qint64 rowsDone) {
+        const qint64 held = qint64(store.rowCount());
         Column text(StorageKind::Text);
-        text.reserve(size_t(rowsDone));
+        text.reserve(size_t(held));
         Scanner r(*this);
         bool skipTitle = header;
         for (qint64 row = 0; row < rowsDone && r.next();) {
@@ -378,30 +441,30 @@ void CsvReader::read(ResultSink& sink, qint64 maxRows) {
                 skipTitle = false;
                 continue;
             }
+            if (row++ < rowsDone - held) continue;
             if (c < r.fields.size() && (r.fields[c].len > 0 || r.fields[c].quoted))
                 text.appendBytes(r.fields[c].view(), arena);
             else
                 text.appendNull();
-            ++row;
         }
         store.column(c) = std::move(text);
         colClass[c] = ValueClass::Text;
         cols[c].type = ftWideString;
         sink.columnRetyped(c, ftWideString);
     };
-    auto intsFitDouble = [&](size_t c, qint64 rowsDone) {
+    auto intsFitDouble = [&](size_t c) {
         const Column& col = store.column(c);
-        for (qint64 r = 0; r < rowsDone; ++r)
+        for (uint32_t r = 0; r < store.rowCount(); ++r)
             if (!col.isNull(size_t(r)) &&
                 (col.intAt(size_t(r)) > (int64_t(1) << 53) || col.intAt(size_t(r)) < -(int64_t(1) << 53)))
                 return false;
         return true;
     };
-    auto toFloat = [&](size_t c, qint64 rowsDone) {
+    auto toFloat = [&](size_t c) {
         const Column& old = store.column(c);
         Column f(StorageKind::Float);
-        f.reserve(size_t(rowsDone));
-        for (qint64 r = 0; r < rowsDone; ++r)
+        f.reserve(store.rowCount());
+        for (uint32_t r = 0; r < store.rowCount(); ++r)
             old.isNull(size_t(r)) ? f.appendNull() : f.appendFloat(double(old.intAt(size_t(r))));
         store.column(c) = std::move(f);
         colClass[c] = ValueClass::Float;
@@ -418,14 +481,7 @@ void CsvReader::read(ResultSink& sink, qint64 maxRows) {
             skipTitle = false;
             continue;
         }
-        if (r.fields.size() > ncols) {
-            for (size_t c = ncols; c < r.fields.size(); ++c)
-                if (r.fields[c].len > 0)
-                    throw EDatabaseError(where(r.rowLine) +
-                                         QStringLiteral(": the row has %1 values, the table has %2 columns")
-                                             .arg(r.fields.size())
-                                             .arg(ncols));
-        }
+        checkWidth(r, ncols);
         for (size_t c = 0; c < ncols; ++c) {
             Column& col = store.column(c);
             if (c >= r.fields.size()) {
@@ -488,8 +544,8 @@ void CsvReader::read(ResultSink& sink, qint64 maxRows) {
             }
             if (ok) continue;
             double d;
-            if (colClass[c] == ValueClass::Int && ParseFloatValue(v, d) && intsFitDouble(c, rows)) {
-                toFloat(c, rows);
+            if (colClass[c] == ValueClass::Int && ParseFloatValue(v, d) && intsFitDouble(c)) {
+                toFloat(c);
                 store.column(c).appendFloat(d);
             } else {
                 toText(c, rows);
@@ -498,7 +554,10 @@ void CsvReader::read(ResultSink& sink, qint64 maxRows) {
         }
         store.commitRow();
         ++rows;
-        if (rows % kFetchProgressRows == 0 && !sink.fetchProgress(rows)) return;
+        if (rows % sink.progressRows() == 0) {
+            release(r.p);
+            if (!sink.fetchProgress(rows)) return;
+        }
     }
 }
 
@@ -576,9 +635,16 @@ TextOptions TextFolderReader::optionsFor(const QString& file) const {
     return o;
 }
 
-void TextFolderReader::read(const QString& table, ResultSink& sink, qint64 maxRows) {
+std::unique_ptr<CsvReader> TextFolderReader::readerOf(const QString& table) const {
     FileFolder folder(dir_, {"csv", "txt", "tab", "asc"});
-    QString path = folder.resolve(table);
-    CsvReader reader(path, optionsFor(QFileInfo(path).fileName()));
-    reader.read(sink, maxRows);
+    const QString path = folder.resolve(table);
+    return std::make_unique<CsvReader>(path, optionsFor(QFileInfo(path).fileName()));
+}
+
+void TextFolderReader::read(const QString& table, ResultSink& sink, qint64 maxRows) {
+    readerOf(table)->read(sink, maxRows);
+}
+
+qint64 TextFolderReader::count(const QString& table) {
+    return readerOf(table)->count();
 }

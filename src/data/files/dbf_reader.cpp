@@ -150,7 +150,7 @@ public:
                 put(store, c, cols[c].type, fields_[c], rec + fields_[c].offset, r);
             store.commitRow();
             ++rows;
-            if (rows % kFetchProgressRows == 0 && !sink.fetchProgress(rows)) return;
+            if (rows % sink.progressRows() == 0 && !sink.fetchProgress(rows)) return;
         }
     }
 

@@ -69,6 +69,13 @@ QString FilesProvider::tableName(const QString& name) const {
     return name; // readers of folders resolve further forms ("data#csv", "data") or name the table
 }
 
+qint64 FilesProvider::countRows(const QString& sql) {
+    const SimpleSelect q = ParseSimpleSelect(sql);
+    if (!q.star || q.count || !q.where.isEmpty() || !q.orderBy.isEmpty()) return -1;
+    const qint64 n = reader().count(tableName(q.table));
+    return n < 0 || q.top < 0 ? n : std::min(n, q.top);
+}
+
 void FilesProvider::query(const QString& sql, const QVariantList& params, ResultSink& sink) {
     if (!params.isEmpty())
         throw EDatabaseError(QStringLiteral("File sources answer statements without parameters only"));

@@ -19,6 +19,8 @@ public:
     QString defaultDatabase() const override { return source_.path; }
     void query(const QString& sql, const QVariantList& params, ResultSink& sink) override;
     qint64 execute(const QString& sql, const QVariantList& params) override;
+    // Plain "SELECT * FROM table" statements of readers that count without keeping rows.
+    qint64 countRows(const QString& sql) override;
     qint64 executeBatch(const QString& sql) override;
     void openSchema(int kind, const QVariantList& restrictions, ResultSink& sink) override;
     QStringList primaryKey(const QString&) override { return {}; }

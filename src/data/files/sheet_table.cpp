@@ -148,6 +148,6 @@ void SheetTable::write(ResultSink& sink, bool header, qint64 maxRows) const {
         }
         store.commitRow();
         ++rows;
-        if (rows % kFetchProgressRows == 0 && !sink.fetchProgress(rows)) return;
+        if (rows % sink.progressRows() == 0 && !sink.fetchProgress(rows)) return;
     }
 }

@@ -15,6 +15,12 @@ public:
     virtual QStringList tables() = 0;
     // Streams a table's rows into the sink; maxRows < 0 reads them all. The name is one of tables().
     virtual void read(const QString& table, ResultSink& sink, qint64 maxRows) = 0;
+    // The rows read() would give, counted by a pass that keeps none of them and raises the errors
+    // read() would; -1 when the reader cannot count without reading the rows into memory.
+    virtual qint64 count(const QString& table) {
+        (void)table;
+        return -1;
+    }
     // The columns of a table (types as a full read gives them).
     virtual std::vector<ColumnDesc> columns(const QString& table);
 };

@@ -51,51 +51,57 @@ DecodedText fromIconv(const char* bytes, size_t size, const QString& charset) {
 }
 } // namespace
 
-bool IsValidUtf8(const char* bytes, size_t size) {
+bool IsValidUtf8(const char* bytes, size_t size, const std::function<void(const char*)>& passed) {
+    constexpr size_t kPiece = size_t(4) << 20;
     const auto* p = reinterpret_cast<const unsigned char*>(bytes);
     const auto* end = p + size;
     while (p < end) {
-        // Skip ASCII eight bytes at a time.
-        while (end - p >= 8) {
-            uint64_t w;
-            std::memcpy(&w, p, 8);
-            if (w & 0x8080808080808080ull) break;
-            p += 8;
+        const auto* stop = passed ? p + std::min(size_t(end - p), kPiece) : end;
+        while (p < stop) {
+            // Skip ASCII eight bytes at a time.
+            while (stop - p >= 8) {
+                uint64_t w;
+                std::memcpy(&w, p, 8);
+                if (w & 0x8080808080808080ull) break;
+                p += 8;
+            }
+            if (p >= stop) break;
+            unsigned char c = *p;
+            if (c < 0x80) {
+                ++p;
+                continue;
+            }
+            int n;
+            uint32_t cp;
+            if (c >= 0xC2 && c <= 0xDF) {
+                n = 1;
+                cp = c & 0x1F;
+            } else if (c >= 0xE0 && c <= 0xEF) {
+                n = 2;
+                cp = c & 0x0F;
+            } else if (c >= 0xF0 && c <= 0xF4) {
+                n = 3;
+                cp = c & 0x07;
+            } else {
+                return false;
+            }
+            if (end - p <= n) return false;
+            for (int i = 1; i <= n; ++i) {
+                if ((p[i] & 0xC0) != 0x80) return false;
+                cp = (cp << 6) | (p[i] & 0x3F);
+            }
+            if ((n == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+                (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+                return false;
+            p += n + 1;
         }
-        if (p >= end) break;
-        unsigned char c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        int n;
-        uint32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            n = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            n = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            n = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (end - p <= n) return false;
-        for (int i = 1; i <= n; ++i) {
-            if ((p[i] & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (p[i] & 0x3F);
-        }
-        if ((n == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
-            (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false;
-        p += n + 1;
+        if (passed) passed(reinterpret_cast<const char*>(p));
     }
     return true;
 }
 
-DecodedText DecodeText(const char* bytes, size_t size, const QString& charset) {
+DecodedText DecodeText(const char* bytes, size_t size, const QString& charset,
+                       const std::function<void(const char*)>& passed) {
     auto starts = [&](const char* mark, size_t n) { return size >= n && std::memcmp(bytes, mark, n) == 0; };
     if (starts("\xEF\xBB\xBF", 3)) return {QByteArray(), bytes + 3, size - 3, QStringLiteral("UTF-8")};
     if (starts("\xFF\xFE", 2)) return fromUtf16(bytes + 2, size - 2, QStringDecoder::Utf16LE, "UTF-16LE");
@@ -103,7 +109,8 @@ DecodedText DecodeText(const char* bytes, size_t size, const QString& charset) {
     QString cs = charset.trimmed();
     if (cs == "65001" || cs.compare(QLatin1String("UTF-8"), Qt::CaseInsensitive) == 0 ||
         cs.compare(QLatin1String("UTF8"), Qt::CaseInsensitive) == 0) {
-        if (!IsValidUtf8(bytes, size)) throw EDatabaseError(QStringLiteral("the text is not valid UTF-8"));
+        if (!IsValidUtf8(bytes, size, passed))
+            throw EDatabaseError(QStringLiteral("the text is not valid UTF-8"));
         return {QByteArray(), bytes, size, QStringLiteral("UTF-8")};
     }
     if (cs.compare(QLatin1String("Unicode"), Qt::CaseInsensitive) == 0 || cs == "1200" ||
@@ -111,7 +118,7 @@ DecodedText DecodeText(const char* bytes, size_t size, const QString& charset) {
         cs.compare(QLatin1String("UTF-16LE"), Qt::CaseInsensitive) == 0)
         return fromUtf16(bytes, size, QStringDecoder::Utf16LE, "UTF-16LE");
     if (cs.isEmpty() || cs.compare(QLatin1String("ANSI"), Qt::CaseInsensitive) == 0) {
-        if (IsValidUtf8(bytes, size)) return {QByteArray(), bytes, size, QStringLiteral("UTF-8")};
+        if (IsValidUtf8(bytes, size, passed)) return {QByteArray(), bytes, size, QStringLiteral("UTF-8")};
         try {
             return fromIconv(bytes, size, QStringLiteral("WINDOWS-1252"));
         } catch (const EDatabaseError&) {

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstddef>
+#include <functional>
 
 struct DecodedText {
     QByteArray owned;           // the converted text when a conversion was needed
@@ -14,8 +15,10 @@ struct DecodedText {
 };
 
 // Raises EDatabaseError naming the character set when iconv does not know it, or the offset of bytes
-// that are not text in the stated character set.
-DecodedText DecodeText(const char* bytes, size_t size, const QString& charset);
+// that are not text in the stated character set. passed, when given, is told piece by piece how far
+// the check of bytes used in place has come (a reader of a mapped file lets those pages go).
+DecodedText DecodeText(const char* bytes, size_t size, const QString& charset,
+                       const std::function<void(const char*)>& passed = {});
 
 // True when the bytes are well-formed UTF-8.
-bool IsValidUtf8(const char* bytes, size_t size);
+bool IsValidUtf8(const char* bytes, size_t size, const std::function<void(const char*)>& passed = {});
