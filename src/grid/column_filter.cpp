@@ -261,10 +261,12 @@ QList<DistinctValue> DistinctValues(const TDataSet& ds, const TField* field) {
             }
             const QString text = field->formatValue(v);
             auto it = otherTexts.find(text);
-            if (it == otherTexts.end())
-                otherTexts.insert(text, int(others.size())), others.append({v, QString(), k.count});
-            else
-                others[*it].count += k.count;
+            if (it != otherTexts.end()) {
+                others[*it].count += k.count; // another key showing the same value
+                continue;
+            }
+            otherTexts.insert(text, int(others.size()));
+            others.append({v, QString(), k.count});
         }
     }
     static const std::vector<uint32_t> none;
