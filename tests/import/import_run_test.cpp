@@ -436,7 +436,8 @@ TEST_F(ImportDb, ImportsFromCsvAndAccessFiles) {
 
 // A text file read forward-only, in blocks of any size, gives what reading it whole gives: the same
 // totals, rows, update log and record numbers in the check and error lines (a value over two lines
-// and a blank line keep file lines and records apart).
+// and a blank line keep file lines and records apart); also into a target read by keys, whose batches
+// then end with the blocks (c finds the C added from an earlier block).
 TEST_F(ImportDb, CsvSourceInBlocksGivesWhatAWholeReadGives) {
     WriteFile(dir.path("in.csv"), "code,name,qty\nA,Alpha,9\nC,\"Two\nway\",3\n\nD,Delta,4\n"
                                   "E,Much too long,5\nb,Beta,2\nF,Phi,x7\nG,Gamma,7\nc,Gee,1\n");
@@ -444,7 +445,8 @@ TEST_F(ImportDb, CsvSourceInBlocksGivesWhatAWholeReadGives) {
         QString check, run, rows;
         QStringList records, updateLog;
     };
-    auto import = [&](ImportType type, int blockRows) {
+    auto import = [&](ImportType type, int blockRows, const TargetMode& m = {"sqlite", false}) {
+        mode = m;
         open("CREATE TABLE src (x TEXT);");
         TADOConnection fileCon;
         fileCon.ConnectionString = dir.path("in.csv");
@@ -452,6 +454,8 @@ TEST_F(ImportDb, CsvSourceInBlocksGivesWhatAWholeReadGives) {
         TADOQuery csv(&fileCon);
         csv.SQL = "SELECT * FROM [in.csv] WHERE 1=1";
         ImportEngine e(target, csv, &con);
+        if (m.byKeys) e.targetSelect = "SELECT * FROM items";
+        e.keyBatchRecords = m.batch;
         e.settings = mapping(type);
         e.transactionRecords = 3;
         e.transactionMinMs = 0;
@@ -483,15 +487,16 @@ TEST_F(ImportDb, CsvSourceInBlocksGivesWhatAWholeReadGives) {
             whole.records.contains("Record 4: Value \"Much too long\" does not fit field \"name\": 13 "
                                    "characters, at most 8."))
             << whole.records.join("\n").toStdString();
-        for (int blockRows : {1, 2, 4, 1000}) {
-            SCOPED_TRACE(blockRows);
-            const Result blocks = import(type, blockRows);
-            EXPECT_EQ(blocks.check, whole.check);
-            EXPECT_EQ(blocks.run, whole.run);
-            EXPECT_EQ(blocks.rows, whole.rows);
-            EXPECT_EQ(blocks.records, whole.records);
-            EXPECT_EQ(blocks.updateLog, whole.updateLog);
-        }
+        for (const TargetMode& m : {TargetMode{"sqlite", false}, TargetMode{"sqlite", true, 3}})
+            for (int blockRows : {0, 1, 2, 4, 1000}) {
+                SCOPED_TRACE(m.name() + ", blocks of " + std::to_string(blockRows));
+                const Result blocks = import(type, blockRows, m);
+                EXPECT_EQ(blocks.check, whole.check);
+                EXPECT_EQ(blocks.run, whole.run);
+                EXPECT_EQ(blocks.rows, whole.rows);
+                EXPECT_EQ(blocks.records, whole.records);
+                EXPECT_EQ(blocks.updateLog, whole.updateLog);
+            }
     }
 }
 
