@@ -96,6 +96,8 @@ public:
     static QString CheckTotalsLine(const ImportCheckCounts& c);
     static QString RunTotalsLine(const ImportRunCounts& c);
     static QString CallbackTotalsLine(const ImportRunCounts& c);
+    // Adds a result line that starts with the date and time (also to the log callback).
+    void logStamped(const QString& line, int level);
 
 private:
     struct Mapped {
@@ -147,7 +149,6 @@ private:
     void logChange(TField* t, const QString& newText);
     QVariant fitValue(TField* t, const QVariant& v) const;
     void log(const QString& line, int level);
-    void logStamped(const QString& line, int level);
     void setHeading(const QString& text, int level);
     void dropHeading();
     void errorReport(const QString& message);

@@ -257,7 +257,9 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : TkDBDlgBaseForm(QStringLiteral
     btClose = named(new QPushButton(QStringLiteral("Close")), "btClose");
     btLoadSet = named(new QPushButton(QStringLiteral("Load")), "btSettingsLoad");
     btSaveSet = named(new QPushButton(QStringLiteral("Save")), "btSettingsSave");
-    auto* bar = new QHBoxLayout;
+    pButtons = named(new QWidget, "pButtons");
+    auto* bar = new QHBoxLayout(pButtons);
+    bar->setContentsMargins(0, 0, 0, 0);
     bar->addWidget(btLoadSet);
     bar->addWidget(btSaveSet);
     bar->addStretch();
@@ -266,7 +268,7 @@ TkDBImportForm::TkDBImportForm(QWidget* parent) : TkDBDlgBaseForm(QStringLiteral
     bar->addWidget(btClose);
     auto* main = new QVBoxLayout(this);
     main->addWidget(pc);
-    main->addLayout(bar);
+    main->addWidget(pButtons);
 
     const auto guarded = [this](auto f) {
         return [this, f] {
@@ -570,8 +572,8 @@ void TkDBImportForm::LoadSourceData() {
 // ---- page 1
 
 void TkDBImportForm::OpenLookupTables() {
-    ProgressScope progress;
-    ProgressWindow(QStringLiteral("Loading of data..."));
+    ProgressScope hide;
+    progress(QStringLiteral("Loading of data..."), -1, false);
     for (qsizetype i = qsizetype(lookupDS_.size()); i < LookupSQLStr.size(); ++i) {
         auto q = std::make_unique<TADOQuery>(target_->Connection);
         q->ReadOnly = true;
@@ -717,7 +719,9 @@ void TkDBImportForm::SaveSettings(const QString& file) {
 
 bool TkDBImportForm::ParseCalcs(bool withMessages) {
     QStringList errors;
-    const std::vector<TCalc> calcs = ::ParseCalcs(mCalc->toPlainText().split(u'\n'), target_, &errors);
+    const TkDBImport_Setting& set = DBImportSetting;
+    const std::vector<TCalc> calcs = ::ParseCalcs(mCalc->toPlainText().split(u'\n'), target_, &errors,
+                                                  {set.StandardChars, set.LocalChars, set.SpecialChars});
     if (withMessages) {
         if (!errors.isEmpty())
             Messages().error(
@@ -760,10 +764,17 @@ void TkDBImportForm::showInfoPost() {
     pInfoPost->setVisible(true);
 }
 
+void TkDBImportForm::progress(const QString& text, int percent, bool abortable) {
+    if (AutoMode == 2 && !DBImportSetting.AutoRun_ShowProgress) return;
+    QObject* over = AutoMode == 2 && !isVisible() ? DBImportSetting.AutoRun_OwnerForm : this;
+    std::function<void()> abort;
+    if (abortable) abort = [this] { engine_->abort(); };
+    ProgressWindow(text, percent, abort, over);
+}
+
 void TkDBImportForm::CheckData() {
-    ProgressScope progress;
-    ProgressWindow(
-        QStringLiteral("Checking of data..."), 0, [this] { engine_->abort(); }, this);
+    ProgressScope hide;
+    progress(QStringLiteral("Checking of data..."));
     engine_->check();
     mErr->setPlainText(engine_->resultLines.join(u'\n'));
     showInfoBefore();
@@ -786,12 +797,14 @@ void TkDBImportForm::btNextClick() {
             engine_->settings = s;
             for (auto& q : lookupDS_)
                 engine_->lookups.push_back(q.get());
+            const TkDBImport_Setting& set = DBImportSetting;
+            engine_->charSets = {set.StandardChars, set.LocalChars, set.SpecialChars};
+            engine_->copyNumericFieldAsFloat = set.CopyNumericFieldAsFloat;
+            engine_->resultInTableForm = set.ResultInTableForm;
+            engine_->resultValueSeparator = set.ResultValueSeparator;
             engine_->LogCallBack = LogCallBack;
-            engine_->OnProgress = [this](const QString& text, int percent) {
-                ProgressWindow(
-                    text, percent, [this] { engine_->abort(); }, this);
-            };
-            if (AutoMode != 2 || AutoRun_DoCheck) CheckData();
+            engine_->OnProgress = [this](const QString& text, int percent) { progress(text, percent); };
+            if (AutoMode != 2 || set.AutoRun_DoCheck) CheckData();
             pInfoPost->setVisible(false);
             btSaveAutoDesign->setEnabled(AutoSetting != nullptr);
         }
@@ -815,9 +828,8 @@ void TkDBImportForm::btRunClick() {
     if (!go) return;
     pInfoPost->setVisible(false);
     {
-        ProgressScope progress;
-        ProgressWindow(
-            QStringLiteral("Importing of data..."), 0, [this] { engine_->abort(); }, this);
+        ProgressScope hide;
+        progress(QStringLiteral("Importing of data..."));
         engine_->run();
     }
     Imported = true;
@@ -844,6 +856,8 @@ void TkDBImportForm::OpenAutoSettingSource() {
 
 void TkDBImportForm::AutoRunImport(TDataSet* source) {
     pc->setEnabled(false);
+    pButtons->setEnabled(false);
+    if (DBImportSetting.AutoRun_ShowForm) show();
     try {
         if (source) {
             impDS_ = source;
@@ -860,14 +874,17 @@ void TkDBImportForm::AutoRunImport(TDataSet* source) {
         btNextClick();
         btRunClick();
     } catch (const std::exception& e) {
-        if (!engine_) engine_ = std::make_unique<ImportEngine>(*target_, *impDS_, target_->Connection);
-        for (const QString& line : {QStringLiteral("Error: Cannot import data."), ExceptionMessage(e)}) {
-            mErr->appendPlainText(line);
-            bool aborted = false;
-            if (LogCallBack) LogCallBack(line, llError, aborted);
+        if (!engine_) {
+            engine_ = std::make_unique<ImportEngine>(*target_, *impDS_, target_->Connection);
+            engine_->LogCallBack = LogCallBack;
         }
+        for (const QString& line : {QStringLiteral("Error: Cannot import data."), ExceptionMessage(e)})
+            engine_->logStamped(line, llError);
+        mErr->setPlainText(engine_->resultLines.join(u'\n'));
     }
 }
+
+TkDBImport_Setting DBImportSetting;
 
 bool RunDBImport(int AutoMode, TADOQuery* Target, TDataSet* Source, TkDBImport_LogCallBack LogCallBack,
                  TkDBImport_BackupCallBack BackupCallBack, TPropSaveFile* PropSaveFile,

@@ -26,6 +26,22 @@ class TADOConWizard;
 class TkDBGrid;
 class TPropSaveFile;
 
+// The module's settings, read when a wizard is created: the unattended run (mode 2) and the engine's
+// options.
+struct TkDBImport_Setting {
+    bool AutoRun_ShowForm = false;        // mode 2: the window is shown while it runs
+    bool AutoRun_ShowProgress = false;    // mode 2: the progress window is shown
+    bool AutoRun_DoCheck = false;         // mode 2: the checking pass runs before the import
+    QWidget* AutoRun_OwnerForm = nullptr; // mode 2: the progress window's place when the window is hidden
+    QString StandardChars = ImportCharSets().standard; // kept by Clean
+    QString LocalChars = ImportCharSets().local;
+    QString SpecialChars = ImportCharSets().special;
+    bool CopyNumericFieldAsFloat = true;
+    bool ResultInTableForm = false;
+    QString ResultValueSeparator = QStringLiteral("; ");
+};
+extern TkDBImport_Setting DBImportSetting;
+
 using TkDBImport_BackupCallBack = std::function<void(bool& Continue)>;
 using TkDBImport_LogCallBack = std::function<void(const QString& LogStr, int Level, bool& Aborted)>;
 
@@ -36,7 +52,6 @@ public:
     ~TkDBImportForm() override;
 
     int AutoMode = 0;
-    bool AutoRun_DoCheck = false;
     QString UDLPath;
     QStringList LookupSQLStr;
     QStringList* AutoSetting = nullptr;
@@ -99,7 +114,8 @@ public:
     // The grids' pop-up menu and its items.
     QMenu* pm;
     QAction *miFind, *miColumns, *miProps, *miFilterSel, *miFilterForm, *miFilter;
-    QWidget* pLoad; // page 0: a file dropped on it becomes the source
+    QWidget* pLoad;    // page 0: a file dropped on it becomes the source
+    QWidget* pButtons; // the button bar
     std::vector<QComboBox*> mapBoxes, compareBoxes;
 
 protected:
@@ -109,6 +125,8 @@ protected:
 private:
     void OpenAutoSettingSource();
     void buildGridMenu();
+    // Shows or updates the progress window (with Abort for the passes), as the run mode allows.
+    void progress(const QString& text, int percent = 0, bool abortable = true);
     std::vector<TDataSet*> lookups() const;
     void BuildFieldSelection();
     void OpenLookupTables();

@@ -6,6 +6,7 @@
 #include "db_grid.h"
 #include "export_form.h"
 #include "filter_form.h"
+#include "progress.h"
 #include "prop_save_file.h"
 #include "props_form.h"
 #include "scripted_messages.h"
@@ -16,6 +17,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QScopeGuard>
+#include <QStackedWidget>
 #include <QTimer>
 
 #include <QButtonGroup>
@@ -235,6 +237,59 @@ TEST_F(Wizard, UnattendedRunFromSettingsLines) {
     EXPECT_TRUE(log.contains("6:#RESULT#: Total=2;Add=0;Edit=1;Same=0;Skip=1;Error=0;Warning=0;"))
         << log.join("\n").toStdString();
     EXPECT_EQ(stored(), "A,Alpha,5");
+
+    // The module's settings: the window shown (its pages and buttons locked) without the progress
+    // window; then hidden, with the progress window over the caller's form.
+    struct Progress : IProgress {
+        QList<QObject*> over;
+        void update(const QString& text, int, const std::function<void()>&, QObject* o) override {
+            if (!text.isEmpty()) over << o;
+        }
+    } progress;
+    IProgress* before = SetProgress(&progress);
+    const auto restore = qScopeGuard([&] {
+        SetProgress(before);
+        DBImportSetting = TkDBImport_Setting();
+    });
+    const auto shownForm = [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* f = qobject_cast<TkDBImportForm*>(w); f && f->isVisible()) return f;
+        return static_cast<TkDBImportForm*>(nullptr);
+    };
+    bool lockedWhileShown = false;
+    DBImportSetting.AutoRun_ShowForm = true;
+    EXPECT_TRUE(RunDBImport(
+        2, &target, &source,
+        [&](const QString&, int, bool&) {
+            const TkDBImportForm* f = shownForm();
+            lockedWhileShown = f && !f->pc->isEnabled() && !f->pButtons->isEnabled();
+        },
+        nullptr, nullptr, dir.path(), &lines));
+    EXPECT_TRUE(lockedWhileShown);
+    EXPECT_TRUE(progress.over.isEmpty());
+    QWidget owner;
+    DBImportSetting = TkDBImport_Setting();
+    DBImportSetting.AutoRun_ShowProgress = true;
+    DBImportSetting.AutoRun_OwnerForm = &owner;
+    EXPECT_TRUE(RunDBImport(
+        2, &target, &source, [&](const QString&, int, bool&) { EXPECT_FALSE(shownForm()); }, nullptr, nullptr,
+        dir.path(), &lines));
+    ASSERT_FALSE(progress.over.isEmpty());
+    EXPECT_EQ(progress.over.count(&owner), progress.over.size());
+
+    // A source that cannot be opened: two stamped error lines, nothing imported.
+    QStringList errors;
+    QStringList badSource =
+        WithImportSource({}, "Provider=SQLite;Data Source=" + dir.path("none/x.db"), "s", "SELECT * FROM s");
+    EXPECT_FALSE(RunDBImport(
+        2, &target, nullptr,
+        [&](const QString& line, int level, bool&) { errors << QString::number(level) + ":" + line; },
+        nullptr, nullptr, dir.path(), &badSource));
+    ASSERT_EQ(errors.size(), 2) << errors.join("\n").toStdString();
+    EXPECT_TRUE(errors[0].startsWith("10:") && errors[0].endsWith(": Error: Cannot import data."))
+        << errors[0].toStdString();
+    EXPECT_TRUE(errors[1].startsWith("10:") && errors[1].contains("x.db")) << errors[1].toStdString();
+
     // A closed target: nothing happens.
     target.Close();
     EXPECT_FALSE(RunDBImport(2, &target, &source, nullptr, nullptr, nullptr, dir.path(), &lines));
