@@ -19,15 +19,13 @@ void CopyWriter::flush() {
     len_ = 0;
 }
 
-char* CopyWriter::room(size_t n) {
-    if (len_ + n > cap_) {
-        flush();
-        if (n > cap_) {
-            buf_.reset(new char[n]);
-            cap_ = n;
-        }
+char* CopyWriter::makeRoom(size_t n) {
+    flush();
+    if (n > cap_) {
+        buf_.reset(new char[n]);
+        cap_ = n;
     }
-    return buf_.get() + len_;
+    return buf_.get();
 }
 
 void CopyWriter::put(const char* p, size_t n) {

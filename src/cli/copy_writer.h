@@ -20,7 +20,8 @@ public:
 private:
     // Space for n more characters at the end of the buffer (writing out what it holds when needed);
     // the caller writes there and hands back the end with done().
-    char* room(size_t n);
+    char* room(size_t n) { return len_ + n <= cap_ ? buf_.get() + len_ : makeRoom(n); }
+    char* makeRoom(size_t n);
     void done(char* end) { len_ = size_t(end - buf_.get()); }
     void put(const char* p, size_t n);
     void putEscaped(const char* p, size_t n);

@@ -272,11 +272,6 @@ void Column::reserve(size_t n) {
     }
 }
 
-void Column::grow() {
-    if ((size_ & 63) == 0) nulls_.push_back(0);
-    ++size_;
-}
-
 void Column::appendNull() {
     size_t row = size_;
     grow();
@@ -293,16 +288,6 @@ void Column::appendNull() {
     default:
         ints_.push_back(0);
     }
-}
-
-void Column::appendInt(int64_t v) {
-    grow();
-    ints_.push_back(v);
-}
-
-void Column::appendFloat(double v) {
-    grow();
-    floats_.push_back(v);
 }
 
 void Column::appendBytes(std::string_view v, TextArena& arena) {

@@ -144,8 +144,15 @@ public:
     }
 
     void appendNull();
-    void appendInt(int64_t v);
-    void appendFloat(double v);
+    // Inline: called for every value a provider reads.
+    void appendInt(int64_t v) {
+        grow();
+        ints_.push_back(v);
+    }
+    void appendFloat(double v) {
+        grow();
+        floats_.push_back(v);
+    }
     void appendBytes(std::string_view v, TextArena& arena);
     void appendCell(const CellValue& v, TextArena& arena);
     // The value at a row in storage form.
@@ -168,7 +175,10 @@ public:
     void setCell(size_t row, const CellValue& v, TextArena& arena);
 
 private:
-    void grow();
+    void grow() {
+        if ((size_ & 63) == 0) nulls_.push_back(0);
+        ++size_;
+    }
     void markNull(size_t row, bool null) {
         uint64_t bit = uint64_t(1) << (row & 63);
         nulls_[row >> 6] = null ? (nulls_[row >> 6] | bit) : (nulls_[row >> 6] & ~bit);
