@@ -238,7 +238,13 @@ uint64_t TextArena::add(const char* data, size_t size) {
     if (size > capacity_ - used_ || chunks_.empty()) {
         size_t cap = size > kChunk / 4 ? size : kChunk;
         if (size > 0xffffffffu) throw EDatabaseError(QStringLiteral("Value too large"));
-        chunks_.emplace_back(new char[cap]);
+        if (cap == kChunk && !spare_.empty()) {
+            chunks_.push_back(std::move(spare_.back()));
+            spare_.pop_back();
+        } else {
+            chunks_.emplace_back(new char[cap]);
+        }
+        sizes_.push_back(cap);
         used_ = 0;
         capacity_ = cap;
     }
@@ -253,6 +259,17 @@ uint64_t TextArena::add(const char* data, size_t size) {
 
 void TextArena::clear() {
     chunks_.clear();
+    sizes_.clear();
+    spare_.clear();
+    used_ = capacity_ = total_ = 0;
+}
+
+void TextArena::recycle() {
+    // Chunks of one large value have their own size: those go.
+    for (size_t i = 0; i < chunks_.size(); ++i)
+        if (sizes_[i] == kChunk) spare_.push_back(std::move(chunks_[i]));
+    chunks_.clear();
+    sizes_.clear();
     used_ = capacity_ = total_ = 0;
 }
 
@@ -414,7 +431,7 @@ void ColumnStore::clear() {
 void ColumnStore::dropRows() {
     for (Column& c : columns_)
         c.truncate(0);
-    arena_.clear();
+    arena_.recycle();
     dropped_ += rows_;
     rows_ = 0;
 }

@@ -72,9 +72,13 @@ public:
     }
     size_t bytes() const { return total_; }
     void clear();
+    // Empties the arena but keeps its standard-size chunks for the values that follow: rows read in
+    // blocks then fill the same memory again instead of fresh pages the system must clear first.
+    void recycle();
 
 private:
-    std::vector<std::unique_ptr<char[]>> chunks_;
+    std::vector<std::unique_ptr<char[]>> chunks_, spare_;
+    std::vector<size_t> sizes_; // of chunks_
     size_t used_ = 0, capacity_ = 0, total_ = 0;
 };
 

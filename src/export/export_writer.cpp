@@ -3,7 +3,7 @@
 #include <QFile>
 
 namespace {
-constexpr size_t kFlushAt = size_t(1) << 20;
+constexpr size_t kFlushAt = size_t(1) << 16;
 }
 
 ExportWriter::ExportWriter(QStringList* lines) : list_(lines) {}
