@@ -615,6 +615,10 @@ void TDataSet::Post() {
         }
         state_ = dsBrowse;
         notify(DataEvent::RecordChanged, pos_);
+    } else if (!KeepPostedInserts) {
+        writeInsert(buffer_);
+        state_ = dsBrowse;
+        pos_ = savedPos_ < int(view_.size()) ? savedPos_ : int(view_.size()) - 1;
     } else {
         writeInsert(buffer_);
         store_.appendRow(buffer_);

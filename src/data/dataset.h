@@ -107,6 +107,9 @@ public:
     // Forgets the loaded rows while staying open (the database keeps them): for writers that append
     // many records and need none of them afterwards. Only in browse state.
     void ForgetRows();
+    // Off: a posted new record is written and not kept (the dataset stays as it was), for writers
+    // that append many records and read none of them back.
+    bool KeepPostedInserts = true;
 
     // --- filter and sort
     QString Filter() const { return filterText_; }

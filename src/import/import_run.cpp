@@ -824,7 +824,10 @@ ImportRunCounts ImportEngine::run() {
             c.sum = sourceCount();
             logStamped(QStringLiteral("Import of data"), llPassStart);
             if (settings.type != ImportType::AddAll) startIndex();
+            // Records nothing looks up again are written without being kept in the target dataset.
+            target_.KeepPostedInserts = keepAddedRows || !keys_.empty();
         };
+        const auto keep = qScopeGuard([&] { target_.KeepPostedInserts = true; });
         eachSourceRecord(start, [&] {
             bool found = false, isNew = true, act = true;
             if (settings.type != ImportType::AddAll) {
@@ -843,8 +846,6 @@ ImportRunCounts ImportEngine::run() {
                     } else if (isNew) {
                         ++c.add;
                         if (!keys_.empty() && keyOfSource(key_)) index_.emplace(key_, target_.GetBookmark());
-                        if (!keepAddedRows && keys_.empty() && target_.RecordCount() >= 4096)
-                            target_.ForgetRows();
                     } else {
                         ++c.edit;
                         QStringList keys;

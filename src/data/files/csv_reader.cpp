@@ -53,10 +53,19 @@ struct CsvReader::Scanner {
     qint64 rowLine = 1; // physical line where the last row began
     std::string scratch;
     std::vector<Field> fields;
+    bool ends[256] = {}; // the bytes that end an unquoted value: the separator and line breaks
 
     Scanner(const CsvReader& r)
         : p(r.data_), end(r.data_ + r.size_), sep(r.opt_.separator), quote(r.opt_.quote),
-          fixed(r.opt_.format == TextOptions::Format::Fixed), widths(&r.opt_.widths), owner(&r) {}
+          fixed(r.opt_.format == TextOptions::Format::Fixed), widths(&r.opt_.widths), owner(&r) {
+        ends[uint8_t(sep)] = ends[uint8_t('\n')] = ends[uint8_t('\r')] = true;
+    }
+
+    // Moves p to the end of an unquoted value (or of the data).
+    void skipValue() {
+        while (p < end && !ends[uint8_t(*p)])
+            ++p;
+    }
 
     void endOfLine() {
         if (p < end && *p == '\r') ++p;
@@ -111,8 +120,7 @@ struct CsvReader::Scanner {
                 const char* segEnd = p;
                 ++p; // the closing quote
                 const char* t = p;
-                while (p < end && *p != sep && *p != '\n' && *p != '\r')
-                    ++p;
+                skipValue();
                 if (off >= 0 || t != p) {
                     if (off < 0) off = int64_t(scratch.size());
                     scratch.append(s, size_t(segEnd - s));
@@ -123,8 +131,7 @@ struct CsvReader::Scanner {
                 }
             } else {
                 const char* s = p;
-                while (p < end && *p != sep && *p != '\n' && *p != '\r')
-                    ++p;
+                skipValue();
                 fields.push_back({s, uint32_t(p - s), -1, false});
             }
             if (p < end && *p == sep) {
@@ -291,8 +298,8 @@ std::vector<int> CsvReader::findFixedWidths() const {
     return widths;
 }
 
-// The sample: column count, title row and value classes.
-CsvReader::Layout CsvReader::layout() const {
+// The sample: column count, title row and (when classify) value classes.
+CsvReader::Layout CsvReader::layout(bool classify) const {
     Scanner s(*this);
     std::vector<ValueClass> classes;
     std::vector<QString> titles;
@@ -331,7 +338,7 @@ CsvReader::Layout CsvReader::layout() const {
         }
         ++sampled;
         dataCount = std::max(dataCount, filled);
-        for (size_t c = 0; c < s.fields.size(); ++c)
+        for (size_t c = 0; c < s.fields.size() && classify; ++c)
             note(c, s.fields[c].view());
     }
     if (opt_.header >= 0) {
@@ -398,7 +405,7 @@ void CsvReader::release(const char* upTo) const {
 }
 
 qint64 CsvReader::count() const {
-    const Layout l = layout();
+    const Layout l = layout(false);
     if (l.cols.empty()) return 0;
     Scanner r(*this);
     bool skipTitle = l.header;
@@ -417,7 +424,7 @@ qint64 CsvReader::count() const {
 }
 
 void CsvReader::read(ResultSink& sink, qint64 maxRows) {
-    Layout l = layout();
+    Layout l = layout(true);
     std::vector<ColumnDesc>& cols = l.cols;
     std::vector<ValueClass>& colClass = l.classes;
     const size_t ncols = cols.size();

@@ -29,7 +29,7 @@ private:
         bool header = false;
     };
     void detect();
-    Layout layout() const;
+    Layout layout(bool classify) const; // classify: column types too, not only count and titles
     // Raises when the row holds values beyond the table's columns.
     void checkWidth(const Scanner& r, size_t ncols) const;
     // Lets the pages of the mapped file before upTo go: a long read stays flat in memory.
