@@ -353,34 +353,44 @@ TEST_F(ImportDb, UpdateWithoutCompareRowsAndWithoutMappingFails) {
     EXPECT_EQ(stored(), "A,Alpha,1 B,Beta,2");
 }
 
+// Also from a text file read in blocks: the abort ends the reading, and the records before it stay.
 TEST_F(ImportDb, AbortKeepsEveryRecordBeforeIt) {
     QString sql = "CREATE TABLE src (code TEXT);";
-    for (int i = 0; i < 25; ++i)
+    QByteArray csv = "code\n";
+    for (int i = 0; i < 25; ++i) {
         sql += QString("INSERT INTO src VALUES ('R%1');").arg(i, 2, 10, QChar('0'));
-    open(sql);
-    ImportEngine e(target, source, &con);
-    e.transactionRecords = 4;
-    e.transactionMinMs = 0;
-    e.settings.map = {{"code", "code"}};
-    QList<int> levels;
-    e.LogCallBack = [&](const QString& line, int level, bool& aborted) {
-        levels << level;
-        if (level == llProgress && line == "40") aborted = true;
-    };
-    const ImportRunCounts r = e.run();
-    EXPECT_TRUE(e.wasAborted());
-    EXPECT_EQ(Counts(r), "25/10/0/0/15/0");
-    EXPECT_TRUE(e.resultLines.join("\n").contains(
-        "10 of 25 records were processed before the abort; the records written stay written, the other 15 "
-        "were not imported."));
-    TADOConnection other;
-    other.ConnectionString = "Provider=SQLite;Data Source=" + dir.path("t.db");
-    other.Open();
-    TADOQuery q(&other);
-    q.SQL = "SELECT COUNT(*) FROM items";
-    q.Open();
-    EXPECT_EQ(q.Fields(0)->AsInteger(), 12);
-    EXPECT_TRUE(levels.contains(llPassStart) && levels.contains(llTotals) && levels.contains(llUpdateLog));
+        csv += QString("R%1\n").arg(i, 2, 10, QChar('0')).toUtf8();
+    }
+    WriteFile(dir.path("in.csv"), csv);
+    for (bool fromFile : {false, true}) {
+        SCOPED_TRACE(fromFile);
+        open(sql);
+        TADOConnection fileCon;
+        fileCon.ConnectionString = dir.path("in.csv");
+        fileCon.Open();
+        TADOQuery file(&fileCon);
+        file.SQL = "SELECT * FROM [in.csv]";
+        file.BlockRows = 3;
+        ImportEngine e(target, fromFile ? file : source, &con);
+        if (fromFile) ASSERT_TRUE(e.streamSource());
+        e.transactionRecords = 4;
+        e.transactionMinMs = 0;
+        e.settings.map = {{"code", "code"}};
+        QList<int> levels;
+        e.LogCallBack = [&](const QString& line, int level, bool& aborted) {
+            levels << level;
+            if (level == llProgress && line == "40") aborted = true;
+        };
+        const ImportRunCounts r = e.run();
+        EXPECT_TRUE(e.wasAborted());
+        EXPECT_EQ(Counts(r), "25/10/0/0/15/0");
+        EXPECT_TRUE(e.resultLines.join("\n").contains(
+            "10 of 25 records were processed before the abort; the records written stay written, the other "
+            "15 were not imported."));
+        EXPECT_EQ(stored("COUNT(*), MAX(code)"), "12,R09");
+        EXPECT_TRUE(levels.contains(llPassStart) && levels.contains(llTotals) &&
+                    levels.contains(llUpdateLog));
+    }
 }
 
 TEST_F(ImportDb, SettingsFileRoundTrip) {
