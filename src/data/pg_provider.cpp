@@ -211,6 +211,18 @@ QVariant typedValue(PGresult* r, int row, int col) {
         return QString::fromUtf8(v);
     }
 }
+
+// The client library reads a prepared statement's parameter description (4 bytes a parameter) only
+// up to 30000 bytes and gives up the connection beyond it, so a longer one is refused before sending.
+constexpr int kMaxDescribedParams = 7498;
+
+void CheckDescribable(int marks) {
+    if (marks > kMaxDescribedParams)
+        throw EDatabaseError(QStringLiteral("The command has %1 parameter marks; at most %2 can be sent "
+                                            "to PostgreSQL in one command")
+                                 .arg(marks)
+                                 .arg(kMaxDescribedParams));
+}
 } // namespace
 
 PgTarget PgTarget::FromInitString(const QString& initString) {
@@ -385,6 +397,7 @@ bool PgProvider::readsOnly(const QString& sql) {
     check();
     PgStatement st = ScanPgStatement(sql, true);
     if (st.several) return false;
+    CheckDescribable(st.marks);
     Params p(QVariantList(st.marks));
     Result prep(PQprepare(conn_, "", st.text.toUtf8().constData(), p.count(), p.types.data()));
     if (prep.status() != PGRES_COMMAND_OK) fail(prep.get(), QString());
@@ -512,6 +525,7 @@ void PgProvider::query(const QString& sql, const QVariantList& params, ResultSin
         throw EDatabaseError(QStringLiteral("The command has %1 parameter marks for %2 values")
                                  .arg(st.marks)
                                  .arg(params.size()));
+    CheckDescribable(st.marks);
     Fetch f;
     if (st.several && params.isEmpty()) {
         // A script: its statements run one after the other, the first result set is read.

@@ -186,6 +186,23 @@ TEST_F(PgProviderTest, ServerErrorsLostConnectionsAndTimeOuts) {
         for (const QString& part : c.parts)
             EXPECT_TRUE(msg.contains(part)) << c.sql << ": " << msg.toStdString();
     }
+    // The client library cannot read the description of more parameters than 7498: such a command is
+    // refused with a clear message instead of losing the connection.
+    for (int marks : {7498, 7499}) {
+        QStringList qs(marks, QStringLiteral("?"));
+        TADOQuery q(&con);
+        q.SQL = QStringLiteral("SELECT count(*) AS n FROM t WHERE id IN (%1)").arg(qs.join(','));
+        q.Parameters = QVariantList(marks, 1);
+        const QString msg = errorOf([&] { q.Open(); });
+        if (marks == 7498) {
+            EXPECT_EQ(msg, "<no error>");
+            EXPECT_EQ(q.Fields(0)->AsInteger(), 1);
+        } else {
+            EXPECT_TRUE(msg.contains("7499 parameter marks")) << msg.toStdString();
+        }
+        EXPECT_EQ(con.Execute("UPDATE t SET m = 'happy'"), 1); // still usable
+    }
+
     // A failed statement inside a transaction: the commit says the work was rolled back.
     con.BeginTrans();
     EXPECT_NE(errorOf([&] { con.Execute("INSERT INTO t VALUES (1, 'sad')"); }), "<no error>");
