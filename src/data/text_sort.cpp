@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <unicode/ucol.h>
 #include <unordered_map>
 
 namespace {
@@ -11,6 +12,12 @@ constexpr std::array<uint8_t, 256> kLower = [] {
     std::array<uint8_t, 256> t{};
     for (int i = 0; i < 256; ++i)
         t[size_t(i)] = uint8_t(i >= 'A' && i <= 'Z' ? i + 32 : i);
+    return t;
+}();
+constexpr std::array<uint8_t, 256> kSame = [] {
+    std::array<uint8_t, 256> t{};
+    for (int i = 0; i < 256; ++i)
+        t[size_t(i)] = uint8_t(i);
     return t;
 }();
 
@@ -27,16 +34,16 @@ bool IsAscii(std::string_view s) {
     return (any & 0x8080808080808080u) == 0;
 }
 
-// The key bytes [depth, depth + 7) lowered (0 past the end) and then how many bytes are left at depth,
+// The key bytes [depth, depth + 7) mapped by map (0 past the end) and then how many bytes are left at depth,
 // at most 8. Two keys equal before depth compare by this word as their bytes compare from depth on;
 // equal words tell the keys apart only when fewer than 8 bytes were left (then the keys are equal).
-uint64_t PrefixAt(const char* key, size_t size, size_t depth) {
+uint64_t PrefixAt(const uint8_t* map, const char* key, size_t size, size_t depth) {
     const size_t left = size > depth ? size - depth : 0;
     const size_t n = std::min<size_t>(left, 7);
     const auto* p = reinterpret_cast<const unsigned char*>(key);
     uint64_t v = 0;
     for (size_t i = 0; i < n; ++i)
-        v = (v << 8) | kLower[p[depth + i]];
+        v = (v << 8) | map[p[depth + i]];
     v <<= 8 * (7 - n);
     return (v << 8) | std::min<size_t>(left, 8);
 }
@@ -61,6 +68,92 @@ bool CollatesByBytes(const QCollator& coll) {
     return true;
 }
 
+FoldedTextSort::~FoldedTextSort() {
+    if (collator_) ucol_close(collator_);
+}
+
+bool FoldedTextSort::useCollator(const QCollator& coll) {
+    if (collator_) ucol_close(collator_);
+    collator_ = nullptr;
+    if (coll.locale().language() == QLocale::C) return false;
+    // The locale name and attributes as QCollator opens its own collator for these settings.
+    const QByteArray name = coll.locale().bcp47Name().replace(u'-', u'_').toLatin1();
+    UErrorCode status = U_ZERO_ERROR;
+    UCollator* c = ucol_open(name.constData(), &status);
+    if (U_FAILURE(status)) return false;
+    auto set = [c](UColAttribute attr, UColAttributeValue value) {
+        UErrorCode st = U_ZERO_ERROR;
+        ucol_setAttribute(c, attr, value, &st);
+    };
+    set(UCOL_NORMALIZATION_MODE, UCOL_ON);
+    set(UCOL_STRENGTH, coll.caseSensitivity() == Qt::CaseSensitive ? UCOL_DEFAULT_STRENGTH : UCOL_SECONDARY);
+    set(UCOL_NUMERIC_COLLATION, coll.numericMode() ? UCOL_ON : UCOL_OFF);
+    set(UCOL_ALTERNATE_HANDLING, coll.ignorePunctuation() ? UCOL_SHIFTED : UCOL_NON_IGNORABLE);
+    collator_ = c;
+    // Keys that order a pair otherwise than coll's own keys mean the collations differ: keep byte order
+    // and let the caller rank by coll.
+    static const char* const probes[][2] = {
+        {"a", "B"},
+        {"ab", "a"},
+        {"a b", "a-b"},
+        {"\xc3\xa9", "f"},
+        {"a1", "a10"},
+        {"\xc3\xa9", "e"},
+        {"ch", "h"},
+        {"e\xcc\x81", "\xc3\xa9"},
+        {"\xc3\x9f", "ss"},
+        {"x\xc2\xad", "x"},
+        {"\xef\xbf\xbd", "\xf0\x9f\x98\x80"},
+        {"-", " "},
+    };
+    std::string ka, kb;
+    for (const auto& p : probes) {
+        const QString a = QString::fromUtf8(p[0]), b = QString::fromUtf8(p[1]);
+        ka.clear();
+        kb.clear();
+        appendKey(ka, std::string_view(p[0]));
+        appendKey(kb, std::string_view(p[1]));
+        if (Sign(coll.sortKey(a.toCaseFolded()).compare(coll.sortKey(b.toCaseFolded()))) !=
+            Sign(ka.compare(kb))) {
+            ucol_close(collator_);
+            collator_ = nullptr;
+            return false;
+        }
+    }
+    return true;
+}
+
+void FoldedTextSort::appendKey(std::string& out, std::string_view s) {
+    // The case-folded text in UTF-16: plain ASCII lowered here, the rest folded by Qt.
+    const char16_t* text;
+    size_t len;
+    QString folded;
+    if (IsAscii(s)) {
+        text_.resize(s.size());
+        for (size_t i = 0; i < s.size(); ++i)
+            text_[i] = char16_t(kLower[static_cast<unsigned char>(s[i])]);
+        text = text_.data();
+        len = text_.size();
+    } else {
+        folded = QString::fromUtf8(s.data(), qsizetype(s.size())).toCaseFolded();
+        text = reinterpret_cast<const char16_t*>(folded.utf16());
+        len = size_t(folded.size());
+    }
+    const size_t start = out.size();
+    size_t room = 3 * len + 16;
+    out.resize(start + room);
+    int32_t n = ucol_getSortKey(collator_, text, int32_t(len), reinterpret_cast<uint8_t*>(out.data() + start),
+                                int32_t(room));
+    if (size_t(n) > room) {
+        room = size_t(n);
+        out.resize(start + room);
+        n = ucol_getSortKey(collator_, text, int32_t(len), reinterpret_cast<uint8_t*>(out.data() + start),
+                            int32_t(room));
+    }
+    // The key ends in its only 0 byte, which orders nothing the end of the key does not.
+    out.resize(start + (n > 0 ? size_t(n) - 1 : 0));
+}
+
 void FoldedTextSort::sort(const Column& col, const TextArena& arena, bool desc, uint32_t* first,
                           uint32_t* last, std::vector<TieRun>* ties, size_t base) {
     const size_t n = size_t(last - first);
@@ -70,8 +163,16 @@ void FoldedTextSort::sort(const Column& col, const TextArena& arena, bool desc, 
     folded_.clear();
     // Keys of non-ASCII texts go to folded_, which may move while it grows: offsets first, pointers after.
     std::vector<std::pair<uint32_t, size_t>> foldedAt;
+    const uint8_t* map = collator_ ? kSame.data() : kLower.data();
     for (size_t i = 0; i < n; ++i) {
         const std::string_view s = col.bytesAt(rows_[i], arena);
+        if (collator_) {
+            const size_t start = folded_.size();
+            appendKey(folded_, s);
+            foldedAt.emplace_back(uint32_t(i), start);
+            items_[i] = {0, nullptr, uint32_t(folded_.size() - start), uint32_t(i)};
+            continue;
+        }
         if (IsAscii(s)) {
             items_[i] = {0, s.data(), uint32_t(s.size()), uint32_t(i)};
             continue;
@@ -87,7 +188,7 @@ void FoldedTextSort::sort(const Column& col, const TextArena& arena, bool desc, 
     // Descending: the complement reverses the order of the words and keeps which of them are equal.
     const uint64_t flip = desc ? ~uint64_t(0) : 0;
     for (Item& it : items_)
-        it.prefix = PrefixAt(it.key, it.size, 0) ^ flip;
+        it.prefix = PrefixAt(map, it.key, it.size, 0) ^ flip;
     auto byPrefix = [](const Item& a, const Item& b) { return a.prefix < b.prefix; };
     auto byPos = [](const Item& a, const Item& b) { return a.pos < b.pos; };
     struct Span {
@@ -113,7 +214,7 @@ void FoldedTextSort::sort(const Column& col, const TextArena& arena, bool desc, 
                     for (size_t k = i; k < j; ++k) {
                         // The keys are read in no particular order: ask for them ahead.
                         if (k + 16 < j) __builtin_prefetch(items[k + 16].key + depth);
-                        items[k].prefix = PrefixAt(items[k].key, items[k].size, depth) ^ flip;
+                        items[k].prefix = PrefixAt(map, items[k].key, items[k].size, depth) ^ flip;
                     }
                     pending.push_back({i, j, depth});
                 }

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+struct UCollator;
+
 // A run [from, to) of view positions whose values tie on the keys sorted so far.
 struct TieRun {
     size_t from, to;
@@ -18,25 +20,40 @@ struct TieRun {
 // can then be built by the sorter itself and compared a machine word at a time.
 bool CollatesByBytes(const QCollator& coll);
 
-// Stable sort of rows by the case-folded UTF-8 of their texts, compared byte by byte: the order of
-// a byte-order collator's keys for the folded texts. One key per row is made once per sort (plain
-// ASCII texts are keys as stored, their letters lowered on the fly); the keys are sorted seven bytes
-// at a time, each group that ties on them going on with the next seven.
+// Stable sort of rows by a byte key of their case-folded texts: the folded UTF-8 itself (the order of
+// a byte-order collator's keys), or after useCollator() the collation key the collator makes of the
+// folded text. One key per row is made once per sort (in byte order, plain ASCII texts are keys as
+// stored, their letters lowered on the fly); the keys are sorted seven bytes at a time, each group
+// that ties on them going on with the next seven.
 class FoldedTextSort {
 public:
+    FoldedTextSort() = default;
+    FoldedTextSort(const FoldedTextSort&) = delete;
+    FoldedTextSort& operator=(const FoldedTextSort&) = delete;
+    ~FoldedTextSort();
+
+    // Keys by the collation of coll (a locale's, not byte order), built the way coll builds its own
+    // sort keys so that they order alike. False (and byte order kept) when that collation cannot be opened.
+    bool useCollator(const QCollator& coll);
+
     // Sorts rows [first, last) (no NULLs among them), equal keys in their given order; appends the runs
     // of two or more equal keys to ties (positions counted from base) when ties is not null.
     void sort(const Column& col, const TextArena& arena, bool desc, uint32_t* first, uint32_t* last,
               std::vector<TieRun>* ties, size_t base);
 
 private:
+    // Appends the collation key of the case-folded s (without its closing 0 byte).
+    void appendKey(std::string& out, std::string_view s);
+
     struct Item {
         uint64_t prefix; // seven key bytes from the group's depth and how many bytes are left (max 8)
         const char* key;
         uint32_t size;
         uint32_t pos; // index into the rows as given
     };
-    std::string folded_; // keys of the texts that are not plain ASCII
+    std::string folded_;  // keys made for the rows (in byte order only those of non-ASCII texts)
+    std::u16string text_; // the folded text being keyed
+    UCollator* collator_ = nullptr;
     std::vector<Item> items_;
     std::vector<uint32_t> rows_;
 };

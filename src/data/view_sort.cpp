@@ -53,13 +53,15 @@ public:
         col_ = &ds.store().column(size_t(field_->column()));
         if (col_->kind() == StorageKind::Text) {
             coll_.setCaseSensitivity(Qt::CaseInsensitive);
-            byBytes_ = CollatesByBytes(coll_);
+            // Byte keys in the sorter's own order, or the collation's keys made directly; ranks by coll_
+            // only when neither matches it.
+            byKeys_ = CollatesByBytes(coll_) || folded_.useCollator(coll_);
         }
     }
 
     // Called once with every run this key will sort, before the first sort.
     void prepare(const std::vector<uint32_t>& rows, const std::vector<TieRun>& runs) {
-        if (!col_ || col_->kind() != StorageKind::Text || byBytes_) return;
+        if (!col_ || col_->kind() != StorageKind::Text || byKeys_) return;
         std::vector<uint32_t> some;
         const std::vector<uint32_t>* all = &rows;
         if (runs.size() != 1 || runs[0].to - runs[0].from != rows.size()) {
@@ -93,7 +95,7 @@ public:
             sortBy<double>(valuesFrom, valuesTo, ties, base, [&](uint32_t r) { return col_->floatAt(r); });
             break;
         case StorageKind::Text:
-            if (byBytes_)
+            if (byKeys_)
                 folded_.sort(*col_, ar, desc_, valuesFrom, valuesTo, ties, base);
             else
                 sortBy<int32_t>(valuesFrom, valuesTo, ties, base, [&](uint32_t r) { return ranks_.rank(r); });
@@ -169,7 +171,7 @@ private:
     bool desc_;
     const Column* col_ = nullptr;
     QCollator coll_;
-    bool byBytes_ = false;
+    bool byKeys_ = false;
     FoldedTextSort folded_;
     CollatorRanks ranks_;
 };

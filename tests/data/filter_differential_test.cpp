@@ -307,7 +307,12 @@ TEST(TextSort, SameOrderAsTheCollatorKeys) {
                                          "ch",
                                          "h",
                                          "\xef\xbf\xbd",
-                                         "long prefix "};
+                                         "long prefix ",
+                                         "e\xcc\x81",
+                                         "\xc2\xad",
+                                         "\xc3\xa4",
+                                         "10",
+                                         "\t"};
     std::mt19937 rng(20261211);
     auto pick = [&](size_t n) { return size_t(rng() % n); };
     QStringList values; // of columns a and b per row, as SQL literals
