@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <system_error>
+#include <thread>
 #include <unicode/ucol.h>
 #include <unordered_map>
 
@@ -51,6 +53,38 @@ uint64_t PrefixAt(const uint8_t* map, const char* key, size_t size, size_t depth
 int Sign(int v) {
     return v < 0 ? -1 : (v > 0 ? 1 : 0);
 }
+// Appends the collation key of the case-folded s (without its closing 0 byte); buf holds the folded text.
+void AppendCollationKey(const UCollator* coll, std::u16string& buf, std::string& out, std::string_view s) {
+    // The case-folded text in UTF-16: plain ASCII lowered here, the rest folded by Qt.
+    const char16_t* text;
+    size_t len;
+    QString folded;
+    if (IsAscii(s)) {
+        buf.resize(s.size());
+        for (size_t i = 0; i < s.size(); ++i)
+            buf[i] = char16_t(kLower[static_cast<unsigned char>(s[i])]);
+        text = buf.data();
+        len = buf.size();
+    } else {
+        folded = QString::fromUtf8(s.data(), qsizetype(s.size())).toCaseFolded();
+        text = reinterpret_cast<const char16_t*>(folded.utf16());
+        len = size_t(folded.size());
+    }
+    const size_t start = out.size();
+    size_t room = 3 * len + 16;
+    out.resize(start + room);
+    int32_t n = ucol_getSortKey(coll, text, int32_t(len), reinterpret_cast<uint8_t*>(out.data() + start),
+                                int32_t(room));
+    if (size_t(n) > room) {
+        room = size_t(n);
+        out.resize(start + room);
+        n = ucol_getSortKey(coll, text, int32_t(len), reinterpret_cast<uint8_t*>(out.data() + start),
+                            int32_t(room));
+    }
+    // The key ends in its only 0 byte, which orders nothing the end of the key does not.
+    out.resize(start + (n > 0 ? size_t(n) - 1 : 0));
+}
+
 } // namespace
 
 bool CollatesByBytes(const QCollator& coll) {
@@ -107,12 +141,13 @@ bool FoldedTextSort::useCollator(const QCollator& coll) {
         {"-", " "},
     };
     std::string ka, kb;
+    std::u16string buf;
     for (const auto& p : probes) {
         const QString a = QString::fromUtf8(p[0]), b = QString::fromUtf8(p[1]);
         ka.clear();
         kb.clear();
-        appendKey(ka, std::string_view(p[0]));
-        appendKey(kb, std::string_view(p[1]));
+        AppendCollationKey(collator_, buf, ka, std::string_view(p[0]));
+        AppendCollationKey(collator_, buf, kb, std::string_view(p[1]));
         if (Sign(coll.sortKey(a.toCaseFolded()).compare(coll.sortKey(b.toCaseFolded()))) !=
             Sign(ka.compare(kb))) {
             ucol_close(collator_);
@@ -123,35 +158,46 @@ bool FoldedTextSort::useCollator(const QCollator& coll) {
     return true;
 }
 
-void FoldedTextSort::appendKey(std::string& out, std::string_view s) {
-    // The case-folded text in UTF-16: plain ASCII lowered here, the rest folded by Qt.
-    const char16_t* text;
-    size_t len;
-    QString folded;
-    if (IsAscii(s)) {
-        text_.resize(s.size());
-        for (size_t i = 0; i < s.size(); ++i)
-            text_[i] = char16_t(kLower[static_cast<unsigned char>(s[i])]);
-        text = text_.data();
-        len = text_.size();
+void FoldedTextSort::keyByCollator(const Column& col, const TextArena& arena) {
+    const size_t n = rows_.size();
+    std::vector<size_t> startOf(n);
+    // Keys of rows [from, to) into out, which may move while it grows: offsets first, pointers after.
+    auto keyRows = [&](const UCollator* coll, std::string& out, size_t from, size_t to) {
+        std::u16string buf;
+        out.clear();
+        for (size_t i = from; i < to; ++i) {
+            startOf[i] = out.size();
+            AppendCollationKey(coll, buf, out, col.bytesAt(rows_[i], arena));
+            items_[i] = {0, nullptr, uint32_t(out.size() - startOf[i]), uint32_t(i)};
+        }
+    };
+    // Making the keys is most of the work of a sort: in a large one a helper thread makes those of the
+    // second half, with its own copy of the collator.
+    size_t mid = n;
+    UCollator* copy = nullptr;
+    if (n >= 4096) {
+        UErrorCode status = U_ZERO_ERROR;
+        copy = ucol_clone(collator_, &status);
+        if (U_FAILURE(status) && copy) {
+            ucol_close(copy);
+            copy = nullptr;
+        }
+    }
+    if (copy) {
+        mid = n / 2;
+        try {
+            std::jthread helper([&] { keyRows(copy, folded2_, mid, n); });
+            keyRows(collator_, folded_, 0, mid);
+        } catch (const std::system_error&) { // no thread to be had
+            keyRows(collator_, folded_, 0, mid);
+            keyRows(collator_, folded2_, mid, n);
+        }
+        ucol_close(copy);
     } else {
-        folded = QString::fromUtf8(s.data(), qsizetype(s.size())).toCaseFolded();
-        text = reinterpret_cast<const char16_t*>(folded.utf16());
-        len = size_t(folded.size());
+        keyRows(collator_, folded_, 0, n);
     }
-    const size_t start = out.size();
-    size_t room = 3 * len + 16;
-    out.resize(start + room);
-    int32_t n = ucol_getSortKey(collator_, text, int32_t(len), reinterpret_cast<uint8_t*>(out.data() + start),
-                                int32_t(room));
-    if (size_t(n) > room) {
-        room = size_t(n);
-        out.resize(start + room);
-        n = ucol_getSortKey(collator_, text, int32_t(len), reinterpret_cast<uint8_t*>(out.data() + start),
-                            int32_t(room));
-    }
-    // The key ends in its only 0 byte, which orders nothing the end of the key does not.
-    out.resize(start + (n > 0 ? size_t(n) - 1 : 0));
+    for (size_t i = 0; i < n; ++i)
+        items_[i].key = (i < mid ? folded_ : folded2_).data() + startOf[i];
 }
 
 void FoldedTextSort::sort(const Column& col, const TextArena& arena, bool desc, uint32_t* first,
@@ -164,15 +210,9 @@ void FoldedTextSort::sort(const Column& col, const TextArena& arena, bool desc, 
     // Keys of non-ASCII texts go to folded_, which may move while it grows: offsets first, pointers after.
     std::vector<std::pair<uint32_t, size_t>> foldedAt;
     const uint8_t* map = collator_ ? kSame.data() : kLower.data();
-    for (size_t i = 0; i < n; ++i) {
+    if (collator_) keyByCollator(col, arena);
+    for (size_t i = 0; i < n && !collator_; ++i) {
         const std::string_view s = col.bytesAt(rows_[i], arena);
-        if (collator_) {
-            const size_t start = folded_.size();
-            appendKey(folded_, s);
-            foldedAt.emplace_back(uint32_t(i), start);
-            items_[i] = {0, nullptr, uint32_t(folded_.size() - start), uint32_t(i)};
-            continue;
-        }
         if (IsAscii(s)) {
             items_[i] = {0, s.data(), uint32_t(s.size()), uint32_t(i)};
             continue;

@@ -42,8 +42,8 @@ public:
               std::vector<TieRun>* ties, size_t base);
 
 private:
-    // Appends the collation key of the case-folded s (without its closing 0 byte).
-    void appendKey(std::string& out, std::string_view s);
+    // Sets the items of rows_ to the collation keys of their texts.
+    void keyByCollator(const Column& col, const TextArena& arena);
 
     struct Item {
         uint64_t prefix; // seven key bytes from the group's depth and how many bytes are left (max 8)
@@ -52,7 +52,7 @@ private:
         uint32_t pos; // index into the rows as given
     };
     std::string folded_;  // keys made for the rows (in byte order only those of non-ASCII texts)
-    std::u16string text_; // the folded text being keyed
+    std::string folded2_; // collation keys a helper thread made
     UCollator* collator_ = nullptr;
     std::vector<Item> items_;
     std::vector<uint32_t> rows_;
