@@ -70,18 +70,17 @@ void AppendCollationKey(const UCollator* coll, std::u16string& buf, std::string&
         text = reinterpret_cast<const char16_t*>(folded.utf16());
         len = size_t(folded.size());
     }
-    const size_t start = out.size();
-    size_t room = 3 * len + 16;
-    out.resize(start + room);
-    int32_t n = ucol_getSortKey(coll, text, int32_t(len), reinterpret_cast<uint8_t*>(out.data() + start),
-                                int32_t(room));
-    if (size_t(n) > room) {
-        room = size_t(n);
-        out.resize(start + room);
-        n = ucol_getSortKey(coll, text, int32_t(len), reinterpret_cast<uint8_t*>(out.data() + start),
-                            int32_t(room));
+    // Most keys fit the buffer on the stack; out grows by what the key needs, not by a guess at it.
+    uint8_t key[512];
+    int32_t n = ucol_getSortKey(coll, text, int32_t(len), key, int32_t(sizeof key));
+    if (size_t(n) <= sizeof key) {
+        // The key ends in its only 0 byte, which orders nothing the end of the key does not.
+        if (n > 0) out.append(reinterpret_cast<const char*>(key), size_t(n) - 1);
+        return;
     }
-    // The key ends in its only 0 byte, which orders nothing the end of the key does not.
+    const size_t start = out.size();
+    out.resize(start + size_t(n));
+    n = ucol_getSortKey(coll, text, int32_t(len), reinterpret_cast<uint8_t*>(out.data() + start), n);
     out.resize(start + (n > 0 ? size_t(n) - 1 : 0));
 }
 
@@ -165,6 +164,11 @@ void FoldedTextSort::keyByCollator(const Column& col, const TextArena& arena) {
     auto keyRows = [&](const UCollator* coll, std::string& out, size_t from, size_t to) {
         std::u16string buf;
         out.clear();
+        // Keys are about as long as their texts: room for that spares most copies of a growing block.
+        size_t bytes = 0;
+        for (size_t i = from; i < to; ++i)
+            bytes += col.bytesAt(rows_[i], arena).size();
+        out.reserve(bytes + bytes / 4 + 8 * (to - from));
         for (size_t i = from; i < to; ++i) {
             startOf[i] = out.size();
             AppendCollationKey(coll, buf, out, col.bytesAt(rows_[i], arena));

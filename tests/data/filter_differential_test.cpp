@@ -325,6 +325,8 @@ TEST(TextSort, SameOrderAsTheCollatorKeys) {
             QString s;
             for (size_t n = pick(6); n > 0; --n)
                 s += QString::fromUtf8(pieces[pick(std::size(pieces))]);
+            // Now and then a text whose collation key is longer than most.
+            if (pick(40) == 0) s = s.repeated(40);
             return s;
         };
         // Few distinct values in b, so that a sort by it leaves long runs of ties.
