@@ -31,8 +31,8 @@ text field after the commands is not cut: the record is reported as an error.</p
 The brackets may be left out.</td><td><code>Name=Trim()</code>: "&nbsp; Smith&nbsp; " gives "Smith"</td></tr>
 <tr><td><code>Clean(kind)</code></td><td>Keeps blanks, digits, letters a to z, the national letters and
 the special characters <code>.,;:+-*/()?!#&amp;@{}\%=&lt;&gt;$</code>, and removes every other character.
-With <code>Spec</code> the special characters are removed too, with <code>Local</code> the national
-letters, with <code>All</code> both.</td><td><code>Name=Clean(All)</code>: "A_b-c 1" gives "Abc 1"</td></tr>
+<code>Clean(Spec)</code> removes the special characters too, <code>Clean(Local)</code> the national
+letters, <code>Clean(All)</code> both (the kind ignores letter case).</td><td><code>Name=Clean(All)</code>: "A_b-c 1" gives "Abc 1"</td></tr>
 <tr><td><code>RemoveChar(list)</code></td><td>Removes the listed characters (letters in both cases).
 The list is separated by ","; <code>#</code> followed by a number stands for the character with that
 code (a comma is <code>#44</code>, a tab <code>#9</code>). A blank in the list is a character to
