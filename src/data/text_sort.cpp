@@ -1,5 +1,6 @@
 #include "text_sort.h"
 
+#include <QScopeGuard>
 #include <QString>
 #include <algorithm>
 #include <array>
@@ -7,6 +8,7 @@
 #include <system_error>
 #include <thread>
 #include <unicode/ucol.h>
+#include <unicode/uset.h>
 #include <unordered_map>
 
 namespace {
@@ -34,6 +36,25 @@ bool IsAscii(std::string_view s) {
     for (; i < s.size(); ++i)
         any |= static_cast<unsigned char>(s[i]);
     return (any & 0x8080808080808080u) == 0;
+}
+
+// Whether s holds only printable ASCII characters (no control characters, which collations ignore).
+bool IsPrintableAscii(std::string_view s) {
+    constexpr uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
+    uint64_t bad = 0;
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        const uint64_t del = w ^ (0x7f * kOnes);
+        // Bytes with the high bit, below 0x20 (for ASCII bytes) or equal to 0x7f mark the word.
+        bad |= w | ((w - 0x20 * kOnes) & ~w) | ((del - kOnes) & ~del);
+    }
+    for (; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x20 || c >= 0x7f) return false;
+    }
+    return (bad & kHigh) == 0;
 }
 
 // The key bytes [depth, depth + 7) mapped by map (0 past the end) and then how many bytes are left at depth,
@@ -84,6 +105,96 @@ void AppendCollationKey(const UCollator* coll, std::u16string& buf, std::string&
     out.resize(start + (n > 0 ? size_t(n) - 1 : 0));
 }
 
+// Ranks of the printable ASCII characters under coll (upper-case letters ranked as their lower-case
+// ones), when texts made only of them order as the strings of their characters' ranks: each character is
+// one collation element (no contraction or expansion among them, none ignorable) whose primary weight
+// sets it apart from every character with another key, digits are not read as numbers and punctuation
+// counts. Such texts are then sorted without collation keys. False when the collation does not allow it.
+bool RankAsciiCharacters(const UCollator* coll, std::array<uint8_t, 256>& ranks) {
+    UErrorCode status = U_ZERO_ERROR;
+    if (ucol_getAttribute(coll, UCOL_NUMERIC_COLLATION, &status) != UCOL_OFF ||
+        ucol_getAttribute(coll, UCOL_ALTERNATE_HANDLING, &status) != UCOL_NON_IGNORABLE ||
+        ucol_getAttribute(coll, UCOL_CASE_LEVEL, &status) != UCOL_OFF || U_FAILURE(status))
+        return false;
+    // Contractions such as "ch" and expansions that a text of ASCII characters could meet.
+    USet* contractions = uset_openEmpty();
+    USet* expansions = uset_openEmpty();
+    USet* ascii = uset_open(0, 0x7f);
+    UCollator* primary = nullptr;
+    const auto close = qScopeGuard([&] {
+        uset_close(ascii);
+        uset_close(contractions);
+        uset_close(expansions);
+        if (primary) ucol_close(primary);
+    });
+    ucol_getContractionsAndExpansions(coll, contractions, expansions, true, &status);
+    if (U_FAILURE(status) || uset_containsSome(expansions, ascii)) return false;
+    for (int32_t i = 0, n = uset_getItemCount(contractions); i < n; ++i) {
+        UChar32 start = 0x110000, end = 0;
+        UChar text[256];
+        UErrorCode st = U_ZERO_ERROR;
+        const int32_t len = uset_getItem(contractions, i, &start, &end, text, 256, &st);
+        if (U_FAILURE(st) || (len == 0 && start < 0x80) ||
+            (len > 0 && std::all_of(text, text + len, [](UChar u) { return u < 0x80; })))
+            return false;
+    }
+    primary = ucol_clone(coll, &status);
+    if (U_FAILURE(status)) return false;
+    ucol_setAttribute(primary, UCOL_STRENGTH, UCOL_PRIMARY, &status);
+    if (U_FAILURE(status)) return false;
+    constexpr int kFirst = 0x20, kCount = 0x7f - kFirst;
+    std::array<std::string, kCount> keys, primaries;
+    std::u16string buf;
+    for (int c = kFirst; c < kFirst + kCount; ++c) {
+        const char ch = char(c);
+        AppendCollationKey(coll, buf, keys[size_t(c - kFirst)], std::string_view(&ch, 1));
+        AppendCollationKey(primary, buf, primaries[size_t(c - kFirst)], std::string_view(&ch, 1));
+        if (primaries[size_t(c - kFirst)].empty()) return false;
+    }
+    std::array<int, kCount> order;
+    for (int i = 0; i < kCount; ++i)
+        order[size_t(i)] = i;
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return keys[size_t(a)] < keys[size_t(b)]; });
+    // Characters of equal primary weight sit together in this order: any two of them must be equal.
+    ranks.fill(0);
+    int rank = 1;
+    for (size_t i = 0; i < order.size(); ++i) {
+        const size_t a = size_t(order[i]);
+        if (i > 0) {
+            const size_t b = size_t(order[i - 1]);
+            if (keys[a] != keys[b]) {
+                if (primaries[a] == primaries[b]) return false;
+                ++rank;
+            }
+        }
+        ranks[a + kFirst] = uint8_t(rank);
+    }
+    // A last check on texts of several characters, against the collation's own keys.
+    uint32_t seed = 12345;
+    std::string prev, prevKey, key;
+    for (int i = 0; i < 64; ++i) {
+        std::string text;
+        seed = seed * 1103515245u + 12345u;
+        for (uint32_t len = 1 + (seed >> 16) % 10; len > 0; --len) {
+            seed = seed * 1103515245u + 12345u;
+            text += char(kFirst + int((seed >> 16) % kCount));
+        }
+        key.clear();
+        AppendCollationKey(coll, buf, key, text);
+        if (i > 0) {
+            const size_t m = std::min(prev.size(), text.size());
+            int byRank = 0;
+            for (size_t k = 0; k < m && !byRank; ++k)
+                byRank = int(ranks[uint8_t(prev[k])]) - int(ranks[uint8_t(text[k])]);
+            if (!byRank) byRank = int(prev.size() > text.size()) - int(prev.size() < text.size());
+            if (Sign(byRank) != Sign(prevKey.compare(key))) return false;
+        }
+        prev = std::move(text);
+        prevKey = key;
+    }
+    return true;
+}
+
 } // namespace
 
 bool CollatesByBytes(const QCollator& coll) {
@@ -123,6 +234,7 @@ bool FoldedTextSort::useCollator(const QCollator& coll) {
     set(UCOL_NUMERIC_COLLATION, coll.numericMode() ? UCOL_ON : UCOL_OFF);
     set(UCOL_ALTERNATE_HANDLING, coll.ignorePunctuation() ? UCOL_SHIFTED : UCOL_NON_IGNORABLE);
     collator_ = c;
+    ranksAscii_ = false;
     // Keys that order a pair otherwise than coll's own keys mean the collations differ: keep byte order
     // and let the caller rank by coll.
     static const char* const probes[][2] = {
@@ -154,6 +266,7 @@ bool FoldedTextSort::useCollator(const QCollator& coll) {
             return false;
         }
     }
+    ranksAscii_ = RankAsciiCharacters(collator_, asciiRanks_);
     return true;
 }
 
@@ -213,8 +326,18 @@ void FoldedTextSort::sort(const Column& col, const TextArena& arena, bool desc, 
     folded_.clear();
     // Keys of non-ASCII texts go to folded_, which may move while it grows: offsets first, pointers after.
     std::vector<std::pair<uint32_t, size_t>> foldedAt;
-    const uint8_t* map = collator_ ? kSame.data() : kLower.data();
-    if (collator_) keyByCollator(col, arena);
+    const uint8_t* map = kLower.data();
+    if (collator_) {
+        // Texts of printable ASCII alone are their own keys through the characters' ranks.
+        bool plain = ranksAscii_;
+        for (size_t i = 0; i < n && plain; ++i) {
+            const std::string_view s = col.bytesAt(rows_[i], arena);
+            plain = IsPrintableAscii(s);
+            items_[i] = {0, s.data(), uint32_t(s.size()), uint32_t(i)};
+        }
+        map = plain ? asciiRanks_.data() : kSame.data();
+        if (!plain) keyByCollator(col, arena);
+    }
     for (size_t i = 0; i < n && !collator_; ++i) {
         const std::string_view s = col.bytesAt(rows_[i], arena);
         if (IsAscii(s)) {

@@ -4,6 +4,7 @@
 
 #include <QCollator>
 #include <QCollatorSortKey>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -23,8 +24,9 @@ bool CollatesByBytes(const QCollator& coll);
 // Stable sort of rows by a byte key of their case-folded texts: the folded UTF-8 itself (the order of
 // a byte-order collator's keys), or after useCollator() the collation key the collator makes of the
 // folded text. One key per row is made once per sort (in byte order, plain ASCII texts are keys as
-// stored, their letters lowered on the fly); the keys are sorted seven bytes at a time, each group
-// that ties on them going on with the next seven.
+// stored, their letters lowered on the fly; under a collation that ranks printable ASCII characters
+// one by one, rows that all hold only such texts are keys as stored, read through the ranks); the keys
+// are sorted seven bytes at a time, each group that ties on them going on with the next seven.
 class FoldedTextSort {
 public:
     FoldedTextSort() = default;
@@ -54,6 +56,9 @@ private:
     std::string folded_;  // keys made for the rows (in byte order only those of non-ASCII texts)
     std::string folded2_; // collation keys a helper thread made
     UCollator* collator_ = nullptr;
+    // Ranks of the printable ASCII characters under collator_, when texts of them order by their ranks.
+    bool ranksAscii_ = false;
+    std::array<uint8_t, 256> asciiRanks_{};
     std::vector<Item> items_;
     std::vector<uint32_t> rows_;
 };
