@@ -4,6 +4,7 @@
 #include <QString>
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <system_error>
 #include <thread>
@@ -270,29 +271,29 @@ bool FoldedTextSort::useCollator(const QCollator& coll) {
     return true;
 }
 
-void FoldedTextSort::keyByCollator(const Column& col, const TextArena& arena) {
-    const size_t n = rows_.size();
+void FoldedTextSort::keyByCollator(const Column& col, const TextArena& arena, size_t from) {
+    const size_t n = items_.size();
     std::vector<size_t> startOf(n);
-    // Keys of rows [from, to) into out, which may move while it grows: offsets first, pointers after.
-    auto keyRows = [&](const UCollator* coll, std::string& out, size_t from, size_t to) {
+    // Keys of items [lo, hi) into out, which may move while it grows: offsets first, pointers after.
+    auto keyItems = [&](const UCollator* coll, std::string& out, size_t lo, size_t hi) {
         std::u16string buf;
         out.clear();
         // Keys are about as long as their texts: room for that spares most copies of a growing block.
         size_t bytes = 0;
-        for (size_t i = from; i < to; ++i)
-            bytes += col.bytesAt(rows_[i], arena).size();
-        out.reserve(bytes + bytes / 4 + 8 * (to - from));
-        for (size_t i = from; i < to; ++i) {
+        for (size_t i = lo; i < hi; ++i)
+            bytes += col.bytesAt(rows_[items_[i].pos], arena).size();
+        out.reserve(bytes + bytes / 4 + 8 * (hi - lo));
+        for (size_t i = lo; i < hi; ++i) {
             startOf[i] = out.size();
-            AppendCollationKey(coll, buf, out, col.bytesAt(rows_[i], arena));
-            items_[i] = {0, nullptr, uint32_t(out.size() - startOf[i]), uint32_t(i)};
+            AppendCollationKey(coll, buf, out, col.bytesAt(rows_[items_[i].pos], arena));
+            items_[i].size = uint32_t(out.size() - startOf[i]);
         }
     };
     // Making the keys is most of the work of a sort: in a large one a helper thread makes those of the
     // second half, with its own copy of the collator.
     size_t mid = n;
     UCollator* copy = nullptr;
-    if (n >= 4096) {
+    if (n - from >= 4096) {
         UErrorCode status = U_ZERO_ERROR;
         copy = ucol_clone(collator_, &status);
         if (U_FAILURE(status) && copy) {
@@ -301,68 +302,34 @@ void FoldedTextSort::keyByCollator(const Column& col, const TextArena& arena) {
         }
     }
     if (copy) {
-        mid = n / 2;
+        mid = from + (n - from) / 2;
         try {
-            std::jthread helper([&] { keyRows(copy, folded2_, mid, n); });
-            keyRows(collator_, folded_, 0, mid);
+            std::jthread helper([&] { keyItems(copy, folded2_, mid, n); });
+            keyItems(collator_, folded_, from, mid);
         } catch (const std::system_error&) { // no thread to be had
-            keyRows(collator_, folded_, 0, mid);
-            keyRows(collator_, folded2_, mid, n);
+            keyItems(collator_, folded_, from, mid);
+            keyItems(collator_, folded2_, mid, n);
         }
         ucol_close(copy);
     } else {
-        keyRows(collator_, folded_, 0, n);
+        keyItems(collator_, folded_, from, n);
     }
-    for (size_t i = 0; i < n; ++i)
+    for (size_t i = from; i < n; ++i)
         items_[i].key = (i < mid ? folded_ : folded2_).data() + startOf[i];
 }
 
-void FoldedTextSort::sort(const Column& col, const TextArena& arena, bool desc, uint32_t* first,
-                          uint32_t* last, std::vector<TieRun>* ties, size_t base) {
-    const size_t n = size_t(last - first);
-    if (n < 2) return;
-    rows_.assign(first, last);
-    items_.resize(n);
-    folded_.clear();
-    // Keys of non-ASCII texts go to folded_, which may move while it grows: offsets first, pointers after.
-    std::vector<std::pair<uint32_t, size_t>> foldedAt;
-    const uint8_t* map = kLower.data();
-    if (collator_) {
-        // Texts of printable ASCII alone are their own keys through the characters' ranks.
-        bool plain = ranksAscii_;
-        for (size_t i = 0; i < n && plain; ++i) {
-            const std::string_view s = col.bytesAt(rows_[i], arena);
-            plain = IsPrintableAscii(s);
-            items_[i] = {0, s.data(), uint32_t(s.size()), uint32_t(i)};
-        }
-        map = plain ? asciiRanks_.data() : kSame.data();
-        if (!plain) keyByCollator(col, arena);
-    }
-    for (size_t i = 0; i < n && !collator_; ++i) {
-        const std::string_view s = col.bytesAt(rows_[i], arena);
-        if (IsAscii(s)) {
-            items_[i] = {0, s.data(), uint32_t(s.size()), uint32_t(i)};
-            continue;
-        }
-        const size_t start = folded_.size();
-        AppendUtf8(folded_, QString::fromUtf8(s.data(), qsizetype(s.size())).toCaseFolded());
-        foldedAt.emplace_back(uint32_t(i), start);
-        items_[i] = {0, nullptr, uint32_t(folded_.size() - start), uint32_t(i)};
-    }
-    for (const auto& [i, start] : foldedAt)
-        items_[i].key = folded_.data() + start;
-
+void FoldedTextSort::sortItems(Item* items, size_t n, const uint8_t* map, bool desc,
+                               std::vector<TieRun>* ties, size_t base) {
     // Descending: the complement reverses the order of the words and keeps which of them are equal.
     const uint64_t flip = desc ? ~uint64_t(0) : 0;
-    for (Item& it : items_)
-        it.prefix = PrefixAt(map, it.key, it.size, 0) ^ flip;
+    for (size_t i = 0; i < n; ++i)
+        items[i].prefix = PrefixAt(map, items[i].key, items[i].size, 0) ^ flip;
     auto byPrefix = [](const Item& a, const Item& b) { return a.prefix < b.prefix; };
     auto byPos = [](const Item& a, const Item& b) { return a.pos < b.pos; };
     struct Span {
         size_t from, to, depth;
     };
     std::vector<Span> pending{{0, n, 0}};
-    Item* items = items_.data();
     while (!pending.empty()) {
         const Span s = pending.back();
         pending.pop_back();
@@ -389,8 +356,153 @@ void FoldedTextSort::sort(const Column& col, const TextArena& arena, bool desc, 
             i = j;
         }
     }
+}
+
+void FoldedTextSort::mergeOthers(const Column& col, const TextArena& arena, size_t plain, bool desc,
+                                 std::vector<TieRun>* ties, size_t base) {
+    const size_t n = items_.size();
+    // The case-folded UTF-16 text of an item, as its collation key is made.
+    std::u16string bufA, bufB;
+    auto foldedOf = [&](const Item& it, std::u16string& buf) {
+        const std::string_view s = col.bytesAt(rows_[it.pos], arena);
+        if (IsAscii(s)) {
+            buf.resize(s.size());
+            for (size_t i = 0; i < s.size(); ++i)
+                buf[i] = char16_t(kLower[static_cast<unsigned char>(s[i])]);
+        } else {
+            const QString f = QString::fromUtf8(s.data(), qsizetype(s.size())).toCaseFolded();
+            buf.assign(reinterpret_cast<const char16_t*>(f.utf16()), size_t(f.size()));
+        }
+    };
+    // Compares the text folded into bufB with an item's.
+    auto compareWith = [&](const Item& a) {
+        foldedOf(a, bufA);
+        const int c =
+            ucol_strcoll(collator_, bufB.data(), int32_t(bufB.size()), bufA.data(), int32_t(bufA.size()));
+        return desc ? -c : c;
+    };
+    // Each other text goes before the first plain one it sorts before (among equal texts, the one given
+    // first goes first); the others are in order, so each search starts where the last one ended.
+    std::vector<Item> merged;
+    merged.reserve(n);
+    size_t lo = 0;
+    for (size_t k = plain; k < n; ++k) {
+        const Item& b = items_[k];
+        foldedOf(b, bufB);
+        auto goesAfter = [&](const Item& a) {
+            const int c = compareWith(a);
+            return c > 0 || (c == 0 && a.pos < b.pos);
+        };
+        // Steps of growing length from where the last search ended, then halving within the last step.
+        size_t step = 1, from = lo;
+        while (from + step <= plain && goesAfter(items_[from + step - 1])) {
+            from += step;
+            step *= 2;
+        }
+        const Item* at = std::partition_point(items_.data() + from,
+                                              items_.data() + std::min(plain, from + step - 1), goesAfter);
+        const size_t to = size_t(at - items_.data());
+        merged.insert(merged.end(), items_.begin() + qsizetype(lo), items_.begin() + qsizetype(to));
+        merged.push_back(b);
+        lo = to;
+    }
+    merged.insert(merged.end(), items_.begin() + qsizetype(lo), items_.begin() + qsizetype(plain));
+    items_.swap(merged);
+    if (!ties) return;
+    // Runs of equal texts, also across the two kinds (an ASCII text can equal a non-ASCII one).
+    auto equal = [&](const Item& a, const Item& b) {
+        const bool pa = a.pos < plainPos_.size() && plainPos_[a.pos],
+                   pb = b.pos < plainPos_.size() && plainPos_[b.pos];
+        if (pa && pb) {
+            if (a.size != b.size) return false;
+            for (uint32_t i = 0; i < a.size; ++i)
+                if (asciiRanks_[uint8_t(a.key[i])] != asciiRanks_[uint8_t(b.key[i])]) return false;
+            return true;
+        }
+        if (!pa && !pb) return a.size == b.size && std::memcmp(a.key, b.key, a.size) == 0;
+        foldedOf(a, bufB);
+        return compareWith(b) == 0;
+    };
+    for (size_t i = 0; i < n;) {
+        size_t j = i + 1;
+        while (j < n && equal(items_[j - 1], items_[j]))
+            ++j;
+        if (j - i > 1) ties->push_back({base + i, base + j});
+        i = j;
+    }
+}
+
+void FoldedTextSort::sort(const Column& col, const TextArena& arena, bool desc, uint32_t* first,
+                          uint32_t* last, std::vector<TieRun>* ties, size_t base) {
+    const size_t n = size_t(last - first);
+    if (n < 2) return;
+    rows_.assign(first, last);
+    items_.resize(n);
+    folded_.clear();
+    order(col, arena, desc, ties, base);
     for (size_t i = 0; i < n; ++i)
-        first[i] = rows_[items[i].pos];
+        first[i] = rows_[items_[i].pos];
+}
+
+void FoldedTextSort::order(const Column& col, const TextArena& arena, bool desc, std::vector<TieRun>* ties,
+                           size_t base) {
+    const size_t n = items_.size();
+    if (collator_) {
+        // Texts of printable ASCII alone are their own keys through the characters' ranks: they come
+        // first, the others after, each in their given order.
+        size_t plain = 0;
+        if (ranksAscii_) {
+            plainPos_.assign(n, false);
+            for (size_t i = 0; i < n; ++i) {
+                const std::string_view s = col.bytesAt(rows_[i], arena);
+                if (IsPrintableAscii(s)) {
+                    items_[plain++] = {0, s.data(), uint32_t(s.size()), uint32_t(i)};
+                    plainPos_[i] = true;
+                }
+            }
+            for (size_t i = 0, k = plain; i < n; ++i)
+                if (!plainPos_[i]) items_[k++] = {0, nullptr, 0, uint32_t(i)};
+        } else {
+            for (size_t i = 0; i < n; ++i)
+                items_[i] = {0, nullptr, 0, uint32_t(i)};
+        }
+        const size_t others = n - plain;
+        // Few other texts are placed among the sorted plain ones by comparing texts, about log2(n)
+        // comparisons each; many are cheaper to give collation keys like the others.
+        const bool merge = plain > 0 && others > 0 && others * (std::bit_width(n) / 2 + 1) < n / 2;
+        if (others == 0) {
+            sortItems(items_.data(), n, asciiRanks_.data(), desc, ties, base);
+            return;
+        }
+        if (!merge) {
+            for (size_t i = 0; i < n; ++i)
+                items_[i] = {0, nullptr, 0, uint32_t(i)};
+            keyByCollator(col, arena, 0);
+            sortItems(items_.data(), n, kSame.data(), desc, ties, base);
+            return;
+        }
+        keyByCollator(col, arena, plain);
+        sortItems(items_.data(), plain, asciiRanks_.data(), desc, nullptr, 0);
+        sortItems(items_.data() + plain, others, kSame.data(), desc, nullptr, 0);
+        mergeOthers(col, arena, plain, desc, ties, base);
+        return;
+    }
+    // Keys of non-ASCII texts go to folded_, which may move while it grows: offsets first, pointers after.
+    std::vector<std::pair<uint32_t, size_t>> foldedAt;
+    for (size_t i = 0; i < n; ++i) {
+        const std::string_view s = col.bytesAt(rows_[i], arena);
+        if (IsAscii(s)) {
+            items_[i] = {0, s.data(), uint32_t(s.size()), uint32_t(i)};
+            continue;
+        }
+        const size_t start = folded_.size();
+        AppendUtf8(folded_, QString::fromUtf8(s.data(), qsizetype(s.size())).toCaseFolded());
+        foldedAt.emplace_back(uint32_t(i), start);
+        items_[i] = {0, nullptr, uint32_t(folded_.size() - start), uint32_t(i)};
+    }
+    for (const auto& [i, start] : foldedAt)
+        items_[i].key = folded_.data() + start;
+    sortItems(items_.data(), n, kLower.data(), desc, ties, base);
 }
 
 void CollatorRanks::build(const Column& col, const TextArena& arena, const QCollator& coll,

@@ -44,8 +44,18 @@ public:
               std::vector<TieRun>* ties, size_t base);
 
 private:
-    // Sets the items of rows_ to the collation keys of their texts.
-    void keyByCollator(const Column& col, const TextArena& arena);
+    struct Item;
+    // Orders items_ (one per row of rows_).
+    void order(const Column& col, const TextArena& arena, bool desc, std::vector<TieRun>* ties, size_t base);
+    // Sets the keys of items_[from, end) to the collation keys of their rows' texts.
+    void keyByCollator(const Column& col, const TextArena& arena, size_t from);
+    // Stable sort of items by their keys read through map (NULL-free, no rows of other kinds).
+    void sortItems(Item* items, size_t n, const uint8_t* map, bool desc, std::vector<TieRun>* ties,
+                   size_t base);
+    // Puts the sorted items_[plain, end) (collation keys) among the sorted items_[0, plain) (printable
+    // ASCII read through the ranks) by comparing their texts with the collator.
+    void mergeOthers(const Column& col, const TextArena& arena, size_t plain, bool desc,
+                     std::vector<TieRun>* ties, size_t base);
 
     struct Item {
         uint64_t prefix; // seven key bytes from the group's depth and how many bytes are left (max 8)
@@ -59,6 +69,7 @@ private:
     // Ranks of the printable ASCII characters under collator_, when texts of them order by their ranks.
     bool ranksAscii_ = false;
     std::array<uint8_t, 256> asciiRanks_{};
+    std::vector<bool> plainPos_; // by item position: whether the row's text is printable ASCII
     std::vector<Item> items_;
     std::vector<uint32_t> rows_;
 };

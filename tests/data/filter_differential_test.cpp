@@ -286,7 +286,8 @@ TEST(FilterValueList, SameAsTheUnionOfItsTests) {
 // character beyond the BMP, empty texts and NULLs; duplicates keep their fetch order; second keys
 // order only the ties of the first. Column c holds printable ASCII alone (sorted by character ranks
 // where the collation allows it): letters that contract ("ch", "aa") or differ only after the first
-// level ("v" and "w" in Finnish) in some of the locales, digits, punctuation.
+// level ("v" and "w" in Finnish) in some of the locales, digits, punctuation; column d mostly such
+// texts and a few others, which are placed among them by comparing texts.
 TEST(TextSort, SameOrderAsTheCollatorKeys) {
     static const char* const pieces[] = {"a",
                                          "A",
@@ -321,7 +322,7 @@ TEST(TextSort, SameOrderAsTheCollatorKeys) {
     std::mt19937 rng(20261211);
     auto pick = [&](size_t n) { return size_t(rng() % n); };
     QStringList values; // of columns a and b per row, as SQL literals
-    QList<std::optional<QString>> as, bs, cs;
+    QList<std::optional<QString>> as, bs, cs, ds;
     QList<int> ns;
     // Enough rows that a sort by a has its keys made in two halves.
     for (int id = 1; id <= 5000; ++id) {
@@ -340,19 +341,32 @@ TEST(TextSort, SameOrderAsTheCollatorKeys) {
                                b = pick(3) ? std::optional<QString>(QString(QChar('a' + int(pick(3)))))
                                            : text();
         const std::optional<QString> c = text(true);
+        // Few distinct texts, now and then one that is not printable ASCII (some equal to ASCII ones:
+        // "ß" and "ss" at the strength used, a soft hyphen is ignored).
+        std::optional<QString> d;
+        if (pick(12)) {
+            static const char* const few[] = {"a", "ss", "B", "x"};
+            static const char* const rare[] = {"\xc3\x9f", "\xc2\xad", "\xc3\xa9", "\t", "\xc3\x9fss"};
+            d = QString();
+            for (size_t k = 1 + pick(3); k > 0; --k)
+                *d += QString::fromUtf8(few[pick(std::size(few))]);
+            if (pick(25) == 0) *d += QString::fromUtf8(rare[pick(std::size(rare))]);
+        }
         const int n = int(pick(5));
         as << a;
         bs << b;
         cs << c;
+        ds << d;
         ns << n;
         auto lit = [](const std::optional<QString>& v) { return v ? "'" + *v + "'" : QString("NULL"); };
-        values << QString("(%1, %2, %3, %4, %5)").arg(id).arg(lit(a), lit(b)).arg(n).arg(lit(c));
+        values << QString("(%1, %2, %3, %4, %5, %6)").arg(id).arg(lit(a), lit(b)).arg(n).arg(lit(c), lit(d));
     }
     TempDir dir;
-    const QString db = MakeSqliteDb(
-        dir.path("t.sqlite"), "CREATE TABLE t (id INTEGER PRIMARY KEY, a TEXT, b TEXT, n INTEGER, c TEXT);"
-                              "INSERT INTO t VALUES " +
-                                  values.join(',') + ";");
+    const QString db =
+        MakeSqliteDb(dir.path("t.sqlite"),
+                     "CREATE TABLE t (id INTEGER PRIMARY KEY, a TEXT, b TEXT, n INTEGER, c TEXT, d TEXT);"
+                     "INSERT INTO t VALUES " +
+                         values.join(',') + ";");
     struct Key {
         const QList<std::optional<QString>>* texts; // or the integers ns
         bool desc;
@@ -372,6 +386,12 @@ TEST(TextSort, SameOrderAsTheCollatorKeys) {
         {"b,c", {{&bs, false}, {&cs, false}}},
         {"n DESC,c DESC", {{nullptr, true}, {&cs, true}}},
         {"c,a", {{&cs, false}, {&as, false}}},
+        {"d", {{&ds, false}}},
+        {"d DESC", {{&ds, true}}},
+        {"d,n", {{&ds, false}, {nullptr, false}}},
+        {"d DESC,n DESC", {{&ds, true}, {nullptr, true}}},
+        {"b,d", {{&bs, false}, {&ds, false}}},
+        {"n,d DESC", {{nullptr, false}, {&ds, true}}},
     };
     for (const char* locale : {"C", "en_US", "cs_CZ", "da_DK", "fi_FI"}) {
         QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
@@ -383,7 +403,7 @@ TEST(TextSort, SameOrderAsTheCollatorKeys) {
                 keys.push_back(t ? std::optional(coll.sortKey(t->toCaseFolded())) : std::nullopt);
             return keys;
         };
-        const auto aKeys = keysOf(as), bKeys = keysOf(bs), cKeys = keysOf(cs);
+        const auto aKeys = keysOf(as), bKeys = keysOf(bs), cKeys = keysOf(cs), dKeys = keysOf(ds);
         TADOConnection con;
         con.ConnectionString = "Provider=SQLite;Data Source=" + db;
         con.Open();
@@ -397,7 +417,10 @@ TEST(TextSort, SameOrderAsTheCollatorKeys) {
                 if (!k.texts) {
                     r = ns[x] < ns[y] ? -1 : (ns[x] > ns[y] ? 1 : 0);
                 } else {
-                    const auto& keys = k.texts == &as ? aKeys : (k.texts == &bs ? bKeys : cKeys);
+                    const auto& keys = k.texts == &as   ? aKeys
+                                       : k.texts == &bs ? bKeys
+                                       : k.texts == &cs ? cKeys
+                                                        : dKeys;
                     if (!keys[size_t(x)] || !keys[size_t(y)])
                         r = bool(keys[size_t(x)]) == bool(keys[size_t(y)]) ? 0 : (keys[size_t(x)] ? 1 : -1);
                     else
