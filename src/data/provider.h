@@ -32,6 +32,9 @@ public:
     virtual qint64 progressRows() const;
 };
 constexpr qint64 kFetchProgressRows = 65536;
+// The block of a forward-only read: small enough that a source read ahead by another thread fills the
+// next block while the reader works on one, and memory stays low.
+constexpr qint64 kForwardBlockRows = 8192;
 inline qint64 ResultSink::progressRows() const {
     return kFetchProgressRows;
 }

@@ -18,8 +18,9 @@ public:
     // Told the rows fetched so far while a large result streams in; returning false stops the fetch
     // and keeps those rows.
     std::function<bool(qint64 rows)> OnFetchProgress;
-    // Rows between those calls: the block size of a forward-only read (OnBlock).
-    qint64 BlockRows = kFetchProgressRows;
+    // Rows between those calls, the block size of a forward-only read (OnBlock); 0: kFetchProgressRows,
+    // or kForwardBlockRows for a forward-only read.
+    qint64 BlockRows = 0;
 
     // Adds the rows of another statement over the same table (its columns are this query's, in order)
     // to the loaded ones, as if they had been fetched with them. A column whose new values do not fit
@@ -46,7 +47,9 @@ private:
         fetchedBlock();
         return !OnFetchProgress || OnFetchProgress(rows);
     }
-    qint64 progressRows() const override { return BlockRows > 0 ? BlockRows : kFetchProgressRows; }
+    qint64 progressRows() const override {
+        return BlockRows > 0 ? BlockRows : OnBlock ? kForwardBlockRows : kFetchProgressRows;
+    }
     Provider& provider() const;
     void checkWritable() const;
     // The parameters locating a stored row by key (or all original values) appended to params_, and

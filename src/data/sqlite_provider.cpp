@@ -2,13 +2,15 @@
 
 #include "exceptions.h"
 #include "safe_file.h"
+#include "sqlite_rows.h"
 
 #include <QFileInfo>
 #include <QLocale>
 #include <QScopeGuard>
 #include <algorithm>
-#include <cmath>
+#include <optional>
 #include <sqlite3.h>
+#include <system_error>
 
 namespace {
 // The files SQLite keeps beside a database while it is open.
@@ -18,64 +20,6 @@ struct Stmt {
     ~Stmt() { sqlite3_finalize(st); }
 };
 
-std::string_view textOf(sqlite3_stmt* st, int i) {
-    const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-    return {p ? p : "", size_t(sqlite3_column_bytes(st, i))};
-}
-
-// SQLite keeps dates as text, Julian day numbers (REAL) or Unix seconds (INTEGER).
-bool dateOf(sqlite3_stmt* st, int i, TFieldType type, int64_t& ms) {
-    switch (sqlite3_column_type(st, i)) {
-    case SQLITE_FLOAT:
-        ms = dtconv::FromDays(sqlite3_column_double(st, i) - 2415018.5);
-        return true;
-    case SQLITE_INTEGER:
-        ms = sqlite3_column_int64(st, i) * 1000 + int64_t(25569) * dtconv::kMsPerDay;
-        return true;
-    default:
-        return dtconv::Parse(textOf(st, i), type, ms);
-    }
-}
-
-bool boolOf(sqlite3_stmt* st, int i, int64_t& v) {
-    int t = sqlite3_column_type(st, i);
-    if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
-        v = sqlite3_column_double(st, i) != 0;
-        return true;
-    }
-    std::string_view s = textOf(st, i);
-    if (s == "1" || s == "true" || s == "TRUE" || s == "True" || s == "t")
-        v = 1;
-    else if (s == "0" || s == "false" || s == "FALSE" || s == "False" || s == "f")
-        v = 0;
-    else
-        return false;
-    return true;
-}
-
-TFieldType typeOfValue(int sqliteType) {
-    switch (sqliteType) {
-    case SQLITE_INTEGER:
-        return ftLargeint;
-    case SQLITE_FLOAT:
-        return ftFloat;
-    case SQLITE_BLOB:
-        return ftBlob;
-    default:
-        return ftWideString;
-    }
-}
-
-// The narrowest type that holds the values of a column of type `type` and one more that did not fit
-// it (of SQLite storage class vt): a whole number beside a fraction widens to float, a date with a time
-// to a date-time; only values that are really text (or a blob beside numbers) make a text column.
-TFieldType widerType(TFieldType type, int vt, sqlite3_stmt* st, int i) {
-    if (StorageOf(type) == StorageKind::Int && vt == SQLITE_FLOAT) return ftFloat;
-    int64_t ms;
-    if (type == ftDate && dateOf(st, i, ftDateTime, ms)) return ftDateTime;
-    return ftWideString;
-}
-
 } // namespace
 
 SqliteProvider::SqliteProvider(const QString& path, bool readOnly) : path_(path), readOnly_(readOnly) {}
@@ -83,9 +27,13 @@ SqliteProvider::~SqliteProvider() {
     close();
 }
 
-void SqliteProvider::fail(const QString& context) const {
+QString SqliteProvider::errorText(const QString& context) const {
     QString msg = db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("no connection");
-    throw EDatabaseError(context.isEmpty() ? msg : context + ": " + msg);
+    return context.isEmpty() ? msg : context + ": " + msg;
+}
+
+void SqliteProvider::fail(const QString& context) const {
+    throw EDatabaseError(errorText(context));
 }
 
 namespace {
@@ -104,6 +52,7 @@ void CaseFoldFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 } // namespace
 
 void SqliteProvider::open() {
+    Hold hold(*this);
     if (db_) return;
     if (path_ != ":memory:" && !QFileInfo::exists(path_))
         throw EDatabaseError(QStringLiteral("Database file \"%1\" does not exist").arg(path_));
@@ -141,6 +90,7 @@ void SqliteProvider::open() {
 }
 
 void SqliteProvider::close() {
+    Hold hold(*this);
     clearPrepared();
     if (db_) sqlite3_close_v2(db_);
     db_ = nullptr;
@@ -292,16 +242,17 @@ TFieldType SqliteProvider::TypeOfDeclared(const QString& declared, int* size) {
 }
 
 void SqliteProvider::query(const QString& sql, const QVariantList& params, ResultSink& sink) {
-    Stmt s;
-    s.st = prepare(sql, params);
-    sqlite3_stmt* st = s.st;
+    Hold hold(*this);
+    sqlite3_stmt* st = prepare(sql, params);
+    const auto finalize = qScopeGuard([this, st] {
+        Hold h(*this);
+        sqlite3_finalize(st);
+    });
     const int n = sqlite3_column_count(st);
     int rc = sqlite3_step(st);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) fail(QString());
     std::vector<ColumnDesc> cols(static_cast<size_t>(n));
-    std::vector<TFieldType> types(static_cast<size_t>(n));
-    // Columns without a declared type whose values so far were all NULL: the first value decides.
-    std::vector<bool> undecided(static_cast<size_t>(n), false);
+    Rows rows{*this, st, cols, std::vector<TFieldType>(size_t(n)), std::vector<bool>(size_t(n), false)};
     for (int i = 0; i < n; ++i) {
         ColumnDesc& d = cols[size_t(i)];
         d.name = QString::fromUtf8(sqlite3_column_name(st, i));
@@ -309,8 +260,8 @@ void SqliteProvider::query(const QString& sql, const QVariantList& params, Resul
         d.type = TypeOfDeclared(QString::fromUtf8(decl ? decl : ""), &d.size);
         if (d.type == ftUnknown) {
             const int vt = rc == SQLITE_ROW ? sqlite3_column_type(st, i) : SQLITE_NULL;
-            d.type = typeOfValue(vt);
-            undecided[size_t(i)] = vt == SQLITE_NULL;
+            d.type = SqliteValueType(vt);
+            rows.undecided[size_t(i)] = vt == SQLITE_NULL;
         }
         const char* table = sqlite3_column_table_name(st, i);
         const char* origin = sqlite3_column_origin_name(st, i);
@@ -335,94 +286,65 @@ void SqliteProvider::query(const QString& sql, const QVariantList& params, Resul
         } else {
             d.readOnly = true;
         }
-        types[size_t(i)] = d.type;
+        rows.types[size_t(i)] = d.type;
     }
+    // The sink runs without the connection held: it may use the connection itself.
+    hold.unlock();
     ColumnStore& store = sink.begin(cols);
     std::vector<Column*> columns(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i)
         columns[size_t(i)] = &store.column(size_t(i));
-    TextArena& arena = store.arena();
-    uint32_t rows = 0;
-    // Appends a value to a column of its kind; false when it does not fit the column's type.
-    auto put = [&](Column& c, int i, int vt) {
-        switch (c.kind()) {
-        case StorageKind::Int: {
-            if (vt == SQLITE_INTEGER) {
-                c.appendInt(sqlite3_column_int64(st, i));
-                return true;
-            }
-            if (vt != SQLITE_FLOAT) return false;
-            const double d = sqlite3_column_double(st, i);
-            if (std::floor(d) != d || std::fabs(d) >= 9.2e18) return false; // a fraction, or too big
-            c.appendInt(int64_t(d));
-            return true;
-        }
-        case StorageKind::Float:
-            if (vt != SQLITE_INTEGER && vt != SQLITE_FLOAT) return false;
-            c.appendFloat(sqlite3_column_double(st, i));
-            return true;
-        case StorageKind::Bool: {
-            int64_t b;
-            if (!boolOf(st, i, b)) return false;
-            c.appendInt(b);
-            return true;
-        }
-        case StorageKind::DateTime: {
-            int64_t ms;
-            if (!dateOf(st, i, types[size_t(i)], ms) ||
-                (types[size_t(i)] == ftDate && ms % dtconv::kMsPerDay))
-                return false;
-            c.appendInt(ms);
-            return true;
-        }
-        case StorageKind::Text:
-        case StorageKind::Bytes: {
-            // The bytes of either class; a value of the other class than the column's is marked so
-            // that scripts and COPY text write it in its own form.
-            const bool blob = vt == SQLITE_BLOB;
-            const char* p = blob ? static_cast<const char*>(sqlite3_column_blob(st, i))
-                                 : reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-            c.appendBytes(std::string_view(p ? p : "", size_t(sqlite3_column_bytes(st, i))), arena);
-            if (blob != (c.kind() == StorageKind::Bytes)) c.markOtherClass(c.size() - 1);
-            return true;
-        }
-        }
-        return false;
-    };
+    std::vector<FetchedCell> row(static_cast<size_t>(n));
+    QString error;
+    qint64 count = 0;
     while (rc == SQLITE_ROW) {
-        for (int i = 0; i < n; ++i) {
-            const size_t k = size_t(i);
-            Column& c = *columns[k];
-            int vt = sqlite3_column_type(st, i);
-            if (vt == SQLITE_NULL) {
-                c.appendNull();
-                continue;
+        hold.lock();
+        if (!rows.convert(row.data(), nullptr, error)) throw EDatabaseError(error);
+        hold.unlock();
+        AppendFetchedRow(store, columns.data(), row.data(), size_t(n), sink);
+        if (++count % sink.progressRows() == 0) {
+            if (!sink.fetchProgress(count)) return;
+            // A result past its first block is read ahead by another thread from here on (unless
+            // this thread holds the connection around the query: the thread could not step it).
+            hold.lock();
+            const bool ahead = hold.outermost() && sqlite3_threadsafe();
+            hold.unlock();
+            std::optional<ReadAhead> reader;
+            try {
+                if (ahead) reader.emplace(rows, sink.progressRows());
+            } catch (const std::system_error&) { // no thread to be had: read on here
             }
-            if (undecided[k]) {
-                undecided[k] = false;
-                const TFieldType t = typeOfValue(vt);
-                if (t != types[k]) {
-                    WidenColumn(store, k, types[k], t, store.rowCount()); // nothing but NULLs so far
-                    types[k] = t;
-                    sink.columnRetyped(k, t);
-                }
+            if (reader) {
+                readAhead(*reader, store, columns.data(), sink, count);
+                return;
             }
-            if (put(c, i, vt)) continue;
-            const TFieldType wider = widerType(types[k], vt, st, i);
-            WidenColumn(store, k, types[k], wider, store.rowCount());
-            types[k] = wider;
-            sink.columnRetyped(k, wider);
-            if (!put(c, i, vt)) fail(QStringLiteral("Column \"%1\"").arg(cols[k].name));
         }
-        store.commitRow();
-        ++rows;
-        if (rows % sink.progressRows() == 0 && !sink.fetchProgress(rows)) return;
+        hold.lock();
         rc = sqlite3_step(st);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) fail(QString());
+        hold.unlock();
     }
-    if (rc != SQLITE_DONE) fail(QString());
+}
+
+void SqliteProvider::readAhead(ReadAhead& ahead, ColumnStore& store, Column* const* columns, ResultSink& sink,
+                               qint64 count) {
+    const size_t n = ahead.columns();
+    for (;;) {
+        ReadAhead::Batch& b = ahead.next();
+        const FetchedCell* cells = b.cells.data();
+        for (size_t r = 0; r < b.rows; ++r, cells += n) {
+            AppendFetchedRow(store, columns, cells, n, sink);
+            if (++count % sink.progressRows() == 0 && !sink.fetchProgress(count)) return;
+        }
+        if (b.failure) std::rethrow_exception(b.failure);
+        if (b.failed) throw EDatabaseError(b.error);
+        if (b.last) return;
+        ahead.giveBack(b);
+    }
 }
 
 bool SqliteProvider::readsOnly(const QString& sql) {
+    Hold hold(*this);
     Stmt s;
     s.st = prepare(sql, {});
     return sqlite3_column_count(s.st) > 0 && sqlite3_stmt_readonly(s.st);
@@ -442,6 +364,7 @@ qint64 SqliteProvider::run(sqlite3_stmt* st) {
 }
 
 qint64 SqliteProvider::execute(const QString& sql, const QVariantList& params) {
+    Hold hold(*this);
     if (params.isEmpty()) return executeBatch(sql); // every statement of the text runs
     sqlite3_stmt* st = prepared(sql);
     try {
@@ -504,6 +427,7 @@ void SqliteProvider::bindCells(sqlite3_stmt* st, const std::vector<CellParam>& p
 }
 
 qint64 SqliteProvider::executeCells(const QString& sql, const std::vector<CellParam>& params) {
+    Hold hold(*this);
     if (params.empty()) return executeBatch(sql);
     sqlite3_stmt* st = prepared(sql);
     try {
@@ -516,6 +440,7 @@ qint64 SqliteProvider::executeCells(const QString& sql, const std::vector<CellPa
 }
 
 qint64 SqliteProvider::executeBatch(const QString& sql) {
+    Hold hold(*this);
     check();
     refuseNul(sql);
     QByteArray u = sql.toUtf8();
@@ -542,17 +467,19 @@ qint64 SqliteProvider::executeBatch(const QString& sql) {
 }
 
 QStringList SqliteProvider::primaryKey(const QString& table) {
+    Hold hold(*this);
     check();
     Stmt s;
     s.st = prepare(QStringLiteral("SELECT name, pk FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk"),
                    {table});
     QStringList keys;
     while (sqlite3_step(s.st) == SQLITE_ROW)
-        keys << QString::fromUtf8(textOf(s.st, 0).data(), qsizetype(textOf(s.st, 0).size()));
+        keys << QString::fromUtf8(SqliteText(s.st, 0).data(), qsizetype(SqliteText(s.st, 0).size()));
     return keys;
 }
 
 QVariant SqliteProvider::lastInsertId() {
+    Hold hold(*this);
     check();
     return qlonglong(sqlite3_last_insert_rowid(db_));
 }

@@ -2,6 +2,8 @@
 // The embedded default: SQLite through its C API.
 #include "provider.h"
 
+#include <atomic>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -36,9 +38,47 @@ public:
     static TFieldType TypeOfDeclared(const QString& declared, int* size = nullptr);
 
 private:
-    struct Schema; // the schema rowsets (sqlite_schema.cpp)
+    struct Schema;   // the schema rowsets (sqlite_schema.cpp)
+    struct Rows;     // result rows into the column store (sqlite_rows.cpp)
+    class ReadAhead; // a large result read on a thread of its own (sqlite_read_ahead.cpp)
 
+    // Holds the connection. It is opened without SQLite's own mutex, yet the thread reading a large
+    // result ahead steps it while the caller's sink runs, and the sink may use the connection too:
+    // every entry point holds it, the read-ahead thread while it steps.
+    class Hold {
+    public:
+        explicit Hold(const SqliteProvider& p) : p_(p) { lock(); }
+        ~Hold() {
+            if (owned_) unlock();
+        }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+        void lock() {
+            p_.waiting_.fetch_add(1, std::memory_order_relaxed);
+            p_.mutex_.lock();
+            p_.waiting_.fetch_sub(1, std::memory_order_relaxed);
+            ++p_.depth_;
+            owned_ = true;
+        }
+        void unlock() {
+            --p_.depth_;
+            owned_ = false;
+            p_.mutex_.unlock();
+        }
+        // No other hold of this thread encloses this one.
+        bool outermost() const { return p_.depth_ == 1; }
+
+    private:
+        const SqliteProvider& p_;
+        bool owned_ = false;
+    };
+
+    // SQLite's message for the last failure on the connection, after a context when one is given.
+    QString errorText(const QString& context) const;
     [[noreturn]] void fail(const QString& context) const;
+    // Appends the rows the read-ahead thread reads (count: the rows appended before them).
+    void readAhead(ReadAhead& ahead, ColumnStore& store, Column* const* columns, ResultSink& sink,
+                   qint64 count);
     sqlite3_stmt* prepare(const QString& sql, const QVariantList& params);
     // One statement, unbound, kept prepared for the next execute of the same text (writes repeat
     // the same INSERT or UPDATE per record). Owned by the cache.
@@ -57,4 +97,7 @@ private:
     std::string dateText_;                                    // texts of the date-time parameters being bound
     QString file_; // the database file as SQLite opened it, registered as open (no result written over it)
     Dialect dialect_{DialectKind::SQLite};
+    mutable std::recursive_mutex mutex_;
+    mutable int depth_ = 0;                // holds of the owning thread
+    mutable std::atomic<int> waiting_ = 0; // threads waiting for the connection
 };

@@ -205,6 +205,7 @@ void SqliteProvider::Schema::eachTable(int kind) {
 }
 
 void SqliteProvider::openSchema(int kind, const QVariantList& r, ResultSink& sink) {
+    Hold hold(*this);
     check();
     auto schema = [&] { return Schema{*this, r, RowsetWriter(sink, kind)}; };
     switch (kind) {

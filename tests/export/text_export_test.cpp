@@ -489,5 +489,5 @@ TEST(TextExport, ForwardOnlyWritesWhatALoadedDatasetWrites) {
     q.SQL = "SELECT * FROM big";
     EXPECT_FALSE(e.ExecuteForwardOnly(&q));
     EXPECT_EQ(e.RecIdx, 1);
-    EXPECT_EQ(q.store().fetchedRows(), kFetchProgressRows);
+    EXPECT_EQ(q.store().fetchedRows(), kForwardBlockRows);
 }
