@@ -47,16 +47,24 @@ private:
     // every entry point holds it, the read-ahead thread while it steps.
     class Hold {
     public:
-        explicit Hold(const SqliteProvider& p) : p_(p) { lock(); }
+        // A read-ahead thread takes it without asking the other one (of a result read from a sink
+        // call) to let it in between rows: they take turns by batches.
+        explicit Hold(const SqliteProvider& p, bool readAhead = false) : p_(p), readAhead_(readAhead) {
+            lock();
+        }
         ~Hold() {
             if (owned_) unlock();
         }
         Hold(const Hold&) = delete;
         Hold& operator=(const Hold&) = delete;
         void lock() {
-            p_.waiting_.fetch_add(1, std::memory_order_relaxed);
-            p_.mutex_.lock();
-            p_.waiting_.fetch_sub(1, std::memory_order_relaxed);
+            if (readAhead_) {
+                p_.mutex_.lock();
+            } else {
+                p_.waiting_.fetch_add(1, std::memory_order_relaxed);
+                p_.mutex_.lock();
+                p_.waiting_.fetch_sub(1, std::memory_order_relaxed);
+            }
             ++p_.depth_;
             owned_ = true;
         }
@@ -70,6 +78,7 @@ private:
 
     private:
         const SqliteProvider& p_;
+        const bool readAhead_;
         bool owned_ = false;
     };
 

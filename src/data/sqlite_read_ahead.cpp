@@ -77,7 +77,7 @@ void SqliteProvider::ReadAhead::fill(Batch& b) {
     const size_t n = rows_.types.size();
     b.cells.reserve(std::min(batchRows_ * n, kBatchCells + n));
     const SqliteProvider& db = rows_.db;
-    Hold hold(db);
+    Hold hold(db, true);
     while (b.rows == 0 ||
            (b.rows < batchRows_ && b.cells.size() < kBatchCells && b.bytes.bytes() < kBatchBytes)) {
         if (stop_.load(std::memory_order_relaxed)) return;
