@@ -3,9 +3,15 @@
 #include <cmath>
 #include <cstring>
 
+namespace {
+std::string_view textOf(sqlite3_value* v) {
+    const char* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return {p ? p : "", size_t(sqlite3_value_bytes(v))};
+}
+} // namespace
+
 std::string_view SqliteText(sqlite3_stmt* st, int i) {
-    const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-    return {p ? p : "", size_t(sqlite3_column_bytes(st, i))};
+    return textOf(sqlite3_column_value(st, i));
 }
 
 TFieldType SqliteValueType(int sqliteType) {
@@ -22,31 +28,34 @@ TFieldType SqliteValueType(int sqliteType) {
 }
 
 namespace {
+// Values are read through the column's value object, once per cell: each sqlite3_column_* call would
+// look the column up and check the connection again. The value is unprotected, which is safe here: the
+// connection is held (and SQLite's own mutex is off).
+
 // SQLite keeps dates as text, Julian day numbers (REAL) or Unix seconds (INTEGER).
-bool dateOf(sqlite3_stmt* st, int i, TFieldType type, int64_t& ms) {
-    switch (sqlite3_column_type(st, i)) {
+bool dateOf(sqlite3_value* v, int vt, TFieldType type, int64_t& ms) {
+    switch (vt) {
     case SQLITE_FLOAT:
-        ms = dtconv::FromDays(sqlite3_column_double(st, i) - 2415018.5);
+        ms = dtconv::FromDays(sqlite3_value_double(v) - 2415018.5);
         return true;
     case SQLITE_INTEGER:
-        ms = sqlite3_column_int64(st, i) * 1000 + int64_t(25569) * dtconv::kMsPerDay;
+        ms = sqlite3_value_int64(v) * 1000 + int64_t(25569) * dtconv::kMsPerDay;
         return true;
     default:
-        return dtconv::Parse(SqliteText(st, i), type, ms);
+        return dtconv::Parse(textOf(v), type, ms);
     }
 }
 
-bool boolOf(sqlite3_stmt* st, int i, int64_t& v) {
-    int t = sqlite3_column_type(st, i);
-    if (t == SQLITE_INTEGER || t == SQLITE_FLOAT) {
-        v = sqlite3_column_double(st, i) != 0;
+bool boolOf(sqlite3_value* v, int vt, int64_t& out) {
+    if (vt == SQLITE_INTEGER || vt == SQLITE_FLOAT) {
+        out = sqlite3_value_double(v) != 0;
         return true;
     }
-    std::string_view s = SqliteText(st, i);
+    std::string_view s = textOf(v);
     if (s == "1" || s == "true" || s == "TRUE" || s == "True" || s == "t")
-        v = 1;
+        out = 1;
     else if (s == "0" || s == "false" || s == "FALSE" || s == "False" || s == "f")
-        v = 0;
+        out = 0;
     else
         return false;
     return true;
@@ -55,10 +64,10 @@ bool boolOf(sqlite3_stmt* st, int i, int64_t& v) {
 // The narrowest type that holds the values of a column of type `type` and one more that did not fit
 // it (of SQLite storage class vt): a whole number beside a fraction widens to float, a date with a time
 // to a date-time; only values that are really text (or a blob beside numbers) make a text column.
-TFieldType widerType(TFieldType type, int vt, sqlite3_stmt* st, int i) {
+TFieldType widerType(TFieldType type, sqlite3_value* v, int vt) {
     if (StorageOf(type) == StorageKind::Int && vt == SQLITE_FLOAT) return ftFloat;
     int64_t ms;
-    if (type == ftDate && dateOf(st, i, ftDateTime, ms)) return ftDateTime;
+    if (type == ftDate && dateOf(v, vt, ftDateTime, ms)) return ftDateTime;
     return ftWideString;
 }
 
@@ -88,17 +97,16 @@ void ByteChunks::clear() {
     current_ = used_ = total_ = 0;
 }
 
-bool SqliteProvider::Rows::fit(FetchedCell& c, int i, int vt) const {
-    const TFieldType type = types[size_t(i)];
+bool SqliteProvider::Rows::fit(FetchedCell& c, TFieldType type, sqlite3_value* v, int vt) {
     switch (StorageOf(type)) {
     case StorageKind::Int: {
         c.kind = FetchedCell::Int;
         if (vt == SQLITE_INTEGER) {
-            c.i = sqlite3_column_int64(st, i);
+            c.i = sqlite3_value_int64(v);
             return true;
         }
         if (vt != SQLITE_FLOAT) return false;
-        const double d = sqlite3_column_double(st, i);
+        const double d = sqlite3_value_double(v);
         if (std::floor(d) != d || std::fabs(d) >= 9.2e18) return false; // a fraction, or too big
         c.i = int64_t(d);
         return true;
@@ -106,23 +114,23 @@ bool SqliteProvider::Rows::fit(FetchedCell& c, int i, int vt) const {
     case StorageKind::Float:
         if (vt != SQLITE_INTEGER && vt != SQLITE_FLOAT) return false;
         c.kind = FetchedCell::Float;
-        c.f = sqlite3_column_double(st, i);
+        c.f = sqlite3_value_double(v);
         return true;
     case StorageKind::Bool:
         c.kind = FetchedCell::Int;
-        return boolOf(st, i, c.i);
+        return boolOf(v, vt, c.i);
     case StorageKind::DateTime:
         c.kind = FetchedCell::Int;
-        return dateOf(st, i, type, c.i) && !(type == ftDate && c.i % dtconv::kMsPerDay);
+        return dateOf(v, vt, type, c.i) && !(type == ftDate && c.i % dtconv::kMsPerDay);
     case StorageKind::Text:
     case StorageKind::Bytes: {
         // The bytes of either class; a value of the other class than the column's is marked so that
         // scripts and COPY text write it in its own form.
         const bool blob = vt == SQLITE_BLOB;
-        const char* p = blob ? static_cast<const char*>(sqlite3_column_blob(st, i))
-                             : reinterpret_cast<const char*>(sqlite3_column_text(st, i));
+        const char* p = blob ? static_cast<const char*>(sqlite3_value_blob(v))
+                             : reinterpret_cast<const char*>(sqlite3_value_text(v));
         c.kind = FetchedCell::Bytes;
-        c.size = uint32_t(sqlite3_column_bytes(st, i));
+        c.size = uint32_t(sqlite3_value_bytes(v));
         c.bytes = p ? p : "";
         c.otherClass = blob != (StorageOf(type) == StorageKind::Bytes);
         return true;
@@ -138,7 +146,8 @@ bool SqliteProvider::Rows::convert(FetchedCell* out, ByteChunks* keep, QString& 
         FetchedCell& c = out[k];
         c.widenFrom = c.widenTo = types[k];
         c.otherClass = false;
-        const int vt = sqlite3_column_type(st, i);
+        sqlite3_value* v = sqlite3_column_value(st, i);
+        const int vt = sqlite3_value_type(v);
         if (vt == SQLITE_NULL) {
             c.kind = FetchedCell::Null;
             continue;
@@ -147,9 +156,9 @@ bool SqliteProvider::Rows::convert(FetchedCell* out, ByteChunks* keep, QString& 
             undecided[k] = false;
             types[k] = SqliteValueType(vt);
         }
-        if (!fit(c, i, vt)) {
-            types[k] = widerType(types[k], vt, st, i);
-            if (!fit(c, i, vt)) {
+        if (!fit(c, types[k], v, vt)) {
+            types[k] = widerType(types[k], v, vt);
+            if (!fit(c, types[k], v, vt)) {
                 error = db.errorText(QStringLiteral("Column \"%1\"").arg(cols[k].name));
                 return false;
             }

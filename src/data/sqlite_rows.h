@@ -63,7 +63,8 @@ struct SqliteProvider::Rows {
     bool convert(FetchedCell* out, ByteChunks* keep, QString& error);
 
 private:
-    bool fit(FetchedCell& c, int i, int vt) const;
+    // The value in the storage of a column of the type; false when it does not fit it.
+    static bool fit(FetchedCell& c, TFieldType type, sqlite3_value* v, int vt);
 };
 
 // Appends a converted row (widening columns first where its cells say so) and commits it.
