@@ -9,6 +9,7 @@
 #include <system_error>
 #include <thread>
 #include <unicode/ucol.h>
+#include <unicode/ucoleitr.h>
 #include <unicode/uset.h>
 #include <unordered_map>
 
@@ -106,18 +107,35 @@ void AppendCollationKey(const UCollator* coll, std::u16string& buf, std::string&
     out.resize(start + (n > 0 ? size_t(n) - 1 : 0));
 }
 
-// Ranks of the printable ASCII characters under coll (upper-case letters ranked as their lower-case
-// ones), when texts made only of them order as the strings of their characters' ranks: each character is
-// one collation element (no contraction or expansion among them, none ignorable) whose primary weight
-// sets it apart from every character with another key, digits are not read as numbers and punctuation
-// counts. Such texts are then sorted without collation keys. False when the collation does not allow it.
-bool RankAsciiCharacters(const UCollator* coll, std::array<uint8_t, 256>& ranks) {
+// The number of collation elements coll gives the text (-1 when it cannot tell).
+int ElementCount(const UCollator* coll, const std::u16string& text) {
+    UErrorCode status = U_ZERO_ERROR;
+    UCollationElements* e = ucol_openElements(coll, text.data(), int32_t(text.size()), &status);
+    int count = 0;
+    for (int32_t ce; U_SUCCESS(status) && (ce = ucol_next(e, &status)) != UCOL_NULLORDER;)
+        if (ce != 0 && (ce & 0xc0) != 0xc0) ++count; // continuations are part of the element before
+    if (e) ucol_closeElements(e);
+    return U_SUCCESS(status) ? count : -1;
+}
+
+// Ranks of the printable ASCII characters under coll, and of the contractions among them ("ch" in
+// Czech), when texts made only of those characters order as the strings of their units' ranks: each
+// character or contraction is one collation element (no expansion, none ignorable) whose primary
+// weight sets it apart from every unit with another key, digits are not read as numbers and
+// punctuation counts. Such texts are then sorted without collation keys. False when the collation does
+// not allow it.
+bool RankAsciiCharacters(const UCollator* coll, AsciiRanks& out) {
     UErrorCode status = U_ZERO_ERROR;
     if (ucol_getAttribute(coll, UCOL_NUMERIC_COLLATION, &status) != UCOL_OFF ||
         ucol_getAttribute(coll, UCOL_ALTERNATE_HANDLING, &status) != UCOL_NON_IGNORABLE ||
         ucol_getAttribute(coll, UCOL_CASE_LEVEL, &status) != UCOL_OFF || U_FAILURE(status))
         return false;
-    // Contractions such as "ch" and expansions that a text of ASCII characters could meet.
+    constexpr int kFirst = 0x20, kLast = 0x7e;
+    // The units: every printable character, then the contractions made of them alone, lower-cased.
+    std::vector<std::string> units;
+    for (int c = kFirst; c <= kLast; ++c)
+        units.emplace_back(1, char(c));
+    const size_t characters = units.size();
     USet* contractions = uset_openEmpty();
     USet* expansions = uset_openEmpty();
     USet* ascii = uset_open(0, 0x7f);
@@ -135,68 +153,113 @@ bool RankAsciiCharacters(const UCollator* coll, std::array<uint8_t, 256>& ranks)
         UChar text[256];
         UErrorCode st = U_ZERO_ERROR;
         const int32_t len = uset_getItem(contractions, i, &start, &end, text, 256, &st);
-        if (U_FAILURE(st) || (len == 0 && start < 0x80) ||
-            (len > 0 && std::all_of(text, text + len, [](UChar u) { return u < 0x80; })))
-            return false;
+        if (U_FAILURE(st) || (len == 0 && start < 0x80)) return false;
+        // Contractions with other characters never meet such texts.
+        if (len == 0 || !std::all_of(text, text + len, [](UChar u) { return u >= kFirst && u <= kLast; }))
+            continue;
+        std::string unit;
+        for (int32_t k = 0; k < len; ++k)
+            unit += char(kLower[uint8_t(text[k])]);
+        if (std::find(units.begin(), units.end(), unit) == units.end()) units.push_back(unit);
     }
+    if (units.size() > 200) return false;
     primary = ucol_clone(coll, &status);
     if (U_FAILURE(status)) return false;
     ucol_setAttribute(primary, UCOL_STRENGTH, UCOL_PRIMARY, &status);
     if (U_FAILURE(status)) return false;
-    constexpr int kFirst = 0x20, kCount = 0x7f - kFirst;
-    std::array<std::string, kCount> keys, primaries;
+    std::vector<std::string> keys(units.size()), primaries(units.size());
     std::u16string buf;
-    for (int c = kFirst; c < kFirst + kCount; ++c) {
-        const char ch = char(c);
-        AppendCollationKey(coll, buf, keys[size_t(c - kFirst)], std::string_view(&ch, 1));
-        AppendCollationKey(primary, buf, primaries[size_t(c - kFirst)], std::string_view(&ch, 1));
-        if (primaries[size_t(c - kFirst)].empty()) return false;
+    for (size_t u = 0; u < units.size(); ++u) {
+        AppendCollationKey(coll, buf, keys[u], units[u]);
+        AppendCollationKey(primary, buf, primaries[u], units[u]);
+        if (primaries[u].empty() || ElementCount(coll, std::u16string(units[u].begin(), units[u].end())) != 1)
+            return false;
     }
-    std::array<int, kCount> order;
-    for (int i = 0; i < kCount; ++i)
-        order[size_t(i)] = i;
-    std::sort(order.begin(), order.end(), [&](int a, int b) { return keys[size_t(a)] < keys[size_t(b)]; });
-    // Characters of equal primary weight sit together in this order: any two of them must be equal.
-    ranks.fill(0);
+    std::vector<size_t> order(units.size());
+    for (size_t u = 0; u < order.size(); ++u)
+        order[u] = u;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
+    // Units of equal primary weight sit together in this order: any two of them must be equal.
+    std::vector<uint8_t> rankOf(units.size());
     int rank = 1;
     for (size_t i = 0; i < order.size(); ++i) {
-        const size_t a = size_t(order[i]);
-        if (i > 0) {
-            const size_t b = size_t(order[i - 1]);
-            if (keys[a] != keys[b]) {
-                if (primaries[a] == primaries[b]) return false;
-                ++rank;
-            }
+        if (i > 0 && keys[order[i]] != keys[order[i - 1]]) {
+            if (primaries[order[i]] == primaries[order[i - 1]]) return false;
+            ++rank;
         }
-        ranks[a + kFirst] = uint8_t(rank);
+        rankOf[order[i]] = uint8_t(rank);
     }
-    // A last check on texts of several characters, against the collation's own keys.
+    out = AsciiRanks();
+    for (size_t u = 0; u < characters; ++u)
+        out.rank[uint8_t(units[u][0])] = rankOf[u];
+    for (size_t u = characters; u < units.size(); ++u) {
+        out.contractions.emplace_back(units[u], rankOf[u]);
+        const auto first = uint8_t(units[u][0]);
+        out.starts[first] = true;
+        if (first >= 'a' && first <= 'z') out.starts[first - 32] = true;
+    }
+    std::sort(out.contractions.begin(), out.contractions.end(),
+              [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
+    // A last check on texts of several units, against the collation's own keys: in the order of those
+    // keys, the strings of ranks must rise alike.
     uint32_t seed = 12345;
-    std::string prev, prevKey, key;
-    for (int i = 0; i < 64; ++i) {
-        std::string text;
+    auto next = [&](uint32_t n) {
         seed = seed * 1103515245u + 12345u;
-        for (uint32_t len = 1 + (seed >> 16) % 10; len > 0; --len) {
-            seed = seed * 1103515245u + 12345u;
-            text += char(kFirst + int((seed >> 16) % kCount));
+        return (seed >> 16) % n;
+    };
+    std::vector<std::pair<std::string, std::string>> samples; // key, ranks
+    for (int i = 0; i < 128; ++i) {
+        std::string text;
+        for (uint32_t len = 1 + next(8); len > 0; --len) {
+            const bool contraction = units.size() > characters && next(3) == 0;
+            const size_t u = contraction ? characters + next(uint32_t(units.size() - characters))
+                                         : next(uint32_t(characters));
+            text += units[u];
+            if (next(4) == 0) text[text.size() - 1] = char(std::toupper(uint8_t(text.back())));
         }
-        key.clear();
+        std::string key, ranks;
         AppendCollationKey(coll, buf, key, text);
-        if (i > 0) {
-            const size_t m = std::min(prev.size(), text.size());
-            int byRank = 0;
-            for (size_t k = 0; k < m && !byRank; ++k)
-                byRank = int(ranks[uint8_t(prev[k])]) - int(ranks[uint8_t(text[k])]);
-            if (!byRank) byRank = int(prev.size() > text.size()) - int(prev.size() < text.size());
-            if (Sign(byRank) != Sign(prevKey.compare(key))) return false;
-        }
-        prev = std::move(text);
-        prevKey = key;
+        out.append(ranks, text);
+        samples.emplace_back(std::move(key), std::move(ranks));
     }
+    std::sort(samples.begin(), samples.end());
+    for (size_t i = 1; i < samples.size(); ++i)
+        if (Sign(samples[i - 1].first.compare(samples[i].first)) !=
+            Sign(samples[i - 1].second.compare(samples[i].second)))
+            return false;
     return true;
 }
 
 } // namespace
+
+char* AsciiRanks::write(char* out, std::string_view s) const {
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (starts[c]) {
+            // The longest contraction here, as the collation takes it.
+            const auto at = std::find_if(contractions.begin(), contractions.end(), [&](const auto& t) {
+                if (t.first.size() > s.size() - i) return false;
+                for (size_t k = 0; k < t.first.size(); ++k)
+                    if (kLower[static_cast<unsigned char>(s[i + k])] != uint8_t(t.first[k])) return false;
+                return true;
+            });
+            if (at != contractions.end()) {
+                *out++ = char(at->second);
+                i += at->first.size();
+                continue;
+            }
+        }
+        *out++ = char(rank[c]);
+        ++i;
+    }
+    return out;
+}
+
+void AsciiRanks::append(std::string& out, std::string_view s) const {
+    const size_t start = out.size();
+    out.resize(start + s.size());
+    out.resize(size_t(write(out.data() + start, s) - out.data()));
+}
 
 bool CollatesByBytes(const QCollator& coll) {
     if (coll.locale().language() != QLocale::C) return false;
@@ -267,7 +330,7 @@ bool FoldedTextSort::useCollator(const QCollator& coll) {
             return false;
         }
     }
-    ranksAscii_ = RankAsciiCharacters(collator_, asciiRanks_);
+    ranksAscii_ = RankAsciiCharacters(collator_, ascii_);
     return true;
 }
 
@@ -416,7 +479,7 @@ void FoldedTextSort::mergeOthers(const Column& col, const TextArena& arena, size
         if (pa && pb) {
             if (a.size != b.size) return false;
             for (uint32_t i = 0; i < a.size; ++i)
-                if (asciiRanks_[uint8_t(a.key[i])] != asciiRanks_[uint8_t(b.key[i])]) return false;
+                if (plainMap_[uint8_t(a.key[i])] != plainMap_[uint8_t(b.key[i])]) return false;
             return true;
         }
         if (!pa && !pb) return a.size == b.size && std::memcmp(a.key, b.key, a.size) == 0;
@@ -470,8 +533,25 @@ void FoldedTextSort::order(const Column& col, const TextArena& arena, bool desc,
         // Few other texts are placed among the sorted plain ones by comparing texts, about log2(n)
         // comparisons each; many are cheaper to give collation keys like the others.
         const bool merge = plain > 0 && others > 0 && others * (std::bit_width(n) / 2 + 1) < n / 2;
+        if (others == 0 || merge) {
+            // The texts read through the character ranks, or (with contractions) the ranks written out.
+            plainMap_ = ascii_.rank.data();
+            if (!ascii_.contractions.empty()) {
+                plainMap_ = kSame.data();
+                size_t bytes = 0;
+                for (size_t k = 0; k < plain; ++k)
+                    bytes += items_[k].size;
+                ranked_.resize(bytes); // ranks are no more than the characters
+                char* out = ranked_.data();
+                for (size_t k = 0; k < plain; ++k) {
+                    char* end = ascii_.write(out, std::string_view(items_[k].key, items_[k].size));
+                    items_[k] = {0, out, uint32_t(end - out), items_[k].pos};
+                    out = end;
+                }
+            }
+        }
         if (others == 0) {
-            sortItems(items_.data(), n, asciiRanks_.data(), desc, ties, base);
+            sortItems(items_.data(), n, plainMap_, desc, ties, base);
             return;
         }
         if (!merge) {
@@ -482,7 +562,7 @@ void FoldedTextSort::order(const Column& col, const TextArena& arena, bool desc,
             return;
         }
         keyByCollator(col, arena, plain);
-        sortItems(items_.data(), plain, asciiRanks_.data(), desc, nullptr, 0);
+        sortItems(items_.data(), plain, plainMap_, desc, nullptr, 0);
         sortItems(items_.data() + plain, others, kSame.data(), desc, nullptr, 0);
         mergeOthers(col, arena, plain, desc, ties, base);
         return;

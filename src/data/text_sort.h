@@ -21,12 +21,25 @@ struct TieRun {
 // can then be built by the sorter itself and compared a machine word at a time.
 bool CollatesByBytes(const QCollator& coll);
 
+// How texts of printable ASCII characters order under a collation that allows it: as the strings of the
+// ranks of their characters, each contraction among them ("ch" in Czech) taken as one.
+struct AsciiRanks {
+    std::array<uint8_t, 256> rank{}; // of each character, upper-case letters as lower-case ones
+    std::array<bool, 256> starts{};  // characters that begin a contraction
+    std::vector<std::pair<std::string, uint8_t>> contractions; // lower-case, longest first
+    // Writes the ranks of the units of s (no more bytes than s has); returns the end.
+    char* write(char* out, std::string_view s) const;
+    void append(std::string& out, std::string_view s) const;
+};
+
 // Stable sort of rows by a byte key of their case-folded texts: the folded UTF-8 itself (the order of
 // a byte-order collator's keys), or after useCollator() the collation key the collator makes of the
 // folded text. One key per row is made once per sort (in byte order, plain ASCII texts are keys as
-// stored, their letters lowered on the fly; under a collation that ranks printable ASCII characters
-// one by one, rows that all hold only such texts are keys as stored, read through the ranks); the keys
-// are sorted seven bytes at a time, each group that ties on them going on with the next seven.
+// stored, their letters lowered on the fly; under a collation that ranks printable ASCII characters,
+// texts of only such characters are keys as stored read through the ranks, or their ranks written out
+// where the collation has contractions, and the few other texts are placed among them by comparing
+// texts); the keys are sorted seven bytes at a time, each group that ties on them going on with the next
+// seven.
 class FoldedTextSort {
 public:
     FoldedTextSort() = default;
@@ -53,7 +66,7 @@ private:
     void sortItems(Item* items, size_t n, const uint8_t* map, bool desc, std::vector<TieRun>* ties,
                    size_t base);
     // Puts the sorted items_[plain, end) (collation keys) among the sorted items_[0, plain) (printable
-    // ASCII read through the ranks) by comparing their texts with the collator.
+    // ASCII by their ranks) by comparing their texts with the collator.
     void mergeOthers(const Column& col, const TextArena& arena, size_t plain, bool desc,
                      std::vector<TieRun>* ties, size_t base);
 
@@ -68,8 +81,10 @@ private:
     UCollator* collator_ = nullptr;
     // Ranks of the printable ASCII characters under collator_, when texts of them order by their ranks.
     bool ranksAscii_ = false;
-    std::array<uint8_t, 256> asciiRanks_{};
-    std::vector<bool> plainPos_; // by item position: whether the row's text is printable ASCII
+    AsciiRanks ascii_;
+    const uint8_t* plainMap_ = nullptr; // how the keys of such texts are read in this sort
+    std::string ranked_;                // their ranks written out (with contractions)
+    std::vector<bool> plainPos_;        // by item position: whether the row's text is printable ASCII
     std::vector<Item> items_;
     std::vector<uint32_t> rows_;
 };

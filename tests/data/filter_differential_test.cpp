@@ -285,8 +285,8 @@ TEST(FilterValueList, SameAsTheUnionOfItsTests) {
 // compared in pieces), prefixes of each other, case variants, accented, Greek and CJK letters, a
 // character beyond the BMP, empty texts and NULLs; duplicates keep their fetch order; second keys
 // order only the ties of the first. Column c holds printable ASCII alone (sorted by character ranks
-// where the collation allows it): letters that contract ("ch", "aa") or differ only after the first
-// level ("v" and "w" in Finnish) in some of the locales, digits, punctuation; column d mostly such
+// where the collation allows it): letters that contract ("ch", "aa", "lj", "dzs") or differ only after the
+// first level ("v" and "w" in Finnish) in some of the locales, digits, punctuation; column d mostly such
 // texts and a few others, which are placed among them by comparing texts.
 TEST(TextSort, SameOrderAsTheCollatorKeys) {
     static const char* const pieces[] = {"a",
@@ -316,9 +316,10 @@ TEST(TextSort, SameOrderAsTheCollatorKeys) {
                                          "\xc3\xa4",
                                          "10",
                                          "\t"};
-    static const char* const asciiPieces[] = {"a", "A", "aa", "b", "ch", "Ch", "h", "v", "W", "w",
-                                              "z", "0", "10", "9", " ",  "-",  "_", ".", "~", "`",
-                                              "[", "{", "@",  "/", "!",  "^",  "|", "+", "<", "long prefix "};
+    static const char* const asciiPieces[] = {
+        "a",  "A",  "aa", "b",  "ch",  "Ch", "h", "v", "W", "w", "z", "0", "10", "9", " ",
+        "-",  "_",  ".",  "~",  "`",   "[",  "{", "@", "/", "!", "^", "|", "+",  "<", "long prefix ",
+        "lj", "nJ", "l",  "cs", "dzs", "s"};
     std::mt19937 rng(20261211);
     auto pick = [&](size_t n) { return size_t(rng() % n); };
     QStringList values; // of columns a and b per row, as SQL literals
@@ -393,7 +394,7 @@ TEST(TextSort, SameOrderAsTheCollatorKeys) {
         {"b,d", {{&bs, false}, {&ds, false}}},
         {"n,d DESC", {{nullptr, false}, {&ds, true}}},
     };
-    for (const char* locale : {"C", "en_US", "cs_CZ", "da_DK", "fi_FI"}) {
+    for (const char* locale : {"C", "en_US", "cs_CZ", "da_DK", "fi_FI", "hr_HR", "hu_HU"}) {
         QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
         QCollator coll;
         coll.setCaseSensitivity(Qt::CaseInsensitive);
