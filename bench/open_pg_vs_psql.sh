@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times `tabulo-cli open` of 1 M rows x 10 columns from a PostgreSQL server, through the native
 # provider and through ODBC, against psql's \copy of the same SELECT, all to /dev/null, in one run;
-# prints the best of three, the ratios and the native open's peak memory against the table's size.
+# prints the best of three, the ratios and the peak memory of the opens (native against the table's size).
 # Starts its own throwaway server (scripts/pg-start) and stops it at the end.
 # Usage: bench/open_pg_vs_psql.sh [BUILD_DIR] [ROWS]
 set -euo pipefail
@@ -52,4 +52,5 @@ streamed = peak_kb(cmds["tabulo-cli open, native"]) * 1024
 loaded = peak_kb([cli, "--connect", native, "open", "t", "--sort", "id"]) * 1024
 print(f"peak memory, native: streamed {streamed/1e6:.1f} MB, loaded (--sort id) {loaded/1e6:.1f} MB"
       f" = {loaded/disk:.2f}x the table on disk")
+print(f"peak memory, ODBC: streamed {peak_kb(cmds['tabulo-cli open, ODBC']) * 1024 / 1e6:.1f} MB")
 PY

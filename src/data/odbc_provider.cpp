@@ -211,6 +211,9 @@ void OdbcProvider::open() {
 }
 
 void OdbcProvider::close() {
+    if (streamDbc_) SQLDisconnect(streamDbc_.get());
+    streamDbc_.reset();
+    streamTried_ = false;
     if (connected_) SQLDisconnect(dbc_.get());
     connected_ = false;
     dbc_.reset();
@@ -225,9 +228,9 @@ void OdbcProvider::check() const {
     if (!connected_) throw EDatabaseError(QStringLiteral("Connection is closed"));
 }
 
-Handle OdbcProvider::statement() {
+Handle OdbcProvider::statement(SQLHDBC on) {
     check();
-    Handle st(SQL_HANDLE_STMT, dbc_.get());
+    Handle st(SQL_HANDLE_STMT, on ? on : dbc_.get());
     if (commandTimeout > 0) // drivers without time-outs answer with a warning: the command still runs
         SQLSetStmtAttrW(st.get(), SQL_ATTR_QUERY_TIMEOUT,
                         reinterpret_cast<SQLPOINTER>(SQLULEN(commandTimeout)), 0);
@@ -493,18 +496,21 @@ void OdbcProvider::setAutoCommit(bool on) {
 void OdbcProvider::beginTrans() {
     check();
     setAutoCommit(false);
+    inTransaction_ = true;
 }
 
 void OdbcProvider::commitTrans() {
     check();
     if (!Ok(SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_COMMIT))) fail(dbc_, QStringLiteral("Commit failed"));
     setAutoCommit(true);
+    inTransaction_ = false;
 }
 
 void OdbcProvider::rollbackTrans() {
     check();
     SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);
     setAutoCommit(true);
+    inTransaction_ = false;
     if (!Ok(rc)) fail(dbc_, QStringLiteral("Rollback failed"));
 }
 
@@ -552,8 +558,33 @@ bool OdbcProvider::isMysqlBoolean(const QString& table, const QString& column) {
     return it->contains(column.toLower());
 }
 
+SQLHDBC OdbcProvider::streamingConnection() {
+    if (inTransaction_) return SQL_NULL_HANDLE;
+    if (!streamTried_) {
+        streamTried_ = true;
+        // The drivers of these servers otherwise read a whole result into client memory on execute.
+        QString options;
+        if (dialect_.kind() == DialectKind::MySQL)
+            options = QStringLiteral("NO_CACHE=1");
+        else if (dialect_.kind() == DialectKind::PostgreSQL)
+            options = QStringLiteral("UseDeclareFetch=1;Fetch=8192");
+        if (options.isEmpty()) return SQL_NULL_HANDLE;
+        Handle dbc(SQL_HANDLE_DBC, env_.get());
+        SQLSetConnectAttrW(dbc.get(), SQL_ATTR_LOGIN_TIMEOUT,
+                           reinterpret_cast<SQLPOINTER>(SQLULEN(std::max(connectionTimeout, 0))), 0);
+        QString cs = connectString_.trimmed();
+        if (!cs.isEmpty() && !cs.endsWith(';')) cs += ';';
+        cs += options;
+        if (Ok(SQLDriverConnectW(dbc.get(), nullptr, odbc::W(cs), SQL_NTS, nullptr, 0, nullptr,
+                                 SQL_DRIVER_NOPROMPT)))
+            streamDbc_ = std::move(dbc);
+    }
+    return streamDbc_ ? streamDbc_.get() : SQL_NULL_HANDLE;
+}
+
 void OdbcProvider::query(const QString& sql, const QVariantList& params, ResultSink& sink) {
-    Handle st = statement();
+    // A forward-only read streams on a connection of its own; this one stays free for other statements.
+    Handle st = statement(sink.forwardOnly() ? streamingConnection() : SQL_NULL_HANDLE);
     Params buffers;
     run(st, sql, params, buffers);
     // Skip leading results without columns (row counts of statements before the SELECT).
@@ -739,10 +770,11 @@ void OdbcProvider::fetch(Handle& st, ResultSink& sink) {
     for (size_t c = 0; c < f.plan.size(); ++c)
         f.columns[c] = &store.column(c);
     f.arena = &store.arena();
-    qint64 nextProgress = kFetchProgressRows;
+    const qint64 every = sink.progressRows();
+    qint64 nextProgress = every;
     for (;;) {
         if (store.fetchedRows() >= nextProgress) {
-            nextProgress += kFetchProgressRows;
+            nextProgress += every;
             if (!sink.fetchProgress(store.fetchedRows())) break;
         }
         f.fetched = 0;

@@ -46,7 +46,12 @@ private:
     struct Catalog;
     struct Fetch; // one result read into the store: described, bound, fetched in blocks
     void check() const;
-    odbc::Handle statement();
+    // A statement on the connection, or on another one of this provider (`on`).
+    odbc::Handle statement(SQLHDBC on = SQL_NULL_HANDLE);
+    // A second connection whose driver reads forward-only results from the server as they are fetched
+    // (null when the driver has no such option, it cannot connect, or a transaction is open: the
+    // second connection would not see its changes).
+    SQLHDBC streamingConnection();
     // Runs sql on st (prepared and bound when there are parameters); returns the SQLRETURN.
     SQLRETURN run(odbc::Handle& st, const QString& sql, const QVariantList& params, Params& buffers);
     void bind(odbc::Handle& st, const QVariantList& params, Params& buffers);
@@ -64,6 +69,8 @@ private:
     QString connectString_;
     std::optional<DialectKind> dialectHint_;
     odbc::Handle env_, dbc_;
+    odbc::Handle streamDbc_;
+    bool streamTried_ = false, inTransaction_ = false;
     bool connected_ = false;
     Dialect dialect_{DialectKind::MSSQL};
     QString dbms_, database_;

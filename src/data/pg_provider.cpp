@@ -5,6 +5,7 @@
 #include "pg_statement.h"
 #include "pg_types.h"
 
+#include <QScopeGuard>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -284,6 +285,11 @@ void PgProvider::fail(const pg_result* res, const QString& context) const {
 
 void PgProvider::open() {
     if (conn_) return;
+    conn_ = connect();
+    appliedTimeout_ = -1;
+}
+
+pg_conn* PgProvider::connect() const {
     const QByteArray host = target_.host.toUtf8(), port = target_.port.toUtf8(),
                      db = target_.database.toUtf8(), user = target_.user.toUtf8(),
                      pwd = target_.password.toUtf8(),
@@ -310,20 +316,22 @@ void PgProvider::open() {
                             "-c extra_float_digits=3",
                             "tabulo",
                             nullptr};
-    conn_ = PQconnectdbParams(keys, values, 0);
-    if (PQstatus(conn_) != CONNECTION_OK) {
-        QString msg = QString::fromUtf8(PQerrorMessage(conn_)).trimmed();
-        PQfinish(conn_);
-        conn_ = nullptr;
+    pg_conn* conn = PQconnectdbParams(keys, values, 0);
+    if (PQstatus(conn) != CONNECTION_OK) {
+        QString msg = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+        PQfinish(conn);
         for (const QString& p : PasswordsOf(initString_))
             if (p.size() >= 3) msg.replace(p, QLatin1String("***"));
         throw EDatabaseError(
             QStringLiteral("Cannot connect with \"%1\": %2").arg(MaskPasswords(initString_), msg));
     }
-    appliedTimeout_ = -1;
+    return conn;
 }
 
 void PgProvider::close() {
+    if (streamConn_) PQfinish(streamConn_);
+    streamConn_ = nullptr;
+    streamTried_ = false;
     if (conn_) PQfinish(conn_);
     conn_ = nullptr;
 }
@@ -516,7 +524,66 @@ QStringList PgProvider::primaryKey(const QString& table) {
     return out;
 }
 
+// The sink of a read that streams on the second connection: its calls find the provider's own
+// connection in place, free for other statements.
+class PgProvider::OwnConnectionSink : public ResultSink {
+public:
+    OwnConnectionSink(PgProvider& p, ResultSink& inner) : p_(p), inner_(inner) {}
+    template <typename F> decltype(auto) own(F f) {
+        p_.swapConnections();
+        const auto back = qScopeGuard([this] { p_.swapConnections(); });
+        return f();
+    }
+    ColumnStore& begin(const std::vector<ColumnDesc>& columns) override {
+        return own([&]() -> ColumnStore& { return inner_.begin(columns); });
+    }
+    void columnRetyped(size_t column, TFieldType type) override {
+        own([&] { inner_.columnRetyped(column, type); });
+    }
+    bool fetchProgress(qint64 rows) override {
+        return own([&] { return inner_.fetchProgress(rows); });
+    }
+    qint64 progressRows() const override { return inner_.progressRows(); }
+    bool forwardOnly() const override { return true; }
+
+private:
+    PgProvider& p_;
+    ResultSink& inner_;
+};
+
+void PgProvider::swapConnections() {
+    std::swap(conn_, streamConn_);
+    std::swap(appliedTimeout_, streamTimeout_);
+}
+
 void PgProvider::query(const QString& sql, const QVariantList& params, ResultSink& sink) {
+    // A forward-only read streams on a connection of its own, so that what the sink does with the
+    // rows may use this one (a second connection would not see an open transaction's changes).
+    if (sink.forwardOnly() && !inTransaction_ && !streaming_ && conn_) {
+        if (!streamTried_) {
+            streamTried_ = true;
+            try {
+                streamConn_ = connect();
+                streamTimeout_ = -1;
+            } catch (const EDatabaseError&) { // read on this connection
+            }
+        }
+        if (streamConn_) {
+            swapConnections();
+            streaming_ = true;
+            const auto back = qScopeGuard([this] {
+                streaming_ = false;
+                swapConnections();
+            });
+            OwnConnectionSink relay(*this, sink);
+            queryOn(sql, params, relay);
+            return;
+        }
+    }
+    queryOn(sql, params, sink);
+}
+
+void PgProvider::queryOn(const QString& sql, const QVariantList& params, ResultSink& sink) {
     checkText(sql);
     check();
     applyTimeout();
@@ -615,7 +682,8 @@ void PgProvider::fetchRows(Fetch& f, ResultSink& sink) {
     };
     if (f.copy) start();
     std::string tmp, field;
-    qint64 nextProgress = kFetchProgressRows;
+    const qint64 every = sink.progressRows();
+    qint64 nextProgress = every;
     // Appends one value; a numeric too long for a double turns its column into text first.
     auto append = [&](size_t c, std::string_view v) {
         PgType& t = f.types[c];
@@ -629,7 +697,7 @@ void PgProvider::fetchRows(Fetch& f, ResultSink& sink) {
     };
     auto progress = [&]() {
         if (store->fetchedRows() < nextProgress) return true;
-        nextProgress += kFetchProgressRows;
+        nextProgress += every;
         return sink.fetchProgress(store->fetchedRows());
     };
     if (f.copy) {

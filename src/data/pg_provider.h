@@ -47,6 +47,13 @@ public:
 private:
     class Result;
     struct Fetch;
+    class OwnConnectionSink;
+    // A new connection to the target; raises when it cannot be made.
+    pg_conn* connect() const;
+    // Runs a query on conn_ (query() decides which connection that is).
+    void queryOn(const QString& sql, const QVariantList& params, ResultSink& sink);
+    // Swaps the provider's connection with the one forward-only reads stream on.
+    void swapConnections();
     void check();
     void applyTimeout();
     // Runs one statement with parameters (text "$n" marks) and returns its result; raises on failure.
@@ -63,6 +70,9 @@ private:
     PgTarget target_;
     QString initString_;
     pg_conn* conn_ = nullptr;
+    pg_conn* streamConn_ = nullptr; // forward-only reads stream on it (opened on the first)
+    int streamTimeout_ = -1;        // the command time-out applied to it
+    bool streamTried_ = false, streaming_ = false;
     Dialect dialect_{DialectKind::PostgreSQL};
     int appliedTimeout_ = -1;
     bool inTransaction_ = false;

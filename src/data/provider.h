@@ -30,6 +30,9 @@ public:
     virtual bool fetchProgress(qint64 rows) { return true; }
     // How many rows go between fetchProgress calls (a forward-only reader's block).
     virtual qint64 progressRows() const;
+    // The rows are handed on in blocks and dropped (a forward-only read): a client library may then
+    // stream them from the server instead of holding the whole result first.
+    virtual bool forwardOnly() const { return false; }
 };
 constexpr qint64 kFetchProgressRows = 65536;
 // The block of a forward-only read: small enough that a source read ahead by another thread fills the

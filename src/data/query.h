@@ -50,6 +50,7 @@ private:
     qint64 progressRows() const override {
         return BlockRows > 0 ? BlockRows : OnBlock ? kForwardBlockRows : kFetchProgressRows;
     }
+    bool forwardOnly() const override { return bool(OnBlock); }
     Provider& provider() const;
     void checkWritable() const;
     // The parameters locating a stored row by key (or all original values) appended to params_, and

@@ -337,6 +337,48 @@ TEST_P(DataSetCases, FetchProgressAndStop) {
     EXPECT_EQ(big.Fields(0)->AsVariant().toLongLong(), 2 * kFetchProgressRows);
 }
 
+// A forward-only read hands every row on in blocks while the connection stays free for other
+// statements; inside a transaction it sees the transaction's own changes.
+TEST_P(DataSetCases, ForwardOnlyReadLeavesTheConnectionFree) {
+    TADOQuery big(&con);
+    big.SQL = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 30000) "
+              "SELECT i FROM n";
+    qint64 rows = 0, sum = 0;
+    int blocks = 0;
+    QStringList names;
+    auto readName = [&](int id) {
+        TADOQuery one(&con);
+        one.SQL = QStringLiteral("SELECT name FROM people WHERE id = %1").arg(id);
+        one.Open();
+        names << (one.IsEmpty() ? QStringLiteral("<none>") : one.Fields(0)->AsString());
+    };
+    big.OnBlock = [&](TDataSet& block, bool) {
+        if (++blocks == 1) readName(3);
+        for (block.First(); !block.Eof(); block.Next()) {
+            ++rows;
+            sum += block.Fields(0)->AsVariant().toLongLong();
+        }
+    };
+    big.Open();
+    EXPECT_EQ(rows, 30000);
+    EXPECT_EQ(sum, qint64(30000) * 30001 / 2);
+    EXPECT_GT(blocks, 1);
+    con.Execute("UPDATE people SET city = 'Plzen' WHERE id = 1");
+    readName(1);
+
+    con.BeginTrans();
+    con.Execute("INSERT INTO people (id, name) VALUES (7, 'Gustav')");
+    TADOQuery fwd(&con);
+    fwd.SQL = "SELECT name FROM people WHERE id = 7";
+    fwd.OnBlock = [&](TDataSet& block, bool) {
+        for (block.First(); !block.Eof(); block.Next())
+            names << block.Fields(0)->AsString();
+    };
+    fwd.Open();
+    con.RollbackTrans();
+    EXPECT_EQ(names, QStringList({"Cyril", "Anna", "Gustav"}));
+}
+
 // A query that fails before any row leaves the dataset closed with its calculated fields.
 TEST_P(DataSetCases, FailedOpenKeepsCalculatedFields) {
     TADOQuery t(&con);
