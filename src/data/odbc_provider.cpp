@@ -166,15 +166,7 @@ void OdbcProvider::open() {
     env_ = Handle(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
     SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     dbc_ = Handle(SQL_HANDLE_DBC, env_.get());
-    SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_LOGIN_TIMEOUT,
-                       reinterpret_cast<SQLPOINTER>(SQLULEN(std::max(connectionTimeout, 0))), 0);
-    SQLSetConnectAttrW(dbc_.get(), SQL_ATTR_CONNECTION_TIMEOUT,
-                       reinterpret_cast<SQLPOINTER>(SQLULEN(std::max(connectionTimeout, 0))), 0);
-    SQLWCHAR out[1024];
-    SQLSMALLINT outLen = 0;
-    SQLRETURN rc = SQLDriverConnectW(dbc_.get(), nullptr, odbc::W(connectString_), SQL_NTS, out,
-                                     SQLSMALLINT(std::size(out)), &outLen, SQL_DRIVER_NOPROMPT);
-    if (!Ok(rc)) {
+    if (!Ok(connect(dbc_, connectString_))) {
         Handle failed = std::move(dbc_);
         env_.reset();
         try {
@@ -208,6 +200,16 @@ void OdbcProvider::open() {
             Ok(SQLFetch(st.get())) && odbc::ReadPieces(st.get(), 1, SQL_C_WCHAR, charset, st))
             utf8Narrow_ = charset.rfind("utf8", 0) == 0;
     }
+}
+
+SQLRETURN OdbcProvider::connect(Handle& dbc, const QString& connectString) const {
+    for (SQLINTEGER attr : {SQL_ATTR_LOGIN_TIMEOUT, SQL_ATTR_CONNECTION_TIMEOUT})
+        SQLSetConnectAttrW(dbc.get(), attr,
+                           reinterpret_cast<SQLPOINTER>(SQLULEN(std::max(connectionTimeout, 0))), 0);
+    SQLWCHAR out[1024];
+    SQLSMALLINT outLen = 0;
+    return SQLDriverConnectW(dbc.get(), nullptr, odbc::W(connectString), SQL_NTS, out,
+                             SQLSMALLINT(std::size(out)), &outLen, SQL_DRIVER_NOPROMPT);
 }
 
 void OdbcProvider::close() {
@@ -567,17 +569,12 @@ SQLHDBC OdbcProvider::streamingConnection() {
         if (dialect_.kind() == DialectKind::MySQL)
             options = QStringLiteral("NO_CACHE=1");
         else if (dialect_.kind() == DialectKind::PostgreSQL)
-            options = QStringLiteral("UseDeclareFetch=1;Fetch=8192");
+            options = QStringLiteral("UseDeclareFetch=1;Fetch=%1").arg(kForwardBlockRows);
         if (options.isEmpty()) return SQL_NULL_HANDLE;
         Handle dbc(SQL_HANDLE_DBC, env_.get());
-        SQLSetConnectAttrW(dbc.get(), SQL_ATTR_LOGIN_TIMEOUT,
-                           reinterpret_cast<SQLPOINTER>(SQLULEN(std::max(connectionTimeout, 0))), 0);
         QString cs = connectString_.trimmed();
         if (!cs.isEmpty() && !cs.endsWith(';')) cs += ';';
-        cs += options;
-        if (Ok(SQLDriverConnectW(dbc.get(), nullptr, odbc::W(cs), SQL_NTS, nullptr, 0, nullptr,
-                                 SQL_DRIVER_NOPROMPT)))
-            streamDbc_ = std::move(dbc);
+        if (Ok(connect(dbc, cs + options))) streamDbc_ = std::move(dbc);
     }
     return streamDbc_ ? streamDbc_.get() : SQL_NULL_HANDLE;
 }

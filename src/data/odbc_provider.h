@@ -52,6 +52,8 @@ private:
     // (null when the driver has no such option, it cannot connect, or a transaction is open: the
     // second connection would not see its changes).
     SQLHDBC streamingConnection();
+    // Connects dbc with the connection string under the connection's time-outs (no prompt).
+    SQLRETURN connect(odbc::Handle& dbc, const QString& connectString) const;
     // Runs sql on st (prepared and bound when there are parameters); returns the SQLRETURN.
     SQLRETURN run(odbc::Handle& st, const QString& sql, const QVariantList& params, Params& buffers);
     void bind(odbc::Handle& st, const QVariantList& params, Params& buffers);

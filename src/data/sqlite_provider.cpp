@@ -473,8 +473,10 @@ QStringList SqliteProvider::primaryKey(const QString& table) {
     s.st = prepare(QStringLiteral("SELECT name, pk FROM pragma_table_info(?) WHERE pk > 0 ORDER BY pk"),
                    {table});
     QStringList keys;
-    while (sqlite3_step(s.st) == SQLITE_ROW)
-        keys << QString::fromUtf8(SqliteText(s.st, 0).data(), qsizetype(SqliteText(s.st, 0).size()));
+    while (sqlite3_step(s.st) == SQLITE_ROW) {
+        const std::string_view name = SqliteText(s.st, 0);
+        keys << QString::fromUtf8(name.data(), qsizetype(name.size()));
+    }
     return keys;
 }
 

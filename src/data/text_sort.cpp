@@ -6,6 +6,8 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <unicode/ucol.h>
@@ -76,23 +78,23 @@ uint64_t PrefixAt(const uint8_t* map, const char* key, size_t size, size_t depth
 int Sign(int v) {
     return v < 0 ? -1 : (v > 0 ? 1 : 0);
 }
-// Appends the collation key of the case-folded s (without its closing 0 byte); buf holds the folded text.
-void AppendCollationKey(const UCollator* coll, std::u16string& buf, std::string& out, std::string_view s) {
-    // The case-folded text in UTF-16: plain ASCII lowered here, the rest folded by Qt.
-    const char16_t* text;
-    size_t len;
-    QString folded;
+// The case-folded UTF-8 text s in UTF-16, into buf: plain ASCII lowered here, the rest folded by Qt.
+void FoldInto(std::u16string& buf, std::string_view s) {
     if (IsAscii(s)) {
         buf.resize(s.size());
         for (size_t i = 0; i < s.size(); ++i)
             buf[i] = char16_t(kLower[static_cast<unsigned char>(s[i])]);
-        text = buf.data();
-        len = buf.size();
-    } else {
-        folded = QString::fromUtf8(s.data(), qsizetype(s.size())).toCaseFolded();
-        text = reinterpret_cast<const char16_t*>(folded.utf16());
-        len = size_t(folded.size());
+        return;
     }
+    const QString folded = QString::fromUtf8(s.data(), qsizetype(s.size())).toCaseFolded();
+    buf.assign(reinterpret_cast<const char16_t*>(folded.utf16()), size_t(folded.size()));
+}
+
+// Appends the collation key of the case-folded s (without its closing 0 byte); buf holds the folded text.
+void AppendCollationKey(const UCollator* coll, std::u16string& buf, std::string& out, std::string_view s) {
+    FoldInto(buf, s);
+    const char16_t* text = buf.data();
+    const size_t len = buf.size();
     // Most keys fit the buffer on the stack; out grows by what the key needs, not by a guess at it.
     uint8_t key[512];
     int32_t n = ucol_getSortKey(coll, text, int32_t(len), key, int32_t(sizeof key));
@@ -230,6 +232,60 @@ bool RankAsciiCharacters(const UCollator* coll, AsciiRanks& out) {
     return true;
 }
 
+// Whether keys made here of the case-folded texts order pairs as coll's own keys do.
+bool KeysAgree(const QCollator& coll, const UCollator* c) {
+    static const char* const probes[][2] = {
+        {"a", "B"},
+        {"ab", "a"},
+        {"a b", "a-b"},
+        {"\xc3\xa9", "f"},
+        {"a1", "a10"},
+        {"\xc3\xa9", "e"},
+        {"ch", "h"},
+        {"e\xcc\x81", "\xc3\xa9"},
+        {"\xc3\x9f", "ss"},
+        {"x\xc2\xad", "x"},
+        {"\xef\xbf\xbd", "\xf0\x9f\x98\x80"},
+        {"-", " "},
+    };
+    std::string ka, kb;
+    std::u16string buf;
+    for (const auto& p : probes) {
+        const QString a = QString::fromUtf8(p[0]), b = QString::fromUtf8(p[1]);
+        ka.clear();
+        kb.clear();
+        AppendCollationKey(c, buf, ka, std::string_view(p[0]));
+        AppendCollationKey(c, buf, kb, std::string_view(p[1]));
+        if (Sign(coll.sortKey(a.toCaseFolded()).compare(coll.sortKey(b.toCaseFolded()))) !=
+            Sign(ka.compare(kb)))
+            return false;
+    }
+    return true;
+}
+
+// What the checks of a collation found.
+struct CollationChecks {
+    bool keysAgree = false;  // keys made here order as the QCollator's
+    bool ranksAscii = false; // texts of printable ASCII order by the ranks in ascii
+    AsciiRanks ascii;
+};
+
+// The checks take milliseconds and a view is sorted often (again after each edit with a sort on):
+// each collation (locale and settings) is checked once.
+CollationChecks ChecksOf(const QCollator& coll, const UCollator* c, const QByteArray& settings) {
+    static std::mutex m;
+    static std::map<QByteArray, CollationChecks> done;
+    std::lock_guard lock(m);
+    auto it = done.find(settings);
+    if (it == done.end()) {
+        CollationChecks checks;
+        checks.keysAgree = KeysAgree(coll, c);
+        if (checks.keysAgree) checks.ranksAscii = RankAsciiCharacters(c, checks.ascii);
+        it = done.emplace(settings, std::move(checks)).first;
+    }
+    return it->second;
+}
+
 } // namespace
 
 char* AsciiRanks::write(char* out, std::string_view s) const {
@@ -298,39 +354,18 @@ bool FoldedTextSort::useCollator(const QCollator& coll) {
     set(UCOL_NUMERIC_COLLATION, coll.numericMode() ? UCOL_ON : UCOL_OFF);
     set(UCOL_ALTERNATE_HANDLING, coll.ignorePunctuation() ? UCOL_SHIFTED : UCOL_NON_IGNORABLE);
     collator_ = c;
-    ranksAscii_ = false;
-    // Keys that order a pair otherwise than coll's own keys mean the collations differ: keep byte order
-    // and let the caller rank by coll.
-    static const char* const probes[][2] = {
-        {"a", "B"},
-        {"ab", "a"},
-        {"a b", "a-b"},
-        {"\xc3\xa9", "f"},
-        {"a1", "a10"},
-        {"\xc3\xa9", "e"},
-        {"ch", "h"},
-        {"e\xcc\x81", "\xc3\xa9"},
-        {"\xc3\x9f", "ss"},
-        {"x\xc2\xad", "x"},
-        {"\xef\xbf\xbd", "\xf0\x9f\x98\x80"},
-        {"-", " "},
-    };
-    std::string ka, kb;
-    std::u16string buf;
-    for (const auto& p : probes) {
-        const QString a = QString::fromUtf8(p[0]), b = QString::fromUtf8(p[1]);
-        ka.clear();
-        kb.clear();
-        AppendCollationKey(collator_, buf, ka, std::string_view(p[0]));
-        AppendCollationKey(collator_, buf, kb, std::string_view(p[1]));
-        if (Sign(coll.sortKey(a.toCaseFolded()).compare(coll.sortKey(b.toCaseFolded()))) !=
-            Sign(ka.compare(kb))) {
-            ucol_close(collator_);
-            collator_ = nullptr;
-            return false;
-        }
+    const QByteArray settings = name + '/' + QByteArray::number(int(coll.caseSensitivity())) + '/' +
+                                QByteArray::number(int(coll.numericMode())) + '/' +
+                                QByteArray::number(int(coll.ignorePunctuation()));
+    const CollationChecks checks = ChecksOf(coll, collator_, settings);
+    if (!checks.keysAgree) {
+        // The collations differ: keep byte order and let the caller rank by coll.
+        ucol_close(collator_);
+        collator_ = nullptr;
+        return false;
     }
-    ranksAscii_ = RankAsciiCharacters(collator_, ascii_);
+    ranksAscii_ = checks.ranksAscii;
+    ascii_ = checks.ascii;
     return true;
 }
 
@@ -427,15 +462,7 @@ void FoldedTextSort::mergeOthers(const Column& col, const TextArena& arena, size
     // The case-folded UTF-16 text of an item, as its collation key is made.
     std::u16string bufA, bufB;
     auto foldedOf = [&](const Item& it, std::u16string& buf) {
-        const std::string_view s = col.bytesAt(rows_[it.pos], arena);
-        if (IsAscii(s)) {
-            buf.resize(s.size());
-            for (size_t i = 0; i < s.size(); ++i)
-                buf[i] = char16_t(kLower[static_cast<unsigned char>(s[i])]);
-        } else {
-            const QString f = QString::fromUtf8(s.data(), qsizetype(s.size())).toCaseFolded();
-            buf.assign(reinterpret_cast<const char16_t*>(f.utf16()), size_t(f.size()));
-        }
+        FoldInto(buf, col.bytesAt(rows_[it.pos], arena));
     };
     // Compares the text folded into bufB with an item's.
     auto compareWith = [&](const Item& a) {

@@ -119,7 +119,8 @@ std::vector<TCalc> ParseCalcs(const QStringList& lines, const TDataSet* target, 
             };
             c.AllowedChars = sets.standard;
             if (!is("All") && !is("Local")) c.AllowedChars += sets.local;
-            if (!is("All") && !is("Spec")) c.AllowedChars += sets.special;
+            // The short form is what stored settings hold.
+            if (!is("All") && !is("Spec") && !is("Special")) c.AllowedChars += sets.special;
             c.AllowedChars = UpperAscii(c.AllowedChars);
         } else if (c.CalcType == ctRemoveChar) {
             for (const QString& token : params.split(u',')) {

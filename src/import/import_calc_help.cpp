@@ -31,7 +31,7 @@ text field after the commands is not cut: the record is reported as an error.</p
 The brackets may be left out.</td><td><code>Name=Trim()</code>: "&nbsp; Smith&nbsp; " gives "Smith"</td></tr>
 <tr><td><code>Clean(kind)</code></td><td>Keeps blanks, digits, letters a to z, the national letters and
 the special characters <code>.,;:+-*/()?!#&amp;@{}\%=&lt;&gt;$</code>, and removes every other character.
-<code>Clean(Spec)</code> removes the special characters too, <code>Clean(Local)</code> the national
+<code>Clean(Special)</code> removes the special characters too, <code>Clean(Local)</code> the national
 letters, <code>Clean(All)</code> both (the kind ignores letter case).</td><td><code>Name=Clean(All)</code>: "A_b-c 1" gives "Abc 1"</td></tr>
 <tr><td><code>RemoveChar(list)</code></td><td>Removes the listed characters (letters in both cases).
 The list is separated by ","; <code>#</code> followed by a number stands for the character with that

@@ -104,6 +104,7 @@ TEST_F(CalcTarget, EachCommandOnValues) {
         {{"Title=RemoveChar(#44)"}, "1,2,3", "123"},
         {{"Name=Clean()"}, "Žluťoučký kůň_\"(1)\" [x] é", "Žluťoučký kůň(1) x é"},
         {{"Name=Clean(Spec)"}, "a.b,č (x)", "abč x"},
+        {{"Name=Clean(special)"}, "a.b,č (x)", "abč x"},
         {{"Name=Clean(Local)"}, "a.b,č (x)", "a.b, (x)"},
         {{"Name=Clean(All)"}, "Ab.č-9_ z", "Ab9 z"},
         {{"Name=Trim()", "Name=Left(3)"}, "  abcdef", "abc"},
